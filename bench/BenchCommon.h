@@ -1,0 +1,35 @@
+#ifndef LF_BENCH_COMMON_H
+#define LF_BENCH_COMMON_H
+
+// Shared harness of the benchmarks.
+//
+// Every measurement prints one line in the peers' format:
+//   peer=lumenforge-t<N> op=<op> size=WxHxC ms_median=... ms_min=... threads=N reps=R
+// timed warm (one untimed call first), median and minimum over the repetitions (BENCH_REPS, default 7).
+// Inputs are the peers' files when BENCH_DATA names their folder, otherwise equivalent images made in memory.
+
+#include <benchmark/benchmark.h>
+
+#include "Image.h"
+
+#include <functional>
+#include <string>
+
+namespace bench
+{
+
+// 4096x4096 grey and 4096x2731 RGB sky images in [0,1] (cached; loaded or made on first use).
+const qor::Image& GreyInput();
+const qor::Image& RgbInput();
+
+// "WxHxC" of an image.
+std::string SizeText( const qor::Image& image );
+
+// Registers an operation twice, on one thread and on every core. `run` performs one operation; `setup`
+// (optional) runs untimed before each repetition, for example to refresh an image that the operation changes.
+void Register( const std::string& op, const std::string& size, std::function<void()> run,
+               std::function<void()> setup = nullptr );
+
+} // namespace bench
+
+#endif

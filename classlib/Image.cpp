@@ -1,0 +1,255 @@
+#include "Image.h"
+
+#include "Parallel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace qor
+{
+
+namespace
+{
+constexpr std::align_val_t planeAlignment{ 64 };
+}
+
+void Image::PlaneDeleter::operator()( float* p ) const
+{
+   ::operator delete[]( p, planeAlignment );
+}
+
+Image::Plane Image::NewPlane( int64_t n )
+{
+   if ( n <= 0 || uint64_t( n ) > uint64_t( SIZE_MAX / sizeof( float ) ) )
+      throw std::bad_alloc();
+   return Plane( static_cast<float*>( ::operator new[]( size_t( n ) * sizeof( float ), planeAlignment ) ) );
+}
+
+Image::Image( int32_t w, int32_t h, int32_t n, int32_t cs )
+{
+   Allocate( w, h, n, cs );
+}
+
+Image::Image( const Image& source )
+{
+   Assign( source );
+}
+
+Image& Image::operator=( const Image& source )
+{
+   if ( this != &source )
+      Assign( source );
+   return *this;
+}
+
+Image::Image( Image&& source ) noexcept
+{
+   Transfer( source );
+}
+
+Image& Image::operator=( Image&& source ) noexcept
+{
+   if ( this != &source )
+      Transfer( source );
+   return *this;
+}
+
+Image::~Image()
+{
+   FreeData();
+}
+
+void Image::Allocate( int32_t w, int32_t h, int32_t n, int32_t cs )
+{
+   if ( w <= 0 || h <= 0 || n <= 0 )
+   {
+      FreeData();
+      return;
+   }
+
+   if ( planes.empty() || w != width || h != height || n != nominal + alpha )
+   {
+      // Build the new planes first: if memory runs out the image keeps what it had.
+      int64_t count = int64_t( w ) * int64_t( h );
+      std::vector<Plane> fresh;
+      fresh.reserve( size_t( n ) );
+      for ( int32_t c = 0; c < n; ++c )
+         fresh.push_back( NewPlane( count ) );
+      planes = std::move( fresh );
+      width = w;
+      height = h;
+   }
+
+   nominal = std::min( n, ColorSpace::NumberOfNominalChannels( cs ) );
+   alpha = n - nominal;
+   colorSpace = cs;
+}
+
+void Image::FreeData()
+{
+   planes.clear();
+   width = height = nominal = alpha = 0;
+}
+
+void Image::Assign( const Image& source )
+{
+   if ( this == &source )
+      return;
+   if ( source.IsEmpty() )
+   {
+      FreeData();
+      return;
+   }
+   Allocate( source.width, source.height, source.NumberOfChannels(), source.colorSpace );
+   size_t bytes = size_t( NumberOfPixels() ) * sizeof( float );
+   for ( int32_t c = 0; c < NumberOfChannels(); ++c )
+      std::memcpy( PixelData( c ), source.PixelData( c ), bytes );
+}
+
+void Image::AssignRect( const Image& source, int32_t x, int32_t y, int32_t w, int32_t h )
+{
+   if ( source.IsEmpty() )
+   {
+      FreeData();
+      return;
+   }
+
+   x = std::min( std::max( x, 0 ), source.width - 1 );
+   y = std::min( std::max( y, 0 ), source.height - 1 );
+   w = std::min( std::max( w, 1 ), source.width - x );
+   h = std::min( std::max( h, 1 ), source.height - y );
+
+   if ( this == &source )
+   {
+      Image copy;
+      copy.AssignRect( source, x, y, w, h );
+      Transfer( copy );
+      return;
+   }
+
+   Allocate( w, h, source.NumberOfChannels(), source.colorSpace );
+   for ( int32_t c = 0; c < NumberOfChannels(); ++c )
+      for ( int32_t i = 0; i < h; ++i )
+         std::memcpy( ScanLine( c, i ), source.ScanLine( c, y + i ) + x, size_t( w ) * sizeof( float ) );
+}
+
+std::unique_ptr<Image> Image::CreateChannelImage( int32_t c ) const
+{
+   auto image = std::make_unique<Image>( width, height, 1, ColorSpace::Gray );
+   std::memcpy( image->PixelData( 0 ), PixelData( c ), size_t( NumberOfPixels() ) * sizeof( float ) );
+   return image;
+}
+
+void Image::DeleteAlphaChannels()
+{
+   if ( alpha == 0 )
+      return;
+   planes.resize( size_t( nominal ) );
+   planes.shrink_to_fit();
+   alpha = 0;
+}
+
+void Image::GetChannelRange( int32_t c, float& minimum, float& maximum ) const
+{
+   const float* p = PixelData( c );
+   const float* end = p + NumberOfPixels();
+   // Start from the first sample that is a number, so that NaN neither wins nor depends on where it stands.
+   while ( p != end - 1 && std::isnan( *p ) )
+      ++p;
+   float mn = *p, mx = *p;
+   for ( ++p; p < end; ++p )
+   {
+      float v = *p;
+      mn = v < mn ? v : mn;
+      mx = v > mx ? v : mx;
+   }
+   minimum = mn;
+   maximum = mx;
+}
+
+std::string Image::ChannelId( int32_t cs, int32_t c )
+{
+   static const char* const ids[ColorSpace::NumberOfColorSpaces][3] = {
+      { "K", nullptr, nullptr }, { "R", "G", "B" },       { "H", "S", "V" },
+      { "X", "Y", "Z" },         { "L*", "a*", "b*" },    { "L*", "c*", "h*" },
+   };
+
+   int32_t alphaIndex = cs == ColorSpace::Gray ? c : c - 2;
+   if ( c >= 0 && c < 3 )
+   {
+      if ( !ColorSpace::IsValid( cs ) )
+         return std::string();
+      if ( ids[cs][c] != nullptr )
+         return ids[cs][c];
+   }
+   if ( alphaIndex < 1 )
+      return std::string();
+   char buffer[32];
+   std::snprintf( buffer, sizeof( buffer ), "alpha%02d", int( alphaIndex ) );
+   return buffer;
+}
+
+void Image::SwapIn( std::vector<Plane>&& newPlanes, int32_t w, int32_t h, int32_t n, int32_t a, int32_t cs )
+{
+   if ( newPlanes.empty() || w <= 0 || h <= 0 )
+   {
+      planes.clear();
+      width = height = nominal = alpha = 0;
+   }
+   else
+   {
+      planes = std::move( newPlanes );
+      width = w;
+      height = h;
+      nominal = n;
+      alpha = a;
+   }
+   colorSpace = cs;
+}
+
+void Image::Transfer( Image& source ) noexcept
+{
+   planes = std::move( source.planes );
+   width = source.width;
+   height = source.height;
+   nominal = source.nominal;
+   alpha = source.alpha;
+   colorSpace = source.colorSpace;
+   source.planes.clear();
+   source.width = source.height = source.nominal = source.alpha = 0;
+}
+
+void Image::SetColorSpaceCode( int32_t cs )
+{
+   int32_t n = NumberOfChannels();
+   colorSpace = cs;
+   if ( n > 0 )
+   {
+      nominal = std::min( n, ColorSpace::NumberOfNominalChannels( cs ) );
+      alpha = n - nominal;
+   }
+}
+
+void Image::BeginTask( const std::string& text, int64_t total ) const
+{
+   if ( status.IsMonitored() )
+      status.Initialize( text, total );
+}
+
+void Image::ThrowIfAborted() const
+{
+   if ( status.IsAborted() )
+      throw AbortProcessEvent( this );
+}
+
+void Image::ParallelRows( int64_t rows, const std::function<void( int64_t, int64_t )>& body,
+                          int64_t unitsPerRow ) const
+{
+   if ( !ParallelFor( rows, body, &status, unitsPerRow ) )
+      throw AbortProcessEvent( this );
+}
+
+} // namespace qor

@@ -1,0 +1,28 @@
+#ifndef LF_TEST_DIRS_H
+#define LF_TEST_DIRS_H
+
+#include <filesystem>
+#include <string>
+
+namespace test
+{
+
+// A fresh, empty folder removed with its content when the object goes out of scope.
+class TempDir
+{
+public:
+   TempDir();
+   ~TempDir();
+   TempDir( const TempDir& ) = delete;
+   TempDir& operator=( const TempDir& ) = delete;
+
+   const std::filesystem::path& Path() const { return path; }
+   std::string File( const std::string& name ) const { return ( path / name ).string(); }
+
+private:
+   std::filesystem::path path;
+};
+
+} // namespace test
+
+#endif
