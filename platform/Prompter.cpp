@@ -1,0 +1,139 @@
+#include "platform/Prompter.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <string>
+
+#include "classlib/Exception.h"
+
+namespace platform
+{
+
+namespace
+{
+
+// The production prompter: a modal QMessageBox over the active window.
+class MessageBoxPrompter : public Prompter
+{
+public:
+   Answer Ask( Icon icon, const QString& caption, const QString& text, Buttons buttons,
+               Answer defaultAnswer ) override
+   {
+      if ( qobject_cast<QApplication*>( QCoreApplication::instance() ) == nullptr )
+      {
+         // No GUI (a command-line tool, a test without QApplication): say it, take the default.
+         std::fprintf( stderr, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData() );
+         return defaultAnswer;
+      }
+
+      QMessageBox box( QApplication::activeWindow() );
+      box.setWindowTitle( caption );
+      box.setText( text );
+      switch ( icon )
+      {
+      case Icon::None: box.setIcon( QMessageBox::NoIcon ); break;
+      case Icon::Information: box.setIcon( QMessageBox::Information ); break;
+      case Icon::Warning: box.setIcon( QMessageBox::Warning ); break;
+      case Icon::Error: box.setIcon( QMessageBox::Critical ); break;
+      case Icon::Question: box.setIcon( QMessageBox::Question ); break;
+      }
+
+      QMessageBox::StandardButtons standard;
+      switch ( buttons )
+      {
+      case Buttons::Ok: standard = QMessageBox::Ok; break;
+      case Buttons::OkCancel: standard = QMessageBox::Ok | QMessageBox::Cancel; break;
+      case Buttons::YesNo: standard = QMessageBox::Yes | QMessageBox::No; break;
+      case Buttons::YesNoCancel: standard = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+      }
+      box.setStandardButtons( standard );
+      QMessageBox::StandardButton preferred = ToStandard( defaultAnswer );
+      if ( standard.testFlag( preferred ) )
+         box.setDefaultButton( preferred );
+
+      switch ( static_cast<QMessageBox::StandardButton>( box.exec() ) )
+      {
+      case QMessageBox::Ok: return Answer::Ok;
+      case QMessageBox::Cancel: return Answer::Cancel;
+      case QMessageBox::Yes: return Answer::Yes;
+      case QMessageBox::No: return Answer::No;
+      default: break;
+      }
+      // Closed without a button (Esc on a box without Cancel, the window manager's close).
+      if ( buttons == Buttons::Ok )
+         return Answer::Ok;
+      if ( buttons == Buttons::YesNo )
+         return Answer::No;
+      return Answer::Cancel;
+   }
+
+private:
+   static QMessageBox::StandardButton ToStandard( Answer answer )
+   {
+      switch ( answer )
+      {
+      case Answer::Ok: return QMessageBox::Ok;
+      case Answer::Cancel: return QMessageBox::Cancel;
+      case Answer::Yes: return QMessageBox::Yes;
+      case Answer::No: return QMessageBox::No;
+      }
+      return QMessageBox::NoButton;
+   }
+};
+
+void ShowException( const std::string& caption, const std::string& message )
+{
+   if ( Prompter::Installed() == nullptr && qobject_cast<QApplication*>( QCoreApplication::instance() ) == nullptr )
+   {
+      std::fprintf( stderr, "%s: %s\n", caption.c_str(), message.c_str() );
+      return;
+   }
+   ShowMessage( Icon::Warning, QString::fromStdString( caption ), QString::fromStdString( message ) );
+}
+
+} // namespace
+
+Prompter::~Prompter() = default;
+
+Prompter& Prompter::Current()
+{
+   static MessageBoxPrompter production;
+   return *InstalledOr( production );
+}
+
+void Prompter::Install( Prompter* prompter )
+{
+   ServiceSlot<Prompter>::Install( prompter );
+   InstallExceptionShowHandler();
+}
+
+Answer Ask( Icon icon, const QString& caption, const QString& text, Buttons buttons, Answer defaultAnswer )
+{
+   return Prompter::Current().Ask( icon, caption, text, buttons, defaultAnswer );
+}
+
+void ShowMessage( Icon icon, const QString& caption, const QString& text )
+{
+   Prompter::Current().Ask( icon, caption, text, Buttons::Ok, Answer::Ok );
+}
+
+void InstallExceptionShowHandler()
+{
+   qor::Exception::SetShowHandler( &ShowException );
+}
+
+QString AnswerText( Answer answer )
+{
+   switch ( answer )
+   {
+   case Answer::Ok: return QStringLiteral( "Ok" );
+   case Answer::Cancel: return QStringLiteral( "Cancel" );
+   case Answer::Yes: return QStringLiteral( "Yes" );
+   case Answer::No: return QStringLiteral( "No" );
+   }
+   return QString();
+}
+
+} // namespace platform

@@ -1,0 +1,53 @@
+#ifndef LF_TEST_SUPPORT_H
+#define LF_TEST_SUPPORT_H
+
+// Test fixture for code that shows boxes, runs dialogs or asks for file names.
+//
+// test::ScriptedUiTest installs, for each test, a ScriptedPrompter, a ScriptedDialogRunner and a
+// ScriptedFileDialogs; the test scripts them (prompter.Expect( "text", Answer::Yes ), dialogs.Expect( "Name",
+// handler ), files.Expect( Kind::SaveFile, { path } )). At TearDown the test fails for every box, dialog or
+// picker that was not expected and for every expectation left unconsumed. Held keys of the key tracker are
+// released between tests.
+//
+// Outside this fixture, every test of the executable still runs with scripted services that expect nothing: a
+// box, dialog or picker that some test did not arrange for fails that test at once (and is answered with its
+// default, so the run never blocks on a modal window).
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+
+#include "platform/DialogRunner.h"
+#include "platform/FileDialogs.h"
+#include "platform/Prompter.h"
+#include "platform/ScriptedPrompter.h"
+
+namespace test
+{
+
+class ScriptedUiTest : public ::testing::Test
+{
+protected:
+   void SetUp() override;
+   void TearDown() override;
+
+   // Empties the scripts and records without failing (for a test that checks an unexpected box on purpose).
+   void ForgetAll();
+
+   platform::ScriptedPrompter prompter;
+   platform::ScriptedDialogRunner dialogs;
+   platform::ScriptedFileDialogs files;
+
+private:
+   platform::Prompter* previousPrompter = nullptr;
+   platform::DialogRunner* previousDialogs = nullptr;
+   platform::FileDialogs* previousFiles = nullptr;
+};
+
+// Texts of the boxes a prompter has shown, in order (for assertions).
+QStringList BoxTexts( const platform::ScriptedPrompter& prompter );
+
+} // namespace test
+
+#endif
