@@ -214,7 +214,8 @@ TEST_F( ScriptedServicesTest, FilePickersAnswerFromTheScript )
               "/tmp/a.fit" );
    EXPECT_EQ( filter, "FITS (*.fit)" );
    EXPECT_EQ( platform::FileDialogs::getOpenFileName( nullptr, "Open" ), QString() );
-   EXPECT_EQ( platform::FileDialogs::getOpenFileNames( nullptr, "Open" ), QStringList( { "/tmp/a.tif", "/tmp/b.tif" } ) );
+   EXPECT_EQ( platform::FileDialogs::getOpenFileNames( nullptr, "Open" ),
+              QStringList( { "/tmp/a.tif", "/tmp/b.tif" } ) );
    EXPECT_EQ( platform::FileDialogs::getExistingDirectory( nullptr, "Swap folder", "/var" ), "/var/swap" );
    EXPECT_EQ( files.Records().size(), 4u );
    EXPECT_EQ( files.Records()[0].request.filter, "TIFF (*.tif);;FITS (*.fit)" );

@@ -1,0 +1,324 @@
+#include "process/Process.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <new>
+
+#include "classlib/DateTime.h"
+#include "classlib/File.h"
+#include "classlib/Image.h"
+#include "classlib/Math.h"
+#include "platform/Prompter.h"
+#include "support/ToolkitError.h"
+#include "support/Utils.h"
+#include "windows/main/Application.h"
+
+namespace
+{
+
+std::vector<ProcessUpdateListener*>& Listeners()
+{
+   static std::vector<ProcessUpdateListener*> listeners;
+   return listeners;
+}
+
+// Runs the work with startTime and processingTime set around it. The duration comes from a steady clock, so a
+// clock change during a run cannot make it negative.
+template <typename Work>
+void Timed( Process& process, Work work )
+{
+   process.startTime = qor::DateTime::Now();
+   auto begin = std::chrono::steady_clock::now();
+   work();
+   process.processingTime = qor::DateTime::FromDuration( std::chrono::steady_clock::now() - begin );
+}
+
+void Warn( const QString& caption, const std::string& text )
+{
+   platform::ShowMessage( platform::Icon::Warning, caption, QString::fromStdString( text ) );
+}
+
+// What a launch does with a failure (the user is told; nothing escapes). outOfMemory: a view launch reports
+// exhausted memory itself; a global one lets it fall through to the unexpected case.
+template <typename Run>
+bool Launch( Process& process, Run run, bool reportOutOfMemory, int line )
+{
+   try
+   {
+      run();
+      return true;
+   }
+   catch ( const qor::Image::AbortProcessEvent& )
+   {
+      platform::ShowMessage( platform::Icon::Information, QString::fromStdString( process.Id() ),
+                             QStringLiteral( "Process aborted." ) );
+   }
+   catch ( const qor::Exception& x )
+   {
+      x.Show();
+   }
+   catch ( const ToolkitError& x )
+   {
+      Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( const ProcessRefusal& x )
+   {
+      if ( *x.what() != '\0' )
+         Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      if ( reportOutOfMemory )
+         Warn( ApplicationTitle(), "Out of memory" );
+      else
+         ReportUnexpectedException( "process/Process", line );
+   }
+   catch ( ... )
+   {
+      ReportUnexpectedException( "process/Process", line );
+   }
+   return false;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void AddProcessUpdateListener( ProcessUpdateListener* listener )
+{
+   auto& listeners = Listeners();
+   if ( std::find( listeners.begin(), listeners.end(), listener ) == listeners.end() )
+      listeners.push_back( listener );
+}
+
+void RemoveProcessUpdateListener( ProcessUpdateListener* listener )
+{
+   auto& listeners = Listeners();
+   listeners.erase( std::remove( listeners.begin(), listeners.end(), listener ), listeners.end() );
+}
+
+void NotifyProcessUpdated( Process& process )
+{
+   // A copy, so that listeners may come and go meanwhile; one removed before its turn is skipped.
+   const std::vector<ProcessUpdateListener*> snapshot = Listeners();
+   for ( ProcessUpdateListener* listener : snapshot )
+   {
+      const auto& current = Listeners();
+      if ( std::find( current.begin(), current.end(), listener ) != current.end() )
+         listener->ProcessUpdated( process );
+   }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+Process::Parameters::~Parameters() = default;
+
+Process::Process( const Process& source )
+   : Maskable( source ),
+     owner( source.owner ),
+     enabled( source.enabled ),
+     maskId( source.maskId ),
+     maskLost( source.maskLost ),
+     startTime( source.startTime ),
+     processingTime( source.processingTime )
+{
+}
+
+Process::~Process() = default;
+
+void Process::SetMask( MaskTarget* window )
+{
+   maskLost = mask != nullptr && window == nullptr;
+   Maskable::SetMask( window );
+   if ( !maskLost )
+      maskId = ( window != nullptr ) ? window->MainViewId() : std::string();
+}
+
+void Process::MaskChanged()
+{
+   if ( mask != nullptr )
+      maskId = mask->MainViewId();
+   NotifyProcessUpdated( *this );
+}
+
+std::unique_ptr<Process> Process::ProbeInstance() const
+{
+   return Clone();
+}
+
+std::string Process::Category() const
+{
+   return "General";
+}
+
+std::string Process::ToText() const
+{
+   std::string text = Id();
+   if ( parameters )
+      text += " " + parameters->ToText( 0 );
+   return text;
+}
+
+float Process::Version() const
+{
+   return 1.0f;
+}
+
+QAction* Process::Action() const
+{
+   return nullptr;
+}
+
+bool Process::IsInterface( const QWidget* ) const
+{
+   return false;
+}
+
+void Process::ImportToInterface( ProcessInterface& window ) const
+{
+   window.ImportInstance( *this );
+}
+
+bool Process::IsInterfaceAvailable() const
+{
+   return false;
+}
+
+void Process::LaunchInterface()
+{
+   platform::ShowMessage( platform::Icon::Error, ApplicationTitle(),
+                          QString::fromStdString( Id() + ": Undefined interface." ) );
+}
+
+bool Process::CanExecuteOn( const ProcessView& ) const
+{
+   return true;
+}
+
+bool Process::CanExecuteGlobal() const
+{
+   return false;
+}
+
+void Process::ExecuteOn( ProcessView& view, bool notify )
+{
+   if ( !CanExecuteOn( view ) )
+      throw ProcessRefusal( "Process " + Id() + " cannot be executed on view: " + view.FullId() );
+   if ( !ConfirmExecutionOn( view ) )
+      throw ProcessRefusal( std::string() );
+   Timed( *this, [&] { DoExecuteOn( view ); } );
+   AfterExecutionOn( view );
+}
+
+void Process::ExecuteGlobal()
+{
+   if ( !CanExecuteGlobal() )
+      throw ProcessRefusal( "Process " + Id() + " cannot be executed globally" );
+   Timed( *this, [&] { DoExecuteGlobal(); } );
+}
+
+bool Process::LaunchOn( ProcessView& view )
+{
+   return Launch( *this, [&] { ExecuteOn( view, false ); }, true, __LINE__ );
+}
+
+bool Process::LaunchGlobal()
+{
+   return Launch( *this, [&] { ExecuteGlobal(); }, false, __LINE__ );
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+float Process::StreamVersion( float version )
+{
+   return qor::Round( 1000.0f * version ) / 1000.0f;
+}
+
+void Process::Read( qor::File& file )
+{
+   // Everything is read aside first, so that a short or damaged stream leaves this instance as it was.
+   float version = StreamVersion( file.ReadValue<float>() );
+   std::unique_ptr<Parameters> readParameters;
+   if ( parameters )
+   {
+      readParameters = parameters->Clone();
+      readParameters->Read( file, version );
+   }
+   file.ReadValue<int32_t>(); // the owner word carries nothing
+   bool readEnabled = file.ReadValue<uint8_t>() != 0;
+   std::string readMaskId = file.ReadString( file.ReadValue<int32_t>() );
+   bool readMaskLost = file.ReadValue<uint8_t>() != 0;
+   double readStartTime = file.ReadValue<double>();
+   double readProcessingTime = file.ReadValue<double>();
+
+   if ( readParameters )
+      parameters->Assign( *readParameters );
+   enabled = readEnabled;
+   maskId = std::move( readMaskId );
+   maskLost = readMaskLost;
+   startTime = readStartTime;
+   processingTime = readProcessingTime;
+   ReadExtraData( file );
+}
+
+void Process::Write( qor::File& file ) const
+{
+   float version = StreamVersion( Version() );
+   file.WriteValue( version );
+   if ( parameters )
+      parameters->Write( file, version );
+   // The owner word carries no information; it is always 0, so that equal instances write equal bytes.
+   file.WriteValue( int32_t( 0 ) );
+   file.WriteValue( uint8_t( enabled ? 1 : 0 ) );
+   file.WriteValue( static_cast<int32_t>( maskId.size() ) );
+   file.WriteString( maskId );
+   file.WriteValue( uint8_t( maskLost ? 1 : 0 ) );
+   file.WriteValue( startTime );
+   file.WriteValue( processingTime );
+   WriteExtraData( file );
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void Process::DoExecuteOn( ProcessView& )
+{
+}
+
+void Process::DoExecuteGlobal()
+{
+}
+
+bool Process::ConfirmExecutionOn( ProcessView& )
+{
+   return true;
+}
+
+void Process::AfterExecutionOn( ProcessView& )
+{
+}
+
+void Process::ReadExtraData( qor::File& )
+{
+}
+
+void Process::WriteExtraData( qor::File& ) const
+{
+}
+
+bool Process::IsMaskable( const ProcessView&, const MaskTarget* ) const
+{
+   return true;
+}
+
+bool Process::ModifiesTarget( const ProcessView& ) const
+{
+   return true;
+}
+
+uint32_t Process::UndoFlags( const ProcessView& ) const
+{
+   return UndoPixelData;
+}

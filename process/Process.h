@@ -1,0 +1,192 @@
+#ifndef LF_PROCESS_PROCESS_H
+#define LF_PROCESS_PROCESS_H
+
+// The common base of every process: an object that knows its identifier, category and version, owns a parameter
+// set, and runs on a view of an image window or, for a few kinds, without one.
+//
+// Every concrete process has a default constructor (the registry's prototype, a processing window's new
+// instance), a copy constructor (used by Clone(), which stores a Clone() of the source's parameters) and
+// overrides at least Clone() and Id(). Whoever creates or clones an instance owns it until it hands it on (to a
+// history, a container, an icon, a processing window or the registry). An instance owns its parameters; it never
+// owns its mask window or its owner.
+//
+// The model meets its neighbours through small faces declared here: ProcessView (a view of an image window),
+// ProcessInterface (a processing window that can import an instance) and ProcessUpdateListener (every processing
+// window, told when an instance changed). The windows implement them.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "process/Maskable.h"
+
+class ProcessContainer;
+class QAction;
+class QWidget;
+
+namespace qor
+{
+class File;
+}
+
+class Process;
+
+// A view (the main view or a preview) of an image window, as the processes see it.
+class ProcessView
+{
+public:
+   virtual bool IsPreview() const = 0;
+   // The identifier that names the view to the user ("Image01", "Image01->Preview01").
+   virtual std::string FullId() const = 0;
+
+protected:
+   ~ProcessView() = default;
+};
+
+// A processing window that can take an instance's parameters into its controls.
+class ProcessInterface
+{
+public:
+   virtual void ImportInstance( const Process& instance ) = 0;
+
+protected:
+   ~ProcessInterface() = default;
+};
+
+// Told, in order of registration, whenever an instance changed in a way its windows may show (NotifyProcessUpdated).
+class ProcessUpdateListener
+{
+public:
+   virtual void ProcessUpdated( Process& instance ) = 0;
+
+protected:
+   ~ProcessUpdateListener() = default;
+};
+
+// A run refused or cancelled by the framework: a non-empty text is shown to the user (titled with the application's
+// title), an empty one means that the run was cancelled and nothing is to be said.
+class ProcessRefusal : public std::runtime_error
+{
+public:
+   explicit ProcessRefusal( const std::string& text ) : std::runtime_error( text ) {}
+};
+
+void AddProcessUpdateListener( ProcessUpdateListener* listener );
+void RemoveProcessUpdateListener( ProcessUpdateListener* listener );
+// Calls ProcessUpdated( process ) on every listener, in order of registration. A listener may unregister itself
+// (or another) meanwhile; one that was removed is not called.
+void NotifyProcessUpdated( Process& process );
+
+class Process : public Maskable
+{
+public:
+   // The interface of every parameter set. Parameter sets are plain data; a concrete set knows its own fields.
+   class Parameters
+   {
+   public:
+      virtual ~Parameters();
+      // A new set of the same class, equal to this one.
+      virtual std::unique_ptr<Parameters> Clone() const = 0;
+      // Copies all values of another set of the same class.
+      virtual void Assign( const Parameters& source ) = 0;
+      // Reads the values in the layout of that instance version (older versions may have older layouts).
+      virtual void Read( qor::File& file, float version ) = 0;
+      virtual void Write( qor::File& file, float version ) const = 0;
+      // The values as source text: assignments name=value (texts in double quotes) separated by ",\n", indented
+      // by the level.
+      virtual std::string ToText( int32_t level ) const = 0;
+   };
+
+   // Undo flags (which parts of the target window a run changes).
+   static constexpr uint32_t UndoPixelData = 0x01;
+   static constexpr uint32_t UndoRGBWorkingSpace = 0x02;
+   static constexpr uint32_t UndoICCProfile = 0x04;
+   static constexpr uint32_t UndoFITSKeywords = 0x08;
+   static constexpr uint32_t UndoIPTCPhotoInfo = 0x10;
+   static constexpr uint32_t UndoMainViewId = 0x20;
+
+   Process() = default;
+   // Copies the mask (registering with it), owner, enabled, maskId, maskLost, startTime and processingTime; no
+   // parameter set (the concrete copy constructor clones one) and targetModificationCount 0.
+   Process( const Process& source );
+   Process& operator=( const Process& ) = delete;
+   ~Process() override;
+
+   // maskLost is set when a mask is removed, and the last maskId is then kept so that a replay can find the
+   // window again by identifier; otherwise maskId follows the new window (empty for none).
+   void SetMask( MaskTarget* window ) override;
+   // Takes the mask window's current main-view identifier and tells the processing windows.
+   void MaskChanged() override;
+
+   virtual std::unique_ptr<Process> Clone() const = 0;
+   // An instance used only to test whether a drop would be accepted: Clone().
+   virtual std::unique_ptr<Process> ProbeInstance() const;
+   virtual std::string Id() const = 0;
+   // "General".
+   virtual std::string Category() const;
+   // Id(), then a blank and the parameters' text when there is a parameter set.
+   virtual std::string ToText() const;
+   // 1.0.
+   virtual float Version() const;
+   // The main window's action that opens the process's window; none.
+   virtual QAction* Action() const;
+   // Whether the form is this process's window; false.
+   virtual bool IsInterface( const QWidget* form ) const;
+   // Hands this instance to the window.
+   virtual void ImportToInterface( ProcessInterface& window ) const;
+   // Whether the process's window can be opened; false.
+   virtual bool IsInterfaceAvailable() const;
+   // Opens the process's window with this instance; here: an error box "<Id>: Undefined interface.".
+   virtual void LaunchInterface();
+   // true.
+   virtual bool CanExecuteOn( const ProcessView& view ) const;
+   // false.
+   virtual bool CanExecuteGlobal() const;
+
+   // Runs on a view / without a view: the applicability test, the confirmation, the timed own work. Throws
+   // ProcessRefusal on refusal or cancellation, and whatever the work throws (abort, failure). notify: the
+   // processing windows are to be told that the view changed. Undo, masking, history and the status dialog
+   // are the execution framework's additions around the same steps.
+   virtual void ExecuteOn( ProcessView& view, bool notify );
+   virtual void ExecuteGlobal();
+   // The user-level runs: as above, with every failure shown to the user; true when the run completed. Never throw.
+   virtual bool LaunchOn( ProcessView& view );
+   virtual bool LaunchGlobal();
+
+   // The fields common to every instance, then the extra data. A read keeps this instance unchanged when the
+   // common fields cannot be read in full.
+   virtual void Read( qor::File& file );
+   virtual void Write( qor::File& file ) const;
+
+   // The process's own work; nothing.
+   virtual void DoExecuteOn( ProcessView& view );
+   virtual void DoExecuteGlobal();
+   // A last check before a run (it may ask the user); false abandons the run silently. true.
+   virtual bool ConfirmExecutionOn( ProcessView& view );
+   // Called at the end of a successful run; nothing.
+   virtual void AfterExecutionOn( ProcessView& view );
+   // Data that follow the common fields in a stream; none.
+   virtual void ReadExtraData( qor::File& file );
+   virtual void WriteExtraData( qor::File& file ) const;
+   // Whether the result can be blended with the unprocessed data through a mask; true.
+   virtual bool IsMaskable( const ProcessView& view, const MaskTarget* maskWindow ) const;
+   // Whether a run changes the target's data (false: no undo data are saved); true.
+   virtual bool ModifiesTarget( const ProcessView& view ) const;
+   // Which parts of the target window a run changes: UndoPixelData.
+   virtual uint32_t UndoFlags( const ProcessView& view ) const;
+
+   // The version as stored in streams: rounded to three decimals in single precision.
+   static float StreamVersion( float version );
+
+   std::unique_ptr<Parameters> parameters;
+   ProcessContainer* owner = nullptr;
+   bool enabled = true;
+   std::string maskId;
+   bool maskLost = false;
+   int32_t targetModificationCount = 0;
+   double startTime = 0;      // local date and time of the last run's start (days since 1899-12-30); 0: never run
+   double processingTime = 0; // duration of the last run, in days
+};
+
+#endif
