@@ -1,19 +1,34 @@
-// main() of the tests that link Qt: an offscreen QApplication, and a private configuration folder so that no
-// test reads or writes the user's real settings.
+// main() of the tests that link Qt: an offscreen QApplication with a screen of 1280x1024 (the program refuses
+// desktops smaller than 1024x768, and Qt's offscreen screen is 800x800 unless told otherwise), and a private
+// configuration folder so that no test reads or writes the user's real settings.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
 
 #include "TestDirs.h"
 
 int main( int argc, char** argv )
 {
-   ::setenv( "QT_QPA_PLATFORM", "offscreen", 0 );
    test::TempDir configHome;
    ::setenv( "XDG_CONFIG_HOME", configHome.Path().c_str(), 1 );
+
+   // The offscreen platform takes its screens from a JSON file named in the platform argument. A platform chosen
+   // by the caller is kept unless it is the plain offscreen one (or empty).
+   test::TempDir screenDir;
+   const char* platform = std::getenv( "QT_QPA_PLATFORM" );
+   if ( platform == nullptr || *platform == '\0' || std::strcmp( platform, "offscreen" ) == 0 )
+   {
+      std::string screenFile = screenDir.File( "screen.json" );
+      std::ofstream( screenFile )
+          << R"({"screens":[{"name":"s","x":0,"y":0,"width":1280,"height":1024,"logicalDpi":96}]})";
+      ::setenv( "QT_QPA_PLATFORM", ( "offscreen:configfile=" + screenFile ).c_str(), 1 );
+   }
 
    QApplication app( argc, argv );
    ::testing::InitGoogleTest( &argc, argv );

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QSysInfo>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TestDirs.h"
+#include "TestSupport.h"
+#include "platform/Registry.h"
+#include "process/Preferences.h"
+#include "windows/main/Application.h"
+#include "windows/main/MainWindow.h"
+#include "windows/main/SingleInstanceLock.h"
+
+namespace
+{
+
+const QString PreferencesKey = "\\Software\\Corvanta\\Lumenforge\\1.0\\Preferences";
+
+class ApplicationTest : public test::ScriptedUiTest
+{
+protected:
+   void SetUp() override
+   {
+      test::ScriptedUiTest::SetUp();
+      saved = CurrentPreferences;
+      options.lockDirectory = QString::fromStdString( dir.Path().string() );
+      // A stored preference that a start-up reaching the load would take in.
+      platform::Registry registry;
+      ASSERT_TRUE( registry.OpenKey( PreferencesKey + "\\Identifiers", true ) );
+      registry.WriteString( "ImagePrefix", "Stored" );
+      registry.CloseKey();
+   }
+
+   void TearDown() override
+   {
+      CurrentPreferences = saved;
+      platform::Registry().DeleteKey( PreferencesKey );
+      test::ScriptedUiTest::TearDown();
+   }
+
+   int Run() { return RunApplication( *qApp, options ); }
+
+   void ExpectRefusal( const QString& text )
+   {
+      prompter.Expect( { text, {}, QString( "Lumenforge 1.0" ), platform::Icon::Error, platform::Answer::Ok } );
+   }
+
+   test::TempDir dir;
+   StartUpOptions options;
+   GlobalPreferences saved;
+};
+
+} // namespace
+
+TEST_F( ApplicationTest, ASecondInstanceIsRefusedBeforeAnythingElse )
+{
+   SingleInstanceLock first( options.lockDirectory );
+   ASSERT_EQ( SingleInstanceLock::Result::Acquired, first.TryLock() );
+
+   ExpectRefusal( "There is another instance of Lumenforge running - multiple instances not allowed." );
+   EXPECT_EQ( 1, Run() );
+   EXPECT_EQ( nullptr, MainWindow );
+   EXPECT_EQ( "Image", CurrentPreferences.identifiers.imagePrefix ); // the preferences were not read
+   EXPECT_TRUE( first.IsLocked() );                                  // the first copy is not disturbed
+}
+
+TEST_F( ApplicationTest, DesktopsSmallerThan1024x768AreRefusedAndTheLockReleased )
+{
+   for ( QSize size : { QSize( 1023, 768 ), QSize( 1024, 767 ), QSize( 800, 800 ), QSize( 0, 0 ) } )
+   {
+      SCOPED_TRACE( QString( "%1x%2" ).arg( size.width() ).arg( size.height() ).toStdString() );
+      options.desktopSize = size;
+      ExpectRefusal( "Lumenforge requires a minimum desktop size of 1024x768 pixels" );
+      EXPECT_EQ( 1, Run() );
+      EXPECT_EQ( nullptr, MainWindow );
+      EXPECT_EQ( "Image", CurrentPreferences.identifiers.imagePrefix );
+      SingleInstanceLock next( options.lockDirectory );
+      EXPECT_EQ( SingleInstanceLock::Result::Acquired, next.TryLock() );
+   }
+   EXPECT_FALSE( DesktopLargeEnough( QSize( 1280, 767 ) ) );
+   EXPECT_TRUE( DesktopLargeEnough( QSize( 1024, 768 ) ) );
+}
+
+TEST_F( ApplicationTest, AFullRunLoadsShowsTheMainWindowAndSavesAtExit )
+{
+   options.desktopSize = QSize( 1024, 768 ); // exactly the minimum passes
+   options.screenshotPath = QString::fromStdString( dir.File( "shot.png" ) );
+   EXPECT_EQ( 0, Run() );
+
+   EXPECT_EQ( "Stored", CurrentPreferences.identifiers.imagePrefix ); // loaded at start-up
+   EXPECT_EQ( nullptr, MainWindow );                                  // gone with the run
+   QImage shot( options.screenshotPath );
+   ASSERT_FALSE( shot.isNull() );
+   EXPECT_GE( shot.width(), 1024 );
+
+   // Saved at exit: every value is in the store now, not only the one put there before.
+   platform::Registry registry;
+   ASSERT_TRUE( registry.OpenKey( PreferencesKey + "\\Identifiers", false ) );
+   EXPECT_EQ( "Preview", registry.ReadString( "PreviewPrefix" ) );
+   EXPECT_EQ( "Stored", registry.ReadString( "ImagePrefix" ) );
+
+   // The lock is free again for the next start.
+   SingleInstanceLock next( options.lockDirectory );
+   EXPECT_EQ( SingleInstanceLock::Result::Acquired, next.TryLock() );
+}
+
+TEST( SingleInstanceLockTest, ALockLeftByAProcessThatIsGoneIsReclaimed )
+{
+   test::TempDir dir;
+   const QString folder = QString::fromStdString( dir.Path().string() );
+   pid_t child = ::fork();
+   ASSERT_GE( child, 0 );
+   if ( child == 0 )
+      ::_exit( 0 );
+   ASSERT_EQ( child, ::waitpid( child, nullptr, 0 ) );
+
+   SingleInstanceLock lock( folder );
+   {
+      // What a crashed copy leaves behind: the lock file naming its (now unused) process id.
+      QFile stale( lock.FilePath() );
+      ASSERT_TRUE( stale.open( QIODevice::WriteOnly ) );
+      stale.write( QString( "%1\nlumenforge\n%2\n" ).arg( child ).arg( QSysInfo::machineHostName() ).toUtf8() );
+   }
+   EXPECT_EQ( SingleInstanceLock::Result::Acquired, lock.TryLock() );
+
+   SingleInstanceLock second( folder );
+   EXPECT_EQ( SingleInstanceLock::Result::HeldByAnother, second.TryLock() );
+   lock.Unlock();
+   EXPECT_EQ( SingleInstanceLock::Result::Acquired, second.TryLock() );
+}
+
+TEST( SingleInstanceLockTest, AnUnusableFolderLetsTheProgramRunUnguarded )
+{
+   SingleInstanceLock lock( "/nonexistent/folder/for/locks" );
+   EXPECT_EQ( SingleInstanceLock::Result::Unavailable, lock.TryLock() );
+}

@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolBar>
+
+#include <tiffio.h>
+
+#include <memory>
+#include <string>
+
+#include "TestSupport.h"
+#include "process/Preferences.h"
+#include "windows/main/Application.h"
+#include "windows/main/MainWindow.h"
+
+namespace
+{
+
+class MainWindowTest : public test::ScriptedUiTest
+{
+protected:
+   void SetUp() override
+   {
+      test::ScriptedUiTest::SetUp();
+      savedPreferences = CurrentPreferences;
+   }
+
+   void TearDown() override
+   {
+      window.reset();
+      CurrentPreferences = savedPreferences;
+      QGuiApplication::clipboard()->clear();
+      test::ScriptedUiTest::TearDown();
+   }
+
+   TMainWindow& Create()
+   {
+      window = std::make_unique<TMainWindow>();
+      return *window;
+   }
+
+   std::unique_ptr<TMainWindow> window;
+   GlobalPreferences savedPreferences;
+};
+
+} // namespace
+
+TEST_F( MainWindowTest, TheTestScreenIsLargeEnoughForTheProgram )
+{
+   // The test main() gives the offscreen platform a 1280x1024 screen; Qt's own default (800x800) would be refused.
+   QScreen* screen = QGuiApplication::primaryScreen();
+   ASSERT_NE( nullptr, screen );
+   EXPECT_EQ( QSize( 1280, 1024 ), screen->size() );
+   EXPECT_TRUE( DesktopLargeEnough( screen->size() ) );
+}
+
+TEST_F( MainWindowTest, ConstructionSetsTheGlobalTheStateAndTheDefaultLayout )
+{
+   EXPECT_EQ( nullptr, MainWindow );
+   TMainWindow& w = Create();
+   EXPECT_EQ( &w, MainWindow );
+   EXPECT_EQ( QString( " Corvanta Lumenforge 1.0" ), w.windowTitle() );
+   EXPECT_EQ( w.Desktop(), w.centralWidget() );
+   EXPECT_FALSE( w.processing || w.abortRequested || w.terminating || w.minimized );
+   EXPECT_EQ( 0, w.controlUpdateCount );
+   EXPECT_EQ( ReadoutOptionsData(), w.readoutOptions );
+   EXPECT_EQ( 1, w.readoutOptions.probeSize );
+   EXPECT_EQ( 255u, w.readoutOptions.maxValue );
+   EXPECT_FALSE( w.rawImageClipboardFormat.isEmpty() );
+   EXPECT_TRUE( w.acceptDrops() );
+
+   w.show();
+   ASSERT_TRUE( QTest::qWaitForWindowExposed( &w ) );
+   EXPECT_TRUE( w.windowState() & Qt::WindowMaximized );
+
+   // On a screen wider than 1024 pixels every tool bar of the default layout is docked; the four that the user
+   // shows himself stay hidden.
+   for ( QToolBar* t :
+         { w.ImageView_ToolBar, w.Zoom_ToolBar, w.Preview_ToolBar, w.Mask_ToolBar, w.Geometry_ToolBar,
+           w.ColorSpaces_ToolBar, w.TransferCurves_ToolBar, w.AdvancedProcessing_ToolBar, w.Tools_ToolBar } )
+   {
+      EXPECT_TRUE( t->isVisible() ) << t->objectName().toStdString();
+      EXPECT_EQ( Qt::TopToolBarArea, w.toolBarArea( t ) ) << t->objectName().toStdString();
+   }
+   for ( QToolBar* t : { w.Readout_ToolBar, w.ColorSamples_ToolBar, w.Info_ToolBar } )
+   {
+      EXPECT_TRUE( t->isVisible() ) << t->objectName().toStdString();
+      EXPECT_EQ( Qt::BottomToolBarArea, w.toolBarArea( t ) ) << t->objectName().toStdString();
+   }
+   for ( QToolBar* t : { w.File_ToolBar, w.Edit_ToolBar, w.FastRotate_ToolBar, w.ProcessIcons_ToolBar } )
+      EXPECT_FALSE( t->isVisible() ) << t->objectName().toStdString();
+
+   // Components are reachable by name, as the other windows find them.
+   EXPECT_EQ( w.Readout_Panel, w.findChild<QLabel*>( "Readout_Panel" ) );
+   EXPECT_EQ( w.SelectChannel_ComboBox, w.findChild<QComboBox*>( "SelectChannel_ComboBox" ) );
+   EXPECT_EQ( w.Window_Menu, w.findChild<QMenu*>( "Window_Menu" ) );
+
+   window.reset();
+   EXPECT_EQ( nullptr, MainWindow );
+}
+
+TEST_F( MainWindowTest, WithoutMaximizeAtStartupTheWindowIsNotMaximized )
+{
+   CurrentPreferences.mainWindow.maximizeAtStartup = false;
+   CurrentPreferences.mainWindow.acceptDroppedFiles = false;
+   TMainWindow& w = Create();
+   EXPECT_FALSE( w.windowState() & Qt::WindowMaximized );
+   EXPECT_FALSE( w.acceptDrops() );
+   CurrentPreferences.mainWindow.acceptDroppedFiles = true;
+   w.ApplyPreferences();
+   EXPECT_TRUE( w.acceptDrops() );
+}
+
+TEST_F( MainWindowTest, BusyAndAbortProtocol )
+{
+   TMainWindow& w = Create();
+   QSignalSpy spy( &w, &TMainWindow::ProcessingStateChanged );
+
+   w.RequestAbort(); // nothing runs: ignored
+   EXPECT_FALSE( w.abortRequested );
+
+   w.BeginProcessing();
+   EXPECT_TRUE( w.processing );
+   EXPECT_FALSE( w.abortRequested );
+   w.RequestAbort();
+   EXPECT_TRUE( w.abortRequested );
+   w.RequestAbort(); // a second request changes nothing
+   EXPECT_TRUE( w.abortRequested );
+
+   w.EndProcessing(); // a pending request is gone
+   EXPECT_FALSE( w.processing );
+   EXPECT_FALSE( w.abortRequested );
+   w.RequestAbort();
+   EXPECT_FALSE( w.abortRequested );
+
+   w.BeginProcessing(); // a new operation starts without the old request
+   EXPECT_FALSE( w.abortRequested );
+   w.EndProcessing();
+   w.EndProcessing(); // harmless when nothing runs
+
+   ASSERT_EQ( 5, spy.count() );
+   EXPECT_TRUE( spy.at( 0 ).at( 0 ).toBool() );
+   EXPECT_FALSE( spy.at( 1 ).at( 0 ).toBool() );
+}
+
+TEST_F( MainWindowTest, ControlUpdateGuardsNestAndWorkWithoutAMainWindow )
+{
+   {
+      TMainWindow::ControlUpdateGuard noWindow; // before the main window exists
+   }
+   TMainWindow& w = Create();
+   {
+      TMainWindow::ControlUpdateGuard outer;
+      EXPECT_TRUE( w.UpdatingControls() );
+      {
+         TMainWindow::ControlUpdateGuard inner( &w );
+         EXPECT_EQ( 2, w.controlUpdateCount );
+      }
+      EXPECT_EQ( 1, w.controlUpdateCount );
+      EXPECT_TRUE( w.UpdatingControls() );
+   }
+   EXPECT_EQ( 0, w.controlUpdateCount );
+   EXPECT_FALSE( w.UpdatingControls() );
+}
+
+TEST_F( MainWindowTest, DesktopIsPaintedPlainOrWithTheChecker )
+{
+   CurrentPreferences.colorsFonts.mainWindowBackgroundColor = 0x0000FF; // red
+   CurrentPreferences.colorsFonts.mainWindowForegroundColor = 0xFF0000; // blue
+   CurrentPreferences.colorsFonts.mainWindowBackgroundBrush = false;
+   TMainWindow& w = Create();
+   w.show();
+   ASSERT_TRUE( QTest::qWaitForWindowExposed( &w ) );
+
+   QImage plain = w.Desktop()->viewport()->grab().toImage();
+   EXPECT_EQ( QColor( Qt::red ), plain.pixelColor( 0, 0 ) );
+   EXPECT_EQ( QColor( Qt::red ), plain.pixelColor( 2, 0 ) );
+
+   CurrentPreferences.colorsFonts.mainWindowBackgroundBrush = true;
+   w.ApplyPreferences();
+   QImage checker = w.Desktop()->viewport()->grab().toImage();
+   // 2x2-pixel squares, the background colour top-left.
+   EXPECT_EQ( QColor( Qt::red ), checker.pixelColor( 0, 0 ) );
+   EXPECT_EQ( QColor( Qt::red ), checker.pixelColor( 1, 1 ) );
+   EXPECT_EQ( QColor( Qt::blue ), checker.pixelColor( 2, 0 ) );
+   EXPECT_EQ( QColor( Qt::blue ), checker.pixelColor( 0, 3 ) );
+   EXPECT_EQ( QColor( Qt::red ), checker.pixelColor( 2, 2 ) );
+   EXPECT_EQ( QColor( Qt::red ), checker.pixelColor( 8, 0 ) );
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Close sequence
+
+TEST_F( MainWindowTest, ClosingAsksForConfirmationOnlyWhenThePreferencesSaySo )
+{
+   TMainWindow& w = Create();
+   QSignalSpy closed( &w, &TMainWindow::Closed );
+   w.show();
+
+   CurrentPreferences.mainWindow.confirmProgramTermination = true;
+   prompter.Expect( { "Exit Lumenforge?", {}, QString( "Close" ), platform::Icon::Warning, platform::Answer::No } );
+   EXPECT_FALSE( w.close() );
+   EXPECT_TRUE( w.isVisible() );
+   EXPECT_FALSE( w.terminating );
+   EXPECT_EQ( 0, closed.count() );
+
+   QWidget* document = new QWidget;
+   w.Desktop()->addSubWindow( document );
+   prompter.Expect( "Exit Lumenforge?", platform::Answer::Yes );
+   EXPECT_TRUE( w.close() );
+   EXPECT_TRUE( w.terminating );
+   EXPECT_EQ( 1, closed.count() );
+   EXPECT_TRUE( w.Desktop()->subWindowList().isEmpty() || !w.Desktop()->subWindowList().front()->isVisible() );
+}
+
+TEST_F( MainWindowTest, PrivateClipboardDataIsOfferedForPurgingBeforeExit )
+{
+   TMainWindow& w = Create();
+   w.show();
+   auto putRawImage = [&w]
+   {
+      auto* data = new QMimeData;
+      data->setData( w.rawImageClipboardFormat, QByteArray( 16, '\0' ) );
+      QGuiApplication::clipboard()->setMimeData( data );
+   };
+
+   putRawImage();
+   prompter.Expect( { "Purge clipboard raw image data before exit?",
+                      {},
+                      ApplicationTitle(),
+                      platform::Icon::None,
+                      platform::Answer::Cancel } );
+   EXPECT_FALSE( w.close() );
+   EXPECT_FALSE( w.terminating );
+   EXPECT_TRUE( QGuiApplication::clipboard()->mimeData()->hasFormat( w.rawImageClipboardFormat ) );
+
+   prompter.Expect( "Purge clipboard raw image data before exit?", platform::Answer::Yes );
+   EXPECT_TRUE( w.close() );
+   const QMimeData* after = QGuiApplication::clipboard()->mimeData();
+   EXPECT_TRUE( after == nullptr || !after->hasFormat( w.rawImageClipboardFormat ) );
+}
+
+TEST_F( MainWindowTest, ClosingWithNothingToAskAsksNothing )
+{
+   TMainWindow& w = Create();
+   w.show();
+   QGuiApplication::clipboard()->setText( "ordinary text" );
+   EXPECT_TRUE( w.close() );
+   EXPECT_TRUE( prompter.Records().empty() );
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// libtiff messages
+
+TEST_F( MainWindowTest, LibtiffErrorsAreShownAndLongMessagesCutSafely )
+{
+   Create();
+   prompter.Expect(
+       { "Cannot read tile 7", {}, ApplicationTitle() + ": TIFF Error", platform::Icon::Error, platform::Answer::Ok } );
+   TIFFError( "module", "Cannot read tile %d", 7 );
+
+   std::string huge( 5000, 'z' );
+   prompter.Expect( QRegularExpression( "^z{1023}\\.\\.\\.$" ) );
+   TIFFError( "module", "%s", huge.c_str() );
+}
+
+TEST_F( MainWindowTest, LibtiffWarningsShowOnlyWhenStrictWarningsAreWanted )
+{
+   Create();
+   CurrentPreferences.mainWindow.showStrictTIFFWarnings = false;
+   TIFFWarning( "module", "Unknown field with tag %d", 12345 );
+   EXPECT_TRUE( prompter.Records().empty() );
+
+   CurrentPreferences.mainWindow.showStrictTIFFWarnings = true;
+   prompter.Expect( { "Unknown field with tag 12345",
+                      {},
+                      ApplicationTitle() + ": TIFF Warning",
+                      platform::Icon::Warning,
+                      platform::Answer::Ok } );
+   TIFFWarning( "module", "Unknown field with tag %d", 12345 );
+}

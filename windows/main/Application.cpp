@@ -1,0 +1,158 @@
+#include "windows/main/Application.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "classlib/Exception.h"
+#include "platform/Prompter.h"
+#include "process/Preferences.h"
+#include "support/Utils.h"
+#include "windows/main/MainWindow.h"
+#include "windows/main/SingleInstanceLock.h"
+
+namespace
+{
+
+// How long the main window is left to paint before the screenshot is taken.
+constexpr int ScreenshotDelayMs = 1000;
+
+void Refuse( const QString& text )
+{
+   platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), text );
+}
+
+// The presentation window and the measurement of the machine's speed run here, before the main window exists.
+void ShowPresentationAndMeasurePerformance()
+{
+}
+
+// The display colour-management settings are loaded here, before the main window, and saved after it.
+void LoadColorManagementSettingsAtStartUp()
+{
+}
+
+void SaveColorManagementSettingsAtExit()
+{
+}
+
+void SaveScreenshot( TMainWindow& window, const QString& path )
+{
+   QPixmap shot;
+   if ( QScreen* screen = window.screen() )
+      shot = screen->grabWindow( 0 );
+   if ( shot.isNull() )
+      shot = window.grab();
+   if ( !shot.save( path, "PNG" ) )
+      std::fprintf( stderr, "Unable to save the screenshot: %s\n", path.toLocal8Bit().constData() );
+}
+
+} // namespace
+
+QString ApplicationTitle()
+{
+   return QStringLiteral( "Corvanta Lumenforge " ) + QString::fromStdString( GetProgramVersion() );
+}
+
+QString ToolkitApplicationTitle()
+{
+   return QStringLiteral( "Lumenforge 1.0" );
+}
+
+QString ApplicationRegistryKey()
+{
+   return QStringLiteral( "\\Software\\Corvanta\\Lumenforge\\1.0" );
+}
+
+StartUpOptions StartUpOptions::FromEnvironment()
+{
+   StartUpOptions options;
+   options.screenshotPath = qEnvironmentVariable( "LF_SCREENSHOT" );
+   return options;
+}
+
+bool DesktopLargeEnough( QSize size )
+{
+   return size.width() >= MinimumDesktopSize.width() && size.height() >= MinimumDesktopSize.height();
+}
+
+int RunApplication( QApplication& app, const StartUpOptions& options )
+{
+   SingleInstanceLock lock( options.lockDirectory );
+   if ( lock.TryLock() == SingleInstanceLock::Result::HeldByAnother )
+   {
+      Refuse( "There is another instance of Lumenforge running - multiple instances not allowed." );
+      return 1;
+   }
+
+   std::unique_ptr<TMainWindow> window;
+   try
+   {
+      QCoreApplication::setOrganizationName( "Corvanta" );
+      QCoreApplication::setApplicationName( "Lumenforge" );
+      QCoreApplication::setApplicationVersion( LF_VERSION );
+      platform::InstallExceptionShowHandler();
+
+      QSize desktop = options.desktopSize.value_or(
+          QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->size() : QSize() );
+      if ( !DesktopLargeEnough( desktop ) )
+      {
+         lock.Unlock();
+         Refuse( "Lumenforge requires a minimum desktop size of 1024x768 pixels" );
+         return 1;
+      }
+
+      CurrentPreferences.LoadFromRegistry();
+      if ( CurrentPreferences.mainWindow.showSplashAtStartup )
+         ShowPresentationAndMeasurePerformance();
+      LoadColorManagementSettingsAtStartUp();
+
+      // The main window is the first form; the tool, processing and dialog windows follow it, then the main
+      // window's own settings are restored.
+      window = std::make_unique<TMainWindow>();
+      QObject::connect( window.get(), &TMainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection );
+      app.setQuitOnLastWindowClosed( false );
+      window->show();
+
+      if ( !options.screenshotPath.isEmpty() )
+      {
+         TMainWindow* w = window.get();
+         QString path = options.screenshotPath;
+         QTimer::singleShot( ScreenshotDelayMs, w,
+                             [w, path]
+                             {
+                                SaveScreenshot( *w, path );
+                                w->close();
+                             } );
+      }
+
+      QApplication::exec();
+
+      // The main window's settings are saved here, before the colour management and the preferences.
+      SaveColorManagementSettingsAtExit();
+      CurrentPreferences.SaveToRegistry();
+      return 0;
+   }
+   catch ( const qor::Exception& x )
+   {
+      platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), QString::fromStdString( x.Message() ) );
+   }
+   catch ( const std::exception& x )
+   {
+      platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), QString::fromLocal8Bit( x.what() ) );
+   }
+   catch ( ... )
+   {
+      ReportUnexpectedException( "windows/main/Application", __LINE__ );
+      return 0;
+   }
+   // After a failure the program goes on with what it has, without saving anything at the end.
+   if ( window != nullptr && window->isVisible() )
+      QApplication::exec();
+   return 0;
+}

@@ -1,0 +1,49 @@
+#ifndef LF_WINDOWS_MAIN_APPLICATION_H
+#define LF_WINDOWS_MAIN_APPLICATION_H
+
+// The program's start-up and shut-down, and the texts that name the application.
+//
+// RunApplication is the whole life of the program once the QApplication exists (app/main.cpp only calls it):
+//   1. only one copy runs: a second one shows "There is another instance of Lumenforge running - multiple
+//      instances not allowed." and returns 1;
+//   2. a primary screen smaller than 1024x768 shows "Lumenforge requires a minimum desktop size of 1024x768
+//      pixels" and returns 1 (both boxes captioned with the toolkit title "Lumenforge 1.0"; nothing else has been
+//      done: the preferences are neither read nor written);
+//   3. the preferences are loaded, the main window is created and shown, the message loop runs until the main
+//      window has closed, and the preferences are saved; 0 is returned.
+// An exception that escapes step 3 is shown; the loop is entered again when the main window exists, and nothing
+// is saved.
+
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+class QApplication;
+
+// "Corvanta Lumenforge " and the program version: the caption of the program's own message boxes.
+QString ApplicationTitle();
+// "Lumenforge 1.0": the toolkit's application title, captioning the start-up refusals.
+QString ToolkitApplicationTitle();
+// "\Software\Corvanta\Lumenforge\1.0": the key of the program's settings.
+QString ApplicationRegistryKey();
+
+struct StartUpOptions
+{
+   // The desktop size to check; the primary screen's when not set.
+   std::optional<QSize> desktopSize;
+   // Folder of the single-instance lock; the runtime folder when empty.
+   QString lockDirectory;
+   // When set, the program saves a PNG of its screen here once the main window shows, then closes itself.
+   QString screenshotPath;
+
+   // The options the environment asks for: LF_SCREENSHOT=<png path> sets screenshotPath.
+   static StartUpOptions FromEnvironment();
+};
+
+constexpr QSize MinimumDesktopSize{ 1024, 768 };
+bool DesktopLargeEnough( QSize size );
+
+int RunApplication( QApplication& app, const StartUpOptions& options );
+
+#endif

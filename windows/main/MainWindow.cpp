@@ -1,0 +1,383 @@
+#include "windows/main/MainWindow.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QToolBar>
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/Prompter.h"
+#include "process/Preferences.h"
+#include "windows/main/Application.h"
+
+TMainWindow* MainWindow = nullptr;
+
+namespace
+{
+
+// Colours of the preferences are 0x00BBGGRR.
+QColor FromTColor( uint32_t c )
+{
+   return QColor( c & 0xFF, ( c >> 8 ) & 0xFF, ( c >> 16 ) & 0xFF );
+}
+
+QImage CheckerBitmap( QColor first, QColor second )
+{
+   QImage bitmap( 8, 8, QImage::Format_RGB32 );
+   for ( int y = 0; y < 8; ++y )
+      for ( int x = 0; x < 8; ++x )
+         bitmap.setPixelColor( x, y, ( ( x / 2 + y / 2 ) % 2 == 0 ) ? first : second );
+   return bitmap;
+}
+
+// Formats a libtiff message into a buffer of bounded size; a message that does not fit is cut and marked.
+QString FormatTIFFMessage( const char* format, va_list arguments )
+{
+   char buffer[TMainWindow::TIFFMessageBufferSize];
+   va_list copy;
+   va_copy( copy, arguments );
+   int length = std::vsnprintf( buffer, sizeof( buffer ), format != nullptr ? format : "", copy );
+   va_end( copy );
+   if ( length < 0 )
+      return QString();
+   QString text = QString::fromLocal8Bit( buffer );
+   if ( length >= static_cast<int>( sizeof( buffer ) ) )
+      text += "...";
+   return text;
+}
+
+// libtiff's handlers from before the main window existed, put back when it goes.
+::TIFFErrorHandler previousTIFFErrorHandler = nullptr;
+::TIFFErrorHandler previousTIFFWarningHandler = nullptr;
+
+int ScreenWidth()
+{
+   QScreen* screen = QGuiApplication::primaryScreen();
+   return screen != nullptr ? screen->geometry().width() : 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+
+TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
+{
+   // Reachable through the global from here on, so that anything built below may already use it.
+   MainWindow = this;
+   setObjectName( "MainWindow" );
+
+   desktop = new QMdiArea( this );
+   desktop->setObjectName( "Desktop" );
+   desktop->setHorizontalScrollBarPolicy( Qt::ScrollBarAsNeeded );
+   desktop->setVerticalScrollBarPolicy( Qt::ScrollBarAsNeeded );
+   setCentralWidget( desktop );
+   BuildMenus();
+   BuildToolBars();
+
+   if ( CurrentPreferences.mainWindow.maximizeAtStartup )
+   {
+      if ( QScreen* screen = QGuiApplication::primaryScreen() )
+         setGeometry( screen->availableGeometry() );
+      setWindowState( windowState() | Qt::WindowMaximized );
+   }
+
+   UpdateDesktopBrush( false );
+   setWindowTitle( Caption );
+
+   previousTIFFErrorHandler = TIFFSetErrorHandler( &TMainWindow::TIFFErrorHandler );
+   previousTIFFWarningHandler = TIFFSetWarningHandler( &TMainWindow::TIFFWarningHandler );
+
+   // The New Process menu, the tool-bar cursors and the display colour management start-up (the monitor profile
+   // and its messages) are added here as those parts of the program arrive.
+
+   HideAllToolBars();
+   // A tool-bar layout saved in the settings is restored by the settings loader; this is the first-run layout.
+   DockDefaultToolBars();
+
+   rawImageClipboardFormat = "application/x-lumenforge-raw-image";
+   setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
+}
+
+TMainWindow::~TMainWindow()
+{
+   setAcceptDrops( false );
+   TIFFSetErrorHandler( previousTIFFErrorHandler );
+   TIFFSetWarningHandler( previousTIFFWarningHandler );
+   if ( MainWindow == this )
+      MainWindow = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void TMainWindow::BeginProcessing()
+{
+   processing = true;
+   abortRequested = false;
+   Q_EMIT ProcessingStateChanged( true );
+}
+
+void TMainWindow::EndProcessing()
+{
+   abortRequested = false;
+   processing = false;
+   Q_EMIT ProcessingStateChanged( false );
+}
+
+void TMainWindow::RequestAbort()
+{
+   if ( processing )
+      abortRequested = true;
+}
+
+TMainWindow::ControlUpdateGuard::ControlUpdateGuard( TMainWindow* window ) : window( window )
+{
+   if ( window != nullptr )
+      ++window->controlUpdateCount;
+}
+
+TMainWindow::ControlUpdateGuard::ControlUpdateGuard() : ControlUpdateGuard( MainWindow )
+{
+}
+
+TMainWindow::ControlUpdateGuard::~ControlUpdateGuard()
+{
+   if ( window != nullptr )
+      --window->controlUpdateCount;
+}
+
+QMdiSubWindow* TMainWindow::ActiveDocumentChild() const
+{
+   return desktop->currentSubWindow();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void TMainWindow::UpdateDesktopBrush( bool repaint )
+{
+   const ColorsFontsPreferences& colours = CurrentPreferences.colorsFonts;
+   QColor background = FromTColor( colours.mainWindowBackgroundColor );
+   desktopBitmap = CheckerBitmap( background, FromTColor( colours.mainWindowForegroundColor ) );
+   desktopBrush = QBrush( desktopBitmap );
+   desktop->setBackground( colours.mainWindowBackgroundBrush ? desktopBrush : QBrush( background ) );
+   if ( repaint )
+      desktop->viewport()->update();
+}
+
+void TMainWindow::ApplyPreferences()
+{
+   setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
+   UpdateDesktopBrush( true );
+   // The tool bars' automatic docking and the process icons' fonts and colours follow here as those parts arrive.
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+bool TMainWindow::FormClose()
+{
+   if ( CurrentPreferences.mainWindow.confirmProgramTermination &&
+        platform::Ask( platform::Icon::Warning, "Close", "Exit Lumenforge?", platform::Buttons::YesNo,
+                       platform::Answer::Yes ) != platform::Answer::Yes )
+      return false;
+
+   // The questions about unsaved images and an unsaved process icon set come here with the image windows and
+   // the process icons.
+
+   const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+   if ( clipboard != nullptr && clipboard->hasFormat( rawImageClipboardFormat ) )
+   {
+      switch ( platform::Ask( platform::Icon::None, ApplicationTitle(), "Purge clipboard raw image data before exit?",
+                              platform::Buttons::YesNoCancel, platform::Answer::Yes ) )
+      {
+      case platform::Answer::Cancel:
+         return false;
+      case platform::Answer::Yes:
+         EditPurgeClipboard_ActionExecute();
+         break;
+      default:
+         break;
+      }
+   }
+
+   terminating = true;
+   QList<QMdiSubWindow*> children = desktop->subWindowList( QMdiArea::CreationOrder );
+   for ( auto i = children.rbegin(); i != children.rend(); ++i )
+      ( *i )->close();
+   return true;
+}
+
+void TMainWindow::closeEvent( QCloseEvent* event )
+{
+   if ( terminating || FormClose() )
+   {
+      event->accept();
+      Q_EMIT Closed();
+   }
+   else
+      event->ignore();
+}
+
+void TMainWindow::EditPurgeClipboard_ActionExecute()
+{
+   const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+   if ( clipboard != nullptr && clipboard->hasFormat( rawImageClipboardFormat ) )
+      QGuiApplication::clipboard()->clear();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void TMainWindow::TIFFErrorHandler( const char* /*module*/, const char* format, va_list arguments )
+{
+   platform::ShowMessage( platform::Icon::Error, ApplicationTitle() + ": TIFF Error",
+                          FormatTIFFMessage( format, arguments ) );
+}
+
+void TMainWindow::TIFFWarningHandler( const char* /*module*/, const char* format, va_list arguments )
+{
+   if ( !CurrentPreferences.mainWindow.showStrictTIFFWarnings )
+      return;
+   platform::ShowMessage( platform::Icon::Warning, ApplicationTitle() + ": TIFF Warning",
+                          FormatTIFFMessage( format, arguments ) );
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void TMainWindow::BuildMenus()
+{
+   auto makeMenu = [this]( const char* name, const QString& title )
+   {
+      QMenu* menu = menuBar()->addMenu( title );
+      menu->setObjectName( name );
+      return menu;
+   };
+   File_Menu = makeMenu( "File_Menu", "&File" );
+   Edit_Menu = makeMenu( "Edit_Menu", "&Edit" );
+   Image_Menu = makeMenu( "Image_Menu", "&Image" );
+   Preview_Menu = makeMenu( "Preview_Menu", "&Preview" );
+   Mask_Menu = makeMenu( "Mask_Menu", "&Mask" );
+   Process_Menu = makeMenu( "Process_Menu", "P&rocess" );
+   Tools_Menu = makeMenu( "Tools_Menu", "&Tools" );
+   Window_Menu = makeMenu( "Window_Menu", "&Window" );
+   Help_Menu = makeMenu( "Help_Menu", "&Help" );
+
+   Desktop_PopupMenu = new QMenu( this );
+   Desktop_PopupMenu->setObjectName( "Desktop_PopupMenu" );
+   ProcessIcon_PopupMenu = new QMenu( this );
+   ProcessIcon_PopupMenu->setObjectName( "ProcessIcon_PopupMenu" );
+}
+
+QToolBar* TMainWindow::MakeToolBar( const char* name, const QString& title )
+{
+   QToolBar* toolBar = new QToolBar( title, this );
+   toolBar->setObjectName( name );
+   return toolBar;
+}
+
+QLabel* TMainWindow::MakePanel( QToolBar* toolBar, const char* name, int width )
+{
+   QLabel* panel = new QLabel( toolBar );
+   panel->setObjectName( name );
+   panel->setFrameStyle( QFrame::Panel | QFrame::Sunken );
+   panel->setMinimumWidth( width );
+   panel->setAutoFillBackground( true );
+   toolBar->addWidget( panel );
+   return panel;
+}
+
+void TMainWindow::BuildToolBars()
+{
+   File_ToolBar = MakeToolBar( "File_ToolBar", "File" );
+   Edit_ToolBar = MakeToolBar( "Edit_ToolBar", "Edit" );
+   ImageView_ToolBar = MakeToolBar( "ImageView_ToolBar", "Image View" );
+   Zoom_ToolBar = MakeToolBar( "Zoom_ToolBar", "Zoom" );
+   FastRotate_ToolBar = MakeToolBar( "FastRotate_ToolBar", "Fast Rotate" );
+   Preview_ToolBar = MakeToolBar( "Preview_ToolBar", "Preview" );
+   Mask_ToolBar = MakeToolBar( "Mask_ToolBar", "Mask" );
+   Geometry_ToolBar = MakeToolBar( "Geometry_ToolBar", "Geometry" );
+   ColorSpaces_ToolBar = MakeToolBar( "ColorSpaces_ToolBar", "Color Spaces" );
+   TransferCurves_ToolBar = MakeToolBar( "TransferCurves_ToolBar", "Transfer Curves" );
+   AdvancedProcessing_ToolBar = MakeToolBar( "AdvancedProcessing_ToolBar", "Advanced Processing" );
+   ProcessIcons_ToolBar = MakeToolBar( "ProcessIcons_ToolBar", "Process Icons" );
+   Tools_ToolBar = MakeToolBar( "Tools_ToolBar", "Tools" );
+   Readout_ToolBar = MakeToolBar( "Readout_ToolBar", "Readout" );
+   ColorSamples_ToolBar = MakeToolBar( "ColorSamples_ToolBar", "Color Samples" );
+   Info_ToolBar = MakeToolBar( "Info_ToolBar", "Info" );
+
+   SelectChannel_ComboBox = new QComboBox( ImageView_ToolBar );
+   SelectChannel_ComboBox->setObjectName( "SelectChannel_ComboBox" );
+   SelectChannel_ComboBox->setMinimumWidth( 110 );
+   ImageView_ToolBar->addWidget( SelectChannel_ComboBox );
+
+   Position_Panel = MakePanel( Readout_ToolBar, "Position_Panel", 120 );
+   Readout_Panel = MakePanel( Readout_ToolBar, "Readout_Panel", 360 );
+   RGB_Panel = MakePanel( ColorSamples_ToolBar, "RGB_Panel", 24 );
+   R_Panel = MakePanel( ColorSamples_ToolBar, "R_Panel", 24 );
+   G_Panel = MakePanel( ColorSamples_ToolBar, "G_Panel", 24 );
+   B_Panel = MakePanel( ColorSamples_ToolBar, "B_Panel", 24 );
+   L_Panel = MakePanel( ColorSamples_ToolBar, "L_Panel", 24 );
+   Info_Panel = MakePanel( Info_ToolBar, "Info_Panel", 240 );
+}
+
+// Every tool bar starts hidden and untagged (tag 1 marks a docked or placed one).
+void TMainWindow::HideAllToolBars()
+{
+   for ( QToolBar* toolBar : findChildren<QToolBar*>() )
+   {
+      toolBar->hide();
+      toolBar->setProperty( "Tag", 0 );
+   }
+}
+
+void TMainWindow::DockDefaultToolBars()
+{
+   const bool wide = ScreenWidth() > 1024;
+   DockToolBar( Qt::TopToolBarArea, Qt::NoToolBarArea, ImageView_ToolBar );
+   DockToolBar( Qt::TopToolBarArea, Qt::NoToolBarArea, Zoom_ToolBar );
+   DockToolBar( Qt::TopToolBarArea, Qt::NoToolBarArea, Preview_ToolBar );
+   DockToolBar( Qt::TopToolBarArea, Qt::NoToolBarArea, Mask_ToolBar );
+   if ( wide )
+      DockToolBar( Qt::TopToolBarArea, Qt::LeftToolBarArea, Geometry_ToolBar );
+   DockToolBar( Qt::TopToolBarArea, Qt::LeftToolBarArea, ColorSpaces_ToolBar );
+   DockToolBar( Qt::TopToolBarArea, Qt::LeftToolBarArea, TransferCurves_ToolBar );
+   DockToolBar( Qt::TopToolBarArea, Qt::LeftToolBarArea, AdvancedProcessing_ToolBar );
+   if ( wide )
+      DockToolBar( Qt::TopToolBarArea, Qt::LeftToolBarArea, Tools_ToolBar );
+   DockToolBar( Qt::BottomToolBarArea, Qt::NoToolBarArea, Readout_ToolBar );
+   if ( wide )
+      DockToolBar( Qt::BottomToolBarArea, Qt::NoToolBarArea, ColorSamples_ToolBar );
+   DockToolBar( Qt::BottomToolBarArea, Qt::NoToolBarArea, Info_ToolBar );
+   // File, Edit, Fast Rotate and Process Icons stay hidden until the user shows them.
+}
+
+void TMainWindow::DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, QToolBar* toolBar )
+{
+   toolBar->setProperty( "Tag", 1 );
+   const int siteWidth = std::max( width(), ScreenWidth() );
+   const int wanted = toolBar->sizeHint().width();
+   int& used = lastRowWidth[site];
+   if ( siteWidth >= used + wanted + 8 )
+   {
+      addToolBar( site, toolBar );
+      used += wanted;
+   }
+   else if ( overflow != Qt::NoToolBarArea )
+      addToolBar( overflow, toolBar ); // the area lays it out vertically, under those already there
+   else
+   {
+      addToolBarBreak( site );
+      addToolBar( site, toolBar );
+      used = wanted;
+   }
+   toolBar->show();
+}

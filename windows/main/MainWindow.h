@@ -1,0 +1,178 @@
+#ifndef LF_WINDOWS_MAIN_MAIN_WINDOW_H
+#define LF_WINDOWS_MAIN_MAIN_WINDOW_H
+
+// The program's main window: a QMainWindow whose central widget, the desktop, is a QMdiArea holding the image
+// windows (and, later, the process icons), with the menu bar, the tool bars and the status panels around it.
+//
+// It is created first at start-up and reached everywhere through the global MainWindow. Besides its components it
+// holds the state other windows read or change:
+//   - the busy and abort-request protocol: BeginProcessing() / EndProcessing() bracket a long operation and
+//     RequestAbort() (the status dialog's Pause/Abort button) asks to stop it; ProcessingStateChanged tells the
+//     status dialog when to enable that button;
+//   - controlUpdateCount, raised while a window fills its controls from data (ControlUpdateGuard) so that every
+//     control handler does nothing meanwhile; a counter, not a flag: nested raisers each lower it once;
+//   - the readout options, the termination flag and the private clipboard format.
+// Everything runs on the GUI thread.
+
+#include <QBrush>
+#include <QHash>
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdarg>
+#include <cstdint>
+
+#include "windows/main/ReadoutOptionsData.h"
+
+class QComboBox;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+
+class TMainWindow : public QMainWindow
+{
+   Q_OBJECT
+
+public:
+   explicit TMainWindow( QWidget* parent = nullptr );
+   ~TMainWindow() override;
+
+   // Busy and abort protocol. BeginProcessing: busy, no abort request. EndProcessing: neither (harmless when
+   // nothing runs). RequestAbort: records an abort request only while busy.
+   void BeginProcessing();
+   void EndProcessing();
+   void RequestAbort();
+
+   // Raises controlUpdateCount for its lifetime (on the main window when there is one).
+   class ControlUpdateGuard
+   {
+   public:
+      explicit ControlUpdateGuard( TMainWindow* window );
+      ControlUpdateGuard();
+      ~ControlUpdateGuard();
+      ControlUpdateGuard( const ControlUpdateGuard& ) = delete;
+      ControlUpdateGuard& operator=( const ControlUpdateGuard& ) = delete;
+
+   private:
+      TMainWindow* window;
+   };
+
+   // True while some window fills its controls: control handlers return at once.
+   bool UpdatingControls() const { return controlUpdateCount > 0; }
+
+   // Repaints the desktop with the preferences' background: plain, or the checker of the background and
+   // foreground colours (2x2-pixel squares, background top-left).
+   void UpdateDesktopBrush( bool repaint );
+   // Applies CurrentPreferences after the Preferences process has changed them.
+   void ApplyPreferences();
+
+   // The close sequence: asks what the preferences and the program's state call for and, when nothing keeps the
+   // program open, sets terminating and closes every image window (last first). True when the window may close.
+   bool FormClose();
+
+   // Clears the private image data from the clipboard.
+   void EditPurgeClipboard_ActionExecute();
+
+   QMdiArea* Desktop() const { return desktop; }
+   // The current document child (also when another top-level window has the focus), or nullptr.
+   QMdiSubWindow* ActiveDocumentChild() const;
+
+   // Handlers of libtiff messages (installed process-wide by the constructor, removed by the destructor). The message
+   // is formatted into a bounded buffer; a longer one is cut and ends in "...". Warnings show only with
+   // showStrictTIFFWarnings.
+   static void TIFFErrorHandler( const char* module, const char* format, va_list arguments );
+   static void TIFFWarningHandler( const char* module, const char* format, va_list arguments );
+   static constexpr int TIFFMessageBufferSize = 1024;
+
+   // The caption of the window.
+   static constexpr const char* Caption = " Corvanta Lumenforge 1.0";
+
+   // --- State read and changed by the rest of the program ---
+   ReadoutOptionsData readoutOptions;
+   bool terminating = false;
+   bool minimized = false;
+   bool processing = false;
+   bool abortRequested = false;
+   int32_t controlUpdateCount = 0;
+   int32_t rubberBandState = 0; // 0 idle, 1 selecting, 2 a double-click is being handled
+   struct
+   {
+      int32_t anchorX = 0, anchorY = 0, cornerX = 0, cornerY = 0;
+   } rubberBandRect;
+   QImage desktopBitmap; // the 8x8 checker; null until UpdateDesktopBrush
+   QBrush desktopBrush;
+   // MIME type of the private image data on the clipboard.
+   QString rawImageClipboardFormat;
+
+   // --- Components ---
+   QMenu* File_Menu = nullptr;
+   QMenu* Edit_Menu = nullptr;
+   QMenu* Image_Menu = nullptr;
+   QMenu* Preview_Menu = nullptr;
+   QMenu* Mask_Menu = nullptr;
+   QMenu* Process_Menu = nullptr;
+   QMenu* Tools_Menu = nullptr;
+   QMenu* Window_Menu = nullptr;
+   QMenu* Help_Menu = nullptr;
+   QMenu* Desktop_PopupMenu = nullptr;
+   QMenu* ProcessIcon_PopupMenu = nullptr;
+
+   QToolBar* File_ToolBar = nullptr;
+   QToolBar* Edit_ToolBar = nullptr;
+   QToolBar* ImageView_ToolBar = nullptr;
+   QToolBar* Zoom_ToolBar = nullptr;
+   QToolBar* FastRotate_ToolBar = nullptr;
+   QToolBar* Preview_ToolBar = nullptr;
+   QToolBar* Mask_ToolBar = nullptr;
+   QToolBar* Geometry_ToolBar = nullptr;
+   QToolBar* ColorSpaces_ToolBar = nullptr;
+   QToolBar* TransferCurves_ToolBar = nullptr;
+   QToolBar* AdvancedProcessing_ToolBar = nullptr;
+   QToolBar* ProcessIcons_ToolBar = nullptr;
+   QToolBar* Tools_ToolBar = nullptr;
+   QToolBar* Readout_ToolBar = nullptr;
+   QToolBar* ColorSamples_ToolBar = nullptr;
+   QToolBar* Info_ToolBar = nullptr;
+
+   QComboBox* SelectChannel_ComboBox = nullptr;
+   QLabel* Position_Panel = nullptr;
+   QLabel* Readout_Panel = nullptr;
+   QLabel* RGB_Panel = nullptr;
+   QLabel* R_Panel = nullptr;
+   QLabel* G_Panel = nullptr;
+   QLabel* B_Panel = nullptr;
+   QLabel* L_Panel = nullptr;
+   QLabel* Info_Panel = nullptr;
+
+Q_SIGNALS:
+   // The busy state changed (the status dialog enables its Abort button exactly while busy).
+   void ProcessingStateChanged( bool processing );
+   // The window has closed: the program's message loop ends.
+   void Closed();
+
+protected:
+   void closeEvent( QCloseEvent* event ) override;
+
+private:
+   void BuildMenus();
+   void BuildToolBars();
+   void HideAllToolBars();
+   void DockDefaultToolBars();
+   // Docks a tool bar into a tool-bar area beside those already there when it fits in the area's width, else
+   // into the overflow area (laid out vertically) or, without one, on a new row.
+   void DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, QToolBar* toolBar );
+   QToolBar* MakeToolBar( const char* name, const QString& title );
+   QLabel* MakePanel( QToolBar* toolBar, const char* name, int width );
+
+   QMdiArea* desktop = nullptr;
+   // Width taken by the tool bars of the last row of each tool-bar area, while the default layout is docked.
+   QHash<int, int> lastRowWidth;
+};
+
+// The one main window; nullptr before it is created and after it is destroyed.
+extern TMainWindow* MainWindow;
+
+#endif
