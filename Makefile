@@ -38,5 +38,8 @@ fuzz: deps
 	   -DLF_FUZZ=ON -DLF_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
+screenshot: build
+	@tools/screenshot screenshot.png $(BUILD)
+
 clean:
 	@rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
