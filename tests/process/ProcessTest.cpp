@@ -246,6 +246,7 @@ TEST( ProcessMaskTest, SettingTheSameMaskChangesNothingAndTellsNobody )
 TEST( ProcessMaskTest, RemovingAMaskKeepsItsIdAndMarksItLost )
 {
    FakeMaskWindow window( "Mask01" );
+   FakeMaskWindow other( "Stars" ); // outlives the instance that ends up using it
    SigmaProcess p;
    p.SetMask( &window );
    UpdateCounter updates;
@@ -257,7 +258,6 @@ TEST( ProcessMaskTest, RemovingAMaskKeepsItsIdAndMarksItLost )
    EXPECT_EQ( updates.seen, std::vector<Process*>{ &p } );
 
    // A new mask clears the mark and takes the new window's identifier.
-   FakeMaskWindow other( "Stars" );
    p.SetMask( &other );
    EXPECT_FALSE( p.maskLost );
    EXPECT_EQ( p.maskId, "Stars" );
