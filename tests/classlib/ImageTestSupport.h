@@ -1,0 +1,60 @@
+#ifndef LF_IMAGE_TEST_SUPPORT_H
+#define LF_IMAGE_TEST_SUPPORT_H
+
+// Small helpers for tests of pixel operations: random images, bitwise comparison, and a monitor function that
+// counts events and can answer with an abort.
+
+#include "Image.h"
+#include "StatusCallback.h"
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+namespace test
+{
+
+// An image of uniformly distributed samples in [low, high), the same for the same seed.
+inline qor::Image RandomImage( int32_t width, int32_t height, int32_t channels, int32_t colorSpace, uint32_t seed,
+                               float low = 0.0f, float high = 1.0f )
+{
+   qor::Image image( width, height, channels, colorSpace );
+   std::mt19937 rng( seed );
+   std::uniform_real_distribution<float> u( low, high );
+   for ( int32_t c = 0; c < channels; ++c )
+      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+         image[c][i] = u( rng );
+   return image;
+}
+
+// Same geometry and the same bits in every sample of every channel.
+inline bool SamePixels( const qor::Image& a, const qor::Image& b )
+{
+   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() )
+      return false;
+   for ( int32_t c = 0; c < a.NumberOfChannels(); ++c )
+      if ( std::memcmp( a[c], b[c], size_t( a.NumberOfPixels() ) * sizeof( float ) ) != 0 )
+         return false;
+   return true;
+}
+
+// Connect with image.Status().SetCallback( &MonitorProbe::Callback, &probe ). Counts progress and done events and
+// answers the abortAt-th progress event (counted from 1; 0: never) with an abort request.
+struct MonitorProbe
+{
+   int abortAt = 0;
+   int progress = 0;
+   int done = 0;
+
+   static int32_t Callback( void* data, int32_t event, qor::StatusCallback& )
+   {
+      auto* probe = static_cast<MonitorProbe*>( data );
+      if ( event == qor::StatusCallback::Done )
+         ++probe->done;
+      return event == qor::StatusCallback::Progress && ++probe->progress == probe->abortAt ? 1 : 0;
+   }
+};
+
+} // namespace test
+
+#endif
