@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "classlib/Exception.h"
+#include "platform/KeyTracker.h"
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "support/Utils.h"
@@ -97,6 +98,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
       QCoreApplication::setApplicationName( "Lumenforge" );
       QCoreApplication::setApplicationVersion( LF_VERSION );
       platform::InstallExceptionShowHandler();
+      platform::KeyTracker::Instance(); // key state is read live from here on (Space, F5, F9, Esc...)
 
       QSize desktop = options.desktopSize.value_or(
           QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->size() : QSize() );
