@@ -159,6 +159,23 @@ public:
    void ParallelRows( int64_t rows, const std::function<void( int64_t, int64_t )>& body,
                       int64_t unitsPerRow = 1 ) const;
 
+   // Resamples every channel (nominal and alpha) to width x height with an interpolation of Interpolation.h (the
+   // block size is used by the bicubic spline only). Output sample (i, j) is the kernel's value at source position
+   // (i * w/width, j * h/height), clamped to [0, 1] (NaN becomes 0). Monitored: "Resampling to WxH, <description>",
+   // one unit per output row and channel. Throws GenericException for an empty image, a size below 1, an unknown
+   // code or a block size below 1; an abort or an exhausted memory leaves the image as it was.
+   void Resample( int32_t width, int32_t height, int32_t interpolation, int32_t blockSize = 5 );
+
+   // Turns every channel by `angle` radians (counter-clockwise on the screen) about (centerX, centerY), onto the
+   // bounding box of the turned corner samples, with an interpolation of Interpolation.h. Samples that come from
+   // outside the source take the fill value of their channel (stored unclamped): one value per nominal channel, 0
+   // for alpha channels and for all channels when no values are given; the others are the kernel's value, clamped
+   // to [0, 1]. Monitored: "Rotate <degrees> deg, <description>", one unit per output row and channel. Throws
+   // GenericException for an empty image, an unknown code, a block size below 1, fewer fill values than nominal
+   // channels, or a non-finite angle or centre; an abort or an exhausted memory leaves the image as it was.
+   void Rotate( float centerX, float centerY, float angle, std::span<const float> fill, int32_t interpolation,
+                int32_t blockSize = 5 );
+
 private:
    std::vector<Plane> planes;
    int32_t width = 0;
