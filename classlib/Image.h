@@ -33,6 +33,8 @@
 namespace qor
 {
 
+class RGBColorSystem; // added for SetColorSpace
+
 class Image
 {
 public:
@@ -63,6 +65,15 @@ public:
    public:
       using Exception::Exception;
       std::string ErrorText() const override { return "Invalid swap file"; }
+   };
+
+   // Added for SetColorSpace: thrown for a colour-space code that is not one of the six, or a colour image whose
+   // nominal channels are not three.
+   class InvalidColorSpace : public Exception
+   {
+   public:
+      using Exception::Exception;
+      std::string ErrorText() const override { return "Invalid color space"; }
    };
 
    // A sample plane: 64-byte aligned, uninitialised on allocation.
@@ -119,6 +130,14 @@ public:
 
    // Changes only the colour-space code and the split between nominal and alpha channels, not the samples.
    void SetColorSpaceCode( int32_t colorSpace );
+
+   // Added (ImageColorSpace.cpp): converts the pixels to another colour space through an RGB working space.
+   // Alpha channels keep their samples and follow the nominal ones. Monitored: "In-place grayscale conversion"
+   // or "In-place color model conversion", width * height units. An abort or an exhausted memory in a conversion
+   // that changes the channel count (to or from Gray) leaves the image as it was; an abort of a conversion
+   // between two colour spaces leaves the rows already converted, with the old colour-space code (the caller
+   // restores the image from its undo data). An empty image only takes the new code.
+   void SetColorSpace( int32_t colorSpace, const RGBColorSystem& rgbws );
 
    bool IsEmpty() const { return planes.empty(); }
    bool IsColor() const { return colorSpace != ColorSpace::Gray; }
