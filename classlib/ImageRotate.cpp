@@ -8,6 +8,10 @@
 #include "Interpolation.h"
 #include "Parallel.h"
 
+#if defined( __SSE2__ )
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <climits>
 #include <memory>
@@ -65,41 +69,95 @@ template <typename Sampler> std::unique_ptr<PointwiseRow<Sampler>> Pointwise( Sa
    return std::make_unique<PointwiseRow<Sampler>>( PointwiseRow<Sampler>{ std::move( sampler ) } );
 }
 
-// The bicubic kernel, its base samples and weights computed for a whole tile row first (a loop that vectorises).
+// The bicubic kernel, its base samples and weights computed for a whole tile row first (a loop that vectorises),
+// then four samples at a time where all four lie inside the source away from its edges.
 struct BicubicRow
 {
    BicubicSampler sampler;
+   const float* plane;
+   int32_t width, height;
    int32_t ix[tileWidth], iy[tileWidth];
-   float wx[4 * tileWidth], wy[4 * tileWidth];
+   int32_t whole[tileWidth];              // nonzero: inside the source, every tap inside the plane
+   float wx[4][tileWidth], wy[4][tileWidth]; // weight of tap k of each sample
 
-   BicubicRow( const float* plane, int32_t width, int32_t height ) : sampler( plane, width, height ) {}
+   BicubicRow( const float* plane, int32_t width, int32_t height )
+      : sampler( plane, width, height ), plane( plane ), width( width ), height( height )
+   {
+   }
 
    void operator()( const float* xs, const float* ys, int32_t n, float w, float h, float fill, float* out )
    {
-      const int32_t width = int32_t( w ), height = int32_t( h );
-      int32_t* __restrict bx = ix;
-      int32_t* __restrict by = iy;
-      float* __restrict ux = wx;
-      float* __restrict uy = wy;
-      for ( int32_t i = 0; i < n; ++i )
-      {
-         int32_t kx, ky;
-         float fx, fy;
-         SplitPosition( xs[i], width, kx, fx );
-         SplitPosition( ys[i], height, ky, fy );
-         bx[i] = kx;
-         by[i] = ky;
-         BicubicWeights( fx, ux + 4 * i );
-         BicubicWeights( fy, uy + 4 * i );
-      }
       for ( int32_t i = 0; i < n; ++i )
       {
          const float x = xs[i], y = ys[i];
-         out[i] = ( x >= 0.0f && x < w && y >= 0.0f && y < h )
-                     ? ClampToUnit( sampler.Sum( ix[i], iy[i], wx + 4 * i, wy + 4 * i ) )
-                     : fill;
+         int32_t kx, ky;
+         float fx, fy, ux[4], uy[4];
+         SplitPosition( x, width, kx, fx );
+         SplitPosition( y, height, ky, fy );
+         BicubicWeights( fx, ux );
+         BicubicWeights( fy, uy );
+         ix[i] = kx;
+         iy[i] = ky;
+         whole[i] = ( x >= 0.0f ) & ( x < w ) & ( y >= 0.0f ) & ( y < h ) & ( kx >= 1 ) & ( kx + 2 < width ) &
+                    ( ky >= 1 ) & ( ky + 2 < height );
+         for ( int k = 0; k < 4; ++k )
+         {
+            wx[k][i] = ux[k];
+            wy[k][i] = uy[k];
+         }
+      }
+      int32_t i = 0;
+#if defined( __SSE2__ )
+      for ( ; i + 4 <= n; i += 4 )
+         if ( whole[i] & whole[i + 1] & whole[i + 2] & whole[i + 3] )
+            Four( i, out + i );
+         else
+            Each( xs, ys, i, i + 4, w, h, fill, out );
+#endif
+      Each( xs, ys, i, n, w, h, fill, out );
+   }
+
+   void Each( const float* xs, const float* ys, int32_t i0, int32_t i1, float w, float h, float fill, float* out ) const
+   {
+      for ( int32_t i = i0; i < i1; ++i )
+      {
+         const float x = xs[i], y = ys[i];
+         const float ux[4] = { wx[0][i], wx[1][i], wx[2][i], wx[3][i] };
+         const float uy[4] = { wy[0][i], wy[1][i], wy[2][i], wy[3][i] };
+         out[i] = ( x >= 0.0f && x < w && y >= 0.0f && y < h ) ? ClampToUnit( sampler.Sum( ix[i], iy[i], ux, uy ) )
+                                                               : fill;
       }
    }
+
+#if defined( __SSE2__ )
+   // Samples i .. i + 3 (all whole) as four lanes, with the products and sums of Convolve4x4 on each lane and
+   // ClampToUnit's rule.
+   void Four( int32_t i, float* out ) const
+   {
+      const float* s[4];
+      for ( int k = 0; k < 4; ++k )
+         s[k] = plane + ( int64_t( iy[i + k] ) - 1 ) * width + ( ix[i + k] - 1 );
+      const __m128 u0 = _mm_loadu_ps( wx[0] + i ), u1 = _mm_loadu_ps( wx[1] + i ), u2 = _mm_loadu_ps( wx[2] + i ),
+                   u3 = _mm_loadu_ps( wx[3] + i );
+      __m128 sum = _mm_setzero_ps();
+      for ( int m = 0; m < 4; ++m )
+      {
+         const int64_t row = int64_t( m ) * width;
+         __m128 t0 = _mm_loadu_ps( s[0] + row ), t1 = _mm_loadu_ps( s[1] + row ), t2 = _mm_loadu_ps( s[2] + row ),
+                t3 = _mm_loadu_ps( s[3] + row );
+         _MM_TRANSPOSE4_PS( t0, t1, t2, t3 ); // t_k: tap k of row m of each sample
+         const __m128 r = _mm_add_ps(
+            _mm_add_ps( _mm_add_ps( _mm_mul_ps( t0, u0 ), _mm_mul_ps( t1, u1 ) ), _mm_mul_ps( t2, u2 ) ),
+            _mm_mul_ps( t3, u3 ) );
+         const __m128 q = _mm_mul_ps( r, _mm_loadu_ps( wy[m] + i ) );
+         sum = m == 0 ? q : _mm_add_ps( sum, q );
+      }
+      const __m128 one = _mm_set1_ps( 1.0f );
+      const __m128 above = _mm_cmpgt_ps( sum, one );
+      const __m128 clamped = _mm_or_ps( _mm_and_ps( above, one ), _mm_andnot_ps( above, sum ) );
+      _mm_storeu_ps( out, _mm_and_ps( _mm_cmpge_ps( sum, _mm_setzero_ps() ), clamped ) );
+   }
+#endif
 };
 
 // Rows [j0, j1) of one channel, with a row sampler made by makeRow() (one per strip: it holds work storage). The

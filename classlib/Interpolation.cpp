@@ -3,29 +3,161 @@
 #include <algorithm>
 #include <cstdio>
 
+#if defined( __SSE2__ )
+#include <emmintrin.h>
+#endif
+
 namespace qor
 {
 
 namespace
 {
 
-// The natural spline's sweep with the caller's work row u (n floats).
-void UnitSpline( const float* y, int32_t n, float* y2, float* u )
+// The natural spline's sweep depends on the data only through its right-hand sides: the pivots p[i] and the
+// eliminated diagonal q[i] (the first pass's second derivatives, -0.5 / p) are the same for every row of n values.
+struct UnitSplineFactors
+{
+   std::vector<float> p, q;
+
+   explicit UnitSplineFactors( int32_t n ) : p( size_t( std::max( n, 1 ) ), 1.0f ), q( size_t( std::max( n, 1 ) ), 0.0f )
+   {
+      for ( int32_t i = 1; i < n - 1; ++i )
+      {
+         p[size_t( i )] = 0.5f * q[size_t( i ) - 1] + 2.0f;
+         q[size_t( i )] = -0.5f / p[size_t( i )];
+      }
+   }
+};
+
+// Second derivatives of `count` rows of n values at once (y[r] -> y2[r]), the rows interleaved so that their
+// divisions overlap. Each row gets exactly the arithmetic of the sweep on its own: y2[0] = u[0] = 0;
+// u[i] = (3 (y[i+1] - 2 y[i] + y[i-1]) - 0.5 u[i-1]) / p[i]; y2[n-1] = 0; y2[i] = q[i] y2[i+1] + u[i] downwards,
+// with u kept in y2 until the back substitution replaces it.
+void UnitSplineRows( const float* const* y, float* const* y2, int32_t count, int32_t n, const UnitSplineFactors& f )
 {
    if ( n <= 0 )
       return;
-   y2[0] = u[0] = 0.0f;
+   for ( int32_t r = 0; r < count; ++r )
+      y2[r][0] = 0.0f;
    for ( int32_t i = 1; i < n - 1; ++i )
    {
-      float p = 0.5f * y2[i - 1] + 2.0f;
-      y2[i] = -0.5f / p;
-      float d = y[i + 1] - 2.0f * y[i] + y[i - 1];
-      u[i] = ( 3.0f * d - 0.5f * u[i - 1] ) / p;
+      const float p = f.p[size_t( i )];
+      for ( int32_t r = 0; r < count; ++r )
+      {
+         const float* v = y[r];
+         const float d = v[i + 1] - 2.0f * v[i] + v[i - 1];
+         y2[r][i] = ( 3.0f * d - 0.5f * y2[r][i - 1] ) / p;
+      }
    }
-   y2[n - 1] = 0.0f;
+   for ( int32_t r = 0; r < count; ++r )
+      y2[r][n - 1] = 0.0f;
    for ( int32_t i = n - 2; i >= 0; --i )
-      y2[i] = y2[i] * y2[i + 1] + u[i];
+   {
+      const float q = f.q[size_t( i )];
+      for ( int32_t r = 0; r < count; ++r )
+         y2[r][i] = q * y2[r][i + 1] + y2[r][i];
+   }
 }
+
+#if defined( __SSE2__ )
+// Columns of eight rows as pairs of vectors: c[2 i + g] holds rows 4 g .. 4 g + 3 of column i.
+struct Lanes
+{
+   float* p;
+
+   struct Ref
+   {
+      float* p;
+      operator __m128() const { return _mm_loadu_ps( p ); }
+      Ref& operator=( __m128 v )
+      {
+         _mm_storeu_ps( p, v );
+         return *this;
+      }
+      Ref& operator=( const Ref& other ) { return *this = __m128( other ); }
+   };
+
+   Ref operator[]( int64_t k ) const { return Ref{ p + 4 * k }; }
+};
+
+// Eight rows at once, row r in lane r % 4 of vector r / 4, with the same operations on every lane as the sweep
+// above on one row. The rows are transposed into `work` (n columns of two vectors), swept there, and transposed
+// back; two independent groups of four rows keep the divisions of the forward sweep overlapping.
+void UnitSplineRows8( const float* const* y, float* const* y2, int32_t n, const UnitSplineFactors& f,
+                      std::vector<float>& work )
+{
+   work.resize( 8 * size_t( n ) );
+   Lanes c{ work.data() };
+   for ( int g = 0; g < 2; ++g )
+   {
+      const float* const* rows = y + 4 * g;
+      int32_t i = 0;
+      for ( ; i + 4 <= n; i += 4 )
+      {
+         __m128 r0 = _mm_loadu_ps( rows[0] + i ), r1 = _mm_loadu_ps( rows[1] + i ), r2 = _mm_loadu_ps( rows[2] + i ),
+                r3 = _mm_loadu_ps( rows[3] + i );
+         _MM_TRANSPOSE4_PS( r0, r1, r2, r3 );
+         c[2 * i + g] = r0;
+         c[2 * i + 2 + g] = r1;
+         c[2 * i + 4 + g] = r2;
+         c[2 * i + 6 + g] = r3;
+      }
+      for ( ; i < n; ++i )
+         c[2 * i + g] = _mm_setr_ps( rows[0][i], rows[1][i], rows[2][i], rows[3][i] );
+   }
+
+   // Forward: column i - 1 of the sweep replaces column i - 1 of the values once it is no longer needed.
+   const __m128 two = _mm_set1_ps( 2.0f ), three = _mm_set1_ps( 3.0f ), half = _mm_set1_ps( 0.5f );
+   __m128 previousA = c[0], previousB = c[1]; // values at i - 1
+   __m128 uA = _mm_setzero_ps(), uB = _mm_setzero_ps();
+   c[0] = _mm_setzero_ps();
+   c[1] = _mm_setzero_ps();
+   for ( int32_t i = 1; i < n - 1; ++i )
+   {
+      const __m128 p = _mm_set1_ps( f.p[size_t( i )] );
+      const __m128 dA = _mm_add_ps( _mm_sub_ps( c[2 * i + 2], _mm_mul_ps( two, c[2 * i] ) ), previousA );
+      const __m128 dB = _mm_add_ps( _mm_sub_ps( c[2 * i + 3], _mm_mul_ps( two, c[2 * i + 1] ) ), previousB );
+      previousA = c[2 * i];
+      previousB = c[2 * i + 1];
+      uA = _mm_div_ps( _mm_sub_ps( _mm_mul_ps( three, dA ), _mm_mul_ps( half, uA ) ), p );
+      uB = _mm_div_ps( _mm_sub_ps( _mm_mul_ps( three, dB ), _mm_mul_ps( half, uB ) ), p );
+      c[2 * i] = uA;
+      c[2 * i + 1] = uB;
+   }
+
+   // Backward: y2[n - 1] = 0, y2[i] = q[i] y2[i + 1] + u[i].
+   c[2 * n - 2] = _mm_setzero_ps();
+   c[2 * n - 1] = _mm_setzero_ps();
+   for ( int32_t i = n - 2; i >= 0; --i )
+   {
+      const __m128 q = _mm_set1_ps( f.q[size_t( i )] );
+      c[2 * i] = _mm_add_ps( _mm_mul_ps( q, c[2 * i + 2] ), c[2 * i] );
+      c[2 * i + 1] = _mm_add_ps( _mm_mul_ps( q, c[2 * i + 3] ), c[2 * i + 1] );
+   }
+
+   for ( int g = 0; g < 2; ++g )
+   {
+      float* const* rows = y2 + 4 * g;
+      int32_t i = 0;
+      for ( ; i + 4 <= n; i += 4 )
+      {
+         __m128 r0 = c[2 * i + g], r1 = c[2 * i + 2 + g], r2 = c[2 * i + 4 + g], r3 = c[2 * i + 6 + g];
+         _MM_TRANSPOSE4_PS( r0, r1, r2, r3 );
+         _mm_storeu_ps( rows[0] + i, r0 );
+         _mm_storeu_ps( rows[1] + i, r1 );
+         _mm_storeu_ps( rows[2] + i, r2 );
+         _mm_storeu_ps( rows[3] + i, r3 );
+      }
+      for ( ; i < n; ++i )
+      {
+         alignas( 16 ) float lanes[4];
+         _mm_store_ps( lanes, c[2 * i + g] );
+         for ( int r = 0; r < 4; ++r )
+            rows[r][i] = lanes[r];
+      }
+   }
+}
+#endif
 
 } // namespace
 
@@ -79,15 +211,40 @@ float InterpolateBicubicSpline( const float* plane, const float* table, int32_t 
 
 void ComputeRowSplineDerivatives( const float* plane, int32_t width, int32_t height, float* table )
 {
-   std::vector<float> u( size_t( std::max( width, 1 ) ) );
-   for ( int32_t j = 0; j < height; ++j )
-      UnitSpline( plane + int64_t( j ) * width, width, table + int64_t( j ) * width, u.data() );
+   constexpr int32_t batch = 8;
+   const UnitSplineFactors factors( width );
+   int32_t j = 0;
+#if defined( __SSE2__ )
+   std::vector<float> work;
+   for ( ; width > 2 && j + batch <= height; j += batch )
+   {
+      const float* y[batch];
+      float* y2[batch];
+      for ( int32_t r = 0; r < batch; ++r )
+      {
+         y[r] = plane + int64_t( j + r ) * width;
+         y2[r] = table + int64_t( j + r ) * width;
+      }
+      UnitSplineRows8( y, y2, width, factors, work );
+   }
+#endif
+   for ( ; j < height; j += batch )
+   {
+      const float* y[batch];
+      float* y2[batch];
+      const int32_t count = std::min( batch, height - j );
+      for ( int32_t r = 0; r < count; ++r )
+      {
+         y[r] = plane + int64_t( j + r ) * width;
+         y2[r] = table + int64_t( j + r ) * width;
+      }
+      UnitSplineRows( y, y2, count, width, factors );
+   }
 }
 
 void ComputeUnitSplineDerivatives( const float* values, int32_t n, float* secondDerivatives )
 {
-   std::vector<float> u( size_t( std::max( n, 1 ) ) );
-   UnitSpline( values, n, secondDerivatives, u.data() );
+   UnitSplineRows( &values, &secondDerivatives, 1, n, UnitSplineFactors( n ) );
 }
 
 // The spline through the block's n values b is linear in b, so its value at y' is a weighted sum of them. With j =

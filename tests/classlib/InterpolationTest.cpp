@@ -290,6 +290,22 @@ TEST( Interpolation, UnitSplineSecondDerivatives )
    EXPECT_EQ( y2[1], 0 );
 }
 
+TEST( Interpolation, RowSplineTableIsTheSweepOfEachRow )
+{
+   // Rows are swept several at a time; each must come out as if swept alone.
+   for ( auto [w, h] : { std::pair{ 37, 21 }, std::pair{ 3, 9 }, std::pair{ 64, 16 }, std::pair{ 2, 8 } } )
+   {
+      Plane p( w, h );
+      std::vector<float> row( static_cast<size_t>( w ) );
+      for ( int32_t y = 0; y < h; ++y )
+      {
+         ComputeUnitSplineDerivatives( &p.s[size_t( y ) * w], w, row.data() );
+         for ( int32_t x = 0; x < w; ++x )
+            ASSERT_EQ( p.table[size_t( y ) * w + x], row[size_t( x )] ) << w << "x" << h << " at " << x << ", " << y;
+      }
+   }
+}
+
 TEST( Interpolation, SplineKernelRunsOnSeveralThreadsAtOnce )
 {
    // Each thread with its own block size, the way two image operations would run side by side.
