@@ -121,19 +121,22 @@ void Register( const std::string& op, const std::string& size, std::function<voi
       benchmark::RegisterBenchmark( name.c_str(),
                                     [=]( benchmark::State& state ) {
                                        qor::ThreadCountScope scope( threads );
-                                       state.PauseTiming();
-                                       if ( !*warmed )
+                                       for ( auto _ : state )
                                        {
+                                          // Untimed: the warm-up call and the per-repetition set-up.
+                                          state.PauseTiming();
+                                          if ( !*warmed )
+                                          {
+                                             if ( setup )
+                                                setup();
+                                             run();
+                                             *warmed = true;
+                                          }
                                           if ( setup )
                                              setup();
+                                          state.ResumeTiming();
                                           run();
-                                          *warmed = true;
                                        }
-                                       if ( setup )
-                                          setup();
-                                       state.ResumeTiming();
-                                       for ( auto _ : state )
-                                          run();
                                     } )
          ->Iterations( 1 )
          ->Repetitions( Repetitions() )

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 namespace qor
 {
 
@@ -25,7 +27,21 @@ Image::Plane Image::NewPlane( int64_t n )
 {
    if ( n <= 0 || uint64_t( n ) > uint64_t( SIZE_MAX / sizeof( float ) ) )
       throw std::bad_alloc();
-   return Plane( static_cast<float*>( ::operator new[]( size_t( n ) * sizeof( float ), planeAlignment ) ) );
+   size_t bytes = size_t( n ) * sizeof( float );
+   Plane plane( static_cast<float*>( ::operator new[]( bytes, planeAlignment ) ) );
+#ifdef MADV_HUGEPAGE
+   // Big planes are touched once in full right after allocation; huge pages cut the page faults of that first
+   // touch by a factor of 512 where the system hands them out on request.
+   constexpr size_t hugePage = size_t( 2 ) << 20;
+   if ( bytes >= 4 * hugePage )
+   {
+      uintptr_t begin = ( reinterpret_cast<uintptr_t>( plane.get() ) + hugePage - 1 ) & ~( hugePage - 1 );
+      uintptr_t end = ( reinterpret_cast<uintptr_t>( plane.get() ) + bytes ) & ~( hugePage - 1 );
+      if ( end > begin )
+         ::madvise( reinterpret_cast<void*>( begin ), end - begin, MADV_HUGEPAGE );
+   }
+#endif
+   return plane;
 }
 
 Image::Image( int32_t w, int32_t h, int32_t n, int32_t cs )
