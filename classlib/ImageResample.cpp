@@ -15,8 +15,8 @@
 #endif
 
 #include <algorithm>
-#include <type_traits>
 #include <cstdio>
+#include <type_traits>
 #include <vector>
 
 namespace qor

@@ -6,6 +6,7 @@
 
 #include "Image.h"
 #include "Interpolation.h"
+#include "Math.h"
 #include "Parallel.h"
 
 #if defined( __SSE2__ )
@@ -14,9 +15,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace qor
@@ -205,7 +206,8 @@ void Image::Rotate( float centerX, float centerY, float angle, std::span<const f
 
    // Bounding box of the four corner samples turned by -angle about the centre (the output frame).
    {
-      const float c1 = std::cos( -angle ), s1 = std::sin( -angle );
+      float c1, s1;
+      SinCos( -angle, s1, c1 );
       const float cornerX[4] = { 0.0f, float( width - 1 ), 0.0f, float( width - 1 ) };
       const float cornerY[4] = { 0.0f, 0.0f, float( height - 1 ), float( height - 1 ) };
       float xmin = 0, xmax = 0, ymin = 0, ymax = 0;
@@ -219,8 +221,8 @@ void Image::Rotate( float centerX, float centerY, float angle, std::span<const f
          ymin = k == 0 ? y : std::min( ymin, y );
          ymax = k == 0 ? y : std::max( ymax, y );
       }
-      const float newWidth = std::nearbyint( float( xmax + 1.0f - xmin ) );
-      const float newHeight = std::nearbyint( float( ymax + 1.0f - ymin ) );
+      const float newWidth = Round( float( xmax + 1.0f - xmin ) );
+      const float newHeight = Round( float( ymax + 1.0f - ymin ) );
       // A centre far away from the image makes the box meaningless (and its size too large to hold).
       if ( !( newWidth >= 1.0f && newWidth < float( INT32_MAX ) && newHeight >= 1.0f &&
               newHeight < float( INT32_MAX ) ) )
@@ -230,8 +232,7 @@ void Image::Rotate( float centerX, float centerY, float angle, std::span<const f
       g.xmin = xmin;
       g.ymin = ymin;
    }
-   g.c2 = std::cos( angle );
-   g.s2 = std::sin( angle );
+   SinCos( angle, g.s2, g.c2 );
 
    char text[64];
    std::snprintf( text, sizeof( text ), "Rotate %+.4f deg, ", double( angle ) * double( 57.29578f ) );

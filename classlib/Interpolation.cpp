@@ -1,5 +1,7 @@
 #include "Interpolation.h"
 
+#include "Math.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -267,7 +269,7 @@ SplineColumn::SplineColumn( int32_t blockSize, int32_t h )
 int32_t SplineColumn::Weights( float y, double* weights )
 {
    // Block placement: centred on y, rounded to the nearest row (ties to even), kept inside the plane.
-   float y0 = std::nearbyint( y - float( n / 2 ) );
+   float y0 = Round( y - float( n / 2 ) );
    if ( !( y0 >= 0.0f ) )
       y0 = 0.0f;
    else if ( y0 > float( height - n ) )

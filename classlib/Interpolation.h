@@ -12,8 +12,8 @@
 // Coordinates are in sample units, the sample of column i and row j standing exactly at (i, j). Every kernel
 // takes its base sample at the truncated position (clamped into the plane) and replaces every neighbour outside the
 // plane by the nearest one inside it (edge samples repeat), so no kernel ever reads outside the plane, whatever
-// the position (a NaN position gives a NaN value). No fill value enters a kernel: filling outside the source is
-// the caller's business.
+// the position (one outside the plane, or NaN, gives a meaningless value but a safe one). No fill value enters a
+// kernel: filling outside the source is the caller's business.
 //
 // Every kernel is written as weights along x, weights along y and a fixed order of products and sums: rows first,
 // then the column. The scalar functions, Image::Resample and Image::Rotate use the same weights and the same order,
@@ -213,7 +213,6 @@ private:
    int32_t n;
    int32_t height;
    std::vector<double> pivot; // inverse pivots of the tridiagonal system of the spline's inner nodes
-   std::vector<double> upper; // its eliminated upper diagonal
    std::vector<double> z;     // work: solution for one position
 };
 

@@ -120,7 +120,8 @@ TEST( Rotate, EverySampleIsTheKernelInsideAndTheFillOutside )
    {
       int32_t w, h;
       float angle;
-   } cases[] = { { 9, 7, 0.3f }, { 8, 3, -2.0f }, { 1, 1, 0.5f }, { 1, 5, 1.0f }, { 5, 1, 4.0f }, { 2, 2, 0.1f } };
+   } cases[] = { { 9, 7, 0.3f },  { 8, 3, -2.0f }, { 1, 1, 0.5f },  { 1, 5, 1.0f },
+                 { 5, 1, 4.0f },  { 2, 2, 0.1f },  { 40, 30, 0.3f }, { 70, 9, -1.2f } };
    const float fill[1] = { 0.75f };
    for ( const Case& k : cases )
       for ( int code = 0; code < 4; ++code )
