@@ -14,29 +14,9 @@ namespace qor
 namespace
 {
 
-// A working space's values with the transfer function fixed at compile time, so that the per-pixel loops hold
-// no branch on it and vectorise (gamma 1 is the identity exactly). The loops take a copy of the record: no sample
-// store can alias it.
-struct SRGBSpace : RGBColorSystem::Data
-{
-   explicit SRGBSpace( const RGBColorSystem::Data& d ) : RGBColorSystem::Data( d ) {}
-   QOR_COLOR_INLINE float ToLinear( float v ) const { return color::SRGBToLinear( v ); }
-   QOR_COLOR_INLINE float FromLinear( float u ) const { return color::SRGBFromLinear( u ); }
-};
-
-struct PowerLawSpace : RGBColorSystem::Data
-{
-   explicit PowerLawSpace( const RGBColorSystem::Data& d ) : RGBColorSystem::Data( d ) {}
-   QOR_COLOR_INLINE float ToLinear( float v ) const { return color::PowSigned( v, gamma ); }
-   QOR_COLOR_INLINE float FromLinear( float u ) const { return color::PowSigned( u, invGamma ); }
-};
-
-struct LinearSpace : RGBColorSystem::Data
-{
-   explicit LinearSpace( const RGBColorSystem::Data& d ) : RGBColorSystem::Data( d ) {}
-   QOR_COLOR_INLINE float ToLinear( float v ) const { return v; }
-   QOR_COLOR_INLINE float FromLinear( float u ) const { return u; }
-};
+using color::LinearSpace;
+using color::PowerLawSpace;
+using color::SRGBSpace;
 
 QOR_COLOR_INLINE float Clamp01( float v )
 {
