@@ -1,0 +1,196 @@
+#include "TransferCurve.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace qor
+{
+
+namespace
+{
+
+// What is wrong with a curve, or an empty text.
+std::string CurveFault( std::span<const float> x, std::span<const float> y )
+{
+   if ( x.size() != y.size() )
+      return "Invalid transfer curve: the numbers of abscissae and ordinates differ.";
+   if ( x.size() < 2 )
+      return "Invalid transfer curve: a curve needs at least two points.";
+   for ( size_t i = 0; i < x.size(); ++i )
+      if ( !std::isfinite( x[i] ) || !std::isfinite( y[i] ) )
+         return "Invalid transfer curve: a point is not a finite number.";
+   for ( size_t i = 1; i < x.size(); ++i )
+      if ( !( x[i - 1] < x[i] ) )
+         return "Invalid transfer curve: abscissae must be distinct and in ascending order.";
+   return std::string();
+}
+
+// Whether every interval has a positive width (NaN widths are not positive).
+bool HasAscendingAbscissae( const float* x, int32_t n )
+{
+   for ( int32_t i = 1; i < n; ++i )
+      if ( !( x[i] - x[i - 1] > 0.0f ) )
+         return false;
+   return true;
+}
+
+float CurveSample( float s, const float* x, const float* y, const float* y2, int32_t n, bool linear,
+                   SplineCursor& cursor )
+{
+   if ( std::isnan( s ) )
+      return 0.0f;
+   float r = float( linear ? InterpolateLinear( x, y, n, s ) : InterpolateSpline( x, y, y2, n, s, cursor ) );
+   return r >= 0.0f ? ( r > 1.0f ? 1.0f : r ) : 0.0f; // NaN fails r >= 0
+}
+
+} // namespace
+
+bool IsValidTransferCurve( std::span<const float> x, std::span<const float> y )
+{
+   return CurveFault( x, y ).empty();
+}
+
+void CheckTransferCurve( std::span<const float> x, std::span<const float> y )
+{
+   std::string fault = CurveFault( x, y );
+   if ( !fault.empty() )
+      throw GenericException( fault );
+}
+
+void ComputeSplineSecondDerivatives( const float* x, const float* y, int32_t n, float* y2 )
+{
+   if ( n <= 0 )
+      return;
+   if ( n < 3 || !HasAscendingAbscissae( x, n ) )
+   {
+      std::fill( y2, y2 + n, 0.0f );
+      return;
+   }
+   std::vector<float> u( size_t( n ), 0.0f );
+   y2[0] = 0.0f;
+   for ( int32_t i = 1; i < n - 1; ++i )
+   {
+      float sig = float( double( x[i] - x[i - 1] ) / ( x[i + 1] - x[i - 1] ) );
+      float p = float( double( sig ) * y2[i - 1] + 2 );
+      y2[i] = float( ( double( sig ) - 1 ) / p );
+      u[i] = float( double( y[i + 1] - y[i] ) / ( x[i + 1] - x[i] ) - double( y[i] - y[i - 1] ) / ( x[i] - x[i - 1] ) );
+      u[i] = float( ( 6 * double( u[i] ) / ( x[i + 1] - x[i - 1] ) - double( sig ) * u[i - 1] ) / p );
+   }
+   y2[n - 1] = 0.0f;
+   for ( int32_t k = n - 2; k >= 0; --k )
+      y2[k] = float( double( y2[k] ) * y2[k + 1] + u[k] );
+}
+
+double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v, SplineCursor& cursor )
+{
+   if ( n < 1 )
+      return 0;
+   int32_t klo = cursor.low;
+   int32_t khi = cursor.high;
+   // The cursor may come from another curve: it is used only when it brackets v in this one.
+   if ( !( klo >= 0 && khi > klo && khi < n && x[klo] <= v && v <= x[khi] ) )
+   {
+      klo = 0;
+      khi = n - 1;
+      while ( khi - klo > 1 )
+      {
+         int32_t k = ( khi + klo ) >> 1;
+         if ( x[k] > v )
+            khi = k;
+         else
+            klo = k;
+      }
+      cursor.low = klo;
+      cursor.high = khi;
+   }
+   float h = x[khi] - x[klo];
+   if ( !( h > 0.0f ) )
+      return std::isnan( v ) ? double( v ) : InterpolateLinear( x, y, n, v );
+   float a = ( x[khi] - v ) / h;
+   float b = ( v - x[klo] ) / h;
+   double da = a;
+   double db = b;
+   double dh = h;
+   return da * y[klo] + db * y[khi] +
+          ( ( da * da * da - da ) * y2[klo] + ( db * db * db - db ) * y2[khi] ) * ( dh * dh ) * ( 1.0 / 6 );
+}
+
+double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v )
+{
+   SplineCursor cursor;
+   return InterpolateSpline( x, y, y2, n, v, cursor );
+}
+
+double InterpolateLinear( const float* x, const float* y, int32_t n, float v )
+{
+   if ( n < 1 )
+      return 0;
+   for ( int32_t i = 0; i < n; ++i )
+      if ( v < x[i] )
+      {
+         if ( i == 0 )
+            return y[0];
+         float h = x[i] - x[i - 1];
+         if ( 1.0 + h == 1.0 )
+            return y[i - 1];
+         return y[i - 1] + ( double( v ) - x[i - 1] ) * ( double( y[i] ) - y[i - 1] ) / h;
+      }
+   return y[n - 1];
+}
+
+void MidtonesTransferFunction( float* samples, int64_t count, float m )
+{
+   if ( m == 0.0f || m == 1.0f )
+   {
+      for ( int64_t i = 0; i < count; ++i )
+         samples[i] = MidtonesTransferFunction( samples[i], m );
+      return;
+   }
+   // The general balance needs no test per sample (see the scalar function), so this loop vectorises.
+   const double dm = m;
+   const double a = dm - 1;
+   const double b = 2 * dm - 1;
+   for ( int64_t i = 0; i < count; ++i )
+   {
+      double dx = samples[i];
+      samples[i] = float( a * dx / ( b * dx - dm ) ) + 0.0f;
+   }
+}
+
+void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x, std::span<const float> y,
+                         bool linear )
+{
+   if ( channel < 0 || channel >= image.NumberOfChannels() )
+      throw GenericException( "ApplyTransferCurve: channel " + std::to_string( channel ) + " does not exist." );
+   if ( x.size() != y.size() || x.empty() || x.size() > size_t( INT32_MAX ) )
+      throw GenericException( "ApplyTransferCurve: invalid transfer curve." );
+
+   const int32_t n = int32_t( x.size() );
+   const float* px = x.data();
+   const float* py = y.data();
+   // An unsound curve has no spline: its linear rule stands in.
+   if ( !linear && !HasAscendingAbscissae( px, n ) )
+      linear = true;
+   std::vector<float> y2;
+   if ( !linear )
+   {
+      y2.resize( size_t( n ) );
+      ComputeSplineSecondDerivatives( px, py, n, y2.data() );
+   }
+   const float* py2 = y2.data();
+
+   const int64_t width = image.Width();
+   image.BeginTask( "Transfer function", image.NumberOfPixels() );
+   image.ParallelRows(
+       image.Height(),
+       [&]( int64_t y0, int64_t y1 )
+       {
+          SplineCursor cursor;
+          float* row = image.ScanLine( channel, int32_t( y0 ) );
+          for ( int64_t i = 0, count = ( y1 - y0 ) * width; i < count; ++i )
+             row[i] = CurveSample( row[i], px, py, py2, n, linear, cursor );
+       },
+       width );
+}
+
+} // namespace qor

@@ -1,0 +1,94 @@
+#ifndef QOR_TRANSFERCURVE_H
+#define QOR_TRANSFERCURVE_H
+
+// Transfer curves and the midtones transfer function: the intensity mappings of the curves and histogram
+// transforms, as plain functions of float arrays and images.
+//
+// A transfer curve is n points (x[i], y[i]) with ascending abscissae, usually over [0, 1], evaluated either
+// piecewise-linearly (constant beyond the end points) or as the natural cubic spline through the points
+// (extrapolated beyond them). The evaluators return double; callers round to float.
+//
+// Curves whose abscissae are not strictly ascending (two points at one abscissa, for instance) have no sound
+// spline. Readers of stored curves refuse them with CheckTransferCurve; the evaluators still never divide by a
+// zero width: the spline of such a curve is its linear rule.
+//
+// Nothing here keeps state between calls. The spline's bracketing interval is remembered in a SplineCursor that
+// the caller owns, so curves can be evaluated on any number of threads at once, one cursor per thread.
+
+#include "Image.h"
+
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace qor
+{
+
+// The last bracketing interval of a spline evaluation. A fresh cursor (or one left by another curve) costs one
+// bisection; consecutive abscissae in the same interval then skip it.
+class SplineCursor
+{
+public:
+   SplineCursor() = default;
+
+private:
+   int32_t low = 0;
+   int32_t high = -1; // none yet
+
+   friend double InterpolateSpline( const float*, const float*, const float*, int32_t, float, SplineCursor& );
+};
+
+// Whether x and y (of equal length) make a curve that can be stored and evaluated soundly: at least two points,
+// every value finite, abscissae strictly ascending.
+bool IsValidTransferCurve( std::span<const float> x, std::span<const float> y );
+
+// Throws GenericException saying what is wrong when IsValidTransferCurve is false.
+void CheckTransferCurve( std::span<const float> x, std::span<const float> y );
+
+// Fills y2[0 .. n-1] with the second derivatives of the natural cubic spline through the n points. With fewer
+// than three points, or abscissae that are not strictly ascending, every second derivative is 0 (the spline
+// is then the straight line through each pair of neighbours).
+void ComputeSplineSecondDerivatives( const float* x, const float* y, int32_t n, float* y2 );
+
+// The spline at v, from the second derivatives of ComputeSplineSecondDerivatives. An abscissa at a point gives
+// that point's ordinate. A bracketing interval of zero width (a single point, a repeated abscissa) gives the
+// linear rule's value instead. A NaN abscissa gives NaN; n < 1 gives 0.
+double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v, SplineCursor& cursor );
+double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v );
+
+// The piecewise-linear curve at v: y[0] below x[0], y[n-1] at and above x[n-1]; n < 1 gives 0.
+double InterpolateLinear( const float* x, const float* y, int32_t n, float v );
+
+// Replaces every sample s of one channel by the curve's value at s, rounded to float and clamped to [0, 1]; NaN
+// samples and NaN values become 0. The spline of an unsound curve is evaluated by its linear rule. Runs over row
+// strips in parallel, with the same result for any thread count; monitored as "Transfer function", one unit per
+// sample. Throws GenericException for a channel that does not exist, x and y of different lengths or no points;
+// AbortProcessEvent on an abort (rows already done keep their new values).
+void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x, std::span<const float> y,
+                         bool linear );
+
+// The midtones transfer function of balance m: the rational function through (0, 0), (m, 0.5) and (1, 1),
+// (m - 1) x / ((2m - 1) x - m). The end points are fixed whatever m is: 0 maps to 0 and 1 to 1, and x = m gives
+// exactly 0.5. So m = 0.5 is the identity, m = 0 maps every x > 0 to 1, and m = 1 maps every x < 1 to 0.
+inline float MidtonesTransferFunction( float x, float m )
+{
+   // In double, from float arguments, the products and the denominator are exact, so for 0 < m < 1 the nodes need
+   // no special case: x = 0 gives +0, x = 1 gives (m - 1)/(m - 1) = 1 and x = m gives m(m - 1)/(2m(m - 1)) = 0.5.
+   // Only the degenerate balances meet 0/0 at one node.
+   if ( m == 0.0f && x == 0.0f )
+      return 0.0f;
+   if ( m == 1.0f && x == 1.0f )
+      return 1.0f;
+   double dm = m;
+   double dx = x;
+   return float( ( dm - 1 ) * dx / ( ( 2 * dm - 1 ) * dx - dm ) ) + 0.0f; // + 0 turns a -0 (m = 1) into +0
+}
+
+// The midtones transfer function applied in place to count samples: the same values as the function above,
+// sample for sample, computed a few samples at a time.
+void MidtonesTransferFunction( float* samples, int64_t count, float m );
+
+} // namespace qor
+
+#endif

@@ -1,0 +1,6 @@
+#include "process/TransferCurveProcess.h"
+
+std::string TransferCurveProcess::Category() const
+{
+   return "Transfer Curves";
+}
