@@ -59,11 +59,9 @@ inline float SplineLn( float x )
    const float r0 = q0 + q1 * f2;
    const float r1 = q2 + q3 * f2;
    const float p = ( r0 + r1 * f4 ) + 7.0376836292e-2f * f8;
-   float r = f * ( f2 * p );
-   r = r + ef * -2.12194440e-4f;
-   r = r - 0.5f * f2;
-   r = f + r;
-   r = r + ef * 0.693359375f;
+   // The small terms first, then f, then the large e ln 2 part; the independent sums are formed side by side.
+   const float small = ef * -2.12194440e-4f - 0.5f * f2;
+   const float r = ( f + ( f * ( f2 * p ) + small ) ) + ef * 0.693359375f;
    return ( x < std::numeric_limits<float>::infinity() ) ? r : x;
 }
 
@@ -434,7 +432,8 @@ template <int32_t... Orders>
 
 // Rows [r0, r1) of every spline. Compiled for several instruction sets, with the block functions forced inline so
 // that they are compiled for each too; the arithmetic is the same in each.
-__attribute__( ( target_clones( "avx2", "default" ) ) ) void EvaluateRows( const GridJob& job, int64_t r0, int64_t r1 )
+__attribute__( ( target_clones( "avx512f", "avx2", "default" ) ) ) void EvaluateRows( const GridJob& job, int64_t r0,
+                                                                                      int64_t r1 )
 {
    const int64_t width = int64_t( job.columns.size() );
    const size_t splines = job.coefficients.size();
