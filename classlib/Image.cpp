@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -15,12 +17,105 @@ namespace qor
 
 namespace
 {
+
 constexpr std::align_val_t planeAlignment{ 64 };
+
+// Freed big planes kept for reuse. A fresh plane costs a page fault per page on first touch, which for a 64 MiB
+// plane is a good part of a fast operation's time; operations that build a result aside and free the source
+// (resample, rotate, convolutions) allocate planes of the same size again and again. Only exact sizes are reused,
+// only a few planes are kept, and any allocation failure first gives them all back to the system.
+class PlaneCache
+{
+public:
+#if defined( __SANITIZE_ADDRESS__ )
+   // Under AddressSanitizer every freed plane must really be freed, so that a use after free is caught.
+   static constexpr size_t minimumBytes = SIZE_MAX;
+#else
+   static constexpr size_t minimumBytes = size_t( 4 ) << 20;
+#endif
+   static constexpr size_t maximumBytes = size_t( 512 ) << 20;
+   static constexpr size_t maximumPlanes = 8;
+
+   static PlaneCache& Instance()
+   {
+      static PlaneCache* cache = new PlaneCache; // never destroyed: planes may be freed during static destruction
+      return *cache;
+   }
+
+   float* Take( size_t bytes )
+   {
+      if ( bytes < minimumBytes )
+         return nullptr;
+      std::lock_guard<std::mutex> lock( mutex );
+      for ( size_t i = 0; i < entries.size(); ++i )
+         if ( entries[i].bytes == bytes )
+         {
+            float* p = entries[i].plane;
+            total -= bytes;
+            entries.erase( entries.begin() + ptrdiff_t( i ) );
+            return p;
+         }
+      return nullptr;
+   }
+
+   // Keeps the plane when it is worth keeping and there is room; returns false when the caller must free it.
+   bool Keep( float* p, size_t bytes )
+   {
+      if ( bytes < minimumBytes || bytes > maximumBytes )
+         return false;
+      std::lock_guard<std::mutex> lock( mutex );
+      while ( !entries.empty() && ( entries.size() >= maximumPlanes || total + bytes > maximumBytes ) )
+      {
+         Free( entries.front().plane );
+         total -= entries.front().bytes;
+         entries.erase( entries.begin() );
+      }
+      entries.push_back( { p, bytes } );
+      total += bytes;
+      return true;
+   }
+
+   void Clear()
+   {
+      std::lock_guard<std::mutex> lock( mutex );
+      for ( const Entry& e : entries )
+         Free( e.plane );
+      entries.clear();
+      total = 0;
+   }
+
+   static void Free( float* p ) { ::operator delete[]( p, planeAlignment ); }
+
+private:
+   struct Entry
+   {
+      float* plane;
+      size_t bytes;
+   };
+   std::mutex mutex;
+   std::vector<Entry> entries;
+   size_t total = 0;
+};
+
+float* AllocatePlaneMemory( size_t bytes )
+{
+   try
+   {
+      return static_cast<float*>( ::operator new[]( bytes, planeAlignment ) );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      PlaneCache::Instance().Clear();
+      return static_cast<float*>( ::operator new[]( bytes, planeAlignment ) );
+   }
 }
+
+} // namespace
 
 void Image::PlaneDeleter::operator()( float* p ) const
 {
-   ::operator delete[]( p, planeAlignment );
+   if ( p != nullptr && !PlaneCache::Instance().Keep( p, bytes ) )
+      PlaneCache::Free( p );
 }
 
 Image::Plane Image::NewPlane( int64_t n )
@@ -28,7 +123,9 @@ Image::Plane Image::NewPlane( int64_t n )
    if ( n <= 0 || uint64_t( n ) > uint64_t( SIZE_MAX / sizeof( float ) ) )
       throw std::bad_alloc();
    size_t bytes = size_t( n ) * sizeof( float );
-   Plane plane( static_cast<float*>( ::operator new[]( bytes, planeAlignment ) ) );
+   if ( float* reused = PlaneCache::Instance().Take( bytes ) )
+      return Plane( reused, PlaneDeleter{ bytes } );
+   Plane plane( AllocatePlaneMemory( bytes ), PlaneDeleter{ bytes } );
 #ifdef MADV_HUGEPAGE
    // Big planes are touched once in full right after allocation; huge pages cut the page faults of that first
    // touch by a factor of 512 where the system hands them out on request.

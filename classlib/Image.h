@@ -79,6 +79,7 @@ public:
    // A sample plane: 64-byte aligned, uninitialised on allocation.
    struct PlaneDeleter
    {
+      size_t bytes = 0; // size of the plane, so that a freed big plane can be kept for the next allocation
       void operator()( float* p ) const;
    };
    using Plane = std::unique_ptr<float[], PlaneDeleter>;
