@@ -121,6 +121,41 @@ public:
    // Identifier of a channel: "R", "L*", "alpha01"...; empty for an unknown colour space below channel 3.
    static std::string ChannelId( int32_t colorSpace, int32_t c );
 
+   // Geometry without interpolation (ImageGeometry.cpp). Each operation works on every channel unless stated
+   // otherwise, reports progress through the monitor and ends with AbortProcessEvent on an abort. Operations that
+   // change the size or the shape of the image build the new planes aside and swap them in at the end, so an abort
+   // or an exhausted memory leaves the image as it was. Nothing happens to an empty image.
+
+   // Places the image on a canvas of width x height so that its top-left sample lands at column x, row y (negative
+   // anchors cut it on the left or top). Canvas samples not covered take the fill value of their channel: one
+   // value per nominal channel, 0 for alpha channels and for all channels when no values are given. A size below 1
+   // empties the image. Throws GenericException when fewer values than nominal channels are given.
+   void ResizeCanvas( int32_t width, int32_t height, int32_t x, int32_t y, std::span<const float> fill = {} );
+
+   // Reduces by an integer factor n >= 1: each result sample is the mean of an n x n block (rows and columns past
+   // the last whole block are dropped; a factor larger than a side gives that side 1 and averages the samples
+   // there are). Throws GenericException for n < 1.
+   void Subsample( int32_t n );
+
+   // Enlarges by an integer factor n >= 1, every sample repeated as an n x n block. Throws GenericException for
+   // n < 1 or a result side above 2^31 - 1.
+   void Oversample( int32_t n );
+
+   // Exact rearrangements of the samples. The 90-degree turns exchange width and height; the clockwise turn puts
+   // the top row into the rightmost column, read from top to bottom.
+   void Rotate180();
+   void Rotate90CW();
+   void Rotate90CCW();
+   void MirrorHorizontal(); // every row reversed
+   void MirrorVertical();   // the rows in reverse order
+
+   // Sets every sample of channel c (nominal or alpha) to the value. Throws GenericException for a channel that
+   // does not exist.
+   void Fill( int32_t c, float value );
+
+   // Every sample x of each channel k whose bit (k mod 32) is set becomes 1 - x (not clamped).
+   void Invert( uint32_t channelMask );
+
    // Replaces the planes, size and channel split at once (used by operations that build their result aside).
    // `planes` must hold `nominal + alpha` planes of width * height samples, or be empty with a zero size.
    void SwapIn( std::vector<Plane>&& planes, int32_t width, int32_t height, int32_t nominal, int32_t alpha,
@@ -205,6 +240,11 @@ private:
    int32_t colorSpace = ColorSpace::Gray;
    mutable StatusCallback status;
 };
+
+// Median filter of the nominal channels of an image (MedianKernel.h): starts the image's monitor with the text
+// "Two-way Hybrid Median Filter" when hybrid is asked (even for a size of 3, which the kernel turns into a plain
+// median), else "Median Filter", and a total of nominal channels x height; then runs ApplyMedianKernel.
+void ApplyMedianFilter( Image& image, int32_t size, float amount, bool hybrid, bool circular );
 
 } // namespace qor
 
