@@ -32,11 +32,17 @@ class SplineCursor
 public:
    SplineCursor() = default;
 
+   // Finds the interval [Low(), High()] of x[0 .. n-1] (n >= 1, ascending) in which the spline is evaluated at v:
+   // High() = Low() + 1 (both 0 for n = 1); below x[0] the first interval, above x[n-1] (or NaN) the last one. The
+   // last interval is kept when it still brackets v in these x, whatever curve it was found in.
+   void Bracket( const float* x, int32_t n, float v );
+
+   int32_t Low() const { return low; }
+   int32_t High() const { return high; }
+
 private:
    int32_t low = 0;
    int32_t high = -1; // none yet
-
-   friend double InterpolateSpline( const float*, const float*, const float*, int32_t, float, SplineCursor& );
 };
 
 // Whether x and y (of equal length) make a curve that can be stored and evaluated soundly: at least two points,

@@ -147,6 +147,29 @@ TEST( TransferCurveTest, PointsTwoPointSplinesAndTheIdentity )
    }
 }
 
+TEST( TransferCurveTest, CursorFindsTheBracketingInterval )
+{
+   // x = 0, 0.1, 0.35, 0.5, 0.8, 1: a fresh search puts an interior abscissa in the interval that starts there.
+   struct
+   {
+      float v;
+      int32_t low;
+   } cases[] = { { -1.0f, 0 }, { 0.0f, 0 }, { 0.05f, 0 }, { 0.35f, 2 },
+                 { 0.6f, 3 },  { 1.0f, 4 }, { 7.0f, 4 },  { NaN, 4 } };
+   for ( auto& k : cases )
+   {
+      qor::SplineCursor cursor;
+      cursor.Bracket( Unequal.x.data(), Unequal.N(), k.v );
+      EXPECT_EQ( cursor.Low(), k.low ) << "v = " << k.v;
+      EXPECT_EQ( cursor.High(), k.low + 1 ) << "v = " << k.v;
+   }
+   // A kept interval that still brackets v is reused, even at its upper end.
+   qor::SplineCursor cursor;
+   cursor.Bracket( Unequal.x.data(), Unequal.N(), 0.2f );
+   cursor.Bracket( Unequal.x.data(), Unequal.N(), 0.35f );
+   EXPECT_EQ( cursor.Low(), 1 );
+}
+
 TEST( TransferCurveTest, ACursorLeftByALongerCurveIsNotTrusted )
 {
    Curve shorter{ { 0.0f, 0.5f, 1.0f }, { 0.0f, 0.8f, 1.0f } };
