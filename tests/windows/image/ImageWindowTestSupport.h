@@ -1,0 +1,81 @@
+#ifndef LF_TESTS_IMAGE_WINDOW_TEST_SUPPORT_H
+#define LF_TESTS_IMAGE_WINDOW_TEST_SUPPORT_H
+
+// Fixture of the image-window tests: scripted boxes, the preferences restored after each test, and every window a
+// test made destroyed at its end (so the global lists and the counter start empty for the next test).
+
+#include <QPointer>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "TestSupport.h"
+#include "classlib/Image.h"
+#include "process/Preferences.h"
+#include "windows/image/ImageWindow.h"
+
+namespace test
+{
+
+class ImageWindowTest : public ScriptedUiTest
+{
+protected:
+   void SetUp() override
+   {
+      ScriptedUiTest::SetUp();
+      savedPreferences = CurrentPreferences;
+      ASSERT_TRUE( MainViewList.empty() );
+      ASSERT_EQ( ImageWindowCounter, 0 );
+   }
+
+   void TearDown() override
+   {
+      for ( QPointer<TImageWindow>& w : windows )
+         delete w.data();
+      windows.clear();
+      CurrentPreferences = savedPreferences;
+      ScriptedUiTest::TearDown();
+   }
+
+   // A window for the image (a new top-level widget: no main window exists), tracked for deletion.
+   TImageWindow* Make( qor::Image* image, const std::string& identifier = "" )
+   {
+      TImageWindow* w = CreateImageWindow( nullptr, image, identifier );
+      windows.emplace_back( w );
+      return w;
+   }
+
+   TImageWindow* Track( TImageWindow* w )
+   {
+      windows.emplace_back( w );
+      return w;
+   }
+
+   // An image with samples from a fixed random sequence in [0, 1].
+   static qor::Image* RandomImage( int32_t width, int32_t height, int32_t channels, int32_t colorSpace,
+                                   uint32_t seed = 7 )
+   {
+      auto* image = new qor::Image( width, height, channels, colorSpace );
+      std::mt19937 random( seed );
+      std::uniform_real_distribution<float> unit( 0.0f, 1.0f );
+      for ( int32_t c = 0; c < channels; ++c )
+         for ( int64_t i = 0; i < image->NumberOfPixels(); ++i )
+            image->PixelData( c )[i] = unit( random );
+      return image;
+   }
+
+   // Gives the window a client area (viewport without scroll bars) of exactly w x h.
+   static void SetClientSize( TImageWindow& window, int32_t w, int32_t h )
+   {
+      QSize margins = window.size() - window.maximumViewportSize();
+      window.resize( w + margins.width(), h + margins.height() );
+   }
+
+   std::vector<QPointer<TImageWindow>> windows;
+   GlobalPreferences savedPreferences;
+};
+
+} // namespace test
+
+#endif

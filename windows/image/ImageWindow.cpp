@@ -1,0 +1,631 @@
+// TImageWindow: construction and destruction, caption, global lists, notifications, closing, the swap-file folder,
+// mask references and the minimal hooks of the parts still to come.
+
+#include "windows/image/ImageWindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "platform/Prompter.h"
+#include "process/Preferences.h"
+#include "support/Utils.h"
+#include "windows/image/ImageIdentifiers.h"
+#include "windows/image/ViewHistory.h"
+#include "windows/main/MainWindow.h"
+
+// ---- Global state ---------------------------------------------------------------------------------------------------
+
+std::vector<TImageWindow::View*> MainViewList;
+std::vector<TImageWindow::Preview*> PreviewList;
+int32_t ImageWindowCounter = 0;
+uint8_t CurrentImageWindowMode = 0;
+qor::RGBColorSystem GlobalRGBWorkingSpace;
+
+int32_t TImageWindow::statusDialogNestingCount = 0;
+int32_t TImageWindow::statusDialogPaintPermission = 0;
+
+namespace
+{
+
+bool Terminating()
+{
+   return MainWindow != nullptr && MainWindow->terminating;
+}
+
+std::vector<ViewNotificationListener*>& Listeners()
+{
+   static std::vector<ViewNotificationListener*> listeners;
+   return listeners;
+}
+
+template <typename F> void Broadcast( F call )
+{
+   // A listener may unregister itself or another meanwhile: walk a copy and skip the removed ones.
+   std::vector<ViewNotificationListener*> snapshot = Listeners();
+   for ( ViewNotificationListener* l : snapshot )
+      if ( std::find( Listeners().begin(), Listeners().end(), l ) != Listeners().end() )
+         call( *l );
+}
+
+// Leading and trailing white space removed.
+std::string TrimmedPath( const std::string& path )
+{
+   size_t begin = path.find_first_not_of( " \t\r\n" );
+   if ( begin == std::string::npos )
+      return {};
+   size_t end = path.find_last_not_of( " \t\r\n" );
+   return path.substr( begin, end - begin + 1 );
+}
+
+// The private swap-file folders made by this process, one per base folder; removed with their content at exit.
+class SwapFolders
+{
+public:
+   ~SwapFolders()
+   {
+      for ( const auto& [base, folder] : folders )
+      {
+         std::error_code ignored;
+         std::filesystem::remove_all( folder, ignored );
+      }
+   }
+
+   std::string FolderIn( const std::string& base )
+   {
+      auto i = folders.find( base );
+      if ( i != folders.end() )
+      {
+         std::error_code ec;
+         if ( std::filesystem::is_directory( i->second, ec ) )
+            return i->second;
+         folders.erase( i );
+      }
+      // mkdtemp makes the folder with mode 0700 under a name nobody can foresee, and fails rather than reuse an
+      // existing one.
+      std::string pattern = ( std::filesystem::path( base ) / "lumenforge-XXXXXX" ).string();
+      if ( ::mkdtemp( pattern.data() ) == nullptr )
+         return {};
+      folders[base] = pattern;
+      return pattern;
+   }
+
+private:
+   std::map<std::string, std::string> folders;
+};
+
+} // namespace
+
+// ---- Mask link ------------------------------------------------------------------------------------------------------
+
+// This window's reference to its mask window, registered with that window like any other user of a mask, so that a
+// mask window that goes away clears it.
+class TImageWindow::MaskLink : public Maskable
+{
+public:
+   explicit MaskLink( TImageWindow* owner ) : owner( owner ) {}
+   void MaskChanged() override
+   {
+      owner->maskWindow = dynamic_cast<TImageWindow*>( mask );
+      owner->RedrawImage();
+   }
+
+private:
+   TImageWindow* owner;
+};
+
+// ---- Construction ---------------------------------------------------------------------------------------------------
+
+TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo* iptc, JPEGOptions* jpeg,
+                            RAWOptions* raw, FITSOptions* fits, TIFFOptions* tiff, std::vector<uint8_t>* icc,
+                            const std::string& path, const std::string& identifier, qor::Image* img )
+   : QAbstractScrollArea( nullptr )
+{
+   // Everything passed is owned from here on, whatever happens next.
+   std::unique_ptr<qor::Image> imageHolder( img != nullptr ? img : new qor::Image );
+   tiffOptions.reset( tiff );
+   fitsOptions.reset( fits );
+   rawOptions.reset( raw );
+   jpegOptions.reset( jpeg );
+   iptcInfo.reset( iptc != nullptr ? iptc : new qor::IPTCPhotoInfo );
+   iccProfile.reset( icc );
+
+   setObjectName( "ImageWindow" );
+   setAttribute( Qt::WA_DeleteOnClose );
+
+   // 1-2.
+   rgbWorkingSpace = GlobalRGBWorkingSpace;
+   resolution = CurrentPreferences.imageWindow.defaultResolution;
+   metricResolution = CurrentPreferences.imageWindow.defaultMetricResolution;
+
+   // 4.
+   maskShown = CurrentPreferences.imageWindow.defaultMasksShown;
+   maskLink = std::make_unique<MaskLink>( this );
+
+   // 5. Appearance: the viewport is the scroll box; the tab strip and the separators live in its margins.
+   setFrameShape( QFrame::NoFrame );
+   setHorizontalScrollBarPolicy( Qt::ScrollBarAsNeeded );
+   setVerticalScrollBarPolicy( Qt::ScrollBarAsNeeded );
+   viewport()->setObjectName( "Image_ScrollBox" );
+   viewport()->setAttribute( Qt::WA_OpaquePaintEvent );
+   viewport()->setAttribute( Qt::WA_NoSystemBackground );
+   horizontalScrollBar()->setSingleStep( 16 );
+   verticalScrollBar()->setSingleStep( 16 );
+   EnsureViewTabFont();
+   ViewTabs_PaintBox = MakeViewTabsStrip( this );
+   ViewTabs_PaintBox->setObjectName( "ViewTabs_PaintBox" );
+   ApplyBackgroundColor( false );
+   UpdateViewTabsLayout();
+
+   // 6.
+   filePath = TrimmedPath( path );
+   isCopy = !filePath.empty() && isCopyFlag;
+
+   // 7. The window takes the resolution of the last record given (TIFF, FITS, JPEG); a record made here takes
+   // the window's resolution as it stands at its turn.
+   if ( tiffOptions != nullptr )
+   {
+      tiffOptions->yResolution = tiffOptions->xResolution;
+      resolution = tiffOptions->xResolution;
+      metricResolution = tiffOptions->metricResolution;
+   }
+   else
+   {
+      tiffOptions = std::make_unique<TIFFOptions>();
+      tiffOptions->xResolution = tiffOptions->yResolution = resolution;
+      tiffOptions->metricResolution = metricResolution;
+   }
+   if ( fitsOptions != nullptr )
+   {
+      resolution = fitsOptions->resolution;
+      metricResolution = fitsOptions->metricResolution;
+   }
+   else
+   {
+      fitsOptions = std::make_unique<FITSOptions>();
+      fitsOptions->resolution = resolution;
+      fitsOptions->metricResolution = metricResolution;
+   }
+   if ( jpegOptions != nullptr )
+   {
+      jpegOptions->yResolution = jpegOptions->xResolution;
+      resolution = jpegOptions->xResolution;
+      metricResolution = jpegOptions->metricResolution;
+   }
+   else
+   {
+      jpegOptions = std::make_unique<JPEGOptions>();
+      jpegOptions->xResolution = jpegOptions->yResolution = resolution;
+      jpegOptions->metricResolution = metricResolution;
+   }
+   if ( rawOptions == nullptr )
+      rawOptions = std::make_unique<RAWOptions>();
+
+   // 8. Swap-file names only; the files are made when undo data are first written.
+   std::string folder = SwapDirectory();
+   if ( !folder.empty() )
+   {
+      std::string stem = ( std::filesystem::path( folder ) / ( "lf" + std::to_string( ImageWindowCounter ) ) ).string();
+      swapFilePath = stem + ".swp";
+      tempFilePath = stem + ".tmp";
+   }
+
+   // 9.
+   image = imageHolder.release();
+   mainView = new View( &image, this, identifier.empty() ? DefaultImageIdentifier() : identifier );
+   currentView = mainView;
+
+   // On the desktop of the main window, framed by a sub-window that deletes itself (and this window) on close.
+   if ( owner == nullptr && MainWindow != nullptr )
+      owner = MainWindow;
+   if ( auto* main = dynamic_cast<TMainWindow*>( owner ); main != nullptr && main->Desktop() != nullptr )
+   {
+      QMdiSubWindow* frame = main->Desktop()->addSubWindow( this );
+      frame->setAttribute( Qt::WA_DeleteOnClose );
+      frame->setObjectName( "ImageWindow_Frame" );
+   }
+
+   // 10.
+   SetZoom( 1 );
+   MainViewList.push_back( mainView );
+   UpdateCaption();
+   ++ImageWindowCounter;
+   SetIcons();
+   UpdateDisplayTransform();
+}
+
+TImageWindow::~TImageWindow()
+{
+   ++closingCount;
+   beingDestroyed = true;
+
+   // Swap and temporary files go whenever they exist, not only while undo is possible: nothing of the image
+   // stays behind on disk.
+   for ( const std::string& f : { swapFilePath, tempFilePath } )
+      if ( !f.empty() )
+      {
+         std::error_code ignored;
+         std::filesystem::permissions( f, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                       ignored );
+         std::filesystem::remove( f, ignored );
+      }
+
+   for ( Preview* p : previews )
+   {
+      p->beingDeleted = true;
+      PreviewList.erase( std::remove( PreviewList.begin(), PreviewList.end(), p ), PreviewList.end() );
+      NotifyViewDeleted( *p );
+   }
+   for ( Preview* p : previews )
+      delete p;
+   previews.clear();
+   currentView = nullptr;
+   selectedPreview = nullptr;
+
+   MainViewList.erase( std::remove( MainViewList.begin(), MainViewList.end(), mainView ), MainViewList.end() );
+   NotifyViewDeleted( *mainView );
+   if ( MainViewList.empty() )
+      ImageWindowCounter = 0;
+   delete mainView;
+   mainView = nullptr;
+
+   if ( !Terminating() )
+   {
+      SetMask( nullptr );
+      ReleaseMaskReferences();
+   }
+   maskLink.reset();
+
+   delete image;
+   image = nullptr;
+
+   DeleteICCProfile( false );
+   StopDynamicCrop();
+   StopDBE();
+}
+
+TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::string& identifier,
+                                 ProcessContainer* history )
+{
+   std::unique_ptr<ProcessContainer> historyHolder( history );
+   auto* window = new TImageWindow( owner, false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "",
+                                    identifier, image );
+   if ( historyHolder != nullptr )
+      window->mainView->SetHistory( historyHolder.release() );
+   NotifyViewCreated( *window->mainView );
+   return window;
+}
+
+QMdiSubWindow* TImageWindow::SubWindow() const
+{
+   return qobject_cast<QMdiSubWindow*>( parentWidget() );
+}
+
+QWidget* TImageWindow::Frame() const
+{
+   QMdiSubWindow* frame = SubWindow();
+   return frame != nullptr ? static_cast<QWidget*>( frame ) : const_cast<TImageWindow*>( this );
+}
+
+// ---- Mask references ------------------------------------------------------------------------------------------------
+
+void TImageWindow::AddMaskReference( Maskable* user )
+{
+   if ( std::find( maskReferences.begin(), maskReferences.end(), user ) == maskReferences.end() )
+      maskReferences.push_back( user );
+}
+
+void TImageWindow::RemoveMaskReference( Maskable* user )
+{
+   maskReferences.erase( std::remove( maskReferences.begin(), maskReferences.end(), user ), maskReferences.end() );
+}
+
+void TImageWindow::SetMask( TImageWindow* window )
+{
+   if ( window == this )
+      return;
+   maskLink->SetMask( window );
+}
+
+void TImageWindow::ReleaseMaskReferences()
+{
+   std::vector<Maskable*> users;
+   users.swap( maskReferences );
+   for ( Maskable* user : users )
+      user->SetMask( nullptr );
+}
+
+void TImageWindow::NotifyMaskReferences()
+{
+   std::vector<Maskable*> users = maskReferences;
+   for ( Maskable* user : users )
+      user->MaskChanged();
+}
+
+// ---- Caption and appearance -----------------------------------------------------------------------------------------
+
+void TImageWindow::UpdateCaption()
+{
+   static const char* const colorChannelNames[] = { "RGB", "Red", "Green", "Blue", "Luminance", "Chrominance" };
+   const ImageWindowPreferences& prefs = CurrentPreferences.imageWindow;
+   const bool color = image->IsColor();
+
+   QString text;
+   if ( prefs.showCaptionCurrentChannels )
+   {
+      int32_t k = color ? 5 : 0;
+      if ( displayChannel > k )
+         text += QString::asprintf( "alpha%02d", int( displayChannel - k ) );
+      else
+         text += color ? colorChannelNames[std::clamp( displayChannel, 0, 5 )] : "Gray";
+   }
+   if ( prefs.showCaptionZoomRatios && currentView != nullptr )
+   {
+      if ( !text.isEmpty() )
+         text += ' ';
+      int32_t zoom = currentView->zoom;
+      text += QString::asprintf( "%d:%d", int( zoom > 0 ? zoom : 1 ), int( zoom <= 0 ? -zoom : 1 ) );
+   }
+   if ( prefs.showCaptionIdentifiers && currentView != nullptr )
+   {
+      if ( !text.isEmpty() )
+         text += " - ";
+      text += QString::fromStdString( currentView->FullIdentifier() ) + " -";
+   }
+   if ( !text.isEmpty() )
+      text += ' ';
+   if ( !filePath.empty() )
+   {
+      if ( isCopy )
+         text += "Copy of: ";
+      text += QString::fromStdString( prefs.showCaptionFullPaths
+                                          ? filePath
+                                          : std::filesystem::path( filePath ).filename().string() );
+   }
+   else
+      text += QString::fromLatin1( CurrentPreferences.identifiers.newImageCaption );
+
+   if ( text != caption )
+   {
+      caption = text;
+      setWindowTitle( caption );
+      if ( QMdiSubWindow* frame = SubWindow() )
+         frame->setWindowTitle( caption );
+   }
+}
+
+void TImageWindow::ApplyBackgroundColor( bool repaint )
+{
+   backgroundColor = PreferenceColor( CurrentPreferences.colorsFonts.imageWindowBackgroundColor );
+   QPalette palette = this->palette();
+   palette.setColor( QPalette::Window, backgroundColor );
+   palette.setColor( QPalette::Base, backgroundColor );
+   setPalette( palette );
+   viewport()->setPalette( palette );
+   if ( repaint )
+   {
+      update();
+      viewport()->update();
+      RepaintViewTabs();
+   }
+}
+
+void TImageWindow::SetIcons()
+{
+   QPixmap icon( 16, 16 );
+   icon.fill( backgroundColor );
+   QPainter p( &icon );
+   p.setPen( Qt::white );
+   p.drawRect( 2, 2, 11, 11 );
+   p.end();
+   setWindowIcon( QIcon( icon ) );
+   if ( QMdiSubWindow* frame = SubWindow() )
+      frame->setWindowIcon( QIcon( icon ) );
+}
+
+void ApplyPreferencesToImageWindows()
+{
+   CreateViewTabFont();
+   for ( TImageWindow::View* v : MainViewList )
+   {
+      TImageWindow* w = v->Window();
+      w->UpdateCaption();
+      w->ApplyBackgroundColor( true );
+      w->UpdateViewTabsLayout();
+   }
+}
+
+// ---- Closing --------------------------------------------------------------------------------------------------------
+
+bool TImageWindow::FormClose()
+{
+   if ( Terminating() )
+      return true;
+   StopDynamicCrop();
+   StopDBE();
+   auto confirm = [this]( const char* message )
+   {
+      QString text = QString( message ) + "\n\n" + QString::fromStdString( mainView->FullIdentifier() ) +
+                     "\nClose the image anyway?";
+      return platform::Ask( platform::Icon::Warning, "Lumenforge", text, platform::Buttons::YesNo,
+                            platform::Answer::No ) == platform::Answer::Yes;
+   };
+   if ( !maskReferences.empty() && !confirm( "There exist active mask references to this image" ) )
+      return false;
+   if ( modificationCount > 0 && !confirm( "The image has been modified and is unsaved" ) )
+      return false;
+   return true;
+}
+
+void TImageWindow::closeEvent( QCloseEvent* event )
+{
+   if ( !FormClose() )
+   {
+      event->ignore();
+      return;
+   }
+   ++closingCount;
+   event->accept();
+}
+
+// ---- Hooks of later parts -------------------------------------------------------------------------------------------
+
+bool TImageWindow::ConfirmCancelDynamicSessions( const Process& )
+{
+   return true;
+}
+
+void TImageWindow::PrepareUndo( uint32_t flags )
+{
+   // Nothing is written yet: undo stays unavailable, so no caller relies on a file that is not there.
+   swapFileFlags = 0;
+   (void)flags;
+}
+
+void TImageWindow::KeepRecoveryCopy()
+{
+   recoverySwapFileFlags = uint32_t( swapFileFlags );
+   recoveryUndoAvailable = undoAvailable;
+}
+
+void TImageWindow::DeleteRecoveryCopy()
+{
+   recoverySwapFileFlags = 0;
+   recoveryUndoAvailable = false;
+}
+
+bool TImageWindow::Recover( bool )
+{
+   return false;
+}
+
+void TImageWindow::PurgeUndo()
+{
+   for ( const std::string& f : { swapFilePath, tempFilePath } )
+      if ( !f.empty() )
+      {
+         std::error_code ignored;
+         std::filesystem::remove( f, ignored );
+      }
+   undoAvailable = redoAvailable = false;
+   swapFileFlags = 0;
+}
+
+void TImageWindow::DeleteICCProfile( bool redraw )
+{
+   iccProfile.reset();
+   if ( redraw )
+      RedrawImage();
+}
+
+std::string TImageWindow::SwapDirectory()
+{
+   static SwapFolders folders;
+   const ImageWindowPreferences& prefs = CurrentPreferences.imageWindow;
+   std::string base;
+   std::error_code ec;
+   if ( !prefs.useSystemTEMPDirectory && !prefs.swapFilesDirectory.empty() &&
+        std::filesystem::is_directory( prefs.swapFilesDirectory, ec ) )
+      base = prefs.swapFilesDirectory;
+   else
+      base = GetTempDirectory();
+   if ( base.empty() )
+      return {};
+   return folders.FolderIn( base );
+}
+
+// ---- Caches of all views --------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// Drops one cache of every view of the window that has it; the number of such views.
+template <typename Has, typename Drop> int32_t DropFromEveryView( const TImageWindow& window, Has has, Drop drop )
+{
+   int32_t n = 0;
+   auto one = [&]( TImageWindow::View* v )
+   {
+      if ( has( *v ) )
+      {
+         drop( *v );
+         ++n;
+      }
+   };
+   one( window.mainView );
+   for ( TImageWindow::Preview* p : window.previews )
+      one( p );
+   return n;
+}
+
+} // namespace
+
+int32_t TImageWindow::DiscardHistograms( bool notify )
+{
+   return DropFromEveryView(
+       *this, []( const View& v ) { return v.Histograms() != nullptr; },
+       [notify]( View& v ) { v.DiscardHistograms( notify ); } );
+}
+
+int32_t TImageWindow::DiscardStatistics( bool notify )
+{
+   return DropFromEveryView(
+       *this, []( const View& v ) { return v.Statistics() != nullptr; },
+       [notify]( View& v ) { v.DiscardStatistics( notify ); } );
+}
+
+// ---- Notifications --------------------------------------------------------------------------------------------------
+
+void AddViewNotificationListener( ViewNotificationListener* listener )
+{
+   if ( std::find( Listeners().begin(), Listeners().end(), listener ) == Listeners().end() )
+      Listeners().push_back( listener );
+}
+
+void RemoveViewNotificationListener( ViewNotificationListener* listener )
+{
+   Listeners().erase( std::remove( Listeners().begin(), Listeners().end(), listener ), Listeners().end() );
+}
+
+void NotifyViewCreated( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewCreated( view ); } );
+}
+
+void NotifyViewUpdated( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewUpdated( view ); } );
+}
+
+void NotifyViewDeleted( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewDeleted( view ); } );
+}
+
+void NotifyViewRenamed( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewRenamed( view ); } );
+}
+
+void NotifyHistogramsChanged( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.HistogramsChanged( view ); } );
+}
+
+void NotifyStatisticsChanged( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.StatisticsChanged( view ); } );
+}
+
+TImageWindow::View* AsImageView( ProcessView& view )
+{
+   return dynamic_cast<TImageWindow::View*>( &view );
+}

@@ -1,0 +1,513 @@
+#ifndef LF_WINDOWS_IMAGE_IMAGE_WINDOW_H
+#define LF_WINDOWS_IMAGE_IMAGE_WINDOW_H
+
+// The image window: the document window of the program, one per open image.
+//
+// TImageWindow is the content widget of a QMdiSubWindow on the main window's desktop (or a plain top-level widget
+// when there is no main window, as in tests). It is a QAbstractScrollArea that paints its viewport itself: the
+// viewport is the scroll box of the image, and a strip of view tabs sits in the left viewport margin.
+//
+// Ownership: the window owns its image, its views (the main view and the previews), its option records, its
+// working-space handle, its IPTC information and the names of its swap files. Views never own images: a view finds
+// its image through an image slot (the window's `image` for the main view, the preview's `currentImage` for a
+// preview), so an operation that replaces the image object is seen by every view at once.
+//
+// Global lists: MainViewList holds the main view of every window in creation order, PreviewList every preview of
+// every window; ImageWindowCounter numbers swap files and default identifiers and returns to 0 when the last
+// window is gone. None of them owns anything.
+//
+// Zoom: an int32 n, n >= 1 for n:1 and n <= -2 for 1:-n, from -16 to 32; 0 and -1 become 1.
+//
+// Painting never happens while paintingAllowed is off (a process is changing the image) or while the window is
+// closing; while the processing status dialog runs without permission to paint, a paint is only remembered
+// (paintPending) and the dialog repaints the window when it ends.
+//
+// Work that later parts of the window fill in (undo and swap files, masks, previews' stored states, dynamic
+// sessions, display colour management) is reached through members named as those parts name them; until they
+// land these are minimal (documented at each one), so that callers need not change.
+//
+// Everything runs on the GUI thread; only the histogram and statistics passes use worker threads inside one call.
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "classlib/Containers.h"
+#include "classlib/Image.h"
+#include "classlib/IPTCPhotoInfo.h"
+#include "classlib/RGBColorSystem.h"
+#include "formats/FITSOptions.h"
+#include "formats/JPEGOptions.h"
+#include "formats/RAWOptions.h"
+#include "formats/TIFFOptions.h"
+#include "process/Maskable.h"
+#include "process/Process.h"
+
+class ProcessContainer;
+class TProcessingWindow;
+class QMdiSubWindow;
+class QPainter;
+
+// Code of the file format an image window was read from.
+enum ImageFileFormat : uint8_t
+{
+   NoImageFileFormat = 0,
+   FITSImageFileFormat = 1,
+   TIFFImageFileFormat = 2,
+   RAWImageFileFormat = 3,
+   BMPImageFileFormat = 4,
+   JPEGImageFileFormat = 5
+};
+
+// Header of the private clipboard format (little-endian int32 each), followed by one float32 plane per channel
+// (nominal channels first, then alpha), row by row, then ClipboardPadding zero bytes.
+struct ClipboardImageHeader
+{
+   int32_t width = 0;
+   int32_t height = 0;
+   int32_t numberOfChannels = 0;
+   int32_t colorSpace = 0;
+};
+static_assert( sizeof( ClipboardImageHeader ) == 16 );
+constexpr int64_t ClipboardPadding = 3;
+
+class TImageWindow : public QAbstractScrollArea, public MaskTarget
+{
+   Q_OBJECT
+
+public:
+   class View;
+   class Preview;
+
+   // ---- Histograms and statistics of a view ------------------------------------------------------------------
+
+   // Per nominal channel an array of bin counts (none beyond the channel count), its largest count, and the
+   // number of bins of every array.
+   class HistogramData
+   {
+   public:
+      HistogramData() = default;
+      ~HistogramData() { Deallocate(); }
+      HistogramData( const HistogramData& ) = delete;
+      HistogramData& operator=( const HistogramData& ) = delete;
+
+      // Stores the bin count and gives each of the first `channels` (at most 3) a zero-filled array, peak 0.
+      void Allocate( int32_t bins, int32_t channels );
+      // Deletes the arrays; the object stays.
+      void Deallocate();
+
+      std::unique_ptr<int32_t[]> counts[3];
+      int32_t peaks[3] = {};
+      int32_t bins = 0;
+   };
+
+   // Per nominal channel: mean, median, standard deviation, average absolute deviation, variance, minimum and
+   // maximum of a view's image.
+   class StatisticsData
+   {
+   public:
+      float mean[3] = {};
+      float median[3] = {};
+      float stdDev[3] = {};
+      float avgDev[3] = {};
+      float variance[3] = {};
+      float minimum[3] = {};
+      float maximum[3] = {};
+   };
+
+   // ---- Views ------------------------------------------------------------------------------------------------
+
+   // A view: the main view (the whole image) or a preview. What processes run on and what the window shows.
+   class View : public ProcessView
+   {
+   public:
+      // The view's image is *imageSlot; the view never owns it. A new empty ProcessContainer is the history.
+      View( qor::Image** imageSlot, TImageWindow* window, const std::string& identifier );
+      virtual ~View();
+      View( const View& ) = delete;
+      View& operator=( const View& ) = delete;
+
+      virtual bool IsMainView() const { return true; }
+      bool IsPreview() const override { return false; }
+      // The window's modification count > 0 (a preview: its own count).
+      virtual bool IsModified() const;
+      // A modification of the view's image: the window's count + 1; with notify, the mask references are told
+      // and every cache of the window is dropped without notification.
+      virtual void Modified( bool notify );
+      // The identifier; a preview adds its image's: "Image01->Preview01".
+      virtual std::string FullIdentifier() const { return identifier; }
+      std::string FullId() const override { return FullIdentifier(); }
+      // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
+      // notification for this view and then for every preview of the window.
+      virtual void SetIdentifier( const std::string& text );
+
+      qor::Image& GetImage() const { return **imageSlot; }
+      TImageWindow* Window() const { return window; }
+      const std::string& Identifier() const { return identifier; }
+
+      // History (the view owns its ProcessContainer and the redo instance).
+      Process* LastProcess() const;
+      // Deletes the redo instance, then the history takes the instance.
+      void AddToHistory( std::unique_ptr<Process> instance );
+      void MoveLastProcessToRedo();
+      void MoveRedoProcessToHistory();
+      void ClearHistory();
+      void DiscardRedoProcess();
+      // Replaces the history container (the view takes ownership); nullptr gives an empty one.
+      void SetHistory( ProcessContainer* container );
+      ProcessContainer& History() const { return *history; }
+      // Appends the source-text listing of the history (depth 0).
+      void ListHistory( std::vector<std::string>& list ) const;
+      Process* RedoProcess() const { return redoProcess.get(); }
+
+      // Caches. CalculateHistograms: bins per channel (the histogram tools use 65536). A sample x falls in bin
+      // round(x * (bins - 1)) (ties to even), clamped to the histogram; NaN counts in bin 0.
+      void CalculateHistograms( int32_t bins, bool notify );
+      void CalculateStatistics( bool notify );
+      void DiscardHistograms( bool notify );
+      void DiscardStatistics( bool notify );
+      const HistogramData* Histograms() const { return histograms.get(); }
+      // The pixel work of the two caches, without a view: histograms of the nominal channels (at most 3) and
+      // their statistics (NaN samples are left out; a channel of one sample has variance 0). Parallel over row
+      // strips with the same result for any number of threads; the image's monitor, when it has one, advances
+      // by width per row and channel (twice for the statistics).
+      static void ComputeHistograms( const qor::Image& image, int32_t bins, HistogramData& histograms );
+      static void ComputeStatistics( const qor::Image& image, StatisticsData& statistics, bool median = true );
+      const StatisticsData* Statistics() const { return statistics.get(); }
+
+      // The readout of a channel at (x, y) (inside the image) with the main window's readout options.
+      float ReadoutValue( int32_t channel, int32_t x, int32_t y ) const;
+
+      // Puts the image on the clipboard in the private format (MIME type rawImageClipboardFormat). Throws a
+      // std::runtime_error with the message on failure.
+      void CopyToClipboard() const;
+      // The bytes CopyToClipboard puts on the clipboard.
+      QByteArray ClipboardData() const;
+
+      qor::Image** imageSlot;
+      qor::List<TProcessingWindow*> selectingWindows;
+      int32_t zoom = 1;
+      int32_t centerX = 0;
+      int32_t centerY = 0;
+
+   protected:
+      TImageWindow* window;
+      std::string identifier;
+      std::unique_ptr<HistogramData> histograms;
+      std::unique_ptr<StatisticsData> statistics;
+      std::unique_ptr<ProcessContainer> history;
+      std::unique_ptr<Process> redoProcess;
+   };
+
+   // ---- Construction ------------------------------------------------------------------------------------------
+
+   // Takes ownership of every object passed (nullptr: a default one is made). The window is placed on the main
+   // window's desktop when there is one. Sends no notification: the creator does.
+   TImageWindow( QWidget* owner, bool isCopy, qor::IPTCPhotoInfo* iptc, JPEGOptions* jpeg, RAWOptions* raw,
+                 FITSOptions* fits, TIFFOptions* tiff, std::vector<uint8_t>* iccProfile, const std::string& path,
+                 const std::string& identifier, qor::Image* image );
+   ~TImageWindow() override;
+
+   // The sub-window that frames this window on the desktop, or nullptr.
+   QMdiSubWindow* SubWindow() const;
+   // The widget whose geometry is the window's frame: the sub-window, or this widget.
+   QWidget* Frame() const;
+
+   // ---- MaskTarget ---------------------------------------------------------------------------------------------
+   void AddMaskReference( Maskable* user ) override;
+   void RemoveMaskReference( Maskable* user ) override;
+   bool IsBeingDestroyed() const override { return beingDestroyed; }
+   std::string MainViewId() const override { return mainView->Identifier(); }
+
+   // ---- Caption, appearance ------------------------------------------------------------------------------------
+   void UpdateCaption();
+   QString Caption() const { return caption; }
+   void ApplyBackgroundColor( bool repaint );
+   void SetIcons();
+
+   // ---- Zoom, scrolling, channels, views -----------------------------------------------------------------------
+   void SetDisplayChannel( int32_t channel );
+   int32_t CurrentRenderMode() const;
+   void SetZoomAndCenter( int32_t x, int32_t y, int32_t zoom );
+   void SetZoom( int32_t zoom );
+   void ZoomToFit( bool allowZoomIn );
+   void FitWindow();
+   void SelectView( View* view );
+   void SelectNextView();
+   void SelectPreviousView();
+   void RedrawImage();
+   void RepaintViewTabs();
+
+   // Scroll positions (horizontal, vertical) of the paint box, and its size (the larger of the scaled image and
+   // the client area).
+   int32_t ScrollX() const;
+   int32_t ScrollY() const;
+   QSize PaintBoxSize() const { return { paintBoxWidth, paintBoxHeight }; }
+   // Client (viewport) size of the scroll box.
+   QSize ClientSize() const;
+
+   // Scaled length of n image pixels at a zoom, and the image coordinate of a scaled coordinate.
+   static int32_t Scaled( int32_t n, int32_t zoom ) { return zoom > 0 ? n * zoom : n / -zoom; }
+   static int32_t Unscaled( int32_t n, int32_t zoom ) { return zoom > 0 ? n / zoom : n * -zoom; }
+   // The readout coordinate of a paint-box coordinate (offset removed) at a zoom: floor(x / zoom) when
+   // magnified, x * -zoom when reduced.
+   static int32_t ImageCoordinate( int32_t x, int32_t zoom );
+   static int32_t ZoomStepIn( int32_t n ) { return n < 32 ? ( n == -2 ? 1 : n + 1 ) : n; }
+   static int32_t ZoomStepOut( int32_t n ) { return n > -16 ? ( n == 1 ? -2 : n - 1 ) : n; }
+   static int32_t NormalizedZoom( int32_t zoom );
+
+   // View tabs: the tab (main view first, then previews) under a point of the tab strip, or nullptr.
+   View* ViewTabHitTest( int32_t x, int32_t y ) const;
+   // Width of the tab strip's client (the tab-font height + 4).
+   int32_t ViewTabsWidth() const;
+   // Places the tab strip and the separators for the current tab font.
+   void UpdateViewTabsLayout();
+
+   // ---- Caches of all views ------------------------------------------------------------------------------------
+   int32_t DiscardHistograms( bool notify );
+   int32_t DiscardStatistics( bool notify );
+
+   // ---- Identifiers ---------------------------------------------------------------------------------------------
+   std::string DefaultPreviewIdentifier() const;
+   std::string UniquePreviewIdentifier( const std::string& wish ) const;
+   Preview* FindPreviewByIdentifier( const std::string& text ) const;
+   std::string ExpandPreviewIdentifierMacros( const std::string& templ, bool wantExisting ) const;
+
+   // ---- Previews (minimal until the preview editing lands) ------------------------------------------------------
+   Preview* CreatePreview( const std::string& identifier, int32_t left, int32_t top, int32_t width, int32_t height );
+   void DeletePreview( Preview* preview );
+   void DeleteAllPreviews();
+
+   // ---- Hooks of the later parts (minimal now) -------------------------------------------------------------------
+   // Dynamic sessions: true when no session of another process must be cancelled (there are none yet).
+   bool ConfirmCancelDynamicSessions( const Process& instance );
+   void StopDynamicCrop() {}
+   void StopDBE() {}
+   // Undo and recovery: the swap files are not written yet, so undo never becomes available; these keep the
+   // flags consistent and touch no file.
+   void PrepareUndo( uint32_t flags );
+   void KeepRecoveryCopy();
+   void DeleteRecoveryCopy();
+   // Reads the pre-run state back; nothing to read yet (returns false).
+   bool Recover( bool notify );
+   void PurgeUndo();
+   // Masks: the link to the mask window (no file blending yet) and the references of the users of this window.
+   void SetMask( TImageWindow* window );
+   void ApplyMask() {}
+   void ReleaseMaskReferences();
+   void NotifyMaskReferences();
+   // Display colour management: no transform yet.
+   void UpdateDisplayTransform() {}
+   void DeleteICCProfile( bool redraw );
+   void ColorManageBitmap( QImage& ) {}
+
+   // Swap-file folder of this process: private (mode 0700), made on first use under the swap-files preference
+   // folder (or the system temporary folder). Empty when it cannot be made.
+   static std::string SwapDirectory();
+
+   // ---- Data -----------------------------------------------------------------------------------------------------
+   qor::Image* image = nullptr;
+   bool isCopy = false;
+   std::string filePath;
+   uint8_t fileFormat = NoImageFileFormat;
+   qor::RGBColorSystem rgbWorkingSpace;
+   float resolution = 72;
+   bool metricResolution = false;
+   std::unique_ptr<TIFFOptions> tiffOptions;
+   std::unique_ptr<FITSOptions> fitsOptions;
+   std::unique_ptr<RAWOptions> rawOptions;
+   std::unique_ptr<JPEGOptions> jpegOptions;
+   std::unique_ptr<qor::IPTCPhotoInfo> iptcInfo;
+   int32_t displayChannel = 0;
+   bool readoutActive = false;
+   int32_t modificationCount = 0;
+   bool undoEnabled = true;
+   int32_t swapFileFlags = 0;
+   uint32_t recoverySwapFileFlags = 0;
+   bool undoAvailable = false;
+   bool recoveryUndoAvailable = false;
+   bool redoAvailable = false;
+   std::string swapFilePath;
+   std::string tempFilePath;
+   View* mainView = nullptr; // owned
+   std::vector<Preview*> previews; // owned, creation order
+   View* currentView = nullptr;
+   Preview* selectedPreview = nullptr;
+   int32_t previewCounter = 0;
+   bool paintingAllowed = true;
+   bool paintPending = false;
+   int32_t imageOffsetX = 0;
+   int32_t imageOffsetY = 0;
+   bool maskEnabled = true;
+   bool maskShown = true;
+   std::vector<Maskable*> maskReferences;
+   TImageWindow* maskWindow = nullptr;
+   bool colorManagementEnabled = true;
+   std::unique_ptr<std::vector<uint8_t>> iccProfile;
+   int32_t closingCount = 0;
+
+   // Whether the processing status dialog is running and whether it lets windows paint meanwhile. Set by the
+   // status dialog; RedrawImage raises the permission around its own invalidation.
+   static int32_t statusDialogNestingCount;
+   static int32_t statusDialogPaintPermission;
+
+   // The tab strip.
+   QWidget* ViewTabs_PaintBox = nullptr;
+
+protected:
+   void paintEvent( QPaintEvent* event ) override;
+   void resizeEvent( QResizeEvent* event ) override;
+   void scrollContentsBy( int dx, int dy ) override;
+   void closeEvent( QCloseEvent* event ) override;
+   void showEvent( QShowEvent* event ) override;
+   bool viewportEvent( QEvent* event ) override;
+
+public:
+   // Event handlers named after their components.
+   void Image_ScrollBoxResize();
+   // Paints the clip rectangle (paint-box coordinates) of the image area.
+   void Image_PaintBoxPaint( QPainter& painter, const QRect& clip );
+   // Paints the tab strip off screen and copies it onto the painter in one step.
+   void ViewTabs_PaintBoxPaint( QPainter& painter );
+   // The tab strip as painted.
+   QImage ViewTabsBitmap() const;
+   void ViewTabs_PaintBoxMouseDown( int32_t x, int32_t y );
+   // Whether the window may close (asks what has to be asked); the close event calls it.
+   bool FormClose();
+
+private:
+   friend class View;
+   friend class Preview;
+
+   // Offsets, scroll ranges and paint box for the current view's zoom. With centre, the scroll positions put the
+   // scaled point (x, y) at the centre of the client area; otherwise they stay where they are (clamped).
+   void LayoutScrollBox( bool centre, int32_t x, int32_t y );
+   // The client size the scroll box will have for a scaled image of w x h (scroll bars shown where needed).
+   QSize PredictedClientSize( int32_t w, int32_t h ) const;
+   QSize FreeArea() const;
+   void DrawViewTab( QPainter& painter, View* view, int32_t p, bool current ) const;
+   int32_t ViewTabLength( const View* view ) const;
+
+   class MaskLink;
+
+   // A colour of the preferences (0x00BBGGRR).
+   static QColor PreferenceColor( uint32_t color );
+   // The tab strip widget (it paints and hit-tests through the window).
+   static QWidget* MakeViewTabsStrip( TImageWindow* window );
+
+   QString caption;
+   QColor backgroundColor;
+   std::unique_ptr<MaskLink> maskLink;
+   bool shownOnce = false;
+   bool layingOut = false;
+   int32_t paintBoxWidth = 0;
+   int32_t paintBoxHeight = 0;
+   bool beingDestroyed = false;
+};
+
+// A preview: a named rectangle of the main image with its own pixel copy. Minimal until the preview parts land:
+// the rectangle, the copy, Reset and Restore to the main image's pixels; no stored state yet.
+class TImageWindow::Preview : public TImageWindow::View
+{
+public:
+   Preview( TImageWindow* window, const std::string& identifier, int32_t left, int32_t top, int32_t width,
+            int32_t height );
+   ~Preview() override;
+
+   bool IsMainView() const override { return false; }
+   bool IsPreview() const override { return true; }
+   bool IsModified() const override { return modificationCount > 0; }
+   void Modified( bool notify ) override;
+   std::string FullIdentifier() const override;
+   void SetIdentifier( const std::string& text ) override;
+
+   // Copies the rectangle of the main image anew (clamped to the image, alpha channels dropped); everything the
+   // preview kept is lost.
+   void SetRect( int32_t left, int32_t top, int32_t width, int32_t height );
+   // SetRect, then a view-updated notification.
+   void Reset( int32_t left, int32_t top, int32_t width, int32_t height );
+   // Returns to the stored state (none yet) or to the main image's pixels under the preview; history cleared.
+   void Restore( bool notify );
+   bool HasStoredState() const { return storedImage != nullptr; }
+   void ApplyMask( bool /*notify*/ ) {}
+   void DiscardMaskingSource() {}
+
+   qor::Image* currentImage = nullptr; // owned
+   std::unique_ptr<qor::Image> storedImage;
+   int32_t modificationCount = 0;
+   int32_t left = 0;
+   int32_t top = 0;
+   bool beingDeleted = false;
+};
+
+// ---- Global state --------------------------------------------------------------------------------------------------
+
+extern std::vector<TImageWindow::View*> MainViewList;
+extern std::vector<TImageWindow::Preview*> PreviewList;
+extern int32_t ImageWindowCounter;
+extern uint8_t CurrentImageWindowMode;
+extern qor::RGBColorSystem GlobalRGBWorkingSpace;
+constexpr int32_t MinimumPreviewSize = 16;
+
+// The bitmap of a rectangle of an image at a zoom and render mode, weighted by a mask when one is given (the mask
+// sample of image sample (left + x, top + y) is (maskLeft + x, maskTop + y)): the display renderer's output.
+QImage RenderViewBitmap( const qor::Image& image, const qor::RGBColorSystem& rgbws, int32_t left, int32_t top,
+                         int32_t width, int32_t height, int32_t zoom, int32_t renderMode, const qor::Image* mask,
+                         int32_t maskLeft, int32_t maskTop );
+
+// (Re)creates the view-tab font from the preferences (an automatic size is written back to them);
+// EnsureViewTabFont creates it only when there is none yet.
+void CreateViewTabFont();
+void EnsureViewTabFont();
+const QFont& ViewTabFont();
+// The font height in pixels: the measure of the tab strip's width.
+int32_t ViewTabFontHeight();
+
+// Makes a window for an image that has no file: no options, no IPTC information, no profile; the identifier is
+// used as given (empty: the default one); a given history becomes the main view's. Then NotifyViewCreated.
+TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::string& identifier,
+                                 ProcessContainer* history = nullptr );
+
+// After the preferences changed: the tab font made again, and every window's caption, background and tabs redrawn.
+void ApplyPreferencesToImageWindows();
+
+// ---- Notifications -------------------------------------------------------------------------------------------------
+
+// What the processing windows are told about views. Listeners are called in order of registration; one may remove
+// itself (or another) meanwhile.
+class ViewNotificationListener
+{
+public:
+   virtual void ViewCreated( TImageWindow::View& ) {}
+   virtual void ViewUpdated( TImageWindow::View& ) {}
+   virtual void ViewDeleted( TImageWindow::View& ) {}
+   virtual void ViewRenamed( TImageWindow::View& ) {}
+   virtual void HistogramsChanged( TImageWindow::View& ) {}
+   virtual void StatisticsChanged( TImageWindow::View& ) {}
+
+protected:
+   ~ViewNotificationListener() = default;
+};
+
+void AddViewNotificationListener( ViewNotificationListener* listener );
+void RemoveViewNotificationListener( ViewNotificationListener* listener );
+
+void NotifyViewCreated( TImageWindow::View& view );
+void NotifyViewUpdated( TImageWindow::View& view );
+void NotifyViewDeleted( TImageWindow::View& view );
+void NotifyViewRenamed( TImageWindow::View& view );
+void NotifyHistogramsChanged( TImageWindow::View& view );
+void NotifyStatisticsChanged( TImageWindow::View& view );
+
+// The view's window (nullptr for a ProcessView that is not an image window's view).
+TImageWindow::View* AsImageView( ProcessView& view );
+
+#endif

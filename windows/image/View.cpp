@@ -1,0 +1,556 @@
+// TImageWindow::View: identifier, history, the histogram and statistics caches, the readout probe and the copy to
+// the clipboard.
+
+#include "windows/image/ImageWindow.h"
+
+#include <QByteArray>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <new>
+
+#include "classlib/MedianKernel.h"
+#include "classlib/Parallel.h"
+#include "windows/image/ViewHistory.h"
+#include "windows/main/MainWindow.h"
+
+#if __has_include( "windows/processing/ProcessingStatusDialog.h" )
+#include "windows/processing/ProcessingStatusDialog.h"
+#define LF_HAVE_STATUS_DIALOG 1
+#endif
+
+#include <optional>
+
+namespace
+{
+
+// The bracket around a computation on a view's image: the main window is not busy (no abort question can stop
+// it), the status dialog shows the task and the image's monitor reports to it until the bracket closes.
+class ViewComputation
+{
+public:
+   ViewComputation( const qor::Image& image, const std::string& taskText, const std::string& monitorText,
+                    int64_t total )
+   {
+      if ( MainWindow != nullptr )
+         MainWindow->EndProcessing();
+#ifdef LF_HAVE_STATUS_DIALOG
+      TProcessingStatusDialog& dialog = StatusDialog();
+      dialog.BeginTasks();
+      dialog.AddTask( taskText, 0, 0 );
+      dialog.NextTask();
+      monitor.emplace( image );
+#else
+      (void)taskText;
+#endif
+      image.BeginTask( monitorText, total );
+   }
+
+   ~ViewComputation()
+   {
+#ifdef LF_HAVE_STATUS_DIALOG
+      monitor.reset();
+      StatusDialog().EndTasks();
+#endif
+   }
+
+   ViewComputation( const ViewComputation& ) = delete;
+   ViewComputation& operator=( const ViewComputation& ) = delete;
+
+private:
+#ifdef LF_HAVE_STATUS_DIALOG
+   std::optional<StatusMonitorScope> monitor;
+#endif
+};
+
+// Bin of a sample: round(v * (bins - 1)), ties to even, clamped to the histogram; NaN falls in bin 0. The product
+// is exact in double (a float times a 31-bit integer), so the rounding is that of the exact value.
+inline int32_t HistogramBin( float v, double scale, double last )
+{
+   double t = double( v ) * scale;
+   t = t > 0 ? t : 0.0; // negatives and NaN
+   t = t < last ? t : last;
+   constexpr double shifter = 6755399441055744.0; // 1.5 * 2^52: rounds to nearest, ties to even
+   return int32_t( ( t + shifter ) - shifter );
+}
+
+// The k-th smallest (0-based) of the samples of a channel that are not NaN, exactly, without copying or reordering
+// them: the samples' bit patterns are mapped to keys in the order of their values, a histogram of the upper 16
+// bits of the keys finds the bin of rank k, a histogram of the lower 16 bits of the samples in that bin the key.
+// Two parallel counting passes; counts do not depend on the number of threads.
+float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k )
+{
+   auto key = []( float v )
+   {
+      uint32_t u = std::bit_cast<uint32_t>( v );
+      return ( u & 0x80000000u ) != 0 ? ~u : ( u | 0x80000000u );
+   };
+   const int32_t width = img.Width();
+   std::vector<int64_t> counts( 65536 );
+   std::mutex merge;
+   auto count = [&]( auto binOf )
+   {
+      std::fill( counts.begin(), counts.end(), 0 );
+      qor::ParallelFor( img.Height(),
+                        [&]( int64_t y0, int64_t y1 )
+                        {
+                           std::vector<uint32_t> local( 65536, 0 );
+                           for ( int64_t y = y0; y < y1; ++y )
+                           {
+                              const float* row = img.ScanLine( c, int32_t( y ) );
+                              for ( int32_t x = 0; x < width; ++x )
+                                 if ( !std::isnan( row[x] ) )
+                                    if ( int32_t b = binOf( key( row[x] ) ); b >= 0 )
+                                       ++local[size_t( b )];
+                           }
+                           std::lock_guard<std::mutex> lock( merge );
+                           for ( size_t b = 0; b < 65536; ++b )
+                              counts[b] += local[b];
+                        } );
+      // The bin that holds rank k, and k within it.
+      size_t b = 0;
+      while ( k >= counts[b] )
+         k -= counts[b++];
+      return uint32_t( b );
+   };
+   const uint32_t high = count( []( uint32_t u ) { return int32_t( u >> 16 ); } );
+   const uint32_t low =
+       count( [high]( uint32_t u ) { return ( u >> 16 ) == high ? int32_t( u & 0xFFFFu ) : int32_t( -1 ); } );
+   const uint32_t u = ( high << 16 ) | low;
+   return std::bit_cast<float>( ( u & 0x80000000u ) != 0 ? ( u & 0x7FFFFFFFu ) : ~u );
+}
+
+} // namespace
+
+// ---- HistogramData --------------------------------------------------------------------------------------------------
+
+void TImageWindow::HistogramData::Allocate( int32_t binCount, int32_t channels )
+{
+   Deallocate();
+   bins = binCount;
+   for ( int32_t c = 0; c < std::min( channels, 3 ); ++c )
+   {
+      counts[c] = std::make_unique<int32_t[]>( size_t( std::max( binCount, 0 ) ) ); // zero-filled
+      peaks[c] = 0;
+   }
+}
+
+void TImageWindow::HistogramData::Deallocate()
+{
+   for ( auto& c : counts )
+      c.reset();
+}
+
+// ---- View -----------------------------------------------------------------------------------------------------------
+
+TImageWindow::View::View( qor::Image** imageSlot, TImageWindow* window, const std::string& identifier )
+   : imageSlot( imageSlot ), window( window ), identifier( identifier ), history( new ProcessContainer )
+{
+}
+
+TImageWindow::View::~View() = default;
+
+bool TImageWindow::View::IsModified() const
+{
+   return window->modificationCount > 0;
+}
+
+void TImageWindow::View::Modified( bool notify )
+{
+   ++window->modificationCount;
+   if ( notify )
+   {
+      window->NotifyMaskReferences();
+      window->DiscardHistograms( false );
+      window->DiscardStatistics( false );
+   }
+}
+
+void TImageWindow::View::SetIdentifier( const std::string& text )
+{
+   identifier = text;
+   window->UpdateCaption();
+   window->RepaintViewTabs();
+   window->NotifyMaskReferences();
+   NotifyViewRenamed( *this );
+   for ( Preview* p : window->previews )
+      NotifyViewRenamed( *p );
+}
+
+// ---- History --------------------------------------------------------------------------------------------------------
+
+Process* TImageWindow::View::LastProcess() const
+{
+   return history->instances.IsEmpty() ? nullptr : *( history->instances.End() - 1 );
+}
+
+void TImageWindow::View::AddToHistory( std::unique_ptr<Process> instance )
+{
+   redoProcess.reset();
+   if ( instance == nullptr )
+      return;
+   instance->owner = history.get();
+   history->instances.Add( instance.get() );
+   instance.release();
+}
+
+void TImageWindow::View::MoveLastProcessToRedo()
+{
+   redoProcess.reset();
+   if ( history->instances.IsEmpty() )
+      return;
+   auto last = history->instances.End() - 1;
+   Process* p = *last;
+   history->instances.RemoveAt( last );
+   p->owner = nullptr;
+   redoProcess.reset( p );
+}
+
+void TImageWindow::View::MoveRedoProcessToHistory()
+{
+   if ( redoProcess == nullptr )
+      return;
+   redoProcess->owner = history.get();
+   history->instances.Add( redoProcess.get() );
+   redoProcess.release();
+}
+
+void TImageWindow::View::ClearHistory()
+{
+   redoProcess.reset();
+   history->instances.DeleteObjects();
+   history->instances.Clear();
+}
+
+void TImageWindow::View::DiscardRedoProcess()
+{
+   redoProcess.reset();
+}
+
+void TImageWindow::View::ListHistory( std::vector<std::string>& list ) const
+{
+   history->ListInstances( list, 0 );
+}
+
+void TImageWindow::View::SetHistory( ProcessContainer* container )
+{
+   history.reset( container != nullptr ? container : new ProcessContainer );
+}
+
+// ---- Caches ---------------------------------------------------------------------------------------------------------
+
+void TImageWindow::View::ComputeHistograms( const qor::Image& img, int32_t bins, HistogramData& result )
+{
+   bins = std::max( bins, 1 );
+   const int32_t channels = std::min( img.NumberOfNominalChannels(), 3 );
+   result.Allocate( bins, channels );
+   if ( img.IsEmpty() || channels <= 0 )
+      return;
+
+   const int32_t width = img.Width();
+   const double scale = double( bins ) - 1;
+   std::mutex merge;
+   // Each strip counts into its own arrays, which are then added to the result. Integer sums do not depend on
+   // the order, so the result is the same for any number of threads.
+   img.ParallelRows(
+       img.Height(),
+       [&]( int64_t y0, int64_t y1 )
+       {
+          std::vector<int32_t> local( size_t( channels ) * size_t( bins ), 0 );
+          for ( int32_t c = 0; c < channels; ++c )
+          {
+             int32_t* count = local.data() + size_t( c ) * size_t( bins );
+             for ( int64_t y = y0; y < y1; ++y )
+             {
+                const float* row = img.ScanLine( c, int32_t( y ) );
+                for ( int32_t x = 0; x < width; ++x )
+                   ++count[HistogramBin( row[x], scale, scale )];
+             }
+          }
+          std::lock_guard<std::mutex> lock( merge );
+          for ( int32_t c = 0; c < channels; ++c )
+          {
+             int32_t* total = result.counts[c].get();
+             const int32_t* count = local.data() + size_t( c ) * size_t( bins );
+             for ( int32_t b = 0; b < bins; ++b )
+                total[b] += count[b];
+          }
+       },
+       int64_t( width ) * channels );
+
+   for ( int32_t c = 0; c < channels; ++c )
+      result.peaks[c] = *std::max_element( result.counts[c].get(), result.counts[c].get() + bins );
+}
+
+void TImageWindow::View::CalculateHistograms( int32_t bins, bool notify )
+{
+   const qor::Image& img = GetImage();
+   auto result = std::make_unique<HistogramData>();
+   {
+      ViewComputation task( img, "Calculating Histograms: " + FullIdentifier(), "Calculating histograms",
+                            img.NumberOfPixels() * std::min( img.NumberOfNominalChannels(), 3 ) );
+      ComputeHistograms( img, bins, *result );
+   }
+   histograms = std::move( result );
+   if ( notify )
+      NotifyHistogramsChanged( *this );
+}
+
+void TImageWindow::View::ComputeStatistics( const qor::Image& img, StatisticsData& result, bool median )
+{
+   result = StatisticsData();
+   const int32_t channels = std::min( img.NumberOfNominalChannels(), 3 );
+   if ( img.IsEmpty() || channels <= 0 )
+      return;
+   const int32_t width = img.Width();
+   const int32_t height = img.Height();
+
+   // Sums are taken per row and then added in row order, so the result is the same for any number of threads.
+   // NaN samples are left out of every figure.
+   struct FirstPass
+   {
+      int64_t count;
+      double sum;
+      float minimum, maximum;
+   };
+   struct SecondPass
+   {
+      double absSum, squareSum, sum;
+   };
+   std::vector<FirstPass> first( static_cast<size_t>( height ) );
+   std::vector<SecondPass> second( static_cast<size_t>( height ) );
+
+   for ( int32_t c = 0; c < channels; ++c )
+   {
+      img.ParallelRows(
+          height,
+          [&]( int64_t y0, int64_t y1 )
+          {
+             for ( int64_t y = y0; y < y1; ++y )
+             {
+                const float* row = img.ScanLine( c, int32_t( y ) );
+                FirstPass r{ 0, 0.0, std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity() };
+                for ( int32_t x = 0; x < width; ++x )
+                {
+                   float v = row[x];
+                   if ( std::isnan( v ) )
+                      continue;
+                   ++r.count;
+                   r.sum += v;
+                   r.minimum = std::min( r.minimum, v );
+                   r.maximum = std::max( r.maximum, v );
+                }
+                first[size_t( y )] = r;
+             }
+          },
+          width );
+
+      int64_t n = 0;
+      double sum = 0;
+      float minimum = std::numeric_limits<float>::infinity();
+      float maximum = -std::numeric_limits<float>::infinity();
+      for ( const FirstPass& r : first )
+      {
+         n += r.count;
+         sum += r.sum;
+         minimum = std::min( minimum, r.minimum );
+         maximum = std::max( maximum, r.maximum );
+      }
+      const float mean = n > 0 ? float( sum / double( n ) ) : std::numeric_limits<float>::quiet_NaN();
+
+      img.ParallelRows(
+          height,
+          [&]( int64_t y0, int64_t y1 )
+          {
+             for ( int64_t y = y0; y < y1; ++y )
+             {
+                const float* row = img.ScanLine( c, int32_t( y ) );
+                SecondPass r{ 0.0, 0.0, 0.0 };
+                for ( int32_t x = 0; x < width; ++x )
+                {
+                   if ( std::isnan( row[x] ) )
+                      continue;
+                   double d = double( row[x] ) - double( mean );
+                   r.absSum += std::abs( d );
+                   r.squareSum += d * d;
+                   r.sum += d;
+                }
+                second[size_t( y )] = r;
+             }
+          },
+          width );
+
+      if ( n == 0 )
+      {
+         const float nan = std::numeric_limits<float>::quiet_NaN();
+         result.mean[c] = result.median[c] = result.stdDev[c] = result.avgDev[c] = result.variance[c] =
+             result.minimum[c] = result.maximum[c] = nan;
+         continue;
+      }
+
+      double absSum = 0, squareSum = 0, deviationSum = 0;
+      for ( const SecondPass& r : second )
+      {
+         absSum += r.absSum;
+         squareSum += r.squareSum;
+         deviationSum += r.sum;
+      }
+      // A single sample has no spread: variance 0 rather than a division by zero.
+      double variance =
+          n > 1 ? std::max( 0.0, ( squareSum - deviationSum * deviationSum / double( n ) ) / double( n - 1 ) ) : 0.0;
+
+      result.mean[c] = mean;
+      result.variance[c] = float( variance );
+      result.stdDev[c] = float( std::sqrt( variance ) );
+      result.avgDev[c] = float( absSum / double( n ) );
+      result.minimum[c] = minimum;
+      result.maximum[c] = maximum;
+      if ( !median )
+         continue;
+
+      // Median: the sample of rank n/2, the upper middle one for an even count.
+      result.median[c] = KthSmallestSample( img, c, n / 2 );
+   }
+}
+
+void TImageWindow::View::CalculateStatistics( bool notify )
+{
+   const qor::Image& img = GetImage();
+   auto result = std::make_unique<StatisticsData>();
+   {
+      ViewComputation task( img, "Calculating Statistics:" + FullIdentifier(), "Calculating statistics",
+                            img.NumberOfPixels() * std::min( img.NumberOfNominalChannels(), 3 ) * 2 );
+      ComputeStatistics( img, *result );
+   }
+   statistics = std::move( result );
+   if ( notify )
+      NotifyStatisticsChanged( *this );
+}
+
+void TImageWindow::View::DiscardHistograms( bool notify )
+{
+   histograms.reset();
+   if ( notify )
+      NotifyHistogramsChanged( *this );
+}
+
+void TImageWindow::View::DiscardStatistics( bool notify )
+{
+   statistics.reset();
+   if ( notify )
+      NotifyStatisticsChanged( *this );
+}
+
+// ---- Readout --------------------------------------------------------------------------------------------------------
+
+float TImageWindow::View::ReadoutValue( int32_t channel, int32_t x, int32_t y ) const
+{
+   const qor::Image& img = GetImage();
+   const ReadoutOptionsData options = MainWindow != nullptr ? MainWindow->readoutOptions : ReadoutOptionsData{};
+   if ( options.probeSize <= 1 )
+      return img.Pixel( x, y, channel );
+
+   const int32_t h = options.probeSize / 2;
+   const int32_t x0 = std::max( x - h, 0 );
+   const int32_t x1 = std::min( x + h + 1, img.Width() ) - 1;
+   const int32_t y0 = std::max( y - h, 0 );
+   const int32_t y1 = std::min( y + h + 1, img.Height() ) - 1;
+   const int64_t n = int64_t( x1 - x0 + 1 ) * int64_t( y1 - y0 + 1 );
+   if ( n <= 0 )
+      return 0;
+
+   switch ( options.mode )
+   {
+   case 0:
+   {
+      double sum = 0;
+      for ( int32_t j = y0; j <= y1; ++j )
+         for ( int32_t i = x0; i <= x1; ++i )
+            sum += img.Pixel( i, j, channel );
+      return float( sum / double( n ) );
+   }
+   case 1:
+   {
+      std::vector<float> samples;
+      samples.reserve( size_t( n ) );
+      for ( int32_t j = y0; j <= y1; ++j )
+         for ( int32_t i = x0; i <= x1; ++i )
+            samples.push_back( img.Pixel( i, j, channel ) );
+      return *qor::SelectKthSmallest( samples.data(), samples.data() + samples.size(), n / 2 );
+   }
+   case 2:
+   case 3:
+   {
+      // Both start from the first sample of the box, so that areas outside [0, 1] read true.
+      float result = img.Pixel( x0, y0, channel );
+      for ( int32_t j = y0; j <= y1; ++j )
+         for ( int32_t i = x0; i <= x1; ++i )
+         {
+            float v = img.Pixel( i, j, channel );
+            result = options.mode == 2 ? std::min( result, v ) : std::max( result, v );
+         }
+      return result;
+   }
+   default:
+      return 0;
+   }
+}
+
+// ---- Clipboard ------------------------------------------------------------------------------------------------------
+
+QByteArray TImageWindow::View::ClipboardData() const
+{
+   static_assert( std::endian::native == std::endian::little, "the clipboard block is little-endian" );
+   const qor::Image& img = GetImage();
+   ClipboardImageHeader header;
+   header.width = img.Width();
+   header.height = img.Height();
+   header.numberOfChannels = img.NumberOfChannels();
+   header.colorSpace = img.GetColorSpace();
+
+   const int64_t planeBytes = img.NumberOfPixels() * int64_t( sizeof( float ) );
+   const int64_t size = int64_t( sizeof( header ) ) + planeBytes * header.numberOfChannels + ClipboardPadding;
+   QByteArray bytes( qsizetype( size ), Qt::Uninitialized );
+   char* out = bytes.data();
+   std::memcpy( out, &header, sizeof( header ) );
+   out += sizeof( header );
+   for ( int32_t c = 0; c < header.numberOfChannels; ++c )
+   {
+      std::memcpy( out, img.PixelData( c ), size_t( planeBytes ) );
+      out += planeBytes;
+   }
+   // The padding is zeroed: nothing of the process's memory leaves with the block.
+   std::memset( out, 0, size_t( ClipboardPadding ) );
+   return bytes;
+}
+
+void TImageWindow::View::CopyToClipboard() const
+{
+   QClipboard* clipboard = QGuiApplication::clipboard();
+   if ( clipboard == nullptr )
+      throw ProcessRefusal( "Unable to open the clipboard" );
+   QByteArray bytes;
+   try
+   {
+      bytes = ClipboardData();
+   }
+   catch ( const std::bad_alloc& )
+   {
+      throw ProcessRefusal( "Global memory allocation failed" );
+   }
+   const QString format =
+       MainWindow != nullptr ? MainWindow->rawImageClipboardFormat : QStringLiteral( "application/x-lumenforge-raw-image" );
+   auto* data = new QMimeData;
+   data->setData( format, bytes );
+   clipboard->setMimeData( data );
+   if ( !clipboard->mimeData()->hasFormat( format ) )
+      throw ProcessRefusal( "Unable to set clipboard data" );
+}
