@@ -1,0 +1,408 @@
+// The process container: its aggregated answers, copies, listing text and the run of a sequence.
+
+#include <gtest/gtest.h>
+
+#include "ProcessTestKit.h"
+#include "TestSupport.h"
+#include "classlib/Image.h"
+#include "process/ProcessContainer.h"
+
+namespace
+{
+
+using kit::ScriptProcess;
+
+std::unique_ptr<ScriptProcess> Script( const std::string& id, std::vector<std::string>* log = nullptr )
+{
+   return std::make_unique<ScriptProcess>( id, log );
+}
+
+ScriptProcess& At( ProcessContainer& container, size_t i )
+{
+   return dynamic_cast<ScriptProcess&>( *container.instances[i] );
+}
+
+// --- Answers aggregated over the instances -----------------------------------------------------------------------
+
+TEST( ProcessContainerTest, AggregatesOnlyEnabledInstances )
+{
+   kit::FakeView view( "Image01" );
+   ProcessContainer container;
+   EXPECT_FALSE( container.CanExecuteOn( view ) ) << "empty";
+   EXPECT_FALSE( container.CanExecuteGlobal() ) << "empty";
+   EXPECT_FALSE( container.ModifiesTarget( view ) );
+   EXPECT_EQ( container.UndoFlags( view ), 0u );
+   EXPECT_FALSE( container.IsMaskable( view, nullptr ) );
+   EXPECT_EQ( container.Category(), "General" );
+   EXPECT_EQ( container.Id(), "ProcessContainer" );
+   EXPECT_EQ( container.parameters, nullptr );
+
+   auto a = Script( "A" );
+   a->flags = Process::UndoPixelData | Process::UndoICCProfile;
+   a->enabled = false;
+   a->canRun = false;
+   a->canRunGlobal = false;
+   container.AddInstance( std::move( a ) );
+   EXPECT_TRUE( container.CanExecuteOn( view ) ) << "nothing enabled refuses";
+   EXPECT_TRUE( container.CanExecuteGlobal() );
+   EXPECT_FALSE( container.ModifiesTarget( view ) );
+   EXPECT_EQ( container.UndoFlags( view ), 0u );
+
+   auto b = Script( "B" );
+   b->flags = Process::UndoRGBWorkingSpace;
+   b->modifies = false;
+   auto c = Script( "C" );
+   c->flags = Process::UndoMainViewId;
+   container.AddInstance( std::move( b ) );
+   container.AddInstance( std::move( c ) );
+   EXPECT_TRUE( container.ModifiesTarget( view ) );
+   EXPECT_EQ( container.UndoFlags( view ), Process::UndoRGBWorkingSpace | Process::UndoMainViewId );
+
+   At( container, 2 ).canRun = false;
+   At( container, 2 ).canRunGlobal = false;
+   EXPECT_FALSE( container.CanExecuteOn( view ) );
+   EXPECT_FALSE( container.CanExecuteGlobal() );
+}
+
+TEST( ProcessContainerTest, CopiesOwnTheirInstancesAndCleanCopiesDropDisabledOnes )
+{
+   ProcessContainer container;
+   container.AddInstance( Script( "A" ) );
+   auto disabled = Script( "B" );
+   disabled->enabled = false;
+   container.AddInstance( std::move( disabled ) );
+   auto nested = std::make_unique<ProcessContainer>();
+   auto nestedDisabled = Script( "C" );
+   nestedDisabled->enabled = false;
+   nested->AddInstance( std::move( nestedDisabled ) );
+   container.AddInstance( std::move( nested ) );
+
+   std::unique_ptr<Process> clone = container.Clone();
+   auto& copy = dynamic_cast<ProcessContainer&>( *clone );
+   ASSERT_EQ( copy.instances.Length(), 3u );
+   for ( size_t i = 0; i < 3; ++i )
+   {
+      EXPECT_NE( copy.instances[i], container.instances[i] );
+      EXPECT_EQ( copy.instances[i]->owner, &copy );
+   }
+   auto& nestedCopy = dynamic_cast<ProcessContainer&>( *copy.instances[2] );
+   EXPECT_EQ( nestedCopy.instances[0]->owner, &nestedCopy );
+
+   copy.RemoveDisabled();
+   ASSERT_EQ( copy.instances.Length(), 2u ) << "A and the nested container, left empty but kept";
+   EXPECT_EQ( copy.instances[0]->Id(), "A" );
+   EXPECT_TRUE( dynamic_cast<ProcessContainer&>( *copy.instances[1] ).instances.IsEmpty() );
+   EXPECT_EQ( container.instances.Length(), 3u ) << "the source keeps everything";
+
+   std::unique_ptr<Process> probe = container.ProbeInstance();
+   auto& probed = dynamic_cast<ProcessContainer&>( *probe );
+   ASSERT_EQ( probed.instances.Length(), 2u );
+   EXPECT_EQ( probed.instances[0]->Id(), "A" );
+   EXPECT_EQ( probed.instances[1]->owner, &probed );
+
+   // Assigning a container's own list to itself keeps it.
+   container.AssignInstances( container.instances );
+   ASSERT_EQ( container.instances.Length(), 3u );
+   EXPECT_EQ( container.instances[1]->Id(), "B" );
+}
+
+// --- Listing ----------------------------------------------------------------------------------------------------
+
+TEST( ProcessContainerTest, FormatsDatesWithEnglishMonthNames )
+{
+   EXPECT_EQ( ProcessContainer::FormatDateTime( 46366.0 + 47109.0 / 86400 ), "2026 Dec 10 13:05:09" );
+   EXPECT_EQ( ProcessContainer::FormatDateTime( 36585.99998842592 ), "2000 Feb 29 23:59:59" );
+   EXPECT_EQ( ProcessContainer::FormatDateTime( 2.0 ), "1900 Jan 01 00:00:00" );
+   EXPECT_EQ( ProcessContainer::FormatDateTime( 45000.9999999999 ), "2023 Mar 16 00:00:00" ) << "to the millisecond";
+}
+
+TEST( ProcessContainerTest, ListsInstancesAsSourceText )
+{
+   using Listed = kit::FakeProcess<"Listed">;
+   ProcessContainer container;
+
+   auto never = std::make_unique<Listed>();
+   never->maskId = "Mask01";
+   static_cast<kit::KitParameters&>( *never->parameters ).text = "a=1,\n   b=\"x y\",  \n \n  c=2  ";
+   container.AddInstance( std::move( never ) );
+
+   auto ran = std::make_unique<Listed>();
+   ran->startTime = 46366.0 + 47109.0 / 86400;
+   ran->processingTime = 1.5 / 86400;
+   static_cast<kit::KitParameters&>( *ran->parameters ).text = "a=2\n";
+   container.AddInstance( std::move( ran ) );
+
+   auto nested = std::make_unique<ProcessContainer>();
+   nested->maskId = "NotListed";
+   nested->AddInstance( std::make_unique<kit::FakeProcess<"Inner", "General", 1000, false>>() );
+   container.AddInstance( std::move( nested ) );
+
+   std::vector<std::string> lines{ "before" };
+   container.ListInstances( lines, 1 );
+   const std::vector<std::string> expected = {
+      "before",
+      "\tListed",
+      "\t{",
+      "\t\tmaskId=\"Mask01\"",
+      "\t\ta=1,",
+      "\t\tb=\"x y\",", // trimmed
+      "",
+      "\t\t  c=2  ", // the rest after the last line break, untrimmed
+      "\t}",
+      "",
+      "\tListed",
+      "\t{",
+      "\t\t// startTime=\"2026 Dec 10 13:05:09\"",
+      "\t\t// processingTime=1.50",
+      "",
+      "\t\ta=2",
+      "\t}",
+      "",
+      "\tProcessContainer",
+      "\t{",
+      "\t\tInner",
+      "\t\t{",
+      "\t\t}",
+      "\t}",
+   };
+   EXPECT_EQ( lines, expected );
+
+   std::vector<std::string> top;
+   ProcessContainer single;
+   single.AddInstance( std::make_unique<kit::FakeProcess<"Inner", "General", 1000, false>>() );
+   single.ListInstances( top, -3 );
+   EXPECT_EQ( top, ( std::vector<std::string>{ "Inner", "{", "}" } ) );
+}
+
+// --- Running a sequence -----------------------------------------------------------------------------------------
+
+// Records what the framework is asked to do, and can find one mask window.
+class RecordingSteps : public ProcessContainer::RunSteps
+{
+public:
+   explicit RecordingSteps( std::vector<std::string>& log ) : log( log ) {}
+
+   void PrepareTarget( Process& run, ProcessView& ) override
+   {
+      log.push_back( "prepare flags=" + std::to_string( run.UndoFlags( *view ) ) +
+                     ( run.ModifiesTarget( *view ) ? " modifies" : "" ) );
+   }
+   void AddToHistory( ProcessView&, std::unique_ptr<Process> instance ) override
+   {
+      log.push_back( "history" );
+      history = std::move( instance );
+   }
+   void FinishTarget( Process&, ProcessView&, bool notify ) override
+   {
+      log.push_back( notify ? "finish notify" : "finish" );
+   }
+   void AllowPainting( ProcessView& ) override { log.push_back( "paint" ); }
+   void RecoverTarget( Process&, ProcessView& ) override { log.push_back( "recover" ); }
+   void BeginTask( const std::string& text ) override { log.push_back( "task " + text ); }
+   MaskTarget* FindMask( const std::string& maskId, ProcessView& ) override
+   {
+      return ( mask != nullptr && mask->id == maskId ) ? mask : nullptr;
+   }
+   void KeepUnmaskedState( ProcessView&, int64_t index ) override
+   {
+      log.push_back( "keep " + std::to_string( index ) );
+   }
+   void ApplyMask( ProcessView&, MaskTarget& target ) override { log.push_back( "blend " + target.MainViewId() ); }
+   void EndMasking( ProcessView&, bool failed ) override { log.push_back( failed ? "end failed" : "end" ); }
+
+   std::vector<std::string>& log;
+   kit::FakeView* view = nullptr;
+   kit::FakeMask* mask = nullptr;
+   std::unique_ptr<Process> history;
+};
+
+class ContainerRunTest : public test::ScriptedUiTest
+{
+protected:
+   void SetUp() override
+   {
+      ScriptedUiTest::SetUp();
+      steps.view = &view;
+      ProcessContainer::SetRunSteps( &steps );
+   }
+   void TearDown() override
+   {
+      ProcessContainer::SetRunSteps( nullptr );
+      ScriptedUiTest::TearDown();
+   }
+
+   ScriptProcess& Add( const std::string& id )
+   {
+      container.AddInstance( Script( id, &log ) );
+      return At( container, container.instances.Length() - 1 );
+   }
+
+   std::string Refusal()
+   {
+      try
+      {
+         container.ExecuteOn( view, true );
+      }
+      catch ( const ProcessRefusal& x )
+      {
+         return std::string( "refused: " ) + x.what();
+      }
+      return "ran";
+   }
+
+   std::vector<std::string> log;
+   RecordingSteps steps{ log };
+   kit::FakeView view{ "Image01" };
+   ProcessContainer container;
+};
+
+TEST_F( ContainerRunTest, RunsEnabledInstancesAsOneRunAndRecordsWhatRan )
+{
+   Add( "A" ).flags = Process::UndoPixelData;
+   ScriptProcess& skipped = Add( "B" );
+   skipped.enabled = false;
+   skipped.processingTime = 5;
+   Add( "C" ).flags = Process::UndoFITSKeywords;
+
+   EXPECT_EQ( Refusal(), "ran" );
+   const std::vector<std::string> expected = { "prepare flags=9 modifies", "task A", "run A", "after A", "task C",
+                                               "run C", "after C", "end", "history", "finish notify" };
+   EXPECT_EQ( log, expected );
+   EXPECT_EQ( skipped.processingTime, 0 ) << "every instance's time is reset";
+   EXPECT_NE( container.startTime, 0 );
+   EXPECT_NE( At( container, 0 ).startTime, 0 );
+   EXPECT_EQ( skipped.startTime, 0 );
+
+   auto& history = dynamic_cast<ProcessContainer&>( *steps.history );
+   ASSERT_EQ( history.instances.Length(), 2u ) << "the disabled instance did not run";
+   EXPECT_EQ( history.instances[1]->Id(), "C" );
+}
+
+TEST_F( ContainerRunTest, NothingEnabledRunsNothingAndAddsNoHistory )
+{
+   Add( "A" ).enabled = false;
+   EXPECT_EQ( Refusal(), "ran" );
+   EXPECT_EQ( log, ( std::vector<std::string>{ "prepare flags=0", "end", "finish notify" } ) );
+   EXPECT_EQ( steps.history, nullptr );
+}
+
+// An instance that cannot run on the view refuses the whole sequence before anything has changed the target.
+TEST_F( ContainerRunTest, ARefusingInstanceStopsTheSequenceBeforeTheFirstRuns )
+{
+   Add( "A" );
+   Add( "B" ).canRun = false;
+   EXPECT_EQ( Refusal(), "refused: Process B cannot be executed on view: Image01" );
+   EXPECT_TRUE( log.empty() ) << log.front();
+}
+
+// A failure once the target has been changed brings it back from the undo data of the whole sequence.
+TEST_F( ContainerRunTest, ALaterFailureRecoversTheTarget )
+{
+   struct Case
+   {
+      const char* what;
+      std::function<void( ScriptProcess& )> spoil;
+      std::string outcome;
+   };
+   const std::vector<Case> cases = {
+      { "confirmation declined", []( ScriptProcess& p ) { p.confirm = false; }, "refused: " },
+      { "error", []( ScriptProcess& p ) { p.work = [] { throw ProcessRefusal( "broken" ); }; }, "refused: broken" },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.what );
+      log.clear();
+      container.DeleteInstances();
+      Add( "A" );
+      c.spoil( Add( "B" ) );
+      EXPECT_EQ( Refusal(), c.outcome );
+      EXPECT_EQ( log.back(), "recover" );
+      EXPECT_NE( std::find( log.begin(), log.end(), "run A" ), log.end() );
+      EXPECT_NE( std::find( log.begin(), log.end(), "end failed" ), log.end() );
+      EXPECT_NE( std::find( log.begin(), log.end(), "paint" ), log.end() );
+      EXPECT_EQ( std::find( log.begin(), log.end(), "history" ), log.end() );
+   }
+}
+
+TEST_F( ContainerRunTest, AnAbortIsLeftToTheLaunchToRecover )
+{
+   Add( "A" );
+   Add( "B" ).work = [] { throw qor::Image::AbortProcessEvent( nullptr ); };
+   EXPECT_THROW( container.ExecuteOn( view, false ), qor::Image::AbortProcessEvent );
+   EXPECT_EQ( log.back(), "paint" );
+   EXPECT_EQ( std::find( log.begin(), log.end(), "recover" ), log.end() );
+}
+
+TEST_F( ContainerRunTest, InstancesFindTheirMaskAgainByIdentifier )
+{
+   kit::FakeMask mask( "Mask01" );
+   steps.mask = &mask;
+   Add( "A" );
+   ScriptProcess& masked = Add( "B" );
+   masked.maskId = "Mask01";
+   masked.maskLost = true;
+
+   EXPECT_EQ( Refusal(), "ran" );
+   EXPECT_EQ( masked.mask, &mask );
+   EXPECT_FALSE( masked.maskLost );
+   const std::vector<std::string> expected = { "prepare flags=1 modifies",
+                                               "task A",
+                                               "run A",
+                                               "after A",
+                                               "task B",
+                                               "keep 1",
+                                               "run B",
+                                               "task Masking with Mask01",
+                                               "blend Mask01",
+                                               "after B",
+                                               "end",
+                                               "history",
+                                               "finish notify" };
+   EXPECT_EQ( log, expected );
+   masked.SetMask( nullptr );
+}
+
+TEST_F( ContainerRunTest, AMissingMaskAsksWhetherToRunUnmasked )
+{
+   struct Case
+   {
+      platform::Answer answer;
+      std::string outcome;
+      bool ranB;
+   };
+   for ( const Case& c : { Case{ platform::Answer::Yes, "ran", true }, Case{ platform::Answer::No, "ran", false },
+                           Case{ platform::Answer::Cancel, "refused: ", false } } )
+   {
+      SCOPED_TRACE( platform::AnswerText( c.answer ).toStdString() );
+      log.clear();
+      container.DeleteInstances();
+      Add( "A" );
+      Add( "B" ).maskId = "Gone01";
+      Add( "C" );
+      prompter.Expect( "A required mask image was not found or is not compatible with the target image:\nGone01\n"
+                       "Apply unmasked ?",
+                       c.answer );
+      EXPECT_EQ( Refusal(), c.outcome );
+      EXPECT_EQ( std::find( log.begin(), log.end(), "run B" ) != log.end(), c.ranB );
+      EXPECT_EQ( std::find( log.begin(), log.end(), "after B" ) != log.end(), c.ranB );
+      EXPECT_EQ( std::find( log.begin(), log.end(), "run C" ) != log.end(), c.answer != platform::Answer::Cancel );
+      EXPECT_EQ( std::find( log.begin(), log.end(), "keep 1" ), log.end() ) << "nothing to blend";
+   }
+   ASSERT_EQ( prompter.Records().size(), 3u );
+   EXPECT_EQ( prompter.Records()[0].icon, platform::Icon::Error );
+   EXPECT_EQ( prompter.Records()[0].buttons, platform::Buttons::YesNoCancel );
+}
+
+TEST( ProcessContainerTest, WithoutTheFrameworkARunOnlySequences )
+{
+   std::vector<std::string> log;
+   kit::FakeView view( "Image01->Preview01", true );
+   ProcessContainer container;
+   container.AddInstance( Script( "A", &log ) );
+   container.AddInstance( Script( "B", &log ) );
+   container.ExecuteOn( view, true );
+   EXPECT_EQ( log, ( std::vector<std::string>{ "run A", "after A", "run B", "after B" } ) );
+   EXPECT_NO_THROW( container.ExecuteGlobal() );
+}
+
+} // namespace

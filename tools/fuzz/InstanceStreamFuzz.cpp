@@ -1,0 +1,69 @@
+// Fuzzes the process instance reader: any input reads an instance or fails with the reader's own errors (a file
+// error, corrupt data, an unregistered identifier), never with a crash, a huge allocation or a hang; an instance
+// that reads writes a record that reads back and writes the same bytes again.
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "FuzzFile.h"
+#include "classlib/Exception.h"
+#include "classlib/File.h"
+#include "process/Process.h"
+#include "process/ProcessInstanceStream.h"
+#include "process/ProcessRegistry.h"
+
+namespace
+{
+
+std::vector<uint8_t> Written( const Process& instance, const std::string& path )
+{
+   qor::File file;
+   file.Open( path, qor::File::ModeCreateAlways | qor::File::ModeRead | qor::File::ModeWrite );
+   ProcessInstanceStream::WriteInstance( file, instance );
+   std::vector<uint8_t> bytes( static_cast<size_t>( file.Size() ) );
+   file.Seek( 0 );
+   if ( !bytes.empty() )
+      file.Read( bytes.data(), static_cast<int64_t>( bytes.size() ) );
+   return bytes;
+}
+
+std::unique_ptr<Process> Read( const std::string& path )
+{
+   qor::File file;
+   file.OpenForReading( path );
+   return ProcessInstanceStream::ReadInstance( file );
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
+{
+   static fuzz::MemoryFile input( "instance" );
+   static fuzz::MemoryFile output( "rewritten" );
+   TheProcessRegistry();
+
+   input.Fill( data, size );
+   std::unique_ptr<Process> instance;
+   try
+   {
+      instance = Read( input.Path() );
+   }
+   catch ( const ProcessRefusal& )
+   {
+      return 0;
+   }
+   catch ( const qor::Exception& )
+   {
+      return 0;
+   }
+
+   // What reads, writes; what it writes reads back to the same bytes.
+   std::vector<uint8_t> first = Written( *instance, output.Path() );
+   std::unique_ptr<Process> again = Read( output.Path() );
+   std::vector<uint8_t> second = Written( *again, output.Path() );
+   if ( first != second )
+      std::abort();
+   return 0;
+}
