@@ -1,0 +1,28 @@
+#include "process/GeometricProcess.h"
+
+#include "classlib/Image.h"
+#include "windows/image/ImageWindow.h"
+
+std::string GeometricProcess::Category() const
+{
+   return "Geometry";
+}
+
+bool GeometricProcess::CanExecuteOn( const ProcessView& view ) const
+{
+   if ( view.IsPreview() )
+      return false;
+   const auto* imageView = dynamic_cast<const TImageWindow::View*>( &view );
+   if ( imageView == nullptr || imageView->imageSlot == nullptr || *imageView->imageSlot == nullptr )
+      return false;
+   const qor::Image& image = imageView->GetImage();
+   return CanExecuteOnSize( view, image.Width(), image.Height() );
+}
+
+bool GeometricProcess::CanExecuteOnSize( const ProcessView& view, int32_t width, int32_t height ) const
+{
+   if ( view.IsPreview() )
+      return false;
+   GetNewSize( width, height, view );
+   return IsValidSize( width, height );
+}
