@@ -1,0 +1,61 @@
+// The display renderer on a 2000 x 1500 viewport of a 4096 x 4096 RGB image, RGB composite mode, at the zooms of
+// the image windows from 1:16 to 32:1: the rectangle of the image under a centred viewport (the whole image when it
+// is smaller than the viewport) rendered into a new bitmap, as a paint does. The image is the grey sky input with
+// its three channels scaled apart, made once on the first (untimed) call.
+
+#include "BenchCommon.h"
+
+#include "windows/image/Bitmaps.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+namespace
+{
+
+constexpr int32_t viewportWidth = 2000;
+constexpr int32_t viewportHeight = 1500;
+
+const qor::Image& RgbSquare()
+{
+   static const qor::Image& image = []() -> const qor::Image&
+   {
+      const qor::Image& grey = bench::GreyInput();
+      auto* rgb = new qor::Image( grey.Width(), grey.Height(), 3, qor::ColorSpace::RGB ); // lives to the end
+      for ( int32_t c = 0; c < 3; ++c )
+         for ( int64_t i = 0; i < grey.NumberOfPixels(); ++i )
+            ( *rgb )[c][i] = grey[0][i] * ( 1.0f - 0.15f * float( c ) );
+      return *rgb;
+   }();
+   return image;
+}
+
+// Image pixels covered by a viewport side at a zoom, at most the image side.
+int32_t Covered( int32_t viewport, int32_t zoom, int32_t side )
+{
+   const int64_t n = zoom >= 1 ? ( viewport + zoom - 1 ) / zoom : int64_t( viewport ) * -zoom;
+   return int32_t( std::min<int64_t>( n, side ) );
+}
+
+struct Registration
+{
+   Registration()
+   {
+      auto ws = std::make_shared<qor::RGBColorSystem>();
+      for ( int32_t zoom : { -16, -4, -2, 1, 2, 8, 32 } )
+         bench::Register( "render_z" + std::to_string( zoom ), "4096x4096x3",
+                          [ws, zoom]
+                          {
+                             const qor::Image& image = RgbSquare();
+                             const int32_t w = Covered( viewportWidth, zoom, image.Width() );
+                             const int32_t h = Covered( viewportHeight, zoom, image.Height() );
+                             QImage bitmap =
+                                 RenderImageBitmap( image, *ws, ( image.Width() - w ) / 2, ( image.Height() - h ) / 2,
+                                                    w, h, zoom, RenderModeRGB, nullptr, -1, -1 );
+                             benchmark::DoNotOptimize( bitmap.constBits() );
+                          } );
+   }
+} registration;
+
+} // namespace
