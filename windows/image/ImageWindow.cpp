@@ -20,7 +20,7 @@
 #include "process/Preferences.h"
 #include "support/Utils.h"
 #include "windows/image/ImageIdentifiers.h"
-#include "windows/image/ViewHistory.h"
+#include "process/ProcessContainer.h"
 #include "windows/main/MainWindow.h"
 
 // ---- Global state ---------------------------------------------------------------------------------------------------

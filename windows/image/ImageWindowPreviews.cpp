@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "windows/image/ImageIdentifiers.h"
-#include "windows/image/ViewHistory.h"
+#include "process/ProcessContainer.h"
 
 // ---- Preview --------------------------------------------------------------------------------------------------------
 

@@ -18,7 +18,7 @@
 
 #include "classlib/MedianKernel.h"
 #include "classlib/Parallel.h"
-#include "windows/image/ViewHistory.h"
+#include "process/ProcessContainer.h"
 #include "windows/main/MainWindow.h"
 
 #if __has_include( "windows/processing/ProcessingStatusDialog.h" )

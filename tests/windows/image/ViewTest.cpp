@@ -13,7 +13,7 @@
 
 #include "ImageWindowTestSupport.h"
 #include "classlib/Parallel.h"
-#include "windows/image/ViewHistory.h"
+#include "process/ProcessContainer.h"
 #include "windows/main/MainWindow.h"
 
 using test::ImageWindowTest;
