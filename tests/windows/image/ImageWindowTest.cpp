@@ -155,7 +155,19 @@ TEST_F( ImageWindowTest, OnTheMainWindowTheWindowIsADocumentChildOfTheDesktop )
    ASSERT_NE( w->SubWindow(), nullptr );
    EXPECT_EQ( w->SubWindow()->mdiArea(), main.Desktop() );
    EXPECT_EQ( w->SubWindow()->windowTitle(), w->Caption() );
-   delete w->SubWindow();
+
+   // Closing the frame asks the window; a refusal keeps both.
+   QPointer<QMdiSubWindow> frame = w->SubWindow();
+   w->mainView->Modified( false );
+   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::No );
+   frame->close();
+   QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
+   ASSERT_FALSE( frame.isNull() );
+   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::Yes );
+   frame->close();
+   QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
+   EXPECT_TRUE( frame.isNull() );
+   EXPECT_TRUE( MainViewList.empty() );
 }
 
 // ---- Closing ----------------------------------------------------------------------------------------------------
@@ -485,4 +497,21 @@ TEST_F( ImageWindowTest, NewPreferencesReachEveryWindow )
    // Back to the automatic size for the tests that follow.
    CurrentPreferences = savedPreferences;
    ApplyPreferencesToImageWindows();
+}
+
+TEST_F( ImageWindowTest, OnTheDesktopZoomToFitKeepsTheFrameInsideTheFreeArea )
+{
+   TMainWindow main;
+   main.resize( 1000, 800 );
+   main.show();
+   ASSERT_TRUE( QTest::qWaitForWindowExposed( &main ) );
+   const QSize desktop = main.Desktop()->viewport()->size();
+   TImageWindow* w = Make( new qor::Image( 4 * desktop.width(), 50 ) );
+   w->SubWindow()->show();
+   w->ZoomToFit( false );
+   EXPECT_LE( w->currentView->zoom, -4 );
+   const QRect frame = w->SubWindow()->geometry();
+   EXPECT_GE( frame.left(), 0 );
+   EXPECT_LE( frame.right(), desktop.width() - 4 );
+   EXPECT_EQ( w->ClientSize().width(), TImageWindow::Scaled( 4 * desktop.width(), w->currentView->zoom ) );
 }
