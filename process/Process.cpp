@@ -3,17 +3,11 @@
 #include <QString>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <new>
+#include <vector>
 
-#include "classlib/DateTime.h"
 #include "classlib/File.h"
-#include "classlib/Image.h"
 #include "classlib/Math.h"
 #include "platform/Prompter.h"
-#include "support/ToolkitError.h"
-#include "support/Utils.h"
 #include "windows/main/Application.h"
 
 namespace
@@ -23,64 +17,6 @@ std::vector<ProcessUpdateListener*>& Listeners()
 {
    static std::vector<ProcessUpdateListener*> listeners;
    return listeners;
-}
-
-// Runs the work with startTime and processingTime set around it. The duration comes from a steady clock, so a
-// clock change during a run cannot make it negative.
-template <typename Work>
-void Timed( Process& process, Work work )
-{
-   process.startTime = qor::DateTime::Now();
-   auto begin = std::chrono::steady_clock::now();
-   work();
-   process.processingTime = qor::DateTime::FromDuration( std::chrono::steady_clock::now() - begin );
-}
-
-void Warn( const QString& caption, const std::string& text )
-{
-   platform::ShowMessage( platform::Icon::Warning, caption, QString::fromStdString( text ) );
-}
-
-// What a launch does with a failure (the user is told; nothing escapes). outOfMemory: a view launch reports
-// exhausted memory itself; a global one lets it fall through to the unexpected case.
-template <typename Run>
-bool Launch( Process& process, Run run, bool reportOutOfMemory, int line )
-{
-   try
-   {
-      run();
-      return true;
-   }
-   catch ( const qor::Image::AbortProcessEvent& )
-   {
-      platform::ShowMessage( platform::Icon::Information, QString::fromStdString( process.Id() ),
-                             QStringLiteral( "Process aborted." ) );
-   }
-   catch ( const qor::Exception& x )
-   {
-      x.Show();
-   }
-   catch ( const ToolkitError& x )
-   {
-      Warn( ApplicationTitle(), x.what() );
-   }
-   catch ( const ProcessRefusal& x )
-   {
-      if ( *x.what() != '\0' )
-         Warn( ApplicationTitle(), x.what() );
-   }
-   catch ( const std::bad_alloc& )
-   {
-      if ( reportOutOfMemory )
-         Warn( ApplicationTitle(), "Out of memory" );
-      else
-         ReportUnexpectedException( "process/Process", line );
-   }
-   catch ( ... )
-   {
-      ReportUnexpectedException( "process/Process", line );
-   }
-   return false;
 }
 
 } // namespace
@@ -201,33 +137,6 @@ bool Process::CanExecuteOn( const ProcessView& ) const
 bool Process::CanExecuteGlobal() const
 {
    return false;
-}
-
-void Process::ExecuteOn( ProcessView& view, bool notify )
-{
-   if ( !CanExecuteOn( view ) )
-      throw ProcessRefusal( "Process " + Id() + " cannot be executed on view: " + view.FullId() );
-   if ( !ConfirmExecutionOn( view ) )
-      throw ProcessRefusal( std::string() );
-   Timed( *this, [&] { DoExecuteOn( view ); } );
-   AfterExecutionOn( view );
-}
-
-void Process::ExecuteGlobal()
-{
-   if ( !CanExecuteGlobal() )
-      throw ProcessRefusal( "Process " + Id() + " cannot be executed globally" );
-   Timed( *this, [&] { DoExecuteGlobal(); } );
-}
-
-bool Process::LaunchOn( ProcessView& view )
-{
-   return Launch( *this, [&] { ExecuteOn( view, false ); }, true, __LINE__ );
-}
-
-bool Process::LaunchGlobal()
-{
-   return Launch( *this, [&] { ExecuteGlobal(); }, false, __LINE__ );
 }
 
 // ---------------------------------------------------------------------------------------------------------------

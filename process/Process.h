@@ -144,15 +144,31 @@ public:
    // false.
    virtual bool CanExecuteGlobal() const;
 
-   // Runs on a view / without a view: the applicability test, the confirmation, the timed own work. Throws
-   // ProcessRefusal on refusal or cancellation, and whatever the work throws (abort, failure). notify: the
-   // processing windows are to be told that the view changed. Undo, masking, history and the status dialog
-   // are the execution framework's additions around the same steps.
+   // The framework execution on a view (process/ProcessExecution.cpp): the dynamic-session confirmation, the
+   // applicability test, the confirmation, PrepareTarget, the timed own work, masking through the window's mask,
+   // a clone of this instance appended to the view's history, FinishTarget. Throws ProcessRefusal on refusal or
+   // cancellation, and whatever the work throws (abort, failure); the window's painting is always turned back on
+   // first. notify: the processing windows are told that the view changed. A view that is not an image window's
+   // gets the checks and the timed work only.
    virtual void ExecuteOn( ProcessView& view, bool notify );
+   // The framework execution without a view: the applicability test, a status task and the timed own work.
    virtual void ExecuteGlobal();
-   // The user-level runs: as above, with every failure shown to the user; true when the run completed. Never throw.
+   // The user-level runs: the main window busy, a bracket of the status dialog, the execution, and every failure
+   // shown to the user (an abort rolls a preview or an image with undo data back). True when the run completed.
+   // Never throw.
    virtual bool LaunchOn( ProcessView& view );
    virtual bool LaunchGlobal();
+
+   // The fixed steps around the own work on an image window's view, shared with the process container.
+   // PrepareTarget: painting off; a preview back to its stored state; for a main view that this process modifies,
+   // the undo data (or, with undo disabled, the user's consent); targetModificationCount taken. Throws
+   // ProcessRefusal( "" ) when the user declines.
+   void PrepareTarget( ProcessView& view );
+   // FinishTarget: previews reset when the main image changed, painting on, the current view redrawn, the
+   // recovery copy deleted, the view-updated notification (with notify), then AfterExecutionOn.
+   void FinishTarget( ProcessView& view, bool notify );
+   // Sets the window's displayed channel back to the composite when the run removed the channel shown.
+   void CheckDisplayChannel( ProcessView& view );
 
    // The fields common to every instance, then the extra data. A read keeps this instance unchanged when the
    // common fields cannot be read in full.

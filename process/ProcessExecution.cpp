@@ -1,0 +1,615 @@
+#include "process/ProcessExecution.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFont>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QString>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <vector>
+
+#include "classlib/DateTime.h"
+#include "classlib/Image.h"
+#include "platform/DialogRunner.h"
+#include "platform/Prompter.h"
+#include "process/Process.h"
+#include "support/ToolkitError.h"
+#include "support/Utils.h"
+#include "windows/image/ImageWindow.h"
+#include "windows/main/Application.h"
+#include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessingStatusDialog.h"
+
+bool AskBeforeRunningWithoutUndo = true;
+
+namespace
+{
+
+// Where the unexpected-exception report of a launch says the failure happened.
+constexpr const char* LaunchSource = "process/Process";
+constexpr int LaunchOnLine = 306;
+constexpr int LaunchGlobalLine = 380;
+
+// Launches under way. Events are pumped during a run, so a second launch could only come from an event handled
+// in the middle of the first one; it is refused.
+int32_t launchDepth = 0;
+
+class LaunchDepthGuard
+{
+public:
+   LaunchDepthGuard() { ++launchDepth; }
+   ~LaunchDepthGuard() { --launchDepth; }
+   LaunchDepthGuard( const LaunchDepthGuard& ) = delete;
+   LaunchDepthGuard& operator=( const LaunchDepthGuard& ) = delete;
+};
+
+TImageWindow::Preview* AsPreview( TImageWindow::View* view )
+{
+   return ( view != nullptr && view->IsPreview() ) ? static_cast<TImageWindow::Preview*>( view ) : nullptr;
+}
+
+void Warn( const QString& caption, const std::string& text )
+{
+   platform::ShowMessage( platform::Icon::Warning, caption, QString::fromStdString( text ) );
+}
+
+// The busy state of the main window, when there is one.
+void BeginBusy()
+{
+   if ( MainWindow != nullptr )
+      MainWindow->BeginProcessing();
+}
+
+void EndBusy()
+{
+   if ( MainWindow != nullptr )
+      MainWindow->EndProcessing();
+}
+
+// The view's image reports to the status dialog during the run. The monitor disconnected at the end is that of
+// whatever image the view then has: a process may have put another image object in the view's place.
+void ConnectMonitor( TImageWindow::View& view )
+{
+   if ( *view.imageSlot != nullptr )
+      ( *view.imageSlot )->Status().SetCallback( &TProcessingStatusDialog::ProgressCallback, &StatusDialog() );
+}
+
+void DisconnectMonitor( TImageWindow::View& view )
+{
+   if ( *view.imageSlot != nullptr )
+      ( *view.imageSlot )->Status().SetCallback( nullptr, nullptr );
+}
+
+class ViewMonitorScope
+{
+public:
+   explicit ViewMonitorScope( TImageWindow::View& view ) : view( view ) { ConnectMonitor( view ); }
+   ~ViewMonitorScope() { DisconnectMonitor( view ); }
+   ViewMonitorScope( const ViewMonitorScope& ) = delete;
+   ViewMonitorScope& operator=( const ViewMonitorScope& ) = delete;
+
+private:
+   TImageWindow::View& view;
+};
+
+// Blends the processed pixels with the unprocessed ones through the mask: p <- p*m + (1 - m)*s for every nominal
+// channel (alpha channels keep the processed values); a grey mask weighs every channel, a colour mask channel c
+// weighs channel c. False, with nothing changed, when the three images do not fit together.
+bool BlendThroughMask( qor::Image& processed, const qor::Image& unprocessed, const qor::Image& mask )
+{
+   const int32_t channels = processed.NumberOfNominalChannels();
+   const int32_t width = processed.Width();
+   const int32_t height = processed.Height();
+   if ( processed.IsEmpty() || unprocessed.IsEmpty() || mask.IsEmpty() )
+      return false;
+   if ( unprocessed.Width() != width || unprocessed.Height() != height || mask.Width() != width ||
+        mask.Height() != height )
+      return false;
+   if ( unprocessed.NumberOfNominalChannels() < channels )
+      return false;
+   if ( mask.IsColor() && mask.NumberOfNominalChannels() < channels )
+      return false;
+
+   processed.BeginTask( "Masking", int64_t( channels ) * height );
+   for ( int32_t c = 0; c < channels; ++c )
+   {
+      const int32_t maskChannel = mask.IsColor() ? c : 0;
+      processed.ParallelRows( height,
+                              [&]( int64_t y0, int64_t y1 )
+                              {
+                                 for ( int64_t y = y0; y < y1; ++y )
+                                 {
+                                    float* p = processed.ScanLine( c, int32_t( y ) );
+                                    const float* s = unprocessed.ScanLine( c, int32_t( y ) );
+                                    const float* m = mask.ScanLine( maskChannel, int32_t( y ) );
+                                    for ( int32_t x = 0; x < width; ++x )
+                                    {
+                                       const double w = m[x];
+                                       p[x] = float( double( p[x] ) * w + ( 1.0 - w ) * double( s[x] ) );
+                                    }
+                                 }
+                              } );
+   }
+   return true;
+}
+
+// Masks the view's processed pixels with the unprocessed copy through the mask window's image. The blended image
+// is the run's result: what the window had cached of it is stale, and the windows masked by it show it. False,
+// with nothing changed, when the result cannot be blended (its size or channels changed).
+bool MaskFromCopy( TImageWindow::View& view, const qor::Image& unprocessed, const TImageWindow& maskWindow )
+{
+   if ( maskWindow.image == nullptr || !BlendThroughMask( view.GetImage(), unprocessed, *maskWindow.image ) )
+      return false;
+   view.DiscardHistograms( false );
+   view.DiscardStatistics( false );
+   if ( !view.IsPreview() )
+      view.Window()->NotifyMaskReferences();
+   return true;
+}
+
+// Shows a failure of a launch (rethrown from `failure`). onAbort rolls the target back after the user's abort and
+// returns what to add to "Process aborted.".
+template <typename OnAbort>
+void ReportLaunchFailure( const Process& process, std::exception_ptr failure, bool onView, int line, OnAbort onAbort )
+{
+   try
+   {
+      std::rethrow_exception( failure );
+   }
+   catch ( const qor::Image::AbortProcessEvent& )
+   {
+      std::string text = "Process aborted." + onAbort();
+      platform::ShowMessage( platform::Icon::Information, QString::fromStdString( process.Id() ),
+                             QString::fromStdString( text ) );
+   }
+   catch ( const qor::CatchedException& )
+   {
+      // Already shown to the user.
+   }
+   catch ( const qor::Exception& x )
+   {
+      x.Show();
+   }
+   catch ( const ToolkitError& x )
+   {
+      Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( const ProcessRefusal& x )
+   {
+      if ( *x.what() != '\0' )
+         Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      if ( onView )
+         Warn( ApplicationTitle(), "Out of memory" );
+      else
+         ReportUnexpectedException( LaunchSource, line );
+   }
+   catch ( ... )
+   {
+      ReportUnexpectedException( LaunchSource, line );
+   }
+}
+
+// Shows a failure of a roll-back itself (the roll-back is abandoned; the launch goes on with its report).
+void ReportRollbackFailure()
+{
+   try
+   {
+      throw;
+   }
+   catch ( const qor::Exception& x )
+   {
+      x.Show();
+   }
+   catch ( const std::exception& x )
+   {
+      Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( ... )
+   {
+      ReportUnexpectedException( LaunchSource, LaunchOnLine );
+   }
+}
+
+// After a failed launch: a window left without pixels gets them back from its undo data when it has any;
+// otherwise the loss is reported and a zero-filled placeholder takes the image's place, unpainted.
+void CheckTargetImage( TImageWindow& window )
+{
+   if ( window.image != nullptr && !window.image->IsEmpty() )
+      return;
+
+   if ( window.image != nullptr && ( window.undoAvailable || window.redoAvailable ) )
+   {
+      try
+      {
+         if ( window.Recover( false ) && !window.image->IsEmpty() )
+         {
+            window.paintingAllowed = true;
+            window.RedrawImage();
+            return;
+         }
+      }
+      catch ( ... )
+      {
+         // The fatal path below tells the user.
+      }
+   }
+
+   platform::ShowMessage( platform::Icon::Error, "Lumenforge - Fatal Error",
+                          "Fatal error: Lumenforge is unable to recover the image data.\n"
+                          "As a security procedure, you might consider to save and backup\n"
+                          "existing data as appropriate, exit Lumenforge, and restart your computer." );
+   try
+   {
+      if ( window.image == nullptr )
+         window.image = new qor::Image;
+      window.image->Allocate( 100, 100, 1, qor::ColorSpace::Gray );
+      window.image->Fill( 0, 0.0f );
+   }
+   catch ( ... )
+   {
+      // Not even the placeholder fits: the window stays empty and unpainted.
+   }
+   window.paintingAllowed = false;
+}
+
+std::string LaunchTaskText( const ProcessView& view, TImageWindow::View* target )
+{
+   const TImageWindow::Preview* preview = AsPreview( target );
+   std::string text = "Processing ";
+   text += view.IsPreview() ? "preview: " : "image: ";
+   text += view.FullId();
+   text += ( preview != nullptr && preview->HasStoredState() ) ? ", stored subimage:" : ":";
+   return text;
+}
+
+// A user-level run: the main window busy, a bracket of the status dialog with the launch's task, the execution,
+// then (completed) the bracket closed, the busy state ended and afterwards() called; every failure is reported
+// (ReportLaunchFailure), and the bracket and the busy state end as well. True when the run completed.
+template <typename Execute, typename Afterwards, typename OnAbort>
+bool Launch( Process& process, const std::string& taskText, Execute execute, Afterwards afterwards, bool onView,
+             int line, OnAbort onAbort )
+{
+   if ( launchDepth > 0 )
+      return false;
+   LaunchDepthGuard depth;
+
+   TProcessingStatusDialog& status = StatusDialog();
+   bool bracketOpen = false;
+   try
+   {
+      BeginBusy();
+      status.BeginTasks();
+      bracketOpen = true;
+      status.AddTask( taskText, 0, 0 );
+      status.NextTask();
+      execute();
+      bracketOpen = false;
+      status.EndTasks();
+      EndBusy();
+      afterwards();
+      return true;
+   }
+   catch ( ... )
+   {
+      ReportLaunchFailure( process, std::current_exception(), onView, line, onAbort );
+   }
+   if ( bracketOpen )
+      status.EndTasks();
+   EndBusy();
+   return false;
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+} // namespace
+
+// ---- Process: execution ------------------------------------------------------------------------------------------
+
+void Process::ExecuteOn( ProcessView& view, bool notify )
+{
+   processingTime = 0;
+   TImageWindow::View* target = AsImageView( view );
+   TImageWindow* window = ( target != nullptr ) ? target->Window() : nullptr;
+
+   if ( window != nullptr && !window->ConfirmCancelDynamicSessions( *this ) )
+      throw ProcessRefusal( std::string() );
+   if ( !CanExecuteOn( view ) )
+      throw ProcessRefusal( "Process " + Id() + " cannot be executed on view: " + view.FullId() );
+   if ( !ConfirmExecutionOn( view ) )
+      throw ProcessRefusal( std::string() );
+
+   TProcessingStatusDialog& status = StatusDialog();
+
+   if ( window == nullptr )
+   {
+      // A view outside the image windows: only the own work, timed.
+      status.AddTask( Id(), 1, 0 );
+      status.NextTask();
+      startTime = qor::DateTime::Now();
+      const SteadyClock::time_point begin = SteadyClock::now();
+      DoExecuteOn( view );
+      processingTime = qor::DateTime::FromDuration( SteadyClock::now() - begin );
+      AfterExecutionOn( view );
+      return;
+   }
+
+   try
+   {
+      PrepareTarget( view );
+      status.AddTask( Id(), 1, 0 );
+      status.NextTask();
+
+      TImageWindow* maskWindow = window->maskWindow;
+      const bool masking = maskWindow != nullptr && window->maskEnabled && IsMaskable( view, maskWindow );
+      TImageWindow::Preview* preview = AsPreview( target );
+      // A main view is blended from its undo data; a window without them keeps the unprocessed pixels in memory
+      // for the run, so that the mask still does what it says.
+      std::unique_ptr<qor::Image> unprocessed;
+      if ( masking && preview == nullptr && !window->undoAvailable )
+         unprocessed = std::make_unique<qor::Image>( target->GetImage() );
+
+      // The duration comes from a steady clock, so that a change of the system clock cannot make it negative.
+      startTime = qor::DateTime::Now();
+      const SteadyClock::time_point begin = SteadyClock::now();
+      {
+         ViewMonitorScope monitor( *target );
+         DoExecuteOn( view );
+
+         if ( masking )
+         {
+            status.AddTask( "Masking with " + maskWindow->MainViewId(), 1, 0 );
+            status.NextTask();
+            bool masked = true;
+            if ( preview != nullptr )
+               preview->ApplyMask( false );
+            else if ( unprocessed != nullptr )
+               masked = MaskFromCopy( *target, *unprocessed, *maskWindow );
+            else
+               window->ApplyMask();
+            // The instance refers to the mask it was run with; a result that could not be blended records none.
+            if ( masked )
+               SetMask( maskWindow );
+         }
+      }
+      unprocessed.reset();
+      processingTime = qor::DateTime::FromDuration( SteadyClock::now() - begin );
+
+      CheckDisplayChannel( view );
+      target->AddToHistory( Clone() );
+      FinishTarget( view, notify );
+   }
+   catch ( ... )
+   {
+      window->paintingAllowed = true;
+      throw;
+   }
+}
+
+void Process::ExecuteGlobal()
+{
+   processingTime = 0;
+   if ( !CanExecuteGlobal() )
+      throw ProcessRefusal( "Process " + Id() + " cannot be executed globally" );
+   TProcessingStatusDialog& status = StatusDialog();
+   status.AddTask( Id(), 1, 0 );
+   status.NextTask();
+   startTime = qor::DateTime::Now();
+   const SteadyClock::time_point begin = SteadyClock::now();
+   DoExecuteGlobal();
+   processingTime = qor::DateTime::FromDuration( SteadyClock::now() - begin );
+}
+
+void Process::PrepareTarget( ProcessView& view )
+{
+   TImageWindow::View* target = AsImageView( view );
+   if ( target == nullptr )
+      return;
+   TImageWindow* window = target->Window();
+   window->paintingAllowed = false;
+
+   if ( TImageWindow::Preview* preview = AsPreview( target ) )
+   {
+      // A run on a preview always starts from its stored state; previews keep no undo files.
+      preview->Restore( false );
+   }
+   else if ( ModifiesTarget( view ) )
+   {
+      if ( window->undoEnabled )
+      {
+         const bool keepCopy = window->undoAvailable || window->redoAvailable;
+         if ( keepCopy )
+            window->KeepRecoveryCopy();
+         try
+         {
+            window->PrepareUndo( UndoFlags( view ) );
+         }
+         catch ( ... )
+         {
+            // The previous undo data went into the recovery copy: put them back, or they would be lost.
+            if ( keepCopy )
+               RestoreRecoveryCopy( *window );
+            throw;
+         }
+      }
+      else if ( AskBeforeRunningWithoutUndo && !ConfirmRunWithoutUndo( Id() ) )
+         throw ProcessRefusal( std::string() );
+   }
+
+   targetModificationCount = window->modificationCount;
+}
+
+void Process::FinishTarget( ProcessView& view, bool notify )
+{
+   if ( TImageWindow::View* target = AsImageView( view ) )
+   {
+      TImageWindow* window = target->Window();
+      if ( targetModificationCount < window->modificationCount )
+      {
+         // The main image changed under the previews: each takes its pixels anew from its rectangle.
+         for ( TImageWindow::Preview* preview : std::vector<TImageWindow::Preview*>( window->previews ) )
+         {
+            const qor::Image& current = preview->GetImage();
+            preview->Reset( preview->left, preview->top, current.Width(), current.Height() );
+         }
+      }
+      window->paintingAllowed = true;
+      if ( window->currentView == target )
+         window->RedrawImage();
+      window->DeleteRecoveryCopy();
+      if ( notify )
+         NotifyViewUpdated( *target );
+   }
+   AfterExecutionOn( view );
+}
+
+void Process::CheckDisplayChannel( ProcessView& view )
+{
+   TImageWindow::View* target = AsImageView( view );
+   if ( target == nullptr )
+      return;
+   TImageWindow* window = target->Window();
+   if ( window->currentView == nullptr || window->image == nullptr )
+      return;
+   if ( window->CurrentRenderMode() >= window->currentView->GetImage().NumberOfChannels() )
+      window->SetDisplayChannel( 0 );
+}
+
+// ---- Process: launches ------------------------------------------------------------------------------------------
+
+bool Process::LaunchOn( ProcessView& view )
+{
+   TImageWindow::View* target = AsImageView( view );
+   TImageWindow* window = ( target != nullptr ) ? target->Window() : nullptr;
+   const bool completed = Launch(
+       *this, LaunchTaskText( view, target ), [&] { ExecuteOn( view, false ); },
+       [&]
+       {
+          if ( target != nullptr )
+             NotifyViewUpdated( *target );
+       },
+       true, LaunchOnLine,
+       [&]() -> std::string
+       {
+          try
+          {
+             if ( TImageWindow::Preview* preview = AsPreview( target ) )
+             {
+                preview->Restore( true );
+                preview->DiscardMaskingSource();
+                return " Preview restored.";
+             }
+             if ( window != nullptr && ( window->undoAvailable || window->redoAvailable ) && window->Recover( false ) )
+                return " Image recovered.";
+          }
+          catch ( ... )
+          {
+             ReportRollbackFailure();
+          }
+          return std::string();
+       } );
+   if ( !completed && window != nullptr )
+      CheckTargetImage( *window );
+   return completed;
+}
+
+bool Process::LaunchGlobal()
+{
+   // A global run has nothing to roll back after an abort.
+   return Launch(
+       *this, "Global Process:", [&] { ExecuteGlobal(); }, [] {}, false, LaunchGlobalLine,
+       [] { return std::string(); } );
+}
+
+// ---- Undo support -------------------------------------------------------------------------------------------------
+
+void RestoreRecoveryCopy( TImageWindow& window )
+{
+   std::error_code ec;
+   if ( window.tempFilePath.empty() || !std::filesystem::exists( window.tempFilePath, ec ) )
+      return;
+   // Whatever the failed preparation wrote to the swap file is incomplete.
+   if ( !window.swapFilePath.empty() )
+      std::filesystem::remove( window.swapFilePath, ec );
+   ec.clear();
+   if ( !window.swapFilePath.empty() )
+      std::filesystem::rename( window.tempFilePath, window.swapFilePath, ec );
+   if ( window.swapFilePath.empty() || ec )
+   {
+      // No undo data can be reached any more: say so rather than point at a file that is not there.
+      window.undoAvailable = window.redoAvailable = false;
+      window.swapFileFlags = 0;
+      return;
+   }
+   window.swapFileFlags = int32_t( window.recoverySwapFileFlags );
+   window.undoAvailable = window.recoveryUndoAvailable;
+   window.redoAvailable = !window.recoveryUndoAvailable;
+}
+
+bool ConfirmRunWithoutUndo( const std::string& processId )
+{
+   QDialog dialog;
+   dialog.setObjectName( "WarningMessageWithDontAskAgainDialog" );
+   dialog.setWindowTitle( "Warning" );
+
+   auto* band = new QFrame( &dialog );
+   band->setObjectName( "Warning_Panel" );
+   band->setAutoFillBackground( true );
+   QPalette palette = band->palette();
+   palette.setColor( QPalette::Window, Qt::red );
+   palette.setColor( QPalette::WindowText, Qt::white );
+   band->setPalette( palette );
+   QFont bold = band->font();
+   bold.setBold( true );
+   auto* line1 = new QLabel( "Undo has been disabled for this image window.", band );
+   line1->setObjectName( "Warning1_Label" );
+   auto* line2 =
+       new QLabel( QString::fromStdString( "Current data will be lost. Apply " + processId + " instance?" ), band );
+   line2->setObjectName( "Warning2_Label" );
+   auto* bandLayout = new QVBoxLayout( band );
+   bandLayout->setContentsMargins( 8, 8, 8, 8 );
+   for ( QLabel* label : { line1, line2 } )
+   {
+      label->setFont( bold );
+      label->setAlignment( Qt::AlignCenter );
+      bandLayout->addWidget( label );
+   }
+
+   auto* dontAsk = new QCheckBox( "Don't ask again", &dialog );
+   dontAsk->setObjectName( "DontAskAgain_CheckBox" );
+   dontAsk->setFocusPolicy( Qt::NoFocus );
+   dontAsk->setChecked( !AskBeforeRunningWithoutUndo );
+   // The switch follows the box at once, whatever the answer.
+   QObject::connect( dontAsk, &QCheckBox::toggled, [&]( bool checked ) { AskBeforeRunningWithoutUndo = !checked; } );
+
+   auto* no = new QPushButton( "No", &dialog );
+   no->setObjectName( "No_SpeedButton" );
+   auto* yes = new QPushButton( "Yes", &dialog );
+   yes->setObjectName( "Yes_SpeedButton" );
+   QObject::connect( no, &QPushButton::clicked, &dialog, &QDialog::reject );
+   QObject::connect( yes, &QPushButton::clicked, &dialog, &QDialog::accept );
+
+   auto* buttons = new QHBoxLayout;
+   buttons->addWidget( dontAsk );
+   buttons->addStretch( 1 );
+   buttons->addWidget( no );
+   buttons->addWidget( yes );
+   auto* layout = new QVBoxLayout( &dialog );
+   layout->addWidget( band );
+   layout->addLayout( buttons );
+
+   // Esc rejects: any answer but Yes keeps the image as it is.
+   return platform::DialogRunner::exec( dialog ) == QDialog::Accepted;
+}
