@@ -16,6 +16,7 @@
 #include "support/Utils.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/SingleInstanceLock.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
 {
@@ -92,6 +93,11 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
    }
 
    std::unique_ptr<TMainWindow> window;
+   // The status dialog lives as long as the main window and goes before it.
+   struct StatusDialogOwner
+   {
+      ~StatusDialogOwner() { DestroyStatusDialog(); }
+   } statusDialogOwner;
    try
    {
       QCoreApplication::setOrganizationName( "Corvanta" );
@@ -117,6 +123,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
       // The main window is the first form; the tool, processing and dialog windows follow it, then the main
       // window's own settings are restored.
       window = std::make_unique<TMainWindow>();
+      StatusDialog();
       QObject::connect( window.get(), &TMainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection );
       app.setQuitOnLastWindowClosed( false );
       window->show();
