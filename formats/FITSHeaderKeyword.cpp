@@ -12,7 +12,7 @@ bool IsBlankOrControl( char c )
 } // namespace
 
 FITSHeaderKeyword::FITSHeaderKeyword( const std::string& name, const std::string& value, const std::string& comment )
-   : name( Trimmed( name ) ), value( Trimmed( value ) ), comment( Trimmed( comment ) )
+    : name( Trimmed( name ) ), value( Trimmed( value ) ), comment( Trimmed( comment ) )
 {
 }
 

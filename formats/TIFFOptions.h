@@ -13,7 +13,7 @@ struct TIFFOptions
    static constexpr int32_t LZWCompression = 5;
    static constexpr int32_t ZIPCompression = 32946;
 
-   int32_t bitsPerSample = 8; // 8, 16 or 32
+   int32_t bitsPerSample = 8;  // 8, 16 or 32
    bool floatingPoint = false; // IEEE samples (then 32 bits)
    int32_t compression = NoCompression;
    bool planar = false;           // one plane per channel, else chunky

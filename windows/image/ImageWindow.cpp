@@ -18,9 +18,9 @@
 
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
+#include "process/ProcessContainer.h"
 #include "support/Utils.h"
 #include "windows/image/ImageIdentifiers.h"
-#include "process/ProcessContainer.h"
 #include "windows/main/MainWindow.h"
 
 // ---- Global state ---------------------------------------------------------------------------------------------------
@@ -128,7 +128,7 @@ private:
 TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo* iptc, JPEGOptions* jpeg,
                             RAWOptions* raw, FITSOptions* fits, TIFFOptions* tiff, std::vector<uint8_t>* icc,
                             const std::string& path, const std::string& identifier, qor::Image* img )
-   : QAbstractScrollArea( nullptr )
+    : QAbstractScrollArea( nullptr )
 {
    // Everything passed is owned from here on, whatever happens next.
    std::unique_ptr<qor::Image> imageHolder( img != nullptr ? img : new qor::Image );
@@ -297,8 +297,8 @@ TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::s
                                  ProcessContainer* history )
 {
    std::unique_ptr<ProcessContainer> historyHolder( history );
-   auto* window = new TImageWindow( owner, false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "",
-                                    identifier, image );
+   auto* window =
+       new TImageWindow( owner, false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "", identifier, image );
    if ( historyHolder != nullptr )
       window->mainView->SetHistory( historyHolder.release() );
    NotifyViewCreated( *window->mainView );
@@ -387,9 +387,8 @@ void TImageWindow::UpdateCaption()
    {
       if ( isCopy )
          text += "Copy of: ";
-      text += QString::fromStdString( prefs.showCaptionFullPaths
-                                          ? filePath
-                                          : std::filesystem::path( filePath ).filename().string() );
+      text += QString::fromStdString(
+          prefs.showCaptionFullPaths ? filePath : std::filesystem::path( filePath ).filename().string() );
    }
    else
       text += QString::fromLatin1( CurrentPreferences.identifiers.newImageCaption );

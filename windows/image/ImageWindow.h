@@ -41,8 +41,8 @@
 #include <vector>
 
 #include "classlib/Containers.h"
-#include "classlib/Image.h"
 #include "classlib/IPTCPhotoInfo.h"
+#include "classlib/Image.h"
 #include "classlib/RGBColorSystem.h"
 #include "formats/FITSOptions.h"
 #include "formats/JPEGOptions.h"
@@ -337,7 +337,7 @@ public:
    bool redoAvailable = false;
    std::string swapFilePath;
    std::string tempFilePath;
-   View* mainView = nullptr; // owned
+   View* mainView = nullptr;       // owned
    std::vector<Preview*> previews; // owned, creation order
    View* currentView = nullptr;
    Preview* selectedPreview = nullptr;
@@ -456,12 +456,6 @@ extern int32_t ImageWindowCounter;
 extern uint8_t CurrentImageWindowMode;
 extern qor::RGBColorSystem GlobalRGBWorkingSpace;
 constexpr int32_t MinimumPreviewSize = 16;
-
-// The bitmap of a rectangle of an image at a zoom and render mode, weighted by a mask when one is given (the mask
-// sample of image sample (left + x, top + y) is (maskLeft + x, maskTop + y)): the display renderer's output.
-QImage RenderViewBitmap( const qor::Image& image, const qor::RGBColorSystem& rgbws, int32_t left, int32_t top,
-                         int32_t width, int32_t height, int32_t zoom, int32_t renderMode, const qor::Image* mask,
-                         int32_t maskLeft, int32_t maskTop );
 
 // (Re)creates the view-tab font from the preferences (an automatic size is written back to them);
 // EnsureViewTabFont creates it only when there is none yet.

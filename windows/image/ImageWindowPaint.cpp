@@ -2,6 +2,7 @@
 
 #include "windows/image/ImageWindow.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,13 +13,13 @@
 #include <QRegion>
 #include <QScreen>
 #include <QScrollBar>
-#include <QGuiApplication>
 
 #include <algorithm>
 #include <cmath>
 
 #include "process/Preferences.h"
 #include "support/Utils.h"
+#include "windows/image/Bitmaps.h"
 #include "windows/main/MainWindow.h"
 
 namespace
@@ -448,8 +449,8 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
       }
    }
 
-   QImage bitmap = RenderViewBitmap( img, rgbWorkingSpace, c0, r0, c1 - c0 + 1, r1 - r0 + 1, zoom,
-                                     CurrentRenderMode(), mask, maskX, maskY );
+   QImage bitmap = RenderImageBitmap( img, rgbWorkingSpace, c0, r0, c1 - c0 + 1, r1 - r0 + 1, zoom, CurrentRenderMode(),
+                                      mask, maskX, maskY );
    if ( colorManagementEnabled )
       ColorManageBitmap( bitmap );
 

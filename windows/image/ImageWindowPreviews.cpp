@@ -5,14 +5,14 @@
 
 #include <algorithm>
 
-#include "windows/image/ImageIdentifiers.h"
 #include "process/ProcessContainer.h"
+#include "windows/image/ImageIdentifiers.h"
 
 // ---- Preview --------------------------------------------------------------------------------------------------------
 
 TImageWindow::Preview::Preview( TImageWindow* window, const std::string& identifier, int32_t left, int32_t top,
                                 int32_t width, int32_t height )
-   : View( &currentImage, window, identifier )
+    : View( &currentImage, window, identifier )
 {
    SetRect( left, top, width, height );
 }

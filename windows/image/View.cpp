@@ -21,10 +21,7 @@
 #include "process/ProcessContainer.h"
 #include "windows/main/MainWindow.h"
 
-#if __has_include( "windows/processing/ProcessingStatusDialog.h" )
 #include "windows/processing/ProcessingStatusDialog.h"
-#define LF_HAVE_STATUS_DIALOG 1
-#endif
 
 #include <optional>
 
@@ -41,33 +38,25 @@ public:
    {
       if ( MainWindow != nullptr )
          MainWindow->EndProcessing();
-#ifdef LF_HAVE_STATUS_DIALOG
       TProcessingStatusDialog& dialog = StatusDialog();
       dialog.BeginTasks();
       dialog.AddTask( taskText, 0, 0 );
       dialog.NextTask();
       monitor.emplace( image );
-#else
-      (void)taskText;
-#endif
       image.BeginTask( monitorText, total );
    }
 
    ~ViewComputation()
    {
-#ifdef LF_HAVE_STATUS_DIALOG
       monitor.reset();
       StatusDialog().EndTasks();
-#endif
    }
 
    ViewComputation( const ViewComputation& ) = delete;
    ViewComputation& operator=( const ViewComputation& ) = delete;
 
 private:
-#ifdef LF_HAVE_STATUS_DIALOG
    std::optional<StatusMonitorScope> monitor;
-#endif
 };
 
 // Bin of a sample: round(v * (bins - 1)), ties to even, clamped to the histogram; NaN falls in bin 0. The product
@@ -151,7 +140,7 @@ void TImageWindow::HistogramData::Deallocate()
 // ---- View -----------------------------------------------------------------------------------------------------------
 
 TImageWindow::View::View( qor::Image** imageSlot, TImageWindow* window, const std::string& identifier )
-   : imageSlot( imageSlot ), window( window ), identifier( identifier ), history( new ProcessContainer )
+    : imageSlot( imageSlot ), window( window ), identifier( identifier ), history( new ProcessContainer )
 {
 }
 
@@ -336,8 +325,7 @@ void TImageWindow::View::ComputeStatistics( const qor::Image& img, StatisticsDat
              for ( int64_t y = y0; y < y1; ++y )
              {
                 const float* row = img.ScanLine( c, int32_t( y ) );
-                FirstPass r{ 0, 0.0, std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity() };
+                FirstPass r{ 0, 0.0, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity() };
                 for ( int32_t x = 0; x < width; ++x )
                 {
                    float v = row[x];
@@ -546,8 +534,8 @@ void TImageWindow::View::CopyToClipboard() const
    {
       throw ProcessRefusal( "Global memory allocation failed" );
    }
-   const QString format =
-       MainWindow != nullptr ? MainWindow->rawImageClipboardFormat : QStringLiteral( "application/x-lumenforge-raw-image" );
+   const QString format = MainWindow != nullptr ? MainWindow->rawImageClipboardFormat
+                                                : QStringLiteral( "application/x-lumenforge-raw-image" );
    auto* data = new QMimeData;
    data->setData( format, bytes );
    clipboard->setMimeData( data );

@@ -27,8 +27,8 @@ TEST_F( ImageWindowTest, UniqueImageIdentifiersAppendTheFirstFreeNumber )
 TEST_F( ImageWindowTest, MainViewsAreFoundByIdentifierAndByFilePath )
 {
    TImageWindow* a = Make( new qor::Image( 2, 2 ), "A" );
-   auto* b = Track( new TImageWindow( nullptr, false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                      "/x/b.fit", "B", new qor::Image( 2, 2 ) ) );
+   auto* b = Track( new TImageWindow( nullptr, false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "/x/b.fit",
+                                      "B", new qor::Image( 2, 2 ) ) );
    EXPECT_EQ( FindMainViewByIdentifier( "A" ), a->mainView );
    EXPECT_EQ( FindMainViewByIdentifier( "a" ), nullptr ); // exact comparison
    EXPECT_EQ( FindMainViewByIdentifier( "" ), nullptr );

@@ -16,6 +16,7 @@
 
 #include "ImageWindowTestSupport.h"
 #include "support/Utils.h"
+#include "windows/image/Bitmaps.h"
 #include "windows/main/MainWindow.h"
 
 namespace fs = std::filesystem;
@@ -326,8 +327,8 @@ QImage Grab( TImageWindow& w )
 
 QImage Render( const qor::Image& image, const TImageWindow& w, int32_t zoom, int32_t mode )
 {
-   return RenderViewBitmap( image, w.rgbWorkingSpace, 0, 0, image.Width(), image.Height(), zoom, mode, nullptr, -1,
-                            -1 )
+   return RenderImageBitmap( image, w.rgbWorkingSpace, 0, 0, image.Width(), image.Height(), zoom, mode, nullptr, -1,
+                             -1 )
        .convertToFormat( QImage::Format_RGB32 );
 }
 
@@ -463,9 +464,9 @@ TEST_F( ImageWindowTest, ViewTabsAreHitInsideTheirSlantedCorners )
 
    EXPECT_EQ( w->ViewTabHitTest( width / 2, width / 2 ), w->mainView ); // on the slant's side, below it
    EXPECT_EQ( w->ViewTabHitTest( 1, 1 ), nullptr );                     // above the slant of the first tab
-   EXPECT_EQ( w->ViewTabHitTest( width - 1, mainLength + 2 ), p );       // below the preview tab's slant
-   EXPECT_EQ( w->ViewTabHitTest( 1, mainLength ), w->mainView );         // the first tab's last row
-   EXPECT_EQ( w->ViewTabHitTest( 1, mainLength + 1 ), nullptr );         // above the preview tab's slant
+   EXPECT_EQ( w->ViewTabHitTest( width - 1, mainLength + 2 ), p );      // below the preview tab's slant
+   EXPECT_EQ( w->ViewTabHitTest( 1, mainLength ), w->mainView );        // the first tab's last row
+   EXPECT_EQ( w->ViewTabHitTest( 1, mainLength + 1 ), nullptr );        // above the preview tab's slant
    EXPECT_EQ( w->ViewTabHitTest( width + 1, 5 ), nullptr );
 
    w->ViewTabs_PaintBoxMouseDown( width - 1, mainLength + 2 );

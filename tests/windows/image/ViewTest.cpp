@@ -15,6 +15,7 @@
 #include "classlib/Parallel.h"
 #include "process/ProcessContainer.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 
 using test::ImageWindowTest;
 
@@ -124,9 +125,6 @@ TEST_F( ImageWindowTest, HistogramsAndStatisticsDoNotDependOnTheThreadCount )
    EXPECT_EQ( std::memcmp( serialStats, parallelStats, sizeof( serialStats ) ), 0 );
 }
 
-#if __has_include( "windows/processing/ProcessingStatusDialog.h" )
-#include "windows/processing/ProcessingStatusDialog.h"
-
 TEST_F( ImageWindowTest, CachesAreComputedInsideATaskOfTheStatusDialog )
 {
    TImageWindow* w = Make( RandomImage( 300, 200, 1, qor::ColorSpace::Gray ) );
@@ -139,12 +137,12 @@ TEST_F( ImageWindowTest, CachesAreComputedInsideATaskOfTheStatusDialog )
    };
    w->mainView->CalculateHistograms( 65536, false );
    w->mainView->CalculateStatistics( false );
-   EXPECT_EQ( tasks, ( std::vector<std::string>{ "Calculating Histograms: Image01", "Calculating Statistics:Image01" } ) );
+   EXPECT_EQ( tasks,
+              ( std::vector<std::string>{ "Calculating Histograms: Image01", "Calculating Statistics:Image01" } ) );
    EXPECT_FALSE( StatusDialog().IsOpen() );
    EXPECT_FALSE( w->mainView->GetImage().IsMonitored() );
    StatusDialog().progressHook = nullptr;
 }
-#endif
 
 // ---- Statistics -------------------------------------------------------------------------------------------------
 
@@ -197,10 +195,10 @@ TEST_F( ImageWindowTest, TheMedianIsTheExactUpperMiddleSampleForAnySigns )
       std::vector<float> numbers;
       for ( int64_t i = 0; i < image->NumberOfPixels(); ++i )
       {
-         float v = i % 11 == 5 ? std::numeric_limits<float>::quiet_NaN()
-                 : i % 13 == 4 ? -std::numeric_limits<float>::infinity()
-                 : i % 7 == 3  ? 0.5f
-                               : spread( random );
+         float v = i % 11 == 5   ? std::numeric_limits<float>::quiet_NaN()
+                   : i % 13 == 4 ? -std::numeric_limits<float>::infinity()
+                   : i % 7 == 3  ? 0.5f
+                                 : spread( random );
          image->PixelData( 0 )[i] = v;
          if ( !std::isnan( v ) )
             numbers.push_back( v );
