@@ -11,12 +11,106 @@
 #include "classlib/Image.h"
 #include "platform/Prompter.h"
 #include "process/ProcessInstanceStream.h"
+#include "windows/image/ImageIdentifiers.h"
+#include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
 {
 
-ProcessContainer::RunSteps defaultSteps;
+// The execution framework's steps for a run on a view of an image window; a view outside the image windows gets
+// none of them (as in Process::ExecuteOn), only the status tasks.
+class FrameworkSteps : public ProcessContainer::RunSteps
+{
+public:
+   bool ConfirmCancelDynamicSessions( ProcessView& view, const Process& run ) override
+   {
+      TImageWindow* window = WindowOf( view );
+      return window == nullptr || window->ConfirmCancelDynamicSessions( run );
+   }
+
+   void PrepareTarget( Process& run, ProcessView& view ) override { run.PrepareTarget( view ); }
+
+   void CheckDisplayChannel( Process& run, ProcessView& view ) override { run.CheckDisplayChannel( view ); }
+
+   void AddToHistory( ProcessView& view, std::unique_ptr<Process> instance ) override
+   {
+      if ( TImageWindow::View* target = AsImageView( view ) )
+         target->AddToHistory( std::move( instance ) );
+   }
+
+   void FinishTarget( Process& run, ProcessView& view, bool notify ) override { run.FinishTarget( view, notify ); }
+
+   void AllowPainting( ProcessView& view ) override
+   {
+      if ( TImageWindow* window = WindowOf( view ) )
+         window->paintingAllowed = true;
+   }
+
+   // A preview goes back to its stored state (where every run on it starts); a main view reads back the undo
+   // data that PrepareTarget saved for the sequence, when it saved any.
+   void RecoverTarget( Process& run, ProcessView& view ) override
+   {
+      TImageWindow::View* target = AsImageView( view );
+      if ( target == nullptr )
+         return;
+      TImageWindow* window = target->Window();
+      if ( target->IsPreview() )
+         static_cast<TImageWindow::Preview*>( target )->Restore( true );
+      else if ( run.ModifiesTarget( view ) && window->undoEnabled && window->undoAvailable )
+         window->Recover( true );
+      window->paintingAllowed = true;
+      window->RedrawImage();
+   }
+
+   void BeginTask( const std::string& text ) override
+   {
+      TProcessingStatusDialog& status = StatusDialog();
+      status.AddTask( text, 1, 0 );
+      status.NextTask();
+   }
+
+   void Monitor( ProcessView& view, bool on ) override
+   {
+      TImageWindow::View* target = AsImageView( view );
+      qor::Image* image = ( target != nullptr ) ? *target->imageSlot : nullptr;
+      if ( image == nullptr )
+         return;
+      if ( on )
+         image->Status().SetCallback( &TProcessingStatusDialog::ProgressCallback, &StatusDialog() );
+      else
+         image->Status().SetCallback( nullptr, nullptr );
+   }
+
+   // The image whose main view has the identifier, when it can mask the target: another window with an image of
+   // the same dimensions.
+   MaskTarget* FindMask( const std::string& maskId, ProcessView& view ) override
+   {
+      TImageWindow* window = WindowOf( view );
+      TImageWindow::View* found = FindMainViewByIdentifier( maskId );
+      if ( window == nullptr || found == nullptr || found->Window() == window )
+         return nullptr;
+      const qor::Image* mask = found->Window()->image;
+      const qor::Image* image = window->image;
+      if ( mask == nullptr || image == nullptr || mask->IsEmpty() || mask->Width() != image->Width() ||
+           mask->Height() != image->Height() )
+         return nullptr;
+      return found->Window();
+   }
+
+   // Keeping the unmasked state and blending through an instance's own mask are the window's mask files and the
+   // preview's masking source: they are called here once the image window provides them.
+
+private:
+   static TImageWindow* WindowOf( ProcessView& view )
+   {
+      TImageWindow::View* target = AsImageView( view );
+      return ( target != nullptr ) ? target->Window() : nullptr;
+   }
+};
+
+FrameworkSteps frameworkSteps;
 ProcessContainer::RunSteps* installedSteps = nullptr;
 
 // Runs the work with the instance's startTime set before it and processingTime after it. The duration comes from
@@ -55,10 +149,30 @@ void Quietly( Step step ) noexcept
    }
 }
 
+// The view's image reports to the status dialog while it lives.
+class MonitorScope
+{
+public:
+   MonitorScope( ProcessContainer::RunSteps& steps, ProcessView& view ) : steps( steps ), view( view )
+   {
+      steps.Monitor( view, true );
+   }
+   ~MonitorScope()
+   {
+      Quietly( [this] { steps.Monitor( view, false ); } );
+   }
+   MonitorScope( const MonitorScope& ) = delete;
+   MonitorScope& operator=( const MonitorScope& ) = delete;
+
+private:
+   ProcessContainer::RunSteps& steps;
+   ProcessView& view;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
-// Default steps: no framework, nothing to do.
+// The base steps do nothing (and find no mask).
 
 ProcessContainer::RunSteps::~RunSteps() = default;
 
@@ -95,6 +209,10 @@ void ProcessContainer::RunSteps::BeginTask( const std::string& )
 {
 }
 
+void ProcessContainer::RunSteps::Monitor( ProcessView&, bool )
+{
+}
+
 MaskTarget* ProcessContainer::RunSteps::FindMask( const std::string&, ProcessView& )
 {
    return nullptr;
@@ -119,7 +237,7 @@ void ProcessContainer::SetRunSteps( RunSteps* steps )
 
 ProcessContainer::RunSteps& ProcessContainer::Steps()
 {
-   return ( installedSteps != nullptr ) ? *installedSteps : defaultSteps;
+   return ( installedSteps != nullptr ) ? *installedSteps : frameworkSteps;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -270,11 +388,14 @@ void ProcessContainer::DoExecuteOn( ProcessView& view )
 
          instance.startTime = qor::DateTime::Now();
          auto begin = std::chrono::steady_clock::now();
-         instance.DoExecuteOn( view );
-         if ( instance.mask != nullptr )
          {
-            steps.BeginTask( "Masking with " + instance.mask->MainViewId() );
-            steps.ApplyMask( view, *instance.mask );
+            MonitorScope monitor( steps, view );
+            instance.DoExecuteOn( view );
+            if ( instance.mask != nullptr )
+            {
+               steps.BeginTask( "Masking with " + instance.mask->MainViewId() );
+               steps.ApplyMask( view, *instance.mask );
+            }
          }
          instance.processingTime = qor::DateTime::FromDuration( std::chrono::steady_clock::now() - begin );
          instance.AfterExecutionOn( view );

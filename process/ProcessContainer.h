@@ -20,8 +20,9 @@
 // abort, which the launch itself answers by recovering the view.
 //
 // The parts of a run that belong to the execution framework and the image window (undo preparation, history,
-// status tasks, mask look-up and blending, recovery) are reached through ProcessContainer::RunSteps, which the
-// framework installs; without it a run only sequences, times and masks nothing.
+// status tasks, mask look-up and blending, recovery) are reached through ProcessContainer::RunSteps: by default the
+// framework's own steps (Process::PrepareTarget, FinishTarget, the view's history, the status dialog); tests
+// install steps of their own.
 
 #include <cstdint>
 #include <memory>
@@ -35,7 +36,8 @@ class ProcessContainer : public Process
 {
 public:
    // What a container's run needs of the execution framework and the image window, each step called where the
-   // framework's own execution of a process calls it. The defaults do nothing (and find no mask).
+   // framework's own execution of a process calls it. The members here do nothing (and find no mask); the steps in
+   // use by default are the framework's.
    class RunSteps
    {
    public:
@@ -56,6 +58,9 @@ public:
       virtual void RecoverTarget( Process& run, ProcessView& view );
       // A task of the processing status dialog at level 1, without a total, made the current one.
       virtual void BeginTask( const std::string& text );
+      // Connects (on) the progress monitor of the view's image to the status dialog while an instance works, or
+      // disconnects whatever image the view has then (an instance may have given it another).
+      virtual void Monitor( ProcessView& view, bool on );
 
       // The window whose main view has this identifier, when it can mask the view's window; else nullptr.
       virtual MaskTarget* FindMask( const std::string& maskId, ProcessView& view );
@@ -68,7 +73,7 @@ public:
       virtual void EndMasking( ProcessView& view, bool failed );
    };
 
-   // Installs the steps (nullptr: the defaults). Not owned.
+   // Installs the steps (nullptr: the framework's). Not owned.
    static void SetRunSteps( RunSteps* steps );
    static RunSteps& Steps();
 

@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 #include "classlib/Image.h"
 #include "process/ProcessContainer.h"
+#include "windows/image/ImageWindowTestSupport.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
 {
@@ -359,7 +361,9 @@ TEST_F( ContainerRunTest, InstancesFindTheirMaskAgainByIdentifier )
                                                "history",
                                                "finish notify" };
    EXPECT_EQ( log, expected );
+   // The instance and its clone in the history leave the mask window before it goes.
    masked.SetMask( nullptr );
+   steps.history.reset();
 }
 
 TEST_F( ContainerRunTest, AMissingMaskAsksWhetherToRunUnmasked )
@@ -393,7 +397,7 @@ TEST_F( ContainerRunTest, AMissingMaskAsksWhetherToRunUnmasked )
    EXPECT_EQ( prompter.Records()[0].buttons, platform::Buttons::YesNoCancel );
 }
 
-TEST( ProcessContainerTest, WithoutTheFrameworkARunOnlySequences )
+TEST( ProcessContainerTest, OnAViewOutsideTheImageWindowsARunOnlySequences )
 {
    std::vector<std::string> log;
    kit::FakeView view( "Image01->Preview01", true );
@@ -403,6 +407,100 @@ TEST( ProcessContainerTest, WithoutTheFrameworkARunOnlySequences )
    container.ExecuteOn( view, true );
    EXPECT_EQ( log, ( std::vector<std::string>{ "run A", "after A", "run B", "after B" } ) );
    EXPECT_NO_THROW( container.ExecuteGlobal() );
+}
+
+// --- Through the execution framework, on image windows -------------------------------------------------------------
+
+class ContainerOnImageWindowTest : public test::ImageWindowTest
+{
+protected:
+   void SetUp() override
+   {
+      test::ImageWindowTest::SetUp();
+      savedActive = StatusDialog().applicationActive;
+      StatusDialog().applicationActive = [] { return true; };
+   }
+   void TearDown() override
+   {
+      StatusDialog().applicationActive = savedActive;
+      test::ImageWindowTest::TearDown();
+   }
+
+   static std::vector<float> Samples( const qor::Image& image )
+   {
+      return std::vector<float>( image.PixelData( 0 ), image.PixelData( 0 ) + image.NumberOfPixels() );
+   }
+
+   std::function<bool()> savedActive;
+};
+
+TEST_F( ContainerOnImageWindowTest, ALaunchIsOneRunWithOneHistoryEntry )
+{
+   TImageWindow* w = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Image01" );
+   ProcessContainer container;
+   bool monitored = false;
+   auto a = Script( "A" );
+   a->work = [w, &monitored]
+   {
+      monitored = w->image->Status().IsMonitored();
+      w->image->Fill( 0, 0.25f );
+   };
+   container.AddInstance( std::move( a ) );
+   auto b = Script( "B" );
+   b->enabled = false;
+   container.AddInstance( std::move( b ) );
+   auto c = Script( "C" );
+   c->work = [w] { w->image->Pixel( 0, 0 ) = 1.0f; };
+   container.AddInstance( std::move( c ) );
+
+   ASSERT_TRUE( container.LaunchOn( *w->mainView ) );
+   EXPECT_TRUE( monitored ) << "the instances report progress to the status dialog";
+   EXPECT_FALSE( w->image->Status().IsMonitored() );
+   EXPECT_EQ( w->image->Pixel( 0, 0 ), 1.0f );
+   EXPECT_EQ( w->image->Pixel( 7, 7 ), 0.25f );
+   EXPECT_TRUE( w->paintingAllowed );
+
+   auto* history = dynamic_cast<ProcessContainer*>( w->mainView->LastProcess() );
+   ASSERT_NE( history, nullptr ) << "the sequence entered the history as one container";
+   ASSERT_EQ( history->instances.Length(), 2u );
+   EXPECT_EQ( history->instances[0]->Id(), "A" );
+   EXPECT_EQ( history->instances[1]->Id(), "C" );
+   EXPECT_EQ( w->mainView->History().instances.Length(), 1u );
+}
+
+// On a preview every run starts from the preview's restored state, so a sequence that fails halfway is undone by
+// restoring it; the refusal is then shown as for any run.
+TEST_F( ContainerOnImageWindowTest, AFailureHalfwayRestoresThePreview )
+{
+   TImageWindow* w = Make( RandomImage( 16, 16, 1, qor::ColorSpace::Gray ), "Image01" );
+   TImageWindow::Preview* preview = w->CreatePreview( "Preview01", 4, 4, 8, 8 );
+   const std::vector<float> before = Samples( preview->GetImage() );
+
+   ProcessContainer container;
+   auto a = Script( "A" );
+   a->work = [preview] { preview->GetImage().Fill( 0, 0.25f ); };
+   container.AddInstance( std::move( a ) );
+   auto b = Script( "B" );
+   b->work = [] { throw ProcessRefusal( "Process B failed" ); };
+   container.AddInstance( std::move( b ) );
+
+   prompter.Expect( "Process B failed" );
+   EXPECT_FALSE( container.LaunchOn( *preview ) );
+   EXPECT_EQ( Samples( preview->GetImage() ), before );
+   EXPECT_EQ( preview->LastProcess(), nullptr );
+   EXPECT_TRUE( w->paintingAllowed );
+}
+
+TEST_F( ContainerOnImageWindowTest, MasksAreFoundByTheIdentifierOfACompatibleImage )
+{
+   TImageWindow* w = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Image01" );
+   TImageWindow* mask = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Mask01" );
+   Make( RandomImage( 9, 8, 1, qor::ColorSpace::Gray ), "Wide01" );
+   ProcessContainer::RunSteps& steps = ProcessContainer::Steps();
+   EXPECT_EQ( steps.FindMask( "Mask01", *w->mainView ), static_cast<MaskTarget*>( mask ) );
+   EXPECT_EQ( steps.FindMask( "Wide01", *w->mainView ), nullptr ) << "other dimensions";
+   EXPECT_EQ( steps.FindMask( "Image01", *w->mainView ), nullptr ) << "the target itself";
+   EXPECT_EQ( steps.FindMask( "mask01", *w->mainView ), nullptr );
 }
 
 } // namespace
