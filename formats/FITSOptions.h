@@ -3,6 +3,12 @@
 
 // How an image's FITS file is or will be stored: sample format, resolution, ICC profile embedding and the header
 // keywords. One per image window. The record owns its keywords: copies copy them, destruction deletes them.
+//
+// Sample formats (bitsPerSample, unsignedSamples, floatingPoint): 8-bit unsigned (8, -, false); 16 and 32-bit
+// unsigned or signed integers (16/32, true/false, false); 64-bit signed integers (64, -, false); IEEE floating
+// point (32/64, -, true), where the unsigned flag is kept but means nothing. Any other bit count is written as
+// 16-bit unsigned. ReadFITS sets the format, resolution, unit and keywords from the file (formats/FITS.h); WriteFITS
+// follows the format and afterwards holds the header as written in the keywords.
 
 #include <cstdint>
 

@@ -1,0 +1,1148 @@
+#include "formats/FITS.h"
+
+#include <fitsio.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <random>
+#include <type_traits>
+#include <unistd.h>
+
+#include "classlib/Parallel.h"
+#include "windows/main/Application.h"
+
+namespace
+{
+
+// Rows of one channel handed to or taken from CFITSIO in one call: about this many samples. Large enough that the
+// library's per-call cost vanishes, small enough that the conversion buffer stays in cache.
+constexpr int64_t ChunkSamples = 1 << 20;
+
+// Largest extension the reader takes (an ICC profile or an IPTC block).
+constexpr int64_t MaxExtensionBytes = 256 << 20;
+
+// -----------------------------------------------------------------------------------------------------------------
+// Errors
+
+template <typename E> [[noreturn]] void Raise( const std::string& path, int status = 0 )
+{
+   throw E( path, status );
+}
+
+template <typename E> void Check( const std::string& path, int status )
+{
+   if ( status != 0 )
+      Raise<E>( path, status );
+}
+
+// -----------------------------------------------------------------------------------------------------------------
+// Texts
+
+std::string Upper( std::string text )
+{
+   for ( char& c : text )
+      c = char( std::toupper( static_cast<unsigned char>( c ) ) );
+   return text;
+}
+
+bool IsPrintableASCII( const std::string& text )
+{
+   return std::all_of( text.begin(), text.end(), []( char c ) { return c >= 0x20 && c <= 0x7E; } );
+}
+
+bool IsStandardKeywordName( const std::string& upperName )
+{
+   return !upperName.empty() && upperName.size() <= 8 &&
+          std::all_of( upperName.begin(), upperName.end(),
+                       []( char c )
+                       { return ( c >= 'A' && c <= 'Z' ) || ( c >= '0' && c <= '9' ) || c == '-' || c == '_'; } );
+}
+
+// Longest name of a HIERARCH card: "HIERARCH " + name + " = " + at least one value character in 80 columns.
+constexpr size_t MaxHierarchName = 80 - 9 - 3 - 1;
+
+bool IsHierarchKeywordName( const std::string& name )
+{
+   return !name.empty() && name.size() <= MaxHierarchName && IsPrintableASCII( name ) &&
+          name.find( '=' ) == std::string::npos && name.front() != ' ' && name.back() != ' ';
+}
+
+// Digits from position i on; returns the number of them.
+size_t SkipDigits( const std::string& s, size_t& i )
+{
+   size_t start = i;
+   while ( i < s.size() && s[i] >= '0' && s[i] <= '9' )
+      ++i;
+   return i - start;
+}
+
+// A FITS integer or real number occupying s[i, end): [+-] digits [. digits] [E|D [+-] digits].
+bool IsFITSNumber( const std::string& s, size_t i, size_t end )
+{
+   std::string t = s.substr( i, end - i );
+   size_t k = 0;
+   if ( k < t.size() && ( t[k] == '+' || t[k] == '-' ) )
+      ++k;
+   size_t digits = SkipDigits( t, k );
+   if ( k < t.size() && t[k] == '.' )
+   {
+      ++k;
+      digits += SkipDigits( t, k );
+   }
+   if ( digits == 0 )
+      return false;
+   if ( k < t.size() && ( t[k] == 'E' || t[k] == 'D' || t[k] == 'e' || t[k] == 'd' ) )
+   {
+      ++k;
+      if ( k < t.size() && ( t[k] == '+' || t[k] == '-' ) )
+         ++k;
+      if ( SkipDigits( t, k ) == 0 )
+         return false;
+   }
+   return k == t.size();
+}
+
+std::string TrimBlanks( const std::string& text )
+{
+   size_t b = text.find_first_not_of( ' ' );
+   if ( b == std::string::npos )
+      return std::string();
+   size_t e = text.find_last_not_of( ' ' );
+   return text.substr( b, e - b + 1 );
+}
+
+// A number as FITS writes it, in the C locale: 'D' exponents are read as 'E'.
+bool ParseFITSNumber( const std::string& text, double& value )
+{
+   std::string t = TrimBlanks( text );
+   if ( !IsFITSNumber( t, 0, t.size() ) )
+      return false;
+   std::replace( t.begin(), t.end(), 'D', 'E' );
+   std::replace( t.begin(), t.end(), 'd', 'E' );
+   char* end = nullptr;
+   value = std::strtod( t.c_str(), &end );
+   return end != t.c_str() && std::isfinite( value );
+}
+
+// -----------------------------------------------------------------------------------------------------------------
+// The open file
+
+// A CFITSIO file closed on destruction.
+class FitsFile
+{
+public:
+   FitsFile() = default;
+   FitsFile( const FitsFile& ) = delete;
+   FitsFile& operator=( const FitsFile& ) = delete;
+   ~FitsFile() { Close(); }
+
+   // Closes the file; returns CFITSIO's status of the close (0 when nothing was open).
+   int Close()
+   {
+      int status = 0;
+      if ( file != nullptr )
+         ffclos( file, &status );
+      file = nullptr;
+      return status;
+   }
+
+   fitsfile* file = nullptr;
+};
+
+// What the reader knows of the file while it reads it.
+struct FITSFileContext
+{
+   std::string path;
+   FitsFile fits;
+   int bitpix = 0;           // BITPIX as stored
+   int equivalentBitpix = 0; // BITPIX as CFITSIO reports it with BSCALE/BZERO folded in
+   int naxis = 0;
+   int64_t naxes[3] = { 0, 0, 0 };
+   bool color = false;
+   double bscale = 1;
+   double bzero = 0;
+
+   int32_t Width() const { return int32_t( naxes[0] ); }
+   int32_t Height() const { return int32_t( naxes[1] ); }
+   int32_t Channels() const { return naxis == 2 ? 1 : int32_t( naxes[2] ); }
+};
+
+// Checks that the primary HDU is an image the program can hold and takes its geometry and sample type.
+void CheckFITSPrimaryHDU( FITSFileContext& ctx )
+{
+   fitsfile* f = ctx.fits.file;
+   int status = 0;
+   int hduType = 0;
+   Check<FITSFileReadError>( ctx.path, ffghdt( f, &hduType, &status ) );
+   if ( hduType != IMAGE_HDU )
+      Raise<FITSInvalidPrimaryHDUType>( ctx.path );
+   Check<FITSFileReadError>( ctx.path, ffgidm( f, &ctx.naxis, &status ) );
+   if ( ctx.naxis != 2 && ctx.naxis != 3 )
+      Raise<FITSUnsupportedImageDimensions>( ctx.path );
+   LONGLONG axes[3] = { 0, 0, 1 };
+   Check<FITSFileReadError>( ctx.path, ffgiszll( f, 3, axes, &status ) );
+   for ( int i = 0; i < 2; ++i )
+      if ( axes[i] < 1 || axes[i] > MaxFITSImageSide )
+         Raise<FITSInvalidImageSize>( ctx.path );
+   if ( ctx.naxis == 3 && ( axes[2] < 1 || axes[2] > MaxFITSChannels ) )
+      Raise<FITSUnsupportedImageDimensions>( ctx.path );
+   for ( int i = 0; i < 3; ++i )
+      ctx.naxes[i] = axes[i];
+   Check<FITSFileReadError>( ctx.path, ffgidt( f, &ctx.bitpix, &status ) );
+   Check<FITSFileReadError>( ctx.path, ffgiet( f, &ctx.equivalentBitpix, &status ) );
+   ctx.color = ctx.naxis == 3 && ctx.naxes[2] >= 3;
+}
+
+// The sample format that an equivalent BITPIX stands for.
+void SetSampleFormat( FITSOptions& options, int equivalentBitpix )
+{
+   struct Row
+   {
+      int bitpix;
+      int32_t bits;
+      bool isUnsigned;
+      bool isFloat;
+   };
+   static const Row rows[] = { { BYTE_IMG, 8, true, false },       { SBYTE_IMG, 8, true, false },
+                               { SHORT_IMG, 16, false, false },    { USHORT_IMG, 16, true, false },
+                               { LONG_IMG, 32, false, false },     { ULONG_IMG, 32, true, false },
+                               { LONGLONG_IMG, 64, false, false }, { ULONGLONG_IMG, 64, false, false },
+                               { FLOAT_IMG, 32, false, true },     { DOUBLE_IMG, 64, false, true } };
+   Row found = { 0, 16, true, false };
+   for ( const Row& r : rows )
+      if ( r.bitpix == equivalentBitpix )
+         found = r;
+   options.bitsPerSample = found.bits;
+   options.unsignedSamples = found.isUnsigned;
+   options.floatingPoint = found.isFloat;
+}
+
+// Every card of the current HDU, in order.
+void ReadHeaderCards( fitsfile* file, const std::string& path, qor::IndirectList<FITSHeaderKeyword>& keywords )
+{
+   int status = 0;
+   int count = 0;
+   Check<FITSKeywordReadError>( path, ffghsp( file, &count, nullptr, &status ) );
+   for ( int i = 1; i <= count; ++i )
+   {
+      char name[FLEN_KEYWORD] = {};
+      char value[FLEN_VALUE] = {};
+      char comment[FLEN_COMMENT] = {};
+      Check<FITSKeywordReadError>( path, ffgkyn( file, i, name, value, comment, &status ) );
+      keywords.Add( new FITSHeaderKeyword( name, value, comment ) );
+   }
+}
+
+// A scaling keyword of the primary HDU: its value, or the default when the header has none.
+double ReadScalingKeyword( FITSFileContext& ctx, const char* name, double defaultValue )
+{
+   int status = 0;
+   double value = defaultValue;
+   ffgky( ctx.fits.file, TDOUBLE, name, &value, nullptr, &status );
+   if ( status == KEY_NO_EXIST )
+      return defaultValue;
+   Check<FITSKeywordReadError>( ctx.path, status );
+   if ( !std::isfinite( value ) )
+      Raise<FITSKeywordReadError>( ctx.path );
+   return value;
+}
+
+// The header into the options: sample format, resolution and unit, every card; COLORSPC decides the colour flag.
+void ReadFITSKeywords( FITSOptions& options, FITSFileContext& ctx )
+{
+   SetSampleFormat( options, ctx.equivalentBitpix );
+   options.metricResolution = false;
+   options.resolution = 72;
+   options.ClearKeywords();
+   ReadHeaderCards( ctx.fits.file, ctx.path, options.keywords );
+   for ( const FITSHeaderKeyword* k : options.keywords )
+   {
+      std::string name = Upper( k->name );
+      if ( name == "COLORSPC" )
+         ctx.color = Upper( UnquoteFITSKeywordValue( *k ) ) == "RGB";
+      else if ( name == "RESOLUTN" )
+      {
+         double r = 0;
+         if ( ParseFITSNumber( k->value, r ) && r > 0 && r <= std::numeric_limits<float>::max() )
+            options.resolution = float( r );
+      }
+      else if ( name == "RESOUNIT" )
+      {
+         std::string unit = Upper( UnquoteFITSKeywordValue( *k ) );
+         options.metricResolution = unit == "CM" || unit == "CENTIMETER" || unit == "CENTIMETERS";
+      }
+   }
+   // A colour image needs its three nominal planes.
+   if ( ctx.Channels() < 3 )
+      ctx.color = false;
+
+   ctx.bscale = ReadScalingKeyword( ctx, "BSCALE", 1.0 );
+   ctx.bzero = ReadScalingKeyword( ctx, "BZERO", 0.0 );
+   if ( ctx.bscale == 0 )
+      Raise<FITSKeywordReadError>( ctx.path );
+   // From here on CFITSIO delivers the stored values; the program applies the scaling itself.
+   int status = 0;
+   Check<FITSFileReadError>( ctx.path, ffpscl( ctx.fits.file, 1.0, 0.0, &status ) );
+}
+
+// -----------------------------------------------------------------------------------------------------------------
+// Reading samples
+
+// Reads rows [y0, y0 + rows) of a channel as `datatype` into buffer.
+void ReadRows( FITSFileContext& ctx, int datatype, int32_t channel, int64_t y0, int64_t rows, void* buffer )
+{
+   LONGLONG first[3] = { 1, LONGLONG( y0 + 1 ), LONGLONG( channel + 1 ) };
+   int status = 0;
+   ffgpxvll( ctx.fits.file, datatype, first, LONGLONG( rows * ctx.naxes[0] ), nullptr, buffer, nullptr, &status );
+   Check<FITSFileReadError>( ctx.path, status );
+}
+
+// Refuses a file whose data end before the header says they do, before anything is allocated for them.
+void CheckDataPresent( FITSFileContext& ctx )
+{
+   LONGLONG last[3] = { ctx.naxes[0], ctx.naxes[1], ctx.naxis == 3 ? ctx.naxes[2] : 1 };
+   double value = 0;
+   int status = 0;
+   ffgpxvll( ctx.fits.file, TDOUBLE, last, 1, nullptr, &value, nullptr, &status );
+   Check<FITSFileReadError>( ctx.path, status );
+}
+
+int64_t ChunkRows( int32_t width )
+{
+   return std::max<int64_t>( 1, ChunkSamples / width );
+}
+
+// The CFITSIO datatype of a stored integer type.
+template <typename T> constexpr int IntegerDatatype()
+{
+   if constexpr ( std::is_same_v<T, uint8_t> )
+      return TBYTE;
+   else if constexpr ( std::is_same_v<T, int16_t> )
+      return TSHORT;
+   else if constexpr ( std::is_same_v<T, int32_t> )
+      return TINT;
+   else
+      return TLONGLONG;
+}
+
+// Stored integers to [0, 1]: the smallest value of the type is 0, the largest 1 (reversed for a negative scale,
+// which turns the physical order around). The physical range is an affine image of the stored one, so BSCALE and
+// BZERO change nothing else.
+template <typename T> void ConvertIntegerRows( const T* in, float* out, int64_t n, bool reversed )
+{
+   constexpr double lo = double( std::numeric_limits<T>::min() );
+   constexpr double hi = double( std::numeric_limits<T>::max() );
+   if constexpr ( sizeof( T ) <= 2 )
+   {
+      // Exact in float: the difference is an integer below 2^16 and the quotient is correctly rounded.
+      constexpr float span = float( hi - lo );
+      constexpr float flo = float( lo ), fhi = float( hi );
+      if ( reversed )
+         for ( int64_t i = 0; i < n; ++i )
+            out[i] = ( fhi - float( in[i] ) ) / span;
+      else
+         for ( int64_t i = 0; i < n; ++i )
+            out[i] = ( float( in[i] ) - flo ) / span;
+   }
+   else
+   {
+      constexpr double span = hi - lo;
+      if ( reversed )
+         for ( int64_t i = 0; i < n; ++i )
+            out[i] = float( ( hi - double( in[i] ) ) / span );
+      else
+         for ( int64_t i = 0; i < n; ++i )
+            out[i] = float( ( double( in[i] ) - lo ) / span );
+   }
+}
+
+template <typename T> void ReadIntegerChannels( FITSFileContext& ctx, const qor::Image& monitor, qor::Image& result )
+{
+   const int32_t w = ctx.Width(), h = ctx.Height();
+   const int64_t chunk = ChunkRows( w );
+   std::vector<T> buffer( size_t( std::min<int64_t>( chunk, h ) * w ) );
+   const bool reversed = ctx.bscale < 0;
+   for ( int32_t c = 0; c < result.NumberOfChannels(); ++c )
+      for ( int64_t y0 = 0; y0 < h; y0 += chunk )
+      {
+         int64_t rows = std::min<int64_t>( chunk, h - y0 );
+         ReadRows( ctx, IntegerDatatype<T>(), c, y0, rows, buffer.data() );
+         float* plane = result.ScanLine( c, int32_t( y0 ) );
+         monitor.ParallelRows(
+             rows, [&]( int64_t r0, int64_t r1 )
+             { ConvertIntegerRows( buffer.data() + r0 * w, plane + r0 * w, ( r1 - r0 ) * w, reversed ); } );
+      }
+}
+
+// Smallest and largest finite values of a row (NaN and infinities passed over; +inf/-inf when there is none).
+// Sixteen independent lanes let the compiler keep the comparisons in vector registers.
+template <typename F> void FiniteRange( const F* p, int64_t n, F& mn, F& mx )
+{
+   constexpr F inf = std::numeric_limits<F>::infinity();
+   constexpr int lanes = 16;
+   F a[lanes], b[lanes];
+   for ( int j = 0; j < lanes; ++j )
+   {
+      a[j] = inf;
+      b[j] = -inf;
+   }
+   auto take = [&]( int j, F v )
+   {
+      bool finite = std::fabs( v ) < inf;
+      F lo = finite ? v : inf;
+      F hi = finite ? v : -inf;
+      a[j] = lo < a[j] ? lo : a[j];
+      b[j] = hi > b[j] ? hi : b[j];
+   };
+   int64_t i = 0;
+   for ( ; i + lanes <= n; i += lanes )
+      for ( int j = 0; j < lanes; ++j )
+         take( j, p[i + j] );
+   for ( ; i < n; ++i )
+      take( 0, p[i] );
+   for ( int j = 1; j < lanes; ++j )
+   {
+      a[0] = a[j] < a[0] ? a[j] : a[0];
+      b[0] = b[j] > b[0] ? b[j] : b[0];
+   }
+   mn = a[0];
+   mx = b[0];
+}
+
+// How floating-point samples of one channel go to [0, 1]: s = (raw * scale + zero - offset) / span.
+struct FloatMapping
+{
+   double offset = 0;
+   double span = 1;
+};
+
+// The physical range [lo, hi] of stored values in [rawMin, rawMax], or an empty one (lo > hi) when there is none.
+void PhysicalRange( const FITSFileContext& ctx, double rawMin, double rawMax, double& lo, double& hi )
+{
+   if ( !( rawMin <= rawMax ) )
+   {
+      lo = std::numeric_limits<double>::infinity();
+      hi = -lo;
+      return;
+   }
+   double a = rawMin * ctx.bscale + ctx.bzero;
+   double b = rawMax * ctx.bscale + ctx.bzero;
+   lo = std::min( a, b );
+   hi = std::max( a, b );
+}
+
+// The mappings of every channel from the physical range of each: [0, 1] widened to take in the samples, one range
+// shared by the nominal channels, one of its own for each alpha channel.
+std::vector<FloatMapping> FloatMappings( const std::vector<double>& lo, const std::vector<double>& hi, int32_t nominal )
+{
+   auto widen = []( double l, double h )
+   {
+      FloatMapping m;
+      if ( l < m.offset )
+         m.offset = l;
+      if ( h - m.offset > m.span )
+         m.span = h - m.offset;
+      return m;
+   };
+   std::vector<FloatMapping> mappings( lo.size() );
+   double nl = std::numeric_limits<double>::infinity(), nh = -nl;
+   for ( int32_t c = 0; c < nominal; ++c )
+   {
+      nl = std::min( nl, lo[c] );
+      nh = std::max( nh, hi[c] );
+   }
+   for ( size_t c = 0; c < lo.size(); ++c )
+      mappings[c] = int32_t( c ) < nominal ? widen( nl, nh ) : widen( lo[c], hi[c] );
+   return mappings;
+}
+
+// Floating-point data. The stored values' range decides the mapping, so there are two passes: the first reads and
+// finds the range of every row, the second maps. 32-bit data are read straight into the planes and mapped there
+// (not at all when they lie in [0, 1]); 64-bit data are read again for the second pass, so the mapping works on the
+// stored doubles without a double-precision copy of the whole image.
+template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::Image& monitor, qor::Image& result )
+{
+   constexpr bool inPlace = std::is_same_v<F, float>;
+   constexpr int datatype = inPlace ? TFLOAT : TDOUBLE;
+   const int32_t w = ctx.Width(), h = ctx.Height(), n = result.NumberOfChannels();
+   const int64_t chunk = ChunkRows( w );
+   std::vector<F> buffer( inPlace ? 0 : size_t( std::min<int64_t>( chunk, h ) * w ) );
+   // Where the stored values of rows y0... of channel c are read to.
+   auto stored = [&]( int32_t c, int64_t y0 ) -> F*
+   {
+      if constexpr ( inPlace )
+         return result.ScanLine( c, int32_t( y0 ) );
+      else
+         return buffer.data();
+   };
+
+   std::vector<F> rowMin( size_t( int64_t( h ) * n ) ), rowMax( rowMin.size() );
+   for ( int32_t c = 0; c < n; ++c )
+      for ( int64_t y0 = 0; y0 < h; y0 += chunk )
+      {
+         int64_t rows = std::min<int64_t>( chunk, h - y0 );
+         F* values = stored( c, y0 );
+         ReadRows( ctx, datatype, c, y0, rows, values );
+         size_t base = size_t( int64_t( c ) * h + y0 );
+         monitor.ParallelRows( rows,
+                               [&]( int64_t r0, int64_t r1 )
+                               {
+                                  for ( int64_t r = r0; r < r1; ++r )
+                                     FiniteRange( values + r * w, w, rowMin[base + r], rowMax[base + r] );
+                               } );
+      }
+
+   std::vector<double> lo( n ), hi( n );
+   for ( int32_t c = 0; c < n; ++c )
+   {
+      auto first = int64_t( c ) * h, last = first + h;
+      F mn = *std::min_element( rowMin.begin() + first, rowMin.begin() + last );
+      F mx = *std::max_element( rowMax.begin() + first, rowMax.begin() + last );
+      PhysicalRange( ctx, mn, mx, lo[c], hi[c] );
+   }
+   const std::vector<FloatMapping> mappings = FloatMappings( lo, hi, result.NumberOfNominalChannels() );
+
+   monitor.BeginTask( "Normalizing pixel values", result.NumberOfPixels() * n );
+   for ( int32_t c = 0; c < n; ++c )
+   {
+      const FloatMapping& m = mappings[c];
+      if ( inPlace && ctx.bscale == 1 && ctx.bzero == 0 && m.offset == 0 && m.span == 1 )
+      {
+         // Already in [0, 1].
+         if ( monitor.IsMonitored() )
+            monitor.Status().Advance( result.NumberOfPixels() );
+         monitor.ThrowIfAborted();
+         continue;
+      }
+      const double a = ctx.bscale / m.span;
+      const double b = ( ctx.bzero - m.offset ) / m.span;
+      for ( int64_t y0 = 0; y0 < h; y0 += chunk )
+      {
+         int64_t rows = std::min<int64_t>( chunk, h - y0 );
+         const F* values = stored( c, y0 );
+         if ( !inPlace )
+            ReadRows( ctx, datatype, c, y0, rows, buffer.data() );
+         float* plane = result.ScanLine( c, int32_t( y0 ) );
+         monitor.ParallelRows(
+             rows,
+             [&]( int64_t r0, int64_t r1 )
+             {
+                for ( int64_t i = r0 * w; i < r1 * w; ++i )
+                   plane[i] = float( double( values[i] ) * a + b );
+             },
+             w );
+      }
+   }
+}
+
+// -----------------------------------------------------------------------------------------------------------------
+// Extensions
+
+// Moves to the first image extension of one of the names; false when there is none (no error is left behind).
+bool FindImageExtension( FITSFileContext& ctx, std::initializer_list<const char*> names )
+{
+   for ( const char* name : names )
+   {
+      int status = 0;
+      if ( ffmnhd( ctx.fits.file, IMAGE_HDU, const_cast<char*>( name ), 0, &status ) == 0 )
+         return true;
+   }
+   return false;
+}
+
+// The bytes of the current extension, which must be an 8-bit one-axis image of at least `minimum` bytes.
+template <typename Invalid> std::vector<uint8_t> ReadExtensionBytes( FITSFileContext& ctx, int64_t minimum )
+{
+   int status = 0;
+   int bitpix = 0, naxis = 0;
+   LONGLONG length = 0;
+   Check<FITSFileReadError>( ctx.path, ffgiprll( ctx.fits.file, 1, &bitpix, &naxis, &length, &status ) );
+   if ( bitpix != BYTE_IMG || naxis != 1 || length < std::max<int64_t>( 1, minimum ) || length > MaxExtensionBytes )
+      Raise<Invalid>( ctx.path );
+   Check<FITSFileReadError>( ctx.path, ffpscl( ctx.fits.file, 1.0, 0.0, &status ) );
+   // The last byte first: a header that promises more than the file holds allocates nothing.
+   LONGLONG last = length;
+   uint8_t probe = 0;
+   Check<FITSFileReadError>( ctx.path, ffgpxvll( ctx.fits.file, TBYTE, &last, 1, nullptr, &probe, nullptr, &status ) );
+   std::vector<uint8_t> bytes( static_cast<size_t>( length ) );
+   LONGLONG first = 1;
+   Check<FITSFileReadError>(
+       ctx.path, ffgpxvll( ctx.fits.file, TBYTE, &first, length, nullptr, bytes.data(), nullptr, &status ) );
+   return bytes;
+}
+
+uint32_t BigEndianUInt32( const uint8_t* p )
+{
+   return ( uint32_t( p[0] ) << 24 ) | ( uint32_t( p[1] ) << 16 ) | ( uint32_t( p[2] ) << 8 ) | uint32_t( p[3] );
+}
+
+// The embedded profile, or null. A profile whose own header claims more bytes than the extension holds is refused.
+std::unique_ptr<std::vector<uint8_t>> ReadFITSICCProfile( FITSFileContext& ctx )
+{
+   if ( !FindImageExtension( ctx, { "ICCProfile", "ICC_PROFILE" } ) )
+      return nullptr;
+   auto bytes = std::make_unique<std::vector<uint8_t>>( ReadExtensionBytes<FITSInvalidICCProfileHDU>( ctx, 4 ) );
+   if ( BigEndianUInt32( bytes->data() ) > bytes->size() )
+      Raise<FITSInvalidICCProfileHDU>( ctx.path );
+   return bytes;
+}
+
+// The IPTC information of the file (empty when it has none).
+void ReadFITSIPTCPhotoInfo( qor::IPTCPhotoInfo& iptc, FITSFileContext& ctx )
+{
+   iptc.Clear();
+   if ( !FindImageExtension( ctx, { "IPTCPhotoInfo", "IPTC_PHOTO_INFO" } ) )
+      return;
+   std::vector<uint8_t> block = ReadExtensionBytes<FITSInvalidIPTCPhotoInfoHDU>( ctx, 1 );
+   if ( block.size() > size_t( qor::IPTCPhotoInfo::MaxBlockSize ) )
+      Raise<FITSInvalidIPTCPhotoInfoHDU>( ctx.path );
+   try
+   {
+      iptc.Decode( block.data(), int64_t( block.size() ) );
+   }
+   catch ( const qor::IPTCPhotoInfo::Exception& )
+   {
+      Raise<FITSInvalidIPTCPhotoInfoHDU>( ctx.path );
+   }
+}
+
+std::string DescribeData( int32_t channels, int32_t width, int32_t height )
+{
+   char text[96];
+   std::snprintf( text, sizeof( text ), "%d channel(s), %dx%d pixels.", channels, width, height );
+   return text;
+}
+
+// -----------------------------------------------------------------------------------------------------------------
+// Writing
+
+// How the samples are stored.
+struct WriteFormat
+{
+   int bitpix;   // for ffcrim: 8, 20, 16, 40, 32, -32, -64, 64
+   int datatype; // of the buffer handed to CFITSIO
+   size_t size;  // bytes per sample in the buffer
+};
+
+WriteFormat FormatFor( const FITSOptions* options )
+{
+   if ( options == nullptr )
+      return { USHORT_IMG, TUSHORT, 2 };
+   switch ( options->bitsPerSample )
+   {
+   case 8:
+      return { BYTE_IMG, TBYTE, 1 };
+   case 16:
+      return options->unsignedSamples ? WriteFormat{ USHORT_IMG, TUSHORT, 2 } : WriteFormat{ SHORT_IMG, TSHORT, 2 };
+   case 32:
+      if ( options->floatingPoint )
+         return { FLOAT_IMG, TFLOAT, 4 };
+      return options->unsignedSamples ? WriteFormat{ ULONG_IMG, TUINT, 4 } : WriteFormat{ LONG_IMG, TINT, 4 };
+   case 64:
+      return options->floatingPoint ? WriteFormat{ DOUBLE_IMG, TDOUBLE, 8 } : WriteFormat{ LONGLONG_IMG, TLONGLONG, 8 };
+   default:
+      return { USHORT_IMG, TUSHORT, 2 };
+   }
+}
+
+inline float Clamp01( float s )
+{
+   float c = s > 0.0f ? s : 0.0f; // NaN becomes 0
+   return c < 1.0f ? c : 1.0f;
+}
+
+// Nearest integral value, ties to even, of 0 <= x < 2^52 (the current rounding mode is round-to-nearest).
+inline double RoundHalfEven( double x )
+{
+   constexpr double magic = 4503599627370496.0; // 2^52
+   return ( x + magic ) - magic;
+}
+
+// Converts samples to the stored type of the format: clamped, scaled, rounded, offset.
+void ConvertForWrite( const float* in, void* out, int64_t n, int datatype )
+{
+   switch ( datatype )
+   {
+   case TBYTE:
+   {
+      auto* o = static_cast<uint8_t*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = uint8_t( RoundHalfEven( double( Clamp01( in[i] ) ) * 255.0 ) );
+      break;
+   }
+   case TUSHORT:
+   {
+      auto* o = static_cast<uint16_t*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = uint16_t( int32_t( RoundHalfEven( double( Clamp01( in[i] ) ) * 65535.0 ) ) );
+      break;
+   }
+   case TSHORT:
+   {
+      auto* o = static_cast<int16_t*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = int16_t( int32_t( RoundHalfEven( double( Clamp01( in[i] ) ) * 65535.0 ) ) - 32768 );
+      break;
+   }
+   case TUINT:
+   {
+      // s * (2^32 - 1) needs 56 bits: exact in extended precision.
+      auto* o = static_cast<uint32_t*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = uint32_t( std::nearbyint( (long double)Clamp01( in[i] ) * 4294967295.0L ) );
+      break;
+   }
+   case TINT:
+   {
+      auto* o = static_cast<int32_t*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = int32_t( int64_t( std::nearbyint( (long double)Clamp01( in[i] ) * 4294967295.0L ) ) - 2147483648LL );
+      break;
+   }
+   case TLONGLONG:
+   {
+      // 1.0 becomes 2^64 - 1 before the offset of -2^63: the largest signed value, never a wrapped one.
+      auto* o = static_cast<int64_t*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         auto u = uint64_t( std::nearbyint( (long double)Clamp01( in[i] ) * 18446744073709551615.0L ) );
+         o[i] = int64_t( u ^ 0x8000000000000000ULL );
+      }
+      break;
+   }
+   case TFLOAT:
+   {
+      auto* o = static_cast<float*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = Clamp01( in[i] );
+      break;
+   }
+   case TDOUBLE:
+   {
+      auto* o = static_cast<double*>( out );
+      for ( int64_t i = 0; i < n; ++i )
+         o[i] = double( Clamp01( in[i] ) );
+      break;
+   }
+   }
+}
+
+// Names the writer never copies from the keyword list: the structure of the HDU, the keywords it writes itself,
+// and those whose values would be wrong for the new data (BLANK, the checksums).
+bool SkippedOnWrite( const std::string& upperName )
+{
+   static const char* const names[] = { "SIMPLE",   "BITPIX",   "EXTEND",   "LUMFORGE", "BSCALE",   "BZERO", "COLORSPC",
+                                        "ALPHACHN", "RESOLUTN", "RESOUNIT", "ICCPROFL", "IPTCINFO", "END",   "XTENSION",
+                                        "PCOUNT",   "GCOUNT",   "BLANK",    "CHECKSUM", "DATASUM" };
+   for ( const char* n : names )
+      if ( upperName == n )
+         return true;
+   if ( upperName.compare( 0, 5, "NAXIS" ) == 0 )
+      return std::all_of( upperName.begin() + 5, upperName.end(), []( char c ) { return c >= '0' && c <= '9'; } );
+   return false;
+}
+
+// The value as it goes into the card: exponent letters in upper case, the rest as it was.
+std::string CardValue( const std::string& value )
+{
+   if ( value.empty() || value.front() == '\'' )
+      return value;
+   std::string v = value;
+   for ( char& c : v )
+      if ( c == 'e' || c == 'd' )
+         c = char( std::toupper( static_cast<unsigned char>( c ) ) );
+   return v;
+}
+
+class FITSWriter
+{
+public:
+   FITSWriter( const qor::Image& image, const std::string& path, FITSOptions* options,
+               const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc )
+       : image( image ), path( path ), options( options ), format( FormatFor( options ) )
+   {
+      if ( iccProfile != nullptr && iccProfile->size() >= 4 && ( options == nullptr || options->embedICCProfile ) )
+      {
+         // A profile that claims more bytes than it holds is damaged: it is not embedded.
+         size_t declared = BigEndianUInt32( iccProfile->data() );
+         if ( declared != 0 && declared <= iccProfile->size() )
+         {
+            profile = iccProfile->data();
+            profileLength = declared;
+         }
+      }
+      if ( iptc != nullptr && iptc->Count() > 0 )
+      {
+         iptcItems = iptc->Count();
+         try
+         {
+            iptc->Encode( iptcBlock );
+         }
+         catch ( const qor::Exception& )
+         {
+            Raise<FITSFileWriteError>( path );
+         }
+      }
+   }
+
+   void Write()
+   {
+      if ( image.IsEmpty() )
+         Raise<FITSUnableToCreatePrimaryHDU>( path );
+      std::string temporary = CreateTemporary();
+      try
+      {
+         WritePrimary();
+         if ( profile != nullptr )
+            WriteExtension( profile, profileLength, "ICCProfile" );
+         if ( !iptcBlock.empty() )
+            WriteExtension( iptcBlock.data(), iptcBlock.size(), "IPTCPhotoInfo" );
+         Check<FITSFileWriteError>( path, fits.Close() );
+         if ( std::rename( temporary.c_str(), path.c_str() ) != 0 )
+            Raise<FITSFileWriteError>( path );
+      }
+      catch ( ... )
+      {
+         fits.Close();
+         std::remove( temporary.c_str() );
+         throw;
+      }
+      if ( options != nullptr )
+         std::swap( options->keywords, written.keywords );
+   }
+
+private:
+   // Creates an empty FITS file under a fresh name beside the path.
+   std::string CreateTemporary()
+   {
+      std::random_device seed;
+      std::mt19937 random( seed() );
+      for ( int attempt = 0; attempt < 100; ++attempt )
+      {
+         char suffix[32];
+         std::snprintf( suffix, sizeof( suffix ), ".%08x.tmp", unsigned( random() ) );
+         std::string name = path + suffix;
+         if ( ::access( name.c_str(), F_OK ) == 0 )
+            continue;
+         int status = 0;
+         // The disk-file call takes the name as it is: no CFITSIO filename syntax is applied to it.
+         if ( ffdkinit( &fits.file, name.c_str(), &status ) == 0 )
+            return name;
+         fits.file = nullptr;
+         if ( status != FILE_NOT_CREATED || ::access( name.c_str(), F_OK ) != 0 )
+            Raise<FITSUnableToCreateFile>( path, status );
+      }
+      Raise<FITSUnableToCreateFile>( path );
+   }
+
+   void WritePrimary()
+   {
+      const int32_t channels = image.NumberOfChannels();
+      LONGLONG axes[3] = { image.Width(), image.Height(), channels };
+      int status = 0;
+      Check<FITSUnableToCreatePrimaryHDU>( path,
+                                           ffcrimll( fits.file, format.bitpix, channels == 1 ? 2 : 3, axes, &status ) );
+      if ( options != nullptr )
+      {
+         WriteFixedKeywords();
+         WriteUserKeywords();
+      }
+      WritePixels();
+      if ( options != nullptr )
+         ReadBack();
+   }
+
+   void WriteFixedKeywords()
+   {
+      int status = 0;
+      fitsfile* f = fits.file;
+      std::string title = ApplicationTitle().toStdString();
+      ffpkys( f, "LUMFORGE", title.c_str(), "Corvanta Lumenforge signature", &status );
+      if ( options->floatingPoint && ( options->bitsPerSample == 32 || options->bitsPerSample == 64 ) )
+      {
+         ffukye( f, "BSCALE", 1.0f, -1, "Maximum normalized floating-point sample value", &status );
+         ffukye( f, "BZERO", 0.0f, -1, "Minimum normalized floating-point sample value", &status );
+      }
+      ffpkys( f, "COLORSPC", image.IsColor() ? "RGB" : "Grayscale", "Color space for this image", &status );
+      if ( image.NumberOfAlphaChannels() > 0 )
+         ffpkye( f, "ALPHACHN", float( image.NumberOfAlphaChannels() ), -6, "File includes alpha channels", &status );
+      ffpkye( f, "RESOLUTN", options->resolution, -6, "Resolution in pixels per resolution unit", &status );
+      ffpkys( f, "RESOUNIT", options->metricResolution ? "cm" : "inch", "Resolution unit", &status );
+      if ( profile != nullptr )
+         ffpkye( f, "ICCPROFL", float( profileLength ), -6, "File includes ICC Profile extension", &status );
+      if ( iptcItems > 0 )
+         ffpkye( f, "IPTCINFO", float( iptcItems ), -6, "File includes IPTC PhotoInfo extension", &status );
+      Check<FITSKeywordWriteError>( path, status );
+   }
+
+   // The user's keywords, in list order. A keyword identical to a card the header already holds (one not yet
+   // matched by an earlier keyword) is not written again, so the cards CFITSIO puts into every new header do not
+   // pile up from one save to the next.
+   void WriteUserKeywords()
+   {
+      FITSOptions present;
+      ReadHeaderCards( fits.file, path, present.keywords );
+      std::vector<const FITSHeaderKeyword*> unmatched( present.keywords.begin(), present.keywords.end() );
+
+      for ( const FITSHeaderKeyword* k : options->keywords )
+      {
+         if ( k->name.empty() )
+            continue;
+         std::string upper = Upper( k->name );
+         if ( SkippedOnWrite( upper ) )
+            continue;
+         auto same = std::find_if( unmatched.begin(), unmatched.end(),
+                                   [k]( const FITSHeaderKeyword* card ) { return card != nullptr && *card == *k; } );
+         if ( same != unmatched.end() )
+         {
+            *same = nullptr;
+            continue;
+         }
+         WriteKeyword( *k, upper );
+      }
+   }
+
+   void WriteKeyword( const FITSHeaderKeyword& k, const std::string& upper )
+   {
+      int status = 0;
+      if ( upper == "COMMENT" || upper == "HISTORY" )
+      {
+         std::string text = k.value.empty() ? k.comment : k.value + "// " + k.comment;
+         if ( !IsPrintableASCII( text ) )
+            Raise<FITSKeywordWriteError>( path );
+         if ( upper == "COMMENT" )
+            ffpcom( fits.file, text.c_str(), &status );
+         else
+            ffphis( fits.file, text.c_str(), &status );
+         Check<FITSKeywordWriteError>( path, status );
+         return;
+      }
+      if ( !IsValidFITSKeywordName( k.name ) || !IsValidFITSKeywordValue( k.value ) || !IsPrintableASCII( k.comment ) )
+         Raise<FITSKeywordWriteError>( path );
+      std::string card;
+      if ( IsStandardKeywordName( upper ) )
+      {
+         std::string name = upper;
+         name.resize( 8, ' ' );
+         if ( k.value.empty() )
+            // A keyword without a value is stored as a commentary card: name, blanks, its comment.
+            card = name + "  " + k.comment;
+         else
+            card = MakeCard( upper, k );
+      }
+      else
+         card = MakeCard( "HIERARCH " + k.name, k );
+      if ( card.size() > 80 )
+         card.resize( 80 );
+      ffprec( fits.file, card.c_str(), &status );
+      Check<FITSKeywordWriteError>( path, status );
+   }
+
+   // A valued card as CFITSIO lays it out (numbers right-aligned in column 30, comment after " / "); refused when
+   // the name and value do not fit into one card.
+   std::string MakeCard( const std::string& name, const FITSHeaderKeyword& k )
+   {
+      std::string value = CardValue( k.value );
+      size_t used = ( name.size() <= 8 ? 10 : name.size() + 3 ) + value.size();
+      if ( used > 80 )
+         Raise<FITSKeywordWriteError>( path );
+      char card[FLEN_CARD] = {};
+      int status = 0;
+      ffmkky( name.c_str(), const_cast<char*>( value.c_str() ), k.comment.c_str(), card, &status );
+      Check<FITSKeywordWriteError>( path, status );
+      return card;
+   }
+
+   void WritePixels()
+   {
+      const int32_t w = image.Width(), h = image.Height(), channels = image.NumberOfChannels();
+      image.BeginTask( "Writing FITS file: " + DescribeData( channels, w, h ), int64_t( channels ) * h );
+      const int64_t chunk = ChunkRows( w );
+      std::vector<uint8_t> buffer( size_t( std::min<int64_t>( chunk, h ) * w ) * format.size );
+      for ( int32_t c = 0; c < channels; ++c )
+         for ( int64_t y0 = 0; y0 < h; y0 += chunk )
+         {
+            int64_t rows = std::min<int64_t>( chunk, h - y0 );
+            const float* plane = image.ScanLine( c, int32_t( y0 ) );
+            image.ParallelRows( rows,
+                                [&]( int64_t r0, int64_t r1 )
+                                {
+                                   ConvertForWrite( plane + r0 * w, buffer.data() + size_t( r0 * w ) * format.size,
+                                                    ( r1 - r0 ) * w, format.datatype );
+                                } );
+            LONGLONG first[3] = { 1, LONGLONG( y0 + 1 ), LONGLONG( c + 1 ) };
+            int status = 0;
+            ffppxll( fits.file, format.datatype, first, LONGLONG( rows * w ), buffer.data(), &status );
+            Check<FITSFileWriteError>( path, status );
+         }
+   }
+
+   void ReadBack() { ReadHeaderCards( fits.file, path, written.keywords ); }
+
+   void WriteExtension( const uint8_t* data, size_t length, const char* name )
+   {
+      int status = 0;
+      LONGLONG axis = LONGLONG( length );
+      std::string title = ApplicationTitle().toStdString();
+      ffcrimll( fits.file, BYTE_IMG, 1, &axis, &status );
+      ffpkys( fits.file, "EXTNAME", name, title.c_str(), &status );
+      LONGLONG first = 1;
+      ffppxll( fits.file, TBYTE, &first, axis, const_cast<uint8_t*>( data ), &status );
+      Check<FITSFileWriteError>( path, status );
+   }
+
+   const qor::Image& image;
+   const std::string& path;
+   FITSOptions* options;
+   WriteFormat format;
+   const uint8_t* profile = nullptr;
+   size_t profileLength = 0;
+   int32_t iptcItems = 0;
+   std::vector<uint8_t> iptcBlock;
+   FitsFile fits;
+   FITSOptions written; // the header as written, handed to the options at the end
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
+               std::unique_ptr<std::vector<uint8_t>>& iccProfile, qor::IPTCPhotoInfo* iptc )
+{
+   FITSFileContext ctx;
+   ctx.path = path;
+   int status = 0;
+   // The disk-file call takes the path as it is: brackets or other CFITSIO filename syntax in it select nothing.
+   if ( ffdkopn( &ctx.fits.file, path.c_str(), READONLY, &status ) != 0 )
+   {
+      ctx.fits.file = nullptr;
+      Raise<FITSUnableToOpenFile>( path, status );
+   }
+   CheckFITSPrimaryHDU( ctx );
+   FITSOptions read;
+   ReadFITSKeywords( read, ctx );
+   CheckDataPresent( ctx );
+
+   const int32_t w = ctx.Width(), h = ctx.Height(), channels = ctx.Channels();
+   qor::Image result;
+   result.Allocate( w, h, channels, ctx.color ? qor::ColorSpace::RGB : qor::ColorSpace::Gray );
+   image.BeginTask( "Loading FITS file: " + DescribeData( channels, w, h ), int64_t( channels ) * h );
+   switch ( ctx.bitpix )
+   {
+   case BYTE_IMG:
+      ReadIntegerChannels<uint8_t>( ctx, image, result );
+      break;
+   case SHORT_IMG:
+      ReadIntegerChannels<int16_t>( ctx, image, result );
+      break;
+   case LONG_IMG:
+      ReadIntegerChannels<int32_t>( ctx, image, result );
+      break;
+   case LONGLONG_IMG:
+      ReadIntegerChannels<int64_t>( ctx, image, result );
+      break;
+   case FLOAT_IMG:
+      ReadFloatChannels<float>( ctx, image, result );
+      break;
+   case DOUBLE_IMG:
+      ReadFloatChannels<double>( ctx, image, result );
+      break;
+   default:
+      Raise<FITSFileReadError>( path );
+   }
+   if ( ctx.bitpix > 0 )
+   {
+      // Integer samples were mapped while they were read.
+      image.BeginTask( "Normalizing pixel values", result.NumberOfPixels() * channels );
+      if ( image.IsMonitored() )
+         image.Status().Advance( result.NumberOfPixels() * channels );
+      image.ThrowIfAborted();
+   }
+
+   std::unique_ptr<std::vector<uint8_t>> profile = ReadFITSICCProfile( ctx );
+   qor::IPTCPhotoInfo info;
+   if ( iptc != nullptr )
+      ReadFITSIPTCPhotoInfo( info, ctx );
+   ctx.fits.Close();
+
+   // Everything was read: hand it over.
+   image.Transfer( result );
+   options.bitsPerSample = read.bitsPerSample;
+   options.unsignedSamples = read.unsignedSamples;
+   options.floatingPoint = read.floatingPoint;
+   options.metricResolution = read.metricResolution;
+   options.resolution = read.resolution;
+   std::swap( options.keywords, read.keywords );
+   iccProfile = std::move( profile );
+   if ( iptc != nullptr )
+      *iptc = std::move( info );
+}
+
+void WriteFITS( const qor::Image& image, const std::string& path, FITSOptions* options,
+                const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc )
+{
+   FITSWriter( image, path, options, iccProfile, iptc ).Write();
+}
+
+bool IsReservedFITSKeyword( const std::string& name )
+{
+   static const char* const reserved[] = { "SIMPLE",   "BITPIX",   "NAXIS",    "NAXIS1",   "NAXIS2",   "NAXIS3",
+                                           "NAXIS4",   "EXTEND",   "BSCALE",   "BZERO",    "LUMFORGE", "COLORSPC",
+                                           "ALPHACHN", "RESOLUTN", "RESOUNIT", "ICCPROFL", "IPTCINFO" };
+   std::string upper = Upper( name );
+   return std::any_of( std::begin( reserved ), std::end( reserved ), [&]( const char* r ) { return upper == r; } );
+}
+
+bool IsValidFITSKeywordName( const std::string& name )
+{
+   return IsStandardKeywordName( Upper( name ) ) || IsHierarchKeywordName( name );
+}
+
+bool IsValidFITSKeywordValue( const std::string& value )
+{
+   if ( value.empty() || value == "T" || value == "F" )
+      return true;
+   if ( !IsPrintableASCII( value ) )
+      return false;
+   if ( value.front() == '\'' )
+   {
+      // A quoted string: a quote inside is written twice.
+      if ( value.size() < 2 || value.back() != '\'' )
+         return false;
+      for ( size_t i = 1; i + 1 < value.size(); ++i )
+         if ( value[i] == '\'' )
+         {
+            if ( i + 2 >= value.size() || value[i + 1] != '\'' )
+               return false;
+            ++i;
+         }
+      return true;
+   }
+   if ( value.front() == '(' )
+   {
+      size_t comma = value.find( ',' );
+      if ( value.back() != ')' || comma == std::string::npos )
+         return false;
+      std::string re = TrimBlanks( value.substr( 1, comma - 1 ) );
+      std::string im = TrimBlanks( value.substr( comma + 1, value.size() - comma - 2 ) );
+      return IsFITSNumber( re, 0, re.size() ) && IsFITSNumber( im, 0, im.size() );
+   }
+   return IsFITSNumber( value, 0, value.size() );
+}
+
+std::string UnquoteFITSKeywordValue( const FITSHeaderKeyword& keyword )
+{
+   const std::string& v = keyword.value;
+   if ( v.empty() || v.front() != '\'' )
+      return v;
+   std::string inner = v.substr( 1 );
+   if ( !inner.empty() && inner.back() == '\'' )
+      inner.pop_back();
+   return FITSHeaderKeyword::Trimmed( inner );
+}
