@@ -129,15 +129,27 @@ class FakeMask : public MaskTarget
 {
 public:
    explicit FakeMask( std::string id ) : id( std::move( id ) ) {}
+   // Like an image window, a mask that goes away lets go of everything that still refers to it.
+   ~FakeMask()
+   {
+      beingDestroyed = true;
+      std::vector<Maskable*> left;
+      left.swap( users );
+      for ( Maskable* user : left )
+         user->SetMask( nullptr );
+   }
+   FakeMask( const FakeMask& ) = delete;
+   FakeMask& operator=( const FakeMask& ) = delete;
    void AddMaskReference( Maskable* user ) override { users.push_back( user ); }
    void RemoveMaskReference( Maskable* user ) override
    {
       users.erase( std::remove( users.begin(), users.end(), user ), users.end() );
    }
-   bool IsBeingDestroyed() const override { return false; }
+   bool IsBeingDestroyed() const override { return beingDestroyed; }
    std::string MainViewId() const override { return id; }
    std::string id;
    std::vector<Maskable*> users;
+   bool beingDestroyed = false;
 };
 
 // Little-endian bytes built field by field, for expected file contents.
