@@ -84,6 +84,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    desktop->setVerticalScrollBarPolicy( Qt::ScrollBarAsNeeded );
    setCentralWidget( desktop );
    BuildMenus();
+   BuildFileAndEditActions();
    BuildToolBars();
 
    if ( CurrentPreferences.mainWindow.maximizeAtStartup )
@@ -226,13 +227,6 @@ void TMainWindow::closeEvent( QCloseEvent* event )
    }
    else
       event->ignore();
-}
-
-void TMainWindow::EditPurgeClipboard_ActionExecute()
-{
-   const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-   if ( clipboard != nullptr && clipboard->hasFormat( rawImageClipboardFormat ) )
-      QGuiApplication::clipboard()->clear();
 }
 
 // ---------------------------------------------------------------------------------------------------------------

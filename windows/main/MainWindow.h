@@ -19,18 +19,40 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
+#include <array>
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
 
 #include "windows/main/ReadoutOptionsData.h"
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
+class TImageWindow;
+
+// What the Save As dialog proposes for a window: the folder and name (without extension) of its file, the filter
+// of its format, and per filter (1 TIFF, 2 FITS, 3 RAW, 4 JPEG) the default extension and the patterns, the
+// file's own extension first.
+struct SaveAsDialogSetup
+{
+   QString directory;
+   QString fileName;
+   int filterIndex = 2;
+   std::array<QString, 4> defaultExtensions{ "tif", "fit", "raw", "jpg" };
+   std::array<QString, 4> patterns{ "*.tif;*.tiff", "*.fit;*.fits;*.fts", "*.raw", "*.jpg;*.jpeg" };
+
+   // The setup for a window (nullptr: a new image without a file).
+   static SaveAsDialogSetup For( const TImageWindow* window );
+   // The dialog's filter: "TIFF Files (*.tif *.tiff);;FITS Files (...);;RAW Files (...);;JPEG Files (...)".
+   QStringList Filters() const;
+};
 
 class TMainWindow : public QMainWindow
 {
@@ -73,8 +95,94 @@ public:
    // program open, sets terminating and closes every image window (last first). True when the window may close.
    bool FormClose();
 
-   // Clears the private image data from the clipboard.
+   // ---- File and Edit actions (MainWindowFileActions.cpp) ----------------------------------------------------
+   // Each handler repeats the tests it needs (an active image window, data to undo, ...) and does nothing when
+   // one fails; failures are shown in boxes, never thrown.
+   void FileNew_ActionExecute();
+   void FileOpen_ActionExecute();
+   void FileOpenACopy_ActionExecute();
+   void FileRevert_ActionExecute();
+   void FileSave_ActionExecute();
+   void FileSaveAs_ActionExecute();
+   void FileClose_ActionExecute();
+   void FileCloseAll_ActionExecute();
+   void FileFITSHeader_ActionExecute();
+   void FileIPTCPhotoInfo_ActionExecute();
+   void FileExit_ActionExecute();
+   void EditUndo_ActionExecute();
+   void EditEnableUndo_ActionExecute();
+   void EditCopy_ActionExecute();
+   void EditPaste_ActionExecute();
+   void EditPurgeUndo_ActionExecute();
+   void EditPurgeHistograms_ActionExecute();
+   // Empties the clipboard (every format).
    void EditPurgeClipboard_ActionExecute();
+   void EditPurgeAll_ActionExecute();
+   void EditPreferences_ActionExecute();
+   void EditReadoutOptions_ActionExecute();
+   void EditColorManagement_ActionExecute();
+
+   // Opens images and process icon set modules (".lf-psm"), in order, inside the status dialog. A path without
+   // extension gets the one of the Open dialog's last filter. Every file opened goes on top of its recent list;
+   // after a failure with more files to come the user is asked whether to go on.
+   void OpenFiles( const QStringList& paths, bool asCopies );
+   void ExecuteOpenDialog( bool asCopies );
+   void FileOpenRecentImageFile_MenuItemClick( QAction* item );
+   void FileOpenRecentProcessIconSetModule_MenuItemClick( QAction* item );
+   // Files dropped from the shell: opened (as copies while Ctrl is held) once the drop is over.
+   void DropFiles( const QStringList& paths, bool asCopies );
+
+   // The extension given to a path without one by the Open dialog's filter (1 all known formats, 2 TIFF, 3 FITS,
+   // 4 RAW, 5 JPEG, 6 bitmaps): "tif", "fit", "raw", "jpg", "bmp".
+   static QString OpenDialogDefaultExtension( int filterIndex );
+   // The Open dialog's filters, in that order.
+   static QStringList OpenDialogFilters();
+   // The paths of a recent-file menu, newest first.
+   static QStringList RecentFiles( const QMenu* menu );
+   // Puts a path on top of a recent-file menu (unless it is there already, compared without regard to case),
+   // keeping at most MaxRecentFiles items.
+   void AddRecentFile( QMenu* menu, const QString& path );
+   static constexpr int MaxRecentFiles = 10;
+
+   // The image window of the active document child, or nullptr.
+   TImageWindow* ActiveImageWindow() const;
+
+   // Loads a process icon set module (merging it into the desktop when asked); true when it was read. Set by the
+   // process icons; until then module files are refused with a message.
+   std::function<bool( const QString& path, bool merge )> processIconSetLoader;
+
+   // The Open dialog's last filter (1-based) and folder.
+   int openDialogFilterIndex = 1;
+   QString openDialogInitialDirectory;
+   // The Save As dialog's default extensions by filter, as the last Save As set them.
+   std::array<QString, 4> DefaultSaveExtensions;
+
+   QAction* FileNew_Action = nullptr;
+   QAction* FileOpen_Action = nullptr;
+   QAction* FileOpenACopy_Action = nullptr;
+   QAction* FileRevert_Action = nullptr;
+   QAction* FileSave_Action = nullptr;
+   QAction* FileSaveAs_Action = nullptr;
+   QAction* FileClose_Action = nullptr;
+   QAction* FileCloseAll_Action = nullptr;
+   QAction* FileFITSHeader_Action = nullptr;
+   QAction* FileIPTCPhotoInfo_Action = nullptr;
+   QAction* FileExit_Action = nullptr;
+   QAction* EditUndo_Action = nullptr;
+   QAction* EditEnableUndo_Action = nullptr;
+   QAction* EditCopy_Action = nullptr;
+   QAction* EditPaste_Action = nullptr;
+   QAction* EditPurgeUndo_Action = nullptr;
+   QAction* EditPurgeHistograms_Action = nullptr;
+   QAction* EditPurgeClipboard_Action = nullptr;
+   QAction* EditPurgeAll_Action = nullptr;
+   QAction* EditPreferences_Action = nullptr;
+   QAction* EditReadoutOptions_Action = nullptr;
+   QAction* EditColorManagement_Action = nullptr;
+   QMenu* FileOpenRecent_MenuItem = nullptr;
+   QMenu* FileOpenRecentImages_MenuItem = nullptr;
+   QMenu* FileOpenRecentProcessIcons_MenuItem = nullptr;
+   QMenu* EditPurge_MenuItem = nullptr;
 
    QMdiArea* Desktop() const { return desktop; }
    // The current document child (also when another top-level window has the focus), or nullptr.
@@ -155,9 +263,13 @@ Q_SIGNALS:
 
 protected:
    void closeEvent( QCloseEvent* event ) override;
+   void dragEnterEvent( QDragEnterEvent* event ) override;
+   void dropEvent( QDropEvent* event ) override;
 
 private:
    void BuildMenus();
+   // The File and Edit actions with their menu items.
+   void BuildFileAndEditActions();
    void BuildToolBars();
    void HideAllToolBars();
    void DockDefaultToolBars();

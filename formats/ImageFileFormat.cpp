@@ -1,0 +1,664 @@
+#include "formats/ImageFileFormat.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QMimeData>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include <fcntl.h> // AT_FDCWD
+
+#include "classlib/ColorSpace.h"
+#include "formats/DIB.h"
+#include "formats/FITS.h"
+#include "platform/DialogRunner.h"
+#include "platform/Prompter.h"
+#include "process/Preferences.h"
+#include "process/Process.h"
+#include "support/ToolkitError.h"
+#include "support/Utils.h"
+#include "windows/dialogs/FITSOptionsDialog.h"
+#include "windows/image/Bitmaps.h"
+#include "windows/image/ImageIdentifiers.h"
+#include "windows/main/Application.h"
+#include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessingStatusDialog.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr const char* SourceName = "formats/ImageFileFormat";
+
+// ---- Extensions -------------------------------------------------------------------------------------------------------
+
+std::string Lower( std::string text )
+{
+   for ( char& c : text )
+      if ( c >= 'A' && c <= 'Z' )
+         c = char( c - 'A' + 'a' );
+   return text;
+}
+
+// The extension of the file name without its dot, in lower case; empty when there is none.
+std::string ExtensionOf( const std::string& path )
+{
+   std::string e = fs::path( path ).extension().string();
+   return e.empty() ? e : Lower( e.substr( 1 ) );
+}
+
+struct ExtensionEntry
+{
+   const char* extension;
+   ImageFileFormat format;
+};
+
+// In the order the formats are tried.
+constexpr std::array<ExtensionEntry, 9> Extensions{ { { "tif", TIFFImageFileFormat },
+                                                      { "tiff", TIFFImageFileFormat },
+                                                      { "fit", FITSImageFileFormat },
+                                                      { "fits", FITSImageFileFormat },
+                                                      { "fts", FITSImageFileFormat },
+                                                      { "raw", RAWImageFileFormat },
+                                                      { "jpg", JPEGImageFileFormat },
+                                                      { "jpeg", JPEGImageFileFormat },
+                                                      { "bmp", BMPImageFileFormat } } };
+
+// ---- Failures ---------------------------------------------------------------------------------------------------------
+
+void Warn( const QString& caption, const std::string& text )
+{
+   platform::ShowMessage( platform::Icon::Warning, caption, QString::fromStdString( text ) );
+}
+
+[[noreturn]] void Cancel()
+{
+   throw ProcessRefusal( std::string() );
+}
+
+bool AskYes( const QString& caption, const QString& text )
+{
+   return platform::Ask( platform::Icon::Warning, caption, text, platform::Buttons::YesNo, platform::Answer::No ) ==
+          platform::Answer::Yes;
+}
+
+[[noreturn]] void NotAvailableYet( ImageFileFormat format, const char* what, const std::string& path )
+{
+   throw ProcessRefusal( ImageFileFormatName( format ) + " files cannot be " + what +
+                         " by this version of Lumenforge:\n" + path );
+}
+
+// ---- Writers --------------------------------------------------------------------------------------------------------
+
+void WriteFITSFile( const ImageFileWriteRequest& r )
+{
+   WriteFITS( r.image, r.path, r.window.fitsOptions.get(), r.iccProfile, r.window.iptcInfo.get() );
+}
+
+std::map<ImageFileFormat, ImageFileWriter>& Writers()
+{
+   static std::map<ImageFileFormat, ImageFileWriter> writers{ { FITSImageFileFormat, &WriteFITSFile } };
+   return writers;
+}
+
+// ---- Files ------------------------------------------------------------------------------------------------------------
+
+bool Exists( const std::string& path )
+{
+   std::error_code ec;
+   return fs::exists( fs::symlink_status( path, ec ) );
+}
+
+// Renames without ever replacing a file that is already there. False with errno set on failure (EEXIST when the
+// target exists).
+bool RenameNoReplace( const std::string& from, const std::string& to )
+{
+   return ::renameat2( AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE ) == 0;
+}
+
+// A name in the path's folder that no file has: the writer fills it before it takes the path's name.
+std::string TemporaryNameFor( const std::string& path )
+{
+   for ( int32_t n = 0;; ++n )
+   {
+      std::string candidate = path + ".~lf-save" + ( n > 0 ? std::to_string( n ) : std::string() );
+      if ( !Exists( candidate ) )
+         return candidate;
+   }
+}
+
+void RemoveQuietly( const std::string& path )
+{
+   std::error_code ignored;
+   if ( !path.empty() )
+      fs::remove( path, ignored );
+}
+
+// ---- Records for writing --------------------------------------------------------------------------------------------
+
+void PrepareRecords( TImageWindow& window, ImageFileFormat format, bool embed )
+{
+   switch ( format )
+   {
+   case TIFFImageFileFormat:
+      window.tiffOptions->software = ApplicationTitle().toStdString();
+      window.tiffOptions->xResolution = window.tiffOptions->yResolution = window.resolution;
+      window.tiffOptions->metricResolution = window.metricResolution;
+      window.tiffOptions->embedICCProfile = embed;
+      break;
+   case FITSImageFileFormat:
+      window.fitsOptions->resolution = window.resolution;
+      window.fitsOptions->metricResolution = window.metricResolution;
+      window.fitsOptions->embedICCProfile = embed;
+      break;
+   case RAWImageFileFormat:
+      window.rawOptions->width = window.image->Width();
+      window.rawOptions->height = window.image->Height();
+      window.rawOptions->channels = window.image->NumberOfChannels();
+      window.rawOptions->colorSpace = window.image->GetColorSpace() == qor::ColorSpace::Gray ? 0 : 1;
+      break;
+   case JPEGImageFileFormat:
+      window.jpegOptions->xResolution = window.jpegOptions->yResolution = window.resolution;
+      window.jpegOptions->metricResolution = window.metricResolution;
+      window.jpegOptions->embedICCProfile = embed;
+      break;
+   default:
+      break;
+   }
+}
+
+// ---- Clipboard ------------------------------------------------------------------------------------------------------
+
+QString RawImageFormat()
+{
+   return MainWindow != nullptr ? MainWindow->rawImageClipboardFormat
+                                : QStringLiteral( "application/x-lumenforge-raw-image" );
+}
+
+constexpr const char* BitmapMimeType = "image/bmp";
+
+} // namespace
+
+// ---- Failures ---------------------------------------------------------------------------------------------------------
+
+bool ReportCaughtFailure( const std::string& sourceName, int line )
+{
+   try
+   {
+      throw;
+   }
+   catch ( const qor::CatchedException& )
+   {
+   }
+   catch ( const qor::Exception& x )
+   {
+      x.Show();
+   }
+   catch ( const ToolkitError& x )
+   {
+      Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( const ProcessRefusal& x )
+   {
+      if ( *x.what() == '\0' )
+         return true;
+      Warn( ApplicationTitle(), x.what() );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      Warn( ApplicationTitle(), "Out of memory" );
+   }
+   catch ( ... )
+   {
+      ReportUnexpectedException( sourceName, line );
+   }
+   return false;
+}
+
+// ---- Dispatch ---------------------------------------------------------------------------------------------------------
+
+ImageFileFormat InputFileFormat( const std::string& path )
+{
+   const std::string e = ExtensionOf( path );
+   for ( const ExtensionEntry& entry : Extensions )
+      if ( e == entry.extension )
+         return entry.format;
+   return NoImageFileFormat;
+}
+
+ImageFileFormat OutputFileFormat( const std::string& path )
+{
+   ImageFileFormat f = InputFileFormat( path );
+   return f == BMPImageFileFormat ? NoImageFileFormat : f;
+}
+
+std::string ImageFileFormatName( ImageFileFormat format )
+{
+   switch ( format )
+   {
+   case FITSImageFileFormat:
+      return "FITS";
+   case TIFFImageFileFormat:
+      return "TIFF";
+   case RAWImageFileFormat:
+      return "RAW";
+   case BMPImageFileFormat:
+      return "BMP";
+   case JPEGImageFileFormat:
+      return "JPEG";
+   default:
+      return std::string();
+   }
+}
+
+// ---- Reading ----------------------------------------------------------------------------------------------------------
+
+void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& data )
+{
+   const ImageFileFormat format = InputFileFormat( path );
+   qor::Image result;
+   std::unique_ptr<std::vector<uint8_t>> profile;
+   std::unique_ptr<FITSOptions> fits;
+   std::unique_ptr<qor::IPTCPhotoInfo> iptc;
+   {
+      StatusMonitorScope monitor( result );
+      switch ( format )
+      {
+      case FITSImageFileFormat:
+         // Into copies, so that the data change only with a complete read.
+         fits = std::make_unique<FITSOptions>( data.fitsOptions != nullptr ? *data.fitsOptions : FITSOptions() );
+         iptc = std::make_unique<qor::IPTCPhotoInfo>();
+         ReadFITS( result, path, *fits, profile, iptc.get() );
+         break;
+      case BMPImageFileFormat:
+      {
+         QImageReader reader( QString::fromStdString( path ) );
+         QImage bitmap = reader.read();
+         if ( bitmap.isNull() )
+            throw ToolkitError( "Unable to read the bitmap file:\n" + path + "\n" + reader.errorString().toStdString() );
+         LoadImageFromBitmap( result, bitmap );
+         break;
+      }
+      case TIFFImageFileFormat:
+      case RAWImageFileFormat:
+      case JPEGImageFileFormat:
+         NotAvailableYet( format, "read", path );
+      default:
+         throw ProcessRefusal( "Unsupported/unknown input file type:\n" + path );
+      }
+   }
+
+   // The ICC profile policies of colour management apply to the image and its profile here, once colour
+   // management is part of the program; until then the profile is kept as the file gave it.
+   image.Transfer( result );
+   data.format = format;
+   data.iccProfile = std::move( profile );
+   data.colorManagementOn = true;
+   data.converted = false;
+   if ( fits != nullptr )
+      data.fitsOptions = std::move( fits );
+   if ( iptc != nullptr )
+      data.iptcInfo = std::move( iptc );
+}
+
+TImageWindow* OpenImageFile( QWidget* owner, const std::string& path, bool asCopy, const std::string& identifier )
+{
+   try
+   {
+      if ( FindMainViewByFilePath( path ) != nullptr &&
+           !AskYes( "Lumenforge - Reopen Warning", "The image file:\n" + QString::fromStdString( path ) +
+                                                       "\nis already open. Open it again in a new window?" ) )
+         return nullptr;
+
+      auto image = std::make_unique<qor::Image>();
+      ImageFileData data;
+      ReadImageFile( *image, path, data );
+
+      auto* window = new TImageWindow( owner, asCopy, data.iptcInfo.release(), data.jpegOptions.release(),
+                                       data.rawOptions.release(), data.fitsOptions.release(),
+                                       data.tiffOptions.release(), data.iccProfile.release(), path, identifier,
+                                       image.release() );
+      window->fileFormat = data.format;
+      window->colorManagementEnabled = data.colorManagementOn;
+      if ( data.converted )
+         ++window->modificationCount;
+      window->SetIcons();
+      window->UpdateCaption();
+      window->Frame()->show();
+      NotifyViewCreated( *window->mainView );
+      return window;
+   }
+   catch ( ... )
+   {
+      ReportCaughtFailure( SourceName, __LINE__ );
+      return nullptr;
+   }
+}
+
+RevertOutcome RevertImageWindow( TImageWindow& window )
+{
+   if ( window.filePath.empty() )
+      return RevertOutcome::NoFile;
+   try
+   {
+      if ( !Exists( window.filePath ) )
+         throw ProcessRefusal( "Cannot revert: original file does not exist:\n" + window.filePath );
+
+      // Read first: until the file has been read completely nothing of the window is touched.
+      qor::Image fresh;
+      ImageFileData data;
+      data.fitsOptions = std::make_unique<FITSOptions>( *window.fitsOptions );
+      data.rawOptions = std::make_unique<RAWOptions>( *window.rawOptions );
+      ReadImageFile( fresh, window.filePath, data );
+
+      window.SetMask( nullptr );
+      window.ReleaseMaskReferences();
+      window.DeleteAllPreviews();
+      window.DeleteICCProfile( false );
+      window.mainView->DiscardHistograms( false );
+      window.mainView->DiscardStatistics( false );
+
+      window.image->Transfer( fresh );
+      window.fileFormat = data.format;
+      window.iccProfile = std::move( data.iccProfile );
+      window.colorManagementEnabled = data.colorManagementOn;
+      if ( data.fitsOptions != nullptr )
+         window.fitsOptions = std::move( data.fitsOptions );
+      if ( data.rawOptions != nullptr )
+         window.rawOptions = std::move( data.rawOptions );
+      if ( data.tiffOptions != nullptr )
+         window.tiffOptions = std::move( data.tiffOptions );
+      if ( data.jpegOptions != nullptr )
+         window.jpegOptions = std::move( data.jpegOptions );
+      if ( data.iptcInfo != nullptr )
+         window.iptcInfo = std::move( data.iptcInfo );
+
+      window.SetDisplayChannel( 0 );
+      window.modificationCount = data.converted ? 1 : 0;
+      // The undo data belong to the pixels just replaced: their swap files go too.
+      window.PurgeUndo();
+      window.mainView->ClearHistory();
+      window.UpdateDisplayTransform();
+      window.SetZoom( window.currentView->zoom );
+      window.UpdateCaption();
+      window.RedrawImage();
+      NotifyViewUpdated( *window.mainView );
+      return RevertOutcome::Reverted;
+   }
+   catch ( ... )
+   {
+      return ReportCaughtFailure( SourceName, __LINE__ ) ? RevertOutcome::Cancelled : RevertOutcome::Failed;
+   }
+}
+
+// ---- Writing ----------------------------------------------------------------------------------------------------------
+
+bool ConfirmFormatLosses( const TImageWindow& window, ImageFileFormat format, bool& dropAlpha )
+{
+   dropAlpha = false;
+   const bool fitsKeywords = window.fileFormat == FITSImageFileFormat || !window.fitsOptions->keywords.IsEmpty();
+   switch ( format )
+   {
+   case TIFFImageFileFormat:
+      return !fitsKeywords ||
+             AskYes( "Lumenforge - TIFF Format Warning", "FITS header keywords cannot be embedded in TIFF files.\n"
+                                                         "Existing data will not be written to disk. Continue?" );
+   case RAWImageFileFormat:
+      return ( window.fileFormat == RAWImageFileFormat && window.fitsOptions->keywords.IsEmpty() &&
+               window.iptcInfo->IsEmpty() && window.iccProfile == nullptr ) ||
+             AskYes( "Lumenforge - RAW Format Warning",
+                     "Information such as FITS header keywords, IPTC Photo Info data, ICC profiles, etc., cannot be "
+                     "embedded in RAW files.\nExisting data will not be written to disk. Continue?" );
+   case JPEGImageFileFormat:
+      if ( window.image->NumberOfAlphaChannels() > 0 )
+      {
+         if ( !AskYes( "Lumenforge - JPEG Format Warning", "Alpha channels are not supported by the JPEG format.\n"
+                                                           "Data in these channels will be permanently lost. "
+                                                           "Continue?" ) )
+            return false;
+         dropAlpha = true;
+      }
+      return !fitsKeywords ||
+             AskYes( "Lumenforge - JPEG Format Warning", "FITS header keywords cannot be embedded in JPEG files.\n"
+                                                         "Existing data will not be written to disk. Continue?" );
+   default:
+      return true;
+   }
+}
+
+bool EditImageFileOptions( TImageWindow& window, ImageFileFormat format )
+{
+   switch ( format )
+   {
+   case FITSImageFileFormat:
+   {
+      // The box can embed the window's own profile only, until colour management offers default profiles.
+      TFITSFileOptionsDialog::EmbedICCProfileSetup embed;
+      embed.enabled = window.iccProfile != nullptr;
+      embed.checked = embed.enabled && window.fitsOptions->embedICCProfile;
+      TFITSFileOptionsDialog dialog( MainWindow, *window.fitsOptions, embed );
+      if ( platform::DialogRunner::exec( dialog ) != QDialog::Accepted )
+         return false;
+      if ( dialog.ChangedCount() != 0 )
+         ++window.modificationCount;
+      return true;
+   }
+   default:
+      // The other formats have no writer yet, hence no options to edit.
+      return true;
+   }
+}
+
+std::string BackupFileName( const std::string& path )
+{
+   fs::path p( path );
+   const std::string e = p.extension().string();
+   return p.replace_extension( ".~" + ( e.empty() ? e : e.substr( 1 ) ) ).string();
+}
+
+std::string BackupExistingFile( const std::string& path )
+{
+   if ( path.empty() || !Exists( path ) )
+      return std::string();
+
+   std::error_code ec;
+   const fs::perms perms = fs::status( path, ec ).permissions();
+   if ( !ec && ( perms & fs::perms::owner_write ) == fs::perms::none )
+      throw ProcessRefusal( "Cannot overwrite a read-only file:\n" + path );
+
+   // Each name taken adds a tilde: a.~fits, a.~~fits, ... A rename never replaces a file, so a backup made
+   // meanwhile by someone else is never lost.
+   std::string candidate = BackupFileName( path );
+   for ( ;; )
+   {
+      if ( !Exists( candidate ) )
+      {
+         if ( RenameNoReplace( path, candidate ) )
+            return candidate;
+         if ( errno != EEXIST )
+            throw ProcessRefusal( "Unable to rename file for backup:\n" + path );
+      }
+      candidate = BackupFileName( candidate );
+   }
+}
+
+bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOptions )
+{
+   std::string backupPath;
+   std::string temporaryPath;
+   bool dropAlpha = false;
+   ImageFileFormat format = NoImageFileFormat;
+   try
+   {
+      format = OutputFileFormat( path );
+      if ( format == NoImageFileFormat )
+         throw ProcessRefusal( "Unsupported/unknown output file type:\n" + path );
+      auto writer = Writers().find( format );
+      if ( writer == Writers().end() || !writer->second )
+         NotAvailableYet( format, "written", path );
+
+      if ( !ConfirmFormatLosses( window, format, dropAlpha ) )
+         Cancel();
+
+      // The window's own profile; a default profile for the image's colour type takes its place once colour
+      // management is part of the program (and its embedding preference decides then).
+      const std::vector<uint8_t>* profile = window.iccProfile.get();
+      const bool embed = profile != nullptr;
+      PrepareRecords( window, format, embed );
+      if ( showOptions && !EditImageFileOptions( window, format ) )
+         Cancel();
+
+      backupPath = BackupExistingFile( path );
+      temporaryPath = TemporaryNameFor( path );
+
+      std::unique_ptr<qor::Image> withoutAlpha;
+      if ( dropAlpha )
+      {
+         withoutAlpha = std::make_unique<qor::Image>( *window.image );
+         withoutAlpha->DeleteAlphaChannels();
+      }
+      const qor::Image& pixels = withoutAlpha != nullptr ? *withoutAlpha : *window.image;
+      {
+         StatusMonitorScope monitor( pixels );
+         writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, backupPath } );
+      }
+      if ( !Exists( temporaryPath ) || std::rename( temporaryPath.c_str(), path.c_str() ) != 0 )
+         throw ProcessRefusal( "Unable to write file:\n" + path );
+      temporaryPath.clear();
+   }
+   catch ( ... )
+   {
+      // Nothing half-written stays behind, and the former file gets its name back.
+      RemoveQuietly( temporaryPath );
+      if ( !backupPath.empty() && Exists( backupPath ) )
+         std::rename( backupPath.c_str(), path.c_str() );
+      ReportCaughtFailure( SourceName, __LINE__ );
+      return false;
+   }
+
+   // The user accepted losing the alpha channels with the format: the window now shows what the file holds.
+   if ( dropAlpha )
+      window.image->DeleteAlphaChannels();
+   window.filePath = path;
+   window.fileFormat = format;
+   window.SetIcons();
+   window.UpdateCaption();
+   window.PurgeUndo();
+   window.modificationCount = 0;
+   if ( !CurrentPreferences.imageWindow.backupFiles && !backupPath.empty() )
+      RemoveQuietly( backupPath );
+   NotifyViewSaved( *window.mainView );
+   return true;
+}
+
+ImageFileWriterScope::ImageFileWriterScope( ImageFileFormat format, ImageFileWriter writer )
+   : format( format ), previous( Writers()[format] )
+{
+   Writers()[format] = std::move( writer );
+}
+
+ImageFileWriterScope::~ImageFileWriterScope()
+{
+   if ( previous )
+      Writers()[format] = std::move( previous );
+   else
+      Writers().erase( format );
+}
+
+bool HasHighBitDepthFile( const TImageWindow& window )
+{
+   switch ( window.fileFormat )
+   {
+   case FITSImageFileFormat:
+      return window.fitsOptions->bitsPerSample >= 32;
+   case TIFFImageFileFormat:
+      return window.tiffOptions->bitsPerSample >= 32;
+   case RAWImageFileFormat:
+      return window.rawOptions->bitsPerSample >= 32;
+   default:
+      return false;
+   }
+}
+
+void NotifyViewSaved( TImageWindow::View& view )
+{
+   // The processing windows learn of saved views once the view notifications carry that event.
+   (void)view;
+}
+
+// ---- Clipboard --------------------------------------------------------------------------------------------------------
+
+void LoadImageFromClipboardBlock( qor::Image& image, const uint8_t* block, size_t size )
+{
+   auto refuse = []() { throw ProcessRefusal( "Invalid clipboard image data" ); };
+   if ( block == nullptr || size < sizeof( ClipboardImageHeader ) )
+      refuse();
+   ClipboardImageHeader header;
+   std::memcpy( &header, block, sizeof( header ) );
+   if ( header.width <= 0 || header.height <= 0 || !qor::ColorSpace::IsValid( header.colorSpace ) ||
+        header.numberOfChannels < qor::ColorSpace::NumberOfNominalChannels( header.colorSpace ) ||
+        header.numberOfChannels > MaxClipboardChannels )
+      refuse();
+
+   // Every sample must be there: width x height x channels floats after the header (checked without overflow).
+   const uint64_t samples = ( size - sizeof( header ) ) / sizeof( float );
+   const uint64_t perPlane = samples / uint64_t( header.numberOfChannels );
+   if ( uint64_t( header.width ) > perPlane || uint64_t( header.height ) > perPlane / uint64_t( header.width ) )
+      refuse();
+
+   qor::Image result( header.width, header.height, header.numberOfChannels, header.colorSpace );
+   const size_t planeBytes = size_t( result.NumberOfPixels() ) * sizeof( float );
+   const uint8_t* in = block + sizeof( header );
+   for ( int32_t c = 0; c < header.numberOfChannels; ++c, in += planeBytes )
+      std::memcpy( result.PixelData( c ), in, planeBytes );
+   image.Transfer( result );
+}
+
+bool IsClipboardImageAvailable()
+{
+   const QClipboard* clipboard = QGuiApplication::clipboard();
+   const QMimeData* data = clipboard != nullptr ? clipboard->mimeData() : nullptr;
+   return data != nullptr &&
+          ( data->hasFormat( RawImageFormat() ) || data->hasFormat( BitmapMimeType ) || data->hasImage() );
+}
+
+TImageWindow* NewImageWindowFromClipboard( QWidget* owner, const std::string& identifier )
+{
+   const QClipboard* clipboard = QGuiApplication::clipboard();
+   if ( clipboard == nullptr )
+      throw ProcessRefusal( "Unable to open the clipboard" );
+   const QMimeData* data = clipboard->mimeData();
+
+   auto image = std::make_unique<qor::Image>();
+   if ( data != nullptr && data->hasFormat( RawImageFormat() ) )
+   {
+      const QByteArray bytes = data->data( RawImageFormat() );
+      LoadImageFromClipboardBlock( *image, reinterpret_cast<const uint8_t*>( bytes.constData() ),
+                                   size_t( bytes.size() ) );
+   }
+   else if ( data != nullptr && data->hasFormat( BitmapMimeType ) )
+   {
+      const QByteArray bytes = data->data( BitmapMimeType );
+      StatusMonitorScope monitor( *image );
+      LoadImageFromBMPData( *image, reinterpret_cast<const uint8_t*>( bytes.constData() ), size_t( bytes.size() ) );
+   }
+   else if ( data != nullptr && data->hasImage() )
+   {
+      StatusMonitorScope monitor( *image );
+      LoadImageFromBitmap( *image, qvariant_cast<QImage>( data->imageData() ) );
+   }
+   else
+      throw ProcessRefusal( "No valid clipboard format was found" );
+
+   TImageWindow* window = CreateImageWindow( owner, image.release(), identifier );
+   window->Frame()->show();
+   return window;
+}

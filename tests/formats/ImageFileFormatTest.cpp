@@ -1,0 +1,513 @@
+// The image file dispatch: formats by extension, opening, reverting and saving through the image windows, the
+// backups and their restore when a write fails, and the clipboard images.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <QMimeData>
+
+#include <cstring>
+#include <filesystem>
+
+#include "ImageFileTestSupport.h"
+#include "classlib/ColorSpace.h"
+#include "formats/ImageFileFormat.h"
+#include "process/Maskable.h"
+#include "process/Process.h"
+#include "windows/image/ImageIdentifiers.h"
+
+namespace fs = std::filesystem;
+using test::ImageFileTest;
+
+namespace
+{
+
+// The text of the refusal a call throws ("" when it throws none).
+template <typename F> std::string RefusalOf( F call )
+{
+   try
+   {
+      call();
+   }
+   catch ( const ProcessRefusal& x )
+   {
+      return x.what();
+   }
+   return std::string();
+}
+
+QByteArray ClipboardBlock( int32_t w, int32_t h, int32_t channels, int32_t colorSpace, int64_t samples )
+{
+   QByteArray block( qsizetype( 16 + 4 * samples ), '\0' );
+   const int32_t header[4] = { w, h, channels, colorSpace };
+   std::memcpy( block.data(), header, 16 );
+   for ( int64_t i = 0; i < samples; ++i )
+   {
+      const float v = float( i ) / 8;
+      std::memcpy( block.data() + 16 + 4 * i, &v, 4 );
+   }
+   return block;
+}
+
+void PutOnClipboard( const QString& format, const QByteArray& bytes, QMimeData* data = nullptr )
+{
+   if ( data == nullptr )
+      data = new QMimeData;
+   data->setData( format, bytes );
+   QGuiApplication::clipboard()->setMimeData( data );
+}
+
+const QString RawFormat = "application/x-lumenforge-raw-image";
+
+} // namespace
+
+// ---- Dispatch -------------------------------------------------------------------------------------------------------
+
+TEST( ImageFileFormatTest, FormatsAreChosenByExtensionWithoutRegardToCase )
+{
+   struct Case
+   {
+      const char* path;
+      ImageFileFormat read;
+      ImageFileFormat write;
+   };
+   const Case cases[] = {
+      { "/a/photo.JPG", JPEGImageFileFormat, JPEGImageFileFormat },
+      { "/a/Photo.Jpeg", JPEGImageFileFormat, JPEGImageFileFormat },
+      { "x.tif", TIFFImageFileFormat, TIFFImageFileFormat },
+      { "x.TIFF", TIFFImageFileFormat, TIFFImageFileFormat },
+      { "m31.fit", FITSImageFileFormat, FITSImageFileFormat },
+      { "m31.FITS", FITSImageFileFormat, FITSImageFileFormat },
+      { "m31.fts", FITSImageFileFormat, FITSImageFileFormat },
+      { "data.raw", RAWImageFileFormat, RAWImageFileFormat },
+      { "image.bmp", BMPImageFileFormat, NoImageFileFormat },
+      { "noextension", NoImageFileFormat, NoImageFileFormat },
+      { "dir.fits/file", NoImageFileFormat, NoImageFileFormat },
+      { "picture.png", NoImageFileFormat, NoImageFileFormat },
+      { "archive.fits.gz", NoImageFileFormat, NoImageFileFormat },
+   };
+   for ( const Case& c : cases )
+   {
+      EXPECT_EQ( InputFileFormat( c.path ), c.read ) << c.path;
+      EXPECT_EQ( OutputFileFormat( c.path ), c.write ) << c.path;
+   }
+}
+
+TEST_F( ImageFileTest, UnknownAndNotYetReadableFormatsAreRefusedWithTheirTexts )
+{
+   qor::Image image( 2, 2 );
+   image.Fill( 0, 0.5f );
+   const std::string noExtension = folder.File( "noextension" );
+   WriteText( noExtension, "data" );
+   ImageFileData data;
+   EXPECT_EQ( RefusalOf( [&]() { ReadImageFile( image, noExtension, data ); } ),
+              "Unsupported/unknown input file type:\n" + noExtension );
+   for ( const char* name : { "a.tif", "a.jpeg", "a.raw" } )
+   {
+      const std::string path = folder.File( name );
+      const std::string text = RefusalOf( [&]() { ReadImageFile( image, path, data ); } );
+      EXPECT_NE( text.find( "cannot be read by this version of Lumenforge:\n" + path ), std::string::npos ) << text;
+   }
+   EXPECT_EQ( image.Pixel( 1, 1 ), 0.5f );
+   EXPECT_EQ( data.format, NoImageFileFormat );
+}
+
+// ---- Opening --------------------------------------------------------------------------------------------------------
+
+TEST_F( ImageFileTest, OpeningAFITSFileMakesAWindowWithItsPixelsAndAReopenIsAskedFirst )
+{
+   std::unique_ptr<qor::Image> pattern( Pattern( 5, 3, 3, qor::ColorSpace::RGB ) );
+   const std::string path = folder.File( "m42.fits" );
+   WriteFloatFITS( *pattern, path );
+
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+   EXPECT_EQ( w->filePath, path );
+   EXPECT_EQ( w->fileFormat, FITSImageFileFormat );
+   EXPECT_FALSE( w->isCopy );
+   EXPECT_EQ( w->modificationCount, 0 );
+   EXPECT_EQ( w->mainView->Identifier(), "Image01" );
+   EXPECT_TRUE( SamePixels( *w->image, *pattern ) );
+   EXPECT_EQ( w->fitsOptions->bitsPerSample, 32 );
+
+   // Already open: No opens nothing; Yes opens a copy in a second window.
+   prompter.Expect( { "The image file:\n" + QString::fromStdString( path ) +
+                          "\nis already open. Open it again in a new window?",
+                      {},
+                      QString( "Lumenforge - Reopen Warning" ),
+                      platform::Icon::Warning,
+                      platform::Answer::No } );
+   EXPECT_EQ( OpenImageFile( nullptr, path, true, "" ), nullptr );
+   EXPECT_EQ( MainViewList.size(), 1u );
+
+   prompter.Expect( "is already open", platform::Answer::Yes );
+   TImageWindow* copy = OpenImageFile( nullptr, path, true, "Copy" );
+   ASSERT_NE( copy, nullptr );
+   EXPECT_TRUE( copy->isCopy );
+   EXPECT_EQ( copy->mainView->Identifier(), "Copy" );
+}
+
+TEST_F( ImageFileTest, AFileThatFailsToOpenIsReportedAndMakesNoWindow )
+{
+   const std::string path = folder.File( "broken.fits" );
+   WriteText( path, std::string( 2880, 'x' ) );
+   prompter.Expect( { "FITS Support", {}, {}, platform::Icon::Warning, platform::Answer::Ok } );
+   EXPECT_EQ( OpenImageFile( nullptr, path, false, "" ), nullptr );
+   EXPECT_TRUE( MainViewList.empty() );
+
+   const std::string tiff = folder.File( "scan.TIF" );
+   WriteText( tiff, "II*" );
+   prompter.Expect( "TIFF files cannot be read by this version of Lumenforge" );
+   EXPECT_EQ( OpenImageFile( nullptr, tiff, false, "" ), nullptr );
+}
+
+TEST_F( ImageFileTest, BitmapsOpenThroughTheToolkitAndCannotBeSavedUnderTheirName )
+{
+   QImage grey( 3, 2, QImage::Format_Grayscale8 );
+   grey.fill( 51 );
+   const std::string path = folder.File( "image.bmp" );
+   ASSERT_TRUE( grey.save( QString::fromStdString( path ), "BMP" ) );
+
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+   EXPECT_EQ( w->fileFormat, BMPImageFileFormat );
+   EXPECT_EQ( w->image->NumberOfChannels(), 1 );
+   EXPECT_FLOAT_EQ( w->image->Pixel( 2, 1 ), 0.2f );
+
+   const std::string before = Contents( path );
+   prompter.Expect( "Unsupported/unknown output file type:\n" + QString::fromStdString( path ) );
+   EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( Contents( path ), before );
+}
+
+// ---- Reverting ------------------------------------------------------------------------------------------------------
+
+TEST_F( ImageFileTest, RevertReadsTheFileAgainAndDropsPreviewsHistoryAndSwapFiles )
+{
+   std::unique_ptr<qor::Image> pattern( Pattern( 8, 6 ) );
+   const std::string path = folder.File( "flat.fit" );
+   WriteFloatFITS( *pattern, path );
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+
+   w->image->Fill( 0, 0.75f );
+   w->mainView->Modified( false );
+   w->CreatePreview( "", 1, 1, 4, 4 );
+   w->mainView->CalculateHistograms( 256, false );
+   ASSERT_FALSE( w->swapFilePath.empty() );
+   WriteText( w->swapFilePath, "undo data" );
+   w->undoAvailable = true;
+
+   EXPECT_EQ( RevertImageWindow( *w ), RevertOutcome::Reverted );
+   EXPECT_TRUE( SamePixels( *w->image, *pattern ) );
+   EXPECT_EQ( w->modificationCount, 0 );
+   EXPECT_TRUE( w->previews.empty() );
+   EXPECT_EQ( w->currentView, w->mainView );
+   EXPECT_EQ( w->mainView->Histograms(), nullptr );
+   EXPECT_FALSE( w->undoAvailable );
+   EXPECT_FALSE( fs::exists( w->swapFilePath ) );
+}
+
+TEST_F( ImageFileTest, RevertOfAFileThatIsGoneIsReportedAndLeavesTheWindowAlone )
+{
+   std::unique_ptr<qor::Image> pattern( Pattern( 4, 4 ) );
+   const std::string path = folder.File( "gone.fits" );
+   WriteFloatFITS( *pattern, path );
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+   w->image->Fill( 0, 0.1f );
+   w->CreatePreview( "", 0, 0, 2, 2 );
+   fs::remove( path );
+
+   prompter.Expect( "Cannot revert: original file does not exist:\n" + QString::fromStdString( path ) );
+   EXPECT_EQ( RevertImageWindow( *w ), RevertOutcome::Failed );
+   EXPECT_EQ( w->image->Pixel( 3, 3 ), 0.1f );
+   EXPECT_EQ( w->previews.size(), 1u );
+
+   TImageWindow* pasted = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
+   EXPECT_EQ( RevertImageWindow( *pasted ), RevertOutcome::NoFile );
+}
+
+// ---- Saving ---------------------------------------------------------------------------------------------------------
+
+TEST_F( ImageFileTest, SavingANewImageWritesTheFileAndTheWindowTakesItsPathAndFormat )
+{
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 7, 5, 3, qor::ColorSpace::RGB ), "" );
+   w->modificationCount = 2;
+   w->fitsOptions->bitsPerSample = 32;
+   w->fitsOptions->floatingPoint = true;
+   const std::string path = folder.File( "new.fits" );
+
+   ASSERT_TRUE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( w->filePath, path );
+   EXPECT_EQ( w->fileFormat, FITSImageFileFormat );
+   EXPECT_EQ( w->modificationCount, 0 );
+   EXPECT_EQ( FolderNames(), std::vector<std::string>{ "new.fits" } );
+
+   qor::Image back;
+   ImageFileData data;
+   ReadImageFile( back, path, data );
+   EXPECT_TRUE( SamePixels( back, *w->image ) );
+}
+
+TEST_F( ImageFileTest, TheFormerFileGoesToTheFirstFreeBackupNameWhichIsKeptOnlyWhenThePreferenceSaysSo )
+{
+   const std::string path = folder.File( "a.fits" );
+   WriteFloatFITS( *std::unique_ptr<qor::Image>( Pattern( 3, 3 ) ), path );
+   const std::string former = Contents( path );
+   WriteText( folder.File( "a.~fits" ), "first" );
+   WriteText( folder.File( "a.~~fits" ), "second" );
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+   w->image->Fill( 0, 0.5f );
+
+   CurrentPreferences.imageWindow.backupFiles = true;
+   ASSERT_TRUE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( Contents( folder.File( "a.~~~fits" ) ), former );
+   EXPECT_EQ( Contents( folder.File( "a.~fits" ) ), "first" );
+   EXPECT_EQ( Contents( folder.File( "a.~~fits" ) ), "second" );
+
+   CurrentPreferences.imageWindow.backupFiles = false;
+   ASSERT_TRUE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( FolderNames(), ( std::vector<std::string>{ "a.fits", "a.~fits", "a.~~fits", "a.~~~fits" } ) );
+
+   EXPECT_EQ( BackupFileName( "/x/report.fits" ), "/x/report.~fits" );
+   EXPECT_EQ( BackupFileName( "/x/report.~~fits" ), "/x/report.~~~fits" );
+}
+
+TEST_F( ImageFileTest, AFailedWriteLeavesTheFormerFileUnderItsNameAndNoPartialFile )
+{
+   const std::string path = folder.File( "kept.fit" );
+   WriteFloatFITS( *std::unique_ptr<qor::Image>( Pattern( 3, 3 ) ), path );
+   const std::string former = Contents( path );
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 4, 4 ), "" );
+   w->modificationCount = 1;
+
+   // The writer dies half-way, leaving part of a file behind.
+   ImageFileWriterScope failing( FITSImageFileFormat,
+                                 []( const ImageFileWriteRequest& r )
+                                 {
+                                    test::ImageFileTest::WriteText( r.path, "SIMPLE  =" );
+                                    throw FITSFileWriteError( r.path );
+                                 } );
+   prompter.Expect( "Error writing FITS file" );
+   EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( Contents( path ), former );
+   EXPECT_EQ( FolderNames(), std::vector<std::string>{ "kept.fit" } );
+   EXPECT_TRUE( w->filePath.empty() );
+   EXPECT_EQ( w->fileFormat, NoImageFileFormat );
+   EXPECT_EQ( w->modificationCount, 1 );
+
+   // Without a former file nothing at all stays behind.
+   const std::string fresh = folder.File( "fresh.fits" );
+   prompter.Expect( "Error writing FITS file" );
+   EXPECT_FALSE( SaveImageWindow( *w, fresh, false ) );
+   EXPECT_FALSE( fs::exists( fresh ) );
+   EXPECT_EQ( FolderNames(), std::vector<std::string>{ "kept.fit" } );
+}
+
+TEST_F( ImageFileTest, AReadOnlyFileIsNotOverwritten )
+{
+   const std::string path = folder.File( "locked.fits" );
+   WriteText( path, "locked" );
+   fs::permissions( path, fs::perms::owner_read | fs::perms::group_read );
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
+   prompter.Expect( "Cannot overwrite a read-only file:\n" + QString::fromStdString( path ) );
+   EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( Contents( path ), "locked" );
+   fs::permissions( path, fs::perms::owner_all );
+}
+
+TEST_F( ImageFileTest, FormatsWithoutAWriterYetAreRefusedBeforeAnyQuestion )
+{
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
+   for ( const char* name : { "out.tiff", "out.jpg", "out.raw" } )
+   {
+      const std::string path = folder.File( name );
+      prompter.Expect( "cannot be written by this version of Lumenforge:\n" + QString::fromStdString( path ) );
+      EXPECT_FALSE( SaveImageWindow( *w, path, false ) ) << name;
+   }
+   EXPECT_TRUE( FolderNames().empty() );
+}
+
+TEST_F( ImageFileTest, FormatQuestionsAskWhatTheFormatCannotKeep )
+{
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2, 2 ), "" ); // grey with one alpha channel
+   bool dropAlpha = true;
+
+   // Nothing to lose in FITS; a window read from FITS is asked about its keywords for TIFF, even without any.
+   EXPECT_TRUE( ConfirmFormatLosses( *w, FITSImageFileFormat, dropAlpha ) );
+   EXPECT_FALSE( dropAlpha );
+   EXPECT_TRUE( ConfirmFormatLosses( *w, TIFFImageFileFormat, dropAlpha ) );
+   w->fileFormat = FITSImageFileFormat;
+   prompter.Expect( { "FITS header keywords cannot be embedded in TIFF files.\nExisting data will not be written to "
+                      "disk. Continue?",
+                      {},
+                      QString( "Lumenforge - TIFF Format Warning" ),
+                      platform::Icon::Warning,
+                      platform::Answer::No } );
+   EXPECT_FALSE( ConfirmFormatLosses( *w, TIFFImageFileFormat, dropAlpha ) );
+
+   // A window read from RAW with nothing else saves as RAW without a question; an IPTC item makes one.
+   w->fileFormat = RAWImageFileFormat;
+   EXPECT_TRUE( ConfirmFormatLosses( *w, RAWImageFileFormat, dropAlpha ) );
+   w->fileFormat = NoImageFileFormat;
+   prompter.Expect( { "cannot be embedded in RAW files", {}, QString( "Lumenforge - RAW Format Warning" ), {},
+                      platform::Answer::Yes } );
+   EXPECT_TRUE( ConfirmFormatLosses( *w, RAWImageFileFormat, dropAlpha ) );
+
+   // JPEG: No to the alpha question keeps everything; Yes and then No to the keywords writes nothing, and the
+   // window keeps its alpha channel either way until a JPEG file is actually written.
+   prompter.Expect( "Alpha channels are not supported by the JPEG format", platform::Answer::No );
+   EXPECT_FALSE( ConfirmFormatLosses( *w, JPEGImageFileFormat, dropAlpha ) );
+   w->fileFormat = FITSImageFileFormat;
+   prompter.Expect( "Alpha channels are not supported by the JPEG format", platform::Answer::Yes );
+   prompter.Expect( "FITS header keywords cannot be embedded in JPEG files", platform::Answer::No );
+   EXPECT_FALSE( ConfirmFormatLosses( *w, JPEGImageFileFormat, dropAlpha ) );
+   EXPECT_EQ( w->image->NumberOfAlphaChannels(), 1 );
+   prompter.Expect( "Alpha channels are not supported", platform::Answer::Yes );
+   prompter.Expect( "FITS header keywords cannot be embedded in JPEG files", platform::Answer::Yes );
+   EXPECT_TRUE( ConfirmFormatLosses( *w, JPEGImageFileFormat, dropAlpha ) );
+   EXPECT_TRUE( dropAlpha );
+   EXPECT_EQ( w->image->NumberOfAlphaChannels(), 1 );
+}
+
+TEST_F( ImageFileTest, AlphaChannelsLeaveTheWindowOnlyWithASuccessfulJPEGWrite )
+{
+   // A stand-in JPEG writer that records what it was given, failing first.
+   bool fail = true;
+   int32_t channelsWritten = -1;
+   ImageFileWriterScope writer( JPEGImageFileFormat,
+                                [&]( const ImageFileWriteRequest& r )
+                                {
+                                   channelsWritten = r.image.NumberOfChannels();
+                                   WriteText( r.path, "JPEG" );
+                                   if ( fail )
+                                      throw ProcessRefusal( "Unable to write JPEG data" );
+                                } );
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2, 4, qor::ColorSpace::RGB ), "" );
+   const std::string path = folder.File( "photo.jpg" );
+
+   prompter.Expect( "Alpha channels are not supported", platform::Answer::Yes );
+   prompter.Expect( "Unable to write JPEG data" );
+   EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( channelsWritten, 3 );
+   EXPECT_EQ( w->image->NumberOfAlphaChannels(), 1 );
+   EXPECT_FALSE( fs::exists( path ) );
+
+   fail = false;
+   prompter.Expect( "Alpha channels are not supported", platform::Answer::Yes );
+   EXPECT_TRUE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( w->image->NumberOfAlphaChannels(), 0 );
+   EXPECT_EQ( w->fileFormat, JPEGImageFileFormat );
+   EXPECT_EQ( Contents( path ), "JPEG" );
+}
+
+TEST_F( ImageFileTest, HighBitDepthFilesAreTheThirtyTwoAndSixtyFourBitOnes )
+{
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
+   w->fitsOptions->bitsPerSample = 32;
+   EXPECT_FALSE( HasHighBitDepthFile( *w ) ); // no file
+   w->fileFormat = FITSImageFileFormat;
+   EXPECT_TRUE( HasHighBitDepthFile( *w ) );
+   w->fitsOptions->bitsPerSample = 16;
+   EXPECT_FALSE( HasHighBitDepthFile( *w ) );
+   w->fileFormat = RAWImageFileFormat;
+   EXPECT_TRUE( HasHighBitDepthFile( *w ) ); // RAW descriptions default to 32-bit floats
+}
+
+// ---- Clipboard --------------------------------------------------------------------------------------------------------
+
+TEST_F( ImageFileTest, AClipboardBlockIsReadBackAsTheViewWroteIt )
+{
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 3, 2, 4, qor::ColorSpace::RGB ), "" );
+   const QByteArray block = w->mainView->ClipboardData();
+   qor::Image image;
+   LoadImageFromClipboardBlock( image, reinterpret_cast<const uint8_t*>( block.constData() ), size_t( block.size() ) );
+   EXPECT_TRUE( SamePixels( image, *w->image ) );
+   EXPECT_EQ( image.NumberOfAlphaChannels(), 1 );
+}
+
+TEST_F( ImageFileTest, MalformedClipboardBlocksAreRefused )
+{
+   struct Case
+   {
+      const char* what;
+      QByteArray block;
+   };
+   QByteArray shortBlock = ClipboardBlock( 2, 2, 1, 0, 4 );
+   shortBlock.chop( 1 );
+   const Case cases[] = {
+      { "empty", QByteArray() },
+      { "header cut", ClipboardBlock( 2, 2, 1, 0, 4 ).left( 15 ) },
+      { "zero width", ClipboardBlock( 0, 2, 1, 0, 4 ) },
+      { "negative height", ClipboardBlock( 2, -2, 1, 0, 4 ) },
+      { "unknown colour space", ClipboardBlock( 2, 2, 1, 6, 4 ) },
+      { "negative colour space", ClipboardBlock( 2, 2, 1, -1, 4 ) },
+      { "no channel", ClipboardBlock( 2, 2, 0, 0, 4 ) },
+      { "RGB with two channels", ClipboardBlock( 2, 2, 2, 1, 8 ) },
+      { "too many channels", ClipboardBlock( 1, 1, MaxClipboardChannels + 1, 0, MaxClipboardChannels + 1 ) },
+      { "one byte short", shortBlock },
+      { "size overflowing 64 bits", ClipboardBlock( 0x7FFFFFFF, 0x7FFFFFFF, 1000, 1, 16 ) },
+   };
+   for ( const Case& c : cases )
+   {
+      qor::Image image( 1, 1 );
+      image.Fill( 0, 0.5f );
+      EXPECT_EQ( RefusalOf(
+                     [&]()
+                     {
+                        LoadImageFromClipboardBlock( image, reinterpret_cast<const uint8_t*>( c.block.constData() ),
+                                                     size_t( c.block.size() ) );
+                     } ),
+                 "Invalid clipboard image data" )
+          << c.what;
+      EXPECT_EQ( image.Pixel( 0, 0 ), 0.5f ) << c.what;
+   }
+}
+
+TEST_F( ImageFileTest, PasteTakesThePrivateFormatFirstThenABitmapThenAnyImage )
+{
+   EXPECT_FALSE( IsClipboardImageAvailable() );
+   EXPECT_EQ( RefusalOf( []() { NewImageWindowFromClipboard( nullptr, "" ); } ),
+              "No valid clipboard format was found" );
+
+   // Both a private block and a bitmap: the private block wins.
+   QImage picture( 2, 1, QImage::Format_RGB888 );
+   picture.fill( QColor( 255, 0, 0 ) );
+   QByteArray bmp;
+   QBuffer buffer( &bmp );
+   buffer.open( QIODevice::WriteOnly );
+   ASSERT_TRUE( picture.save( &buffer, "BMP" ) );
+   auto* both = new QMimeData;
+   both->setData( "image/bmp", bmp );
+   PutOnClipboard( RawFormat, ClipboardBlock( 2, 2, 1, 0, 4 ), both );
+   ASSERT_TRUE( IsClipboardImageAvailable() );
+   TImageWindow* a = NewImageWindowFromClipboard( nullptr, "Pasted" );
+   ASSERT_NE( a, nullptr );
+   EXPECT_EQ( a->mainView->Identifier(), "Pasted" );
+   EXPECT_TRUE( a->filePath.empty() );
+   EXPECT_EQ( a->image->NumberOfChannels(), 1 );
+   EXPECT_EQ( a->image->Pixel( 1, 1 ), 3.0f / 8 );
+
+   // A bitmap alone goes through the program's own DIB reader.
+   PutOnClipboard( "image/bmp", bmp );
+   TImageWindow* b = NewImageWindowFromClipboard( nullptr, "" );
+   ASSERT_EQ( b->image->NumberOfChannels(), 3 );
+   EXPECT_EQ( b->image->Pixel( 1, 0, 0 ), 1.0f );
+   EXPECT_EQ( b->image->Pixel( 1, 0, 1 ), 0.0f );
+
+   // Any other image Qt offers.
+   auto* other = new QMimeData;
+   other->setImageData( picture );
+   QGuiApplication::clipboard()->setMimeData( other );
+   TImageWindow* c = NewImageWindowFromClipboard( nullptr, "" );
+   EXPECT_EQ( c->image->Pixel( 0, 0, 0 ), 1.0f );
+
+   // A malformed private block is refused and makes no window.
+   const size_t windows = MainViewList.size();
+   PutOnClipboard( RawFormat, ClipboardBlock( 100, 100, 1, 0, 4 ) );
+   EXPECT_EQ( RefusalOf( []() { NewImageWindowFromClipboard( nullptr, "" ); } ), "Invalid clipboard image data" );
+   EXPECT_EQ( MainViewList.size(), windows );
+}

@@ -1,0 +1,127 @@
+#include "windows/dialogs/ModifiedImageDialog.h"
+
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "platform/DialogRunner.h"
+#include "windows/image/ImageWindow.h"
+#include "windows/main/Application.h"
+
+TModifiedImageDialog* ModifiedImageDialog = nullptr;
+
+TModifiedImageDialog::TModifiedImageDialog( QWidget* parent ) : QDialog( parent )
+{
+   setObjectName( "ModifiedImageDialog" );
+   setWindowTitle( ApplicationTitle() );
+   setModal( true );
+
+   Message_Label = new QLabel( this );
+   Message_Label->setObjectName( "Message_Label" );
+   Message_Label->setAlignment( Qt::AlignCenter );
+   Message_Label->setStyleSheet( "color: red;" );
+   QFont bold = Message_Label->font();
+   bold.setBold( true );
+   Message_Label->setFont( bold );
+
+   FilePath_Label = new QLabel( this );
+   FilePath_Label->setObjectName( "FilePath_Label" );
+   FilePath_Label->setAlignment( Qt::AlignCenter );
+   FilePath_Label->setMinimumWidth( 360 );
+
+   Buttons_Panel = new QWidget( this );
+   Buttons_Panel->setObjectName( "Buttons_Panel" );
+   auto* buttons = new QHBoxLayout( Buttons_Panel );
+   buttons->setContentsMargins( 0, 0, 0, 0 );
+   auto makeButton = [this, buttons]( const char* name, const QString& text, int result )
+   {
+      auto* b = new QToolButton( Buttons_Panel );
+      b->setObjectName( name );
+      b->setText( text );
+      b->setMinimumWidth( 75 );
+      buttons->addWidget( b );
+      connect( b, &QToolButton::clicked, this, [this, result]() { done( result ); } );
+      return b;
+   };
+   No_SpeedButton = makeButton( "No_SpeedButton", "&No", NoResult );
+   Yes_SpeedButton = makeButton( "Yes_SpeedButton", "&Yes", YesResult );
+   Cancel_SpeedButton = makeButton( "Cancel_SpeedButton", "Cancel", CancelResult );
+
+   auto* layout = new QVBoxLayout( this );
+   layout->addWidget( Message_Label );
+   layout->addWidget( FilePath_Label );
+   layout->addWidget( Buttons_Panel, 0, Qt::AlignHCenter );
+   layout->setSizeConstraint( QLayout::SetFixedSize );
+}
+
+int TModifiedImageDialog::Ask( TImageWindow* w, const QString& text )
+{
+   window = w;
+   message = text;
+   lastResult = platform::DialogRunner::exec( *this );
+   // Closed by other means than the buttons: the safe answer.
+   if ( lastResult != YesResult && lastResult != NoResult && lastResult != CancelResult )
+      lastResult = cancelAllowed ? CancelResult : NoResult;
+   return lastResult;
+}
+
+void TModifiedImageDialog::FormShow()
+{
+   Message_Label->setText( message.isEmpty() ? QString( "Close this image?" ) : message + ". Close anyway?" );
+   if ( window != nullptr && window->mainView != nullptr )
+   {
+      const QString prefix = QString::fromStdString( window->mainView->Identifier() ) + ": ";
+      const QFontMetrics metrics( FilePath_Label->font() );
+      const int room = FilePath_Label->minimumWidth() - metrics.horizontalAdvance( prefix ) - 16;
+      FilePath_Label->setText(
+          prefix + metrics.elidedText( QString::fromStdString( window->filePath ), Qt::ElideMiddle, room ) );
+   }
+   else
+      FilePath_Label->clear();
+   Cancel_SpeedButton->setVisible( cancelAllowed );
+}
+
+void TModifiedImageDialog::showEvent( QShowEvent* event )
+{
+   FormShow();
+   QDialog::showEvent( event );
+}
+
+void TModifiedImageDialog::keyPressEvent( QKeyEvent* event )
+{
+   switch ( event->key() )
+   {
+   case Qt::Key_Y:
+      done( YesResult );
+      return;
+   case Qt::Key_N:
+      done( NoResult );
+      return;
+   default:
+      QDialog::keyPressEvent( event ); // Esc comes to reject()
+   }
+}
+
+void TModifiedImageDialog::reject()
+{
+   if ( cancelAllowed )
+      done( CancelResult );
+}
+
+TModifiedImageDialog& GetModifiedImageDialog()
+{
+   if ( ModifiedImageDialog == nullptr )
+   {
+      ModifiedImageDialog = new TModifiedImageDialog;
+      if ( QCoreApplication* app = QCoreApplication::instance() )
+         QObject::connect( app, &QCoreApplication::aboutToQuit, []() {
+            delete ModifiedImageDialog;
+            ModifiedImageDialog = nullptr;
+         } );
+   }
+   return *ModifiedImageDialog;
+}
