@@ -22,8 +22,8 @@
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "process/Process.h"
+#include "support/FailureReport.h"
 #include "support/ToolkitError.h"
-#include "support/Utils.h"
 #include "windows/dialogs/FITSOptionsDialog.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageIdentifiers.h"
@@ -73,11 +73,6 @@ constexpr std::array<ExtensionEntry, 9> Extensions{ { { "tif", TIFFImageFileForm
                                                       { "bmp", BMPImageFileFormat } } };
 
 // ---- Failures ---------------------------------------------------------------------------------------------------------
-
-void Warn( const QString& caption, const std::string& text )
-{
-   platform::ShowMessage( platform::Icon::Warning, caption, QString::fromStdString( text ) );
-}
 
 [[noreturn]] void Cancel()
 {
@@ -177,51 +172,9 @@ void PrepareRecords( TImageWindow& window, ImageFileFormat format, bool embed )
 
 // ---- Clipboard ------------------------------------------------------------------------------------------------------
 
-QString RawImageFormat()
-{
-   return MainWindow != nullptr ? MainWindow->rawImageClipboardFormat
-                                : QStringLiteral( "application/x-lumenforge-raw-image" );
-}
-
 constexpr const char* BitmapMimeType = "image/bmp";
 
 } // namespace
-
-// ---- Failures ---------------------------------------------------------------------------------------------------------
-
-bool ReportCaughtFailure( const std::string& sourceName, int line )
-{
-   try
-   {
-      throw;
-   }
-   catch ( const qor::CatchedException& )
-   {
-   }
-   catch ( const qor::Exception& x )
-   {
-      x.Show();
-   }
-   catch ( const ToolkitError& x )
-   {
-      Warn( ApplicationTitle(), x.what() );
-   }
-   catch ( const ProcessRefusal& x )
-   {
-      if ( *x.what() == '\0' )
-         return true;
-      Warn( ApplicationTitle(), x.what() );
-   }
-   catch ( const std::bad_alloc& )
-   {
-      Warn( ApplicationTitle(), "Out of memory" );
-   }
-   catch ( ... )
-   {
-      ReportUnexpectedException( sourceName, line );
-   }
-   return false;
-}
 
 // ---- Dispatch ---------------------------------------------------------------------------------------------------------
 
@@ -626,8 +579,8 @@ bool IsClipboardImageAvailable()
 {
    const QClipboard* clipboard = QGuiApplication::clipboard();
    const QMimeData* data = clipboard != nullptr ? clipboard->mimeData() : nullptr;
-   return data != nullptr &&
-          ( data->hasFormat( RawImageFormat() ) || data->hasFormat( BitmapMimeType ) || data->hasImage() );
+   return data != nullptr && ( data->hasFormat( TMainWindow::rawImageClipboardFormat ) ||
+                               data->hasFormat( BitmapMimeType ) || data->hasImage() );
 }
 
 TImageWindow* NewImageWindowFromClipboard( QWidget* owner, const std::string& identifier )
@@ -638,9 +591,9 @@ TImageWindow* NewImageWindowFromClipboard( QWidget* owner, const std::string& id
    const QMimeData* data = clipboard->mimeData();
 
    auto image = std::make_unique<qor::Image>();
-   if ( data != nullptr && data->hasFormat( RawImageFormat() ) )
+   if ( data != nullptr && data->hasFormat( TMainWindow::rawImageClipboardFormat ) )
    {
-      const QByteArray bytes = data->data( RawImageFormat() );
+      const QByteArray bytes = data->data( TMainWindow::rawImageClipboardFormat );
       LoadImageFromClipboardBlock( *image, reinterpret_cast<const uint8_t*>( bytes.constData() ),
                                    size_t( bytes.size() ) );
    }

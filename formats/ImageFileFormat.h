@@ -13,8 +13,8 @@
 // Failures. ReadImageFile, BackupExistingFile, LoadImageFromClipboardBlock and NewImageWindowFromClipboard throw:
 // the class library's exceptions (qor::Exception, the format exceptions included), ToolkitError, or a text as a
 // ProcessRefusal, whose empty text means that the user cancelled (a No to a question, Cancel in an options
-// dialog). OpenImageFile, RevertImageWindow and SaveImageWindow report their own failures in a warning box and
-// pass a cancellation over silently.
+// dialog). OpenImageFile, RevertImageWindow and SaveImageWindow report their own failures (ReportCaughtFailure of
+// support/FailureReport.h) and pass a cancellation over silently.
 //
 // Nothing is lost on a failure:
 //   - a read goes into a new image and into copies of the option records; the image and the window change only
@@ -37,12 +37,6 @@
 #include "windows/image/ImageWindow.h"
 
 class QWidget;
-
-// Shows the failure being handled (call it inside a catch block) the way file operations show theirs: a class
-// library exception in its own box, a toolkit error or a text in a warning box captioned with the application
-// title, exhausted memory as "Out of memory", anything else as an unexpected exception of that source and line.
-// An error already shown and a cancellation (an empty text) pass silently. True for a cancellation.
-bool ReportCaughtFailure( const std::string& sourceName, int line );
 
 // ---- Dispatch by extension ------------------------------------------------------------------------------------------
 

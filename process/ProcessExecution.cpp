@@ -14,7 +14,6 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <system_error>
 #include <vector>
 
@@ -23,7 +22,7 @@
 #include "platform/DialogRunner.h"
 #include "platform/Prompter.h"
 #include "process/Process.h"
-#include "support/ToolkitError.h"
+#include "support/FailureReport.h"
 #include "support/Utils.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
@@ -157,8 +156,9 @@ bool MaskFromCopy( TImageWindow::View& view, const qor::Image& unprocessed, cons
    return true;
 }
 
-// Shows a failure of a launch (rethrown from `failure`). onAbort rolls the target back after the user's abort and
-// returns what to add to "Process aborted.".
+// Shows a failure of a launch (rethrown from `failure`): the user's abort as "Process aborted." followed by what
+// onAbort, which rolls the target back, returns; anything else as every action shows its failures, except that
+// exhausted memory outside a run on a view is a fault of the framework's own and reported as unexpected.
 template <typename OnAbort>
 void ReportLaunchFailure( const Process& process, std::exception_ptr failure, bool onView, int line, OnAbort onAbort )
 {
@@ -172,33 +172,9 @@ void ReportLaunchFailure( const Process& process, std::exception_ptr failure, bo
       platform::ShowMessage( platform::Icon::Information, QString::fromStdString( process.Id() ),
                              QString::fromStdString( text ) );
    }
-   catch ( const qor::CatchedException& )
-   {
-      // Already shown to the user.
-   }
-   catch ( const qor::Exception& x )
-   {
-      x.Show();
-   }
-   catch ( const ToolkitError& x )
-   {
-      Warn( ApplicationTitle(), x.what() );
-   }
-   catch ( const ProcessRefusal& x )
-   {
-      if ( *x.what() != '\0' )
-         Warn( ApplicationTitle(), x.what() );
-   }
-   catch ( const std::bad_alloc& )
-   {
-      if ( onView )
-         Warn( ApplicationTitle(), "Out of memory" );
-      else
-         ReportUnexpectedException( LaunchSource, line );
-   }
    catch ( ... )
    {
-      ReportUnexpectedException( LaunchSource, line );
+      ReportCaughtFailure( LaunchSource, line, onView ? OutOfMemoryReport::Warning : OutOfMemoryReport::Unexpected );
    }
 }
 

@@ -555,10 +555,14 @@ void LoadImageFromBitmap( qor::Image& image, const QImage& bitmap )
    image.SwapIn( std::move( planes ), width, height, channels, 0, grey ? qor::ColorSpace::Gray : qor::ColorSpace::RGB );
 }
 
+QColor PreferenceColor( uint32_t c )
+{
+   return QColor( int( c & 0xffu ), int( c >> 8 & 0xffu ), int( c >> 16 & 0xffu ) );
+}
+
 QImage CreateBackgroundBrushBitmap( uint32_t firstColor, uint32_t secondColor )
 {
-   auto word = []( uint32_t c ) { return opaque | ( c & 0xffu ) << 16 | ( c & 0xff00u ) | ( c >> 16 & 0xffu ); };
-   const uint32_t colors[2] = { word( firstColor ), word( secondColor ) };
+   const uint32_t colors[2] = { PreferenceColor( firstColor ).rgb(), PreferenceColor( secondColor ).rgb() };
    QImage bitmap( 8, 8, QImage::Format_RGB32 );
    for ( int32_t y = 0; y < 8; ++y )
    {

@@ -1,7 +1,7 @@
 #ifndef LF_WINDOWS_IMAGE_BITMAPS_H
 #define LF_WINDOWS_IMAGE_BITMAPS_H
 
-// Bitmaps: the display renderer (floating-point samples -> screen pixels) and two small bitmap helpers.
+// Bitmaps: the display renderer (floating-point samples -> screen pixels) and small bitmap and colour helpers.
 //
 // RenderImageBitmap turns a rectangle of an image into a new bitmap of exactly the size the rectangle takes on the
 // screen at a zoom:
@@ -36,6 +36,7 @@
 // naming a channel the image lacks, a mask that does not cover the rectangle at its origin or lacks a weighting
 // channel) throw qor::GenericException instead of reading outside the planes.
 
+#include <QColor>
 #include <QImage>
 
 #include <cstdint>
@@ -71,8 +72,11 @@ QImage RenderImageBitmap( const qor::Image& image, const qor::RGBColorSystem& rg
 // qor::GenericException; an abort throws qor::Image::AbortProcessEvent. Either leaves the image as it was.
 void LoadImageFromBitmap( qor::Image& image, const QImage& bitmap );
 
+// A colour as the preferences keep it, 0x00BBGGRR (red in the lowest byte), as an opaque QColor.
+QColor PreferenceColor( uint32_t color );
+
 // The 8 x 8 check pattern of the background brushes: squares of 2 x 2 pixels, the first colour at the top left.
-// Colours are 0x00BBGGRR values (red in the lowest byte). Format_RGB32.
+// Colours are 0x00BBGGRR values (see PreferenceColor). Format_RGB32.
 QImage CreateBackgroundBrushBitmap( uint32_t firstColor, uint32_t secondColor );
 
 #endif

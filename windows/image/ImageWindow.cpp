@@ -16,10 +16,11 @@
 #include <map>
 #include <system_error>
 
-#include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "support/Utils.h"
+#include "windows/dialogs/ModifiedImageDialog.h"
+#include "windows/image/Bitmaps.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/main/MainWindow.h"
 
@@ -451,18 +452,17 @@ bool TImageWindow::FormClose()
       return true;
    StopDynamicCrop();
    StopDBE();
-   auto confirm = [this]( const char* message )
-   {
-      QString text = QString( message ) + "\n\n" + QString::fromStdString( mainView->FullIdentifier() ) +
-                     "\nClose the image anyway?";
-      return platform::Ask( platform::Icon::Warning, "Lumenforge", text, platform::Buttons::YesNo,
-                            platform::Answer::No ) == platform::Answer::Yes;
-   };
-   if ( !maskReferences.empty() && !confirm( "There exist active mask references to this image" ) )
-      return false;
-   if ( modificationCount > 0 && !confirm( "The image has been modified and is unsaved" ) )
-      return false;
-   return true;
+   return AskCloseQuestions() == TModifiedImageDialog::YesResult;
+}
+
+int TImageWindow::AskCloseQuestions()
+{
+   int answer = TModifiedImageDialog::YesResult;
+   if ( !maskReferences.empty() )
+      answer = GetModifiedImageDialog().Ask( this, MaskReferencesReason );
+   if ( answer == TModifiedImageDialog::YesResult && modificationCount > 0 )
+      answer = GetModifiedImageDialog().Ask( this, UnsavedImageReason );
+   return answer;
 }
 
 void TImageWindow::closeEvent( QCloseEvent* event )

@@ -186,7 +186,7 @@ public:
       // The readout of a channel at (x, y) (inside the image) with the main window's readout options.
       float ReadoutValue( int32_t channel, int32_t x, int32_t y ) const;
 
-      // Puts the image on the clipboard in the private format (MIME type rawImageClipboardFormat). Throws a
+      // Puts the image on the clipboard in the private format (TMainWindow::rawImageClipboardFormat). Throws a
       // std::runtime_error with the message on failure.
       void CopyToClipboard() const;
       // The bytes CopyToClipboard puts on the clipboard.
@@ -382,6 +382,10 @@ public:
    void ViewTabs_PaintBoxMouseDown( int32_t x, int32_t y );
    // Whether the window may close (asks what has to be asked); the close event calls it.
    bool FormClose();
+   // Asks through the modified-image dialog what closing the window calls for: about active mask references, then
+   // about unsaved changes. Stops at the first answer other than Yes and returns it (a TModifiedImageDialog
+   // result); Yes when every question was answered Yes or none applied.
+   int AskCloseQuestions();
 
 private:
    friend class View;
@@ -398,8 +402,6 @@ private:
 
    class MaskLink;
 
-   // A colour of the preferences (0x00BBGGRR).
-   static QColor PreferenceColor( uint32_t color );
    // The tab strip widget (it paints and hit-tests through the window).
    static QWidget* MakeViewTabsStrip( TImageWindow* window );
 

@@ -99,11 +99,6 @@ int32_t ViewTabFontHeight()
    return viewTabFontHeight;
 }
 
-QColor TImageWindow::PreferenceColor( uint32_t c )
-{
-   return QColor( int( c & 0xFF ), int( ( c >> 8 ) & 0xFF ), int( ( c >> 16 ) & 0xFF ) );
-}
-
 QWidget* TImageWindow::MakeViewTabsStrip( TImageWindow* window )
 {
    return new ViewTabsStrip( window );

@@ -204,11 +204,8 @@ void TImageWindow::View::MoveLastProcessToRedo()
 
 void TImageWindow::View::MoveRedoProcessToHistory()
 {
-   if ( redoProcess == nullptr )
-      return;
-   redoProcess->owner = history.get();
-   history->instances.Add( redoProcess.get() );
-   redoProcess.release();
+   // The argument takes the instance before AddToHistory clears the redo slot.
+   AddToHistory( std::move( redoProcess ) );
 }
 
 void TImageWindow::View::ClearHistory()
@@ -534,8 +531,7 @@ void TImageWindow::View::CopyToClipboard() const
    {
       throw ProcessRefusal( "Global memory allocation failed" );
    }
-   const QString format = MainWindow != nullptr ? MainWindow->rawImageClipboardFormat
-                                                : QStringLiteral( "application/x-lumenforge-raw-image" );
+   const QString& format = TMainWindow::rawImageClipboardFormat;
    auto* data = new QMimeData;
    data->setData( format, bytes );
    clipboard->setMimeData( data );

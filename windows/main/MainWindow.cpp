@@ -20,27 +20,13 @@
 
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
+#include "windows/image/Bitmaps.h"
 #include "windows/main/Application.h"
 
 TMainWindow* MainWindow = nullptr;
 
 namespace
 {
-
-// Colours of the preferences are 0x00BBGGRR.
-QColor FromTColor( uint32_t c )
-{
-   return QColor( c & 0xFF, ( c >> 8 ) & 0xFF, ( c >> 16 ) & 0xFF );
-}
-
-QImage CheckerBitmap( QColor first, QColor second )
-{
-   QImage bitmap( 8, 8, QImage::Format_RGB32 );
-   for ( int y = 0; y < 8; ++y )
-      for ( int x = 0; x < 8; ++x )
-         bitmap.setPixelColor( x, y, ( ( x / 2 + y / 2 ) % 2 == 0 ) ? first : second );
-   return bitmap;
-}
 
 // Formats a libtiff message into a buffer of bounded size; a message that does not fit is cut and marked.
 QString FormatTIFFMessage( const char* format, va_list arguments )
@@ -107,7 +93,6 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    // A tool-bar layout saved in the settings is restored by the settings loader; this is the first-run layout.
    DockDefaultToolBars();
 
-   rawImageClipboardFormat = "application/x-lumenforge-raw-image";
    setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
 }
 
@@ -168,8 +153,8 @@ QMdiSubWindow* TMainWindow::ActiveDocumentChild() const
 void TMainWindow::UpdateDesktopBrush( bool repaint )
 {
    const ColorsFontsPreferences& colours = CurrentPreferences.colorsFonts;
-   QColor background = FromTColor( colours.mainWindowBackgroundColor );
-   desktopBitmap = CheckerBitmap( background, FromTColor( colours.mainWindowForegroundColor ) );
+   const QColor background = PreferenceColor( colours.mainWindowBackgroundColor );
+   desktopBitmap = CreateBackgroundBrushBitmap( colours.mainWindowBackgroundColor, colours.mainWindowForegroundColor );
    desktopBrush = QBrush( desktopBitmap );
    desktop->setBackground( colours.mainWindowBackgroundBrush ? desktopBrush : QBrush( background ) );
    if ( repaint )

@@ -11,7 +11,7 @@
 //     status dialog when to enable that button;
 //   - controlUpdateCount, raised while a window fills its controls from data (ControlUpdateGuard) so that every
 //     control handler does nothing meanwhile; a counter, not a flag: nested raisers each lower it once;
-//   - the readout options, the termination flag and the private clipboard format.
+//   - the readout options, the termination flag and the private clipboard format (a constant).
 // Everything runs on the GUI thread.
 
 #include <QBrush>
@@ -212,8 +212,9 @@ public:
    } rubberBandRect;
    QImage desktopBitmap; // the 8x8 checker; null until UpdateDesktopBrush
    QBrush desktopBrush;
-   // MIME type of the private image data on the clipboard.
-   QString rawImageClipboardFormat;
+   // MIME type of the private image data on the clipboard: the one spelling of that wire name, for every window and
+   // for the file formats (a constant, valid also while no main window exists).
+   static inline const QString rawImageClipboardFormat = QStringLiteral( "application/x-lumenforge-raw-image" );
 
    // --- Components ---
    QMenu* File_Menu = nullptr;

@@ -24,6 +24,7 @@
 #include "platform/KeyTracker.h"
 #include "platform/Prompter.h"
 #include "process/Process.h"
+#include "support/FailureReport.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
@@ -89,20 +90,13 @@ std::vector<QPointer<TImageWindow>> AllImageWindows()
 }
 
 // Asks the questions of closing one window of a Close All, then closes it. False when the user chose Cancel.
-bool CloseAsking( TImageWindow* window, TModifiedImageDialog& dialog )
+bool CloseAsking( TImageWindow* window )
 {
-   for ( const char* reason : { MaskReferencesReason, UnsavedImageReason } )
-   {
-      const bool applies = reason == MaskReferencesReason ? !window->maskReferences.empty()
-                                                          : window->modificationCount > 0;
-      if ( !applies )
-         continue;
-      const int answer = dialog.Ask( window, reason );
-      if ( answer == TModifiedImageDialog::CancelResult )
-         return false;
-      if ( answer != TModifiedImageDialog::YesResult )
-         return true;
-   }
+   const int answer = window->AskCloseQuestions();
+   if ( answer == TModifiedImageDialog::CancelResult )
+      return false;
+   if ( answer != TModifiedImageDialog::YesResult )
+      return true;
    // Everything has been asked: the window's own close finds nothing left to ask.
    const int32_t modifications = window->modificationCount;
    window->modificationCount = 0;
@@ -498,11 +492,8 @@ void TMainWindow::FileSaveAs_ActionExecute()
 
    TProcessingStatusDialog& status = StatusDialog();
    status.BeginTasks();
-   status.AddTask( "Save file:", 0, 0 );
-   status.NextTask();
    EndProcessing();
-   status.AddTask( name.toStdString(), 1, 0 );
-   status.NextTask();
+   StatusTasks( status, "Save file:", name );
    if ( QFileInfo( name ).suffix().isEmpty() )
       name += "." + DefaultSaveExtensions[size_t( filterIndex - 1 )];
    SaveImageWindow( *window, name.toStdString(), true );
@@ -524,7 +515,7 @@ void TMainWindow::FileCloseAll_ActionExecute()
    TModifiedImageDialog& dialog = GetModifiedImageDialog();
    dialog.cancelAllowed = true;
    for ( auto i = windows.rbegin(); i != windows.rend(); ++i )
-      if ( *i != nullptr && !CloseAsking( *i, dialog ) )
+      if ( *i != nullptr && !CloseAsking( *i ) )
          break;
    dialog.cancelAllowed = false;
 }

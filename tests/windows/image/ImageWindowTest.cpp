@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 #include <cmath>
 #include <filesystem>
@@ -16,12 +18,36 @@
 
 #include "ImageWindowTestSupport.h"
 #include "support/Utils.h"
+#include "windows/dialogs/ModifiedImageDialog.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/main/MainWindow.h"
 
 namespace fs = std::filesystem;
 
 using test::ImageWindowTest;
+
+namespace
+{
+
+// Expects the modified-image question about the window, showing that message, and answers it. A single close
+// offers no Cancel.
+void ExpectCloseQuestion( platform::ScriptedDialogRunner& dialogs, const TImageWindow* window, const char* message,
+                          int answer )
+{
+   dialogs.Expect( "ModifiedImageDialog",
+                   [=]( QDialog& d )
+                   {
+                      auto& m = static_cast<TModifiedImageDialog&>( d );
+                      EXPECT_EQ( m.window.data(), window );
+                      EXPECT_EQ( m.Message_Label->text(), message );
+                      EXPECT_FALSE( m.Cancel_SpeedButton->isVisibleTo( &m ) );
+                      return answer;
+                   } );
+}
+
+constexpr const char* UnsavedQuestion = "The image has been modified and is unsaved. Close anyway?";
+
+} // namespace
 
 // ---- Construction and destruction -------------------------------------------------------------------------------
 
@@ -160,11 +186,11 @@ TEST_F( ImageWindowTest, OnTheMainWindowTheWindowIsADocumentChildOfTheDesktop )
    // Closing the frame asks the window; a refusal keeps both.
    QPointer<QMdiSubWindow> frame = w->SubWindow();
    w->mainView->Modified( false );
-   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::No );
+   ExpectCloseQuestion( dialogs, w, UnsavedQuestion, TModifiedImageDialog::NoResult );
    frame->close();
    QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
    ASSERT_FALSE( frame.isNull() );
-   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::Yes );
+   ExpectCloseQuestion( dialogs, w, UnsavedQuestion, TModifiedImageDialog::YesResult );
    frame->close();
    QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
    EXPECT_TRUE( frame.isNull() );
@@ -180,18 +206,26 @@ TEST_F( ImageWindowTest, ClosingAsksOnlyAboutUnsavedChangesAndMaskUsers )
 
    QPointer<TImageWindow> modified = Make( new qor::Image( 4, 4 ) );
    modified->mainView->Modified( false );
-   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::No );
+   ExpectCloseQuestion( dialogs, modified, UnsavedQuestion, TModifiedImageDialog::NoResult );
    EXPECT_FALSE( modified->close() );
    EXPECT_EQ( modified->closingCount, 0 );
-   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::Yes );
+   ExpectCloseQuestion( dialogs, modified, UnsavedQuestion, TModifiedImageDialog::YesResult );
    EXPECT_TRUE( modified->close() );
 
    TImageWindow* mask = Make( new qor::Image( 4, 4 ) );
    TImageWindow* user = Make( new qor::Image( 4, 4 ) );
    user->SetMask( mask );
    ASSERT_EQ( mask->maskReferences.size(), 1u );
-   prompter.Expect( "There exist active mask references to this image", platform::Answer::No );
+   const char* maskQuestion = "There exist active mask references to this image. Close anyway?";
+   ExpectCloseQuestion( dialogs, mask, maskQuestion, TModifiedImageDialog::NoResult );
    EXPECT_FALSE( mask->close() );
+
+   // Both apply: the mask users first, and the unsaved changes only after a Yes there.
+   mask->mainView->Modified( false );
+   ExpectCloseQuestion( dialogs, mask, maskQuestion, TModifiedImageDialog::YesResult );
+   ExpectCloseQuestion( dialogs, mask, UnsavedQuestion, TModifiedImageDialog::NoResult );
+   EXPECT_FALSE( mask->close() );
+   EXPECT_EQ( mask->maskReferences.size(), 1u );
 
    QCoreApplication::sendPostedEvents( nullptr, QEvent::DeferredDelete );
    EXPECT_TRUE( clean.isNull() );

@@ -82,6 +82,21 @@ protected:
 
    QStringList RecentImages() const { return TMainWindow::RecentFiles( main->FileOpenRecentImages_MenuItem ); }
 
+   // Expects the modified-image question about a window, showing that message, and answers it; Cancel is offered
+   // only during a Close All.
+   void ExpectCloseQuestion( const QString& identifier, const char* message, int answer, bool cancelOffered )
+   {
+      dialogs.Expect( "ModifiedImageDialog",
+                      [=]( QDialog& d )
+                      {
+                         auto& m = static_cast<TModifiedImageDialog&>( d );
+                         EXPECT_EQ( m.Message_Label->text(), message );
+                         EXPECT_TRUE( m.FilePath_Label->text().startsWith( identifier + ": " ) );
+                         EXPECT_EQ( m.Cancel_SpeedButton->isVisibleTo( &m ), cancelOffered );
+                         return answer;
+                      } );
+   }
+
    std::unique_ptr<TMainWindow> main;
 };
 
@@ -413,7 +428,9 @@ TEST_F( FileActionsTest, RevertAsksFirstAndAFailedRevertClosesTheWindow )
    fs::remove( path );
    prompter.Expect( "Revert cannot be undone", platform::Answer::Yes );
    prompter.Expect( "Cannot revert: original file does not exist" );
-   prompter.Expect( "The image has been modified and is unsaved", platform::Answer::Yes );
+   ExpectCloseQuestion( QString::fromStdString( w->mainView->Identifier() ),
+                        "The image has been modified and is unsaved. Close anyway?", TModifiedImageDialog::YesResult,
+                        false );
    main->FileRevert_Action->trigger();
    FlushDeletes();
    EXPECT_TRUE( MainViewList.empty() );
@@ -456,17 +473,7 @@ TEST_F( FileActionsTest, CloseAllGoesFromTheLastWindowAndStopsAtCancel )
 
    // No for the third keeps it and goes on; Cancel for the second stops: the first is not asked.
    auto expect = [&]( const char* identifier, int answer )
-   {
-      dialogs.Expect( "ModifiedImageDialog",
-                      [=]( QDialog& d )
-                      {
-                         auto& m = static_cast<TModifiedImageDialog&>( d );
-                         EXPECT_EQ( m.Message_Label->text(), "The image has been modified and is unsaved. Close anyway?" );
-                         EXPECT_TRUE( m.FilePath_Label->text().startsWith( QString( identifier ) + ": " ) );
-                         EXPECT_TRUE( m.Cancel_SpeedButton->isVisibleTo( &m ) );
-                         return answer;
-                      } );
-   };
+   { ExpectCloseQuestion( identifier, "The image has been modified and is unsaved. Close anyway?", answer, true ); };
    expect( "Third", TModifiedImageDialog::NoResult );
    expect( "Second", TModifiedImageDialog::CancelResult );
    main->FileCloseAll_Action->trigger();
@@ -479,13 +486,8 @@ TEST_F( FileActionsTest, CloseAllGoesFromTheLastWindowAndStopsAtCancel )
    Maskable user;
    user.SetMask( second );
    expect( "Third", TModifiedImageDialog::YesResult );
-   dialogs.Expect( "ModifiedImageDialog",
-                   []( QDialog& d )
-                   {
-                      EXPECT_EQ( static_cast<TModifiedImageDialog&>( d ).Message_Label->text(),
-                                 "There exist active mask references to this image. Close anyway?" );
-                      return TModifiedImageDialog::CancelResult;
-                   } );
+   ExpectCloseQuestion( "Second", "There exist active mask references to this image. Close anyway?",
+                        TModifiedImageDialog::CancelResult, true );
    main->FileCloseAll_Action->trigger();
    FlushDeletes();
    ASSERT_EQ( MainViewList.size(), 2u );
