@@ -554,6 +554,8 @@ TEST_F( ProcessExecutionTest, FailuresAreReportedByKind )
       EXPECT_EQ( Samples( *w->image ), before );
       EXPECT_TRUE( w->paintingAllowed );
       EXPECT_EQ( prompter.Records().size(), c.text.isEmpty() ? 0u : 1u );
+      EXPECT_TRUE( prompter.UnexpectedRecords().empty() );
+      EXPECT_EQ( prompter.PendingCount(), 0u );
       EXPECT_FALSE( StatusDialog().isVisible() );
       ForgetAll();
       windows.clear();
