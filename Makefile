@@ -19,7 +19,9 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@$(BUILD)/lumenforge
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/lumenforge; \
+	 else echo "No display: starting the program on a virtual one (xvfb-run); 'make screenshot' shows it."; \
+	      xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/lumenforge; fi
 
 test: build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 300
