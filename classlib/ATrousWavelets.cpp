@@ -10,6 +10,10 @@
 #include <string>
 #include <type_traits>
 
+#if defined( __SSE2__ )
+#include <immintrin.h>
+#endif
+
 namespace qor
 {
 
@@ -364,6 +368,41 @@ void Subtract( const float* a, const float* b, float* out, int64_t w )
       out[x] = a[x] - b[x];
 }
 
+// Samples of a plane from which ReconstructATrousLayers streams its output past the caches, and the samples that it
+// sums at a time.
+constexpr int64_t streamedPlaneSamples = int64_t( 1 ) << 21;
+constexpr int64_t reconstructionTile = 1024;
+
+QOR_ROW_KERNEL void AddRow( float* __restrict out, const float* __restrict in, int64_t w )
+{
+   for ( int64_t x = 0; x < w; ++x )
+      out[x] += in[x];
+}
+
+// Copies w samples to out with stores that bypass the caches where out is 16-byte aligned.
+void StreamRow( float* out, const float* in, int64_t w )
+{
+#if defined( __SSE2__ )
+   int64_t x = 0;
+   for ( ; x < w && ( reinterpret_cast<uintptr_t>( out + x ) & 15 ) != 0; ++x )
+      out[x] = in[x];
+   for ( ; x + 4 <= w; x += 4 )
+      _mm_stream_ps( out + x, _mm_loadu_ps( in + x ) );
+   for ( ; x < w; ++x )
+      out[x] = in[x];
+#else
+   std::memcpy( out, in, size_t( w ) * sizeof( float ) );
+#endif
+}
+
+// Orders the streamed stores of this thread before its stores that follow (the hand-over of its rows).
+void StreamFence()
+{
+#if defined( __SSE2__ )
+   _mm_sfence();
+#endif
+}
+
 void DecomposeInto( ATrousLayers& layers, const Image& image, int32_t channel, const ConvolutionKernel& kernel,
                     int32_t layerCount, int32_t scaleDelta )
 {
@@ -565,24 +604,32 @@ void ReconstructATrousLayers( Image& image, int32_t channel, const ATrousLayers&
 
    const int64_t w = image.Width();
    float* plane = image[channel];
+   // A plane larger than the caches is written past them: the sum is built in a small buffer and streamed out,
+   // which saves reading every output line from memory before it is overwritten.
+   const bool stream = image.NumberOfPixels() >= streamedPlaneSamples;
    image.BeginTask( "Inverse À Trous Wavelets Transform", image.Height() );
    image.ParallelRows( image.Height(),
                        [&]( int64_t y0, int64_t y1 )
                        {
+                          alignas( 64 ) float sum[reconstructionTile];
                           for ( int64_t y = y0; y < y1; ++y )
-                          {
-                             float* out = plane + y * w;
-                             if ( residual != nullptr )
-                                std::memcpy( out, residual + y * w, size_t( w ) * sizeof( float ) );
-                             else
-                                std::fill( out, out + w, 0.0f );
-                             for ( const float* layer : details )
+                             for ( int64_t x0 = 0; x0 < w; x0 += reconstructionTile )
                              {
-                                const float* in = layer + y * w;
-                                for ( int64_t x = 0; x < w; ++x )
-                                   out[x] += in[x];
+                                const int64_t n = std::min<int64_t>( reconstructionTile, w - x0 );
+                                const int64_t at = y * w + x0;
+                                float* out = plane + at;
+                                float* acc = stream ? sum : out;
+                                if ( residual != nullptr )
+                                   std::memcpy( acc, residual + at, size_t( n ) * sizeof( float ) );
+                                else
+                                   std::fill( acc, acc + n, 0.0f );
+                                for ( const float* layer : details )
+                                   AddRow( acc, layer + at, n );
+                                if ( stream )
+                                   StreamRow( out, sum, n );
                              }
-                          }
+                          if ( stream )
+                             StreamFence(); // by the thread that streamed, before the strip counts as done
                        } );
 }
 

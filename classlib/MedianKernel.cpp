@@ -531,12 +531,56 @@ template <int32_t n, Box program> constexpr FixedEntry MakeFixedEntry( Box box )
    return { n, box, FixedRunAVX2<fixedProgram<n, program>>, FixedRunBaseline<fixedProgram<n, program>> };
 }
 
-// The straight-line runner of a box, or none. (The circle of diameter 3 covers the whole 3 x 3 box, so the square
-// program serves both.)
+// The 3 x 3 median from its three sorted columns: the median of nine is the median of the largest of the column
+// minima, the median of the column middles and the smallest of the column maxima, 12 comparisons in place of the
+// 16 of the pruned merge network.
+constexpr std::array<int32_t, 3> Median3RankPlanes()
+{
+   ColumnLayout layout = MakeColumnLayout( 3, false );
+   const ColumnLayout::Extent& e = layout.extents[0];
+   return { e.planeBase + e.rankPlane[0], e.planeBase + e.rankPlane[1], e.planeBase + e.rankPlane[2] };
+}
+
+inline __attribute__( ( always_inline ) ) v8f Median3( v8f a, v8f b, v8f c )
+{
+   return Max( Min( a, b ), Min( Max( a, b ), c ) );
+}
+
+inline __attribute__( ( always_inline ) ) void Median3Run( const float* const* planes, int32_t count,
+                                                           float* const* outputs )
+{
+   constexpr std::array<int32_t, 3> rank = Median3RankPlanes();
+   const float* lo = planes[rank[0]];
+   const float* mid = planes[rank[1]];
+   const float* hi = planes[rank[2]];
+   float* out = outputs[0];
+   for ( int32_t i = 0; i < count; i += lanes )
+   {
+      v8f low = Max( Max( Load( lo + i ), Load( lo + i + 1 ) ), Load( lo + i + 2 ) );
+      v8f high = Min( Min( Load( hi + i ), Load( hi + i + 1 ) ), Load( hi + i + 2 ) );
+      v8f middle = Median3( Load( mid + i ), Load( mid + i + 1 ), Load( mid + i + 2 ) );
+      Store( out + i, Median3( low, middle, high ) );
+   }
+}
+
+__attribute__( ( target( "avx2" ) ) ) void Median3RunAVX2( const float* const* planes, int32_t count,
+                                                           float* const* outputs )
+{
+   Median3Run( planes, count, outputs );
+}
+
+void Median3RunBaseline( const float* const* planes, int32_t count, float* const* outputs )
+{
+   Median3Run( planes, count, outputs );
+}
+
+// The straight-line runner of a box, or none. (The circle of diameter 3 covers the whole 3 x 3 box, so the 3 x 3
+// runner serves both.)
 FixedRunner FindFixedRunner( int32_t n, Box box )
 {
+   if ( n == 3 && box != Box::Hybrid )
+      return HasAVX2() ? Median3RunAVX2 : Median3RunBaseline;
    static const FixedEntry table[] = {
-       MakeFixedEntry<3, Box::Square>( Box::Square ), MakeFixedEntry<3, Box::Square>( Box::Circle ),
        MakeFixedEntry<5, Box::Square>( Box::Square ), MakeFixedEntry<5, Box::Circle>( Box::Circle ),
        MakeFixedEntry<5, Box::Hybrid>( Box::Hybrid ), MakeFixedEntry<7, Box::Square>( Box::Square ),
        MakeFixedEntry<7, Box::Circle>( Box::Circle ), MakeFixedEntry<7, Box::Hybrid>( Box::Hybrid ),
@@ -828,11 +872,12 @@ public:
          LoadRow( ring[size_t( i )], source( MirrorRow( int64_t( y0 ) - f.h + i, height ) ) );
       for ( int32_t y = y0; y < y1; ++y )
       {
+         const float* next = y + 1 < y1 ? source( MirrorRow( int64_t( y ) + f.h + 1, height ) ) : nullptr;
          FilterRow( plane + int64_t( y ) * width );
-         if ( y + 1 < y1 )
+         if ( next != nullptr )
          {
             std::rotate( ring.begin(), ring.begin() + 1, ring.end() );
-            LoadRow( ring.back(), source( MirrorRow( int64_t( y ) + f.h + 1, height ) ) );
+            LoadRow( ring.back(), next );
          }
       }
    }
