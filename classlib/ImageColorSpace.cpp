@@ -8,15 +8,18 @@
 // result depends only on that pixel, so it is the same for any thread count and equal, bit for bit, to the
 // per-pixel operations of RGBColorSystem and RGBToHSV/HSVToRGB, which share the formulas.
 //
-// On x86-64 the chunk loops are compiled twice, for the baseline instruction set and for AVX2, and the AVX2 copy
-// is used where the processor has it. Neither copy uses fused multiply-add, so both round every operation alike
-// and give the same results.
+// On x86-64 the chunk loops are compiled three times, for the baseline instruction set, for AVX2 and for AVX-512,
+// and the widest copy the processor runs is used. AVX-512 doubles the lanes and turns every select of the formulas
+// into one masked move instead of a compare and a blend, which roughly halves the time of the sRGB conversions on
+// one thread. No copy uses fused multiply-add, so all round every operation alike and give the same results.
 
 // The formulas raise no floating-point exception that anything here looks at (traps run masked), so the compiler
 // may evaluate both sides of their conditionals and turn them into selects; without this it keeps the branches
-// and the loops do not vectorise. It changes no result.
+// and the loops do not vectorise. It changes no result. Contraction into fused multiply-add is off: AVX-512
+// brings those instructions with it, and a fused operation rounds once where the per-pixel formulas (and the
+// other copies) round twice.
 #if defined( __GNUC__ ) && !defined( __clang__ )
-#pragma GCC optimize( "no-trapping-math" )
+#pragma GCC optimize( "no-trapping-math", "fp-contract=off" )
 #endif
 
 #include "Image.h"
@@ -240,6 +243,12 @@ void ConvertRangeBaseline( const Job& job, int64_t begin, int64_t end )
 {
    ConvertRange( job, begin, end );
 }
+
+[[gnu::target( "avx512f,avx512vl,avx512dq,avx512bw" )]] void ConvertRangeAVX512( const Job& job, int64_t begin,
+                                                                                 int64_t end )
+{
+   ConvertRange( job, begin, end );
+}
 #endif
 
 using RangeConverter = void ( * )( const Job&, int64_t, int64_t );
@@ -248,6 +257,9 @@ RangeConverter SelectConverter()
 {
 #if defined( __x86_64__ ) && defined( __GNUC__ )
    __builtin_cpu_init();
+   if ( __builtin_cpu_supports( "avx512f" ) && __builtin_cpu_supports( "avx512vl" ) &&
+        __builtin_cpu_supports( "avx512dq" ) && __builtin_cpu_supports( "avx512bw" ) )
+      return &ConvertRangeAVX512;
    if ( __builtin_cpu_supports( "avx2" ) )
       return &ConvertRangeAVX2;
 #endif
