@@ -204,6 +204,21 @@ template <class S> QOR_COLOR_INLINE void ConvertWith( const Job& job, const S& s
    alignas( 64 ) float b0[chunk];
    alignas( 64 ) float b1[chunk];
    alignas( 64 ) float b2[chunk];
+   // In place (three distinct planes converted onto themselves), the stages run on the planes themselves: a chunk
+   // stays in the first-level cache from one stage to the next all the same, and the copies in and out are saved.
+   bool inPlace = job.targetPlanes == 3 && job.source[0] == job.target[0] && job.source[1] == job.target[1] &&
+                  job.source[2] == job.target[2] && job.target[0] != job.target[1] &&
+                  job.target[0] != job.target[2] && job.target[1] != job.target[2];
+   if ( inPlace )
+   {
+      for ( int64_t i = begin; i < end; i += chunk )
+      {
+         int32_t n = int32_t( end - i < chunk ? end - i : chunk );
+         for ( int32_t k = 0; k < job.route.count; ++k )
+            RunStage( job.route.stages[k], s, job.target[0] + i, job.target[1] + i, job.target[2] + i, n );
+      }
+      return;
+   }
    for ( int64_t i = begin; i < end; i += chunk )
    {
       int32_t n = int32_t( end - i < chunk ? end - i : chunk );
