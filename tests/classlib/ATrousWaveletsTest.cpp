@@ -398,6 +398,42 @@ TEST( ATrousLayers, ReconstructionSumsFromTheResidualDownAndSkipsNullLayers )
    }
 }
 
+// Planes of 2^21 samples and more are summed on a different path (streaming stores): an odd width gives unaligned
+// rows and a partial last piece.
+TEST( ATrousLayers, ReconstructionOfBigPlanesIsTheInOrderSumOnAnyThreadCount )
+{
+   const int w = 2049, h = 1025;
+   const size_t n = size_t( w ) * h;
+   ATrousLayers layers;
+   for ( int j = 0; j < 5; ++j )
+      layers.push_back( std::make_unique<Image>( test::RandomImage( w, h, 1, ColorSpace::Gray, 100 + j ) ) );
+   const Image source = test::RandomImage( w, h, 2, ColorSpace::Gray, 99 );
+
+   const std::vector<bool> cases[] = { { true, true, true, true, true },
+                                       { false, true, false, true, true },
+                                       { true, true, true, true, false } };
+   for ( const std::vector<bool>& kept : cases )
+   {
+      std::vector<float> expected( n, 0.0f );
+      for ( size_t i = 0; i < n; ++i )
+         for ( int j = 4; j >= 0; --j )
+            if ( kept[size_t( j )] )
+               expected[i] = j == 4 ? layers[4]->PixelData( 0 )[i] : expected[i] + layers[size_t( j )]->PixelData( 0 )[i];
+
+      ATrousLayers set;
+      for ( size_t j = 0; j < 5; ++j )
+         set.push_back( kept[j] ? std::make_unique<Image>( *layers[j] ) : nullptr );
+      for ( int threads : { 1, 0 } )
+      {
+         qor::ThreadCountScope scope( threads );
+         Image target( source );
+         qor::ReconstructATrousLayers( target, 1, set );
+         EXPECT_EQ( std::memcmp( target[1], expected.data(), n * sizeof( float ) ), 0 ) << "threads " << threads;
+         EXPECT_EQ( std::memcmp( target[0], source[0], n * sizeof( float ) ), 0 ) << "other channel touched";
+      }
+   }
+}
+
 TEST( ATrousLayers, DecompositionIntoAnExistingSetReusesPlanesOfTheRightSize )
 {
    Image source = test::RandomImage( 29, 17, 2, ColorSpace::Gray, 7 );
