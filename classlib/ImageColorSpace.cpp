@@ -1,10 +1,10 @@
 // Image::SetColorSpace: conversion of the pixel data of an image between colour spaces.
 //
 // A conversion is a route of stages (RGB -> XYZ, XYZ -> Lab, ...) chosen once from the pair of colour spaces.
-// The pixels run through it in chunks: a chunk of each nominal plane is copied into three small buffers on the
-// stack, every stage of the route runs over the buffers as a plain loop that the compiler vectorises (one
-// formula for all pixels, constants hoisted, no branch on the colour space inside a loop), and the buffers go
-// back to the destination planes. Row strips run on the worker threads through Image::ParallelRows; a pixel's
+// The pixels run through it in chunks: every stage of the route runs over a chunk of the three nominal planes as a
+// plain loop that the compiler vectorises (one formula for all pixels, constants hoisted, no branch on the colour
+// space inside a loop). A conversion in place works on the planes directly; one to or from grey copies each chunk
+// into three small buffers on the stack and the buffers back to the destination planes. Row strips run on the worker threads through Image::ParallelRows; a pixel's
 // result depends only on that pixel, so it is the same for any thread count and equal, bit for bit, to the
 // per-pixel operations of RGBColorSystem and RGBToHSV/HSVToRGB, which share the formulas.
 //
