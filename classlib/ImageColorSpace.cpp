@@ -4,9 +4,10 @@
 // The pixels run through it in chunks: every stage of the route runs over a chunk of the three nominal planes as a
 // plain loop that the compiler vectorises (one formula for all pixels, constants hoisted, no branch on the colour
 // space inside a loop). A conversion in place works on the planes directly; one to or from grey copies each chunk
-// into three small buffers on the stack and the buffers back to the destination planes. Row strips run on the worker threads through Image::ParallelRows; a pixel's
-// result depends only on that pixel, so it is the same for any thread count and equal, bit for bit, to the
-// per-pixel operations of RGBColorSystem and RGBToHSV/HSVToRGB, which share the formulas.
+// into three small buffers on the stack and the buffers back to the destination planes. Row strips run on the
+// worker threads through Image::ParallelRows; a pixel's result depends only on that pixel, so it is the same for
+// any thread count and equal, bit for bit, to the per-pixel operations of RGBColorSystem and RGBToHSV/HSVToRGB,
+// which share the formulas.
 //
 // On x86-64 the chunk loops are compiled three times, for the baseline instruction set, for AVX2 and for AVX-512,
 // and the widest copy the processor runs is used. AVX-512 doubles the lanes and turns every select of the formulas
