@@ -242,7 +242,9 @@ TEST( ImageColorSpace, LabAndLchAgree )
    {
       float dh = std::abs( labToLch[2][i] - lch[2][i] );
       if ( lch[1][i] > 1e-4f ) // a hue only where there is chroma
+      {
          ASSERT_LT( std::min( dh, 1 - dh ), 2e-6 ) << i;
+      }
       ASSERT_NEAR( labToLch[1][i], lch[1][i], 1e-6 ) << i;
       ASSERT_NEAR( lchToLab[1][i], lab[1][i], 1e-6 ) << i;
       ASSERT_NEAR( lchToLab[2][i], lab[2][i], 1e-6 ) << i;
