@@ -212,10 +212,11 @@ void BuildKernelBlock( int32_t n, int32_t m, const float* x, float* matrix, cons
 // column whose remainder is below `tolerance` of its own size depends on the columns before it.
 bool PolynomialPartIsDetermined( int32_t n, int32_t m, const float* x, const float* y )
 {
-   const Monomials monomials( m );
-   const size_t count = monomials.parents.size();
+   // Counted before the monomial tables are built, so that an order far too high for the points costs nothing.
+   const size_t count = size_t( m ) * size_t( m + 1 ) / 2;
    if ( size_t( n ) < count )
       return false;
+   const Monomials monomials( m );
    if ( count == 1 )
       return true;
 

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <random>
@@ -342,6 +346,50 @@ TEST( SurfaceSpline, RefusesSystemsItCannotSolveAndLeavesTheCoefficients )
    // Evaluation refuses an order below 1 as well: its coefficients would have no polynomial part to read.
    const float one[] = { 1 };
    EXPECT_THROW( qor::EvaluateSurfaceSpline( 0, 0, nullptr, 0, 0, nullptr, one ), qor::GenericException );
+}
+
+// Caps the address space of this process 1 GB above what it already uses, then fits a spline of order m through
+// the nine points of s; exits 0 on the singular-system refusal, with another code on anything else.
+namespace
+{
+
+[[noreturn]] void FitUnderAddressSpaceCap( const Samples& s, int32_t m )
+{
+   std::ifstream status( "/proc/self/status" );
+   std::string line;
+   uint64_t kB = 0;
+   while ( std::getline( status, line ) )
+      if ( line.rfind( "VmSize:", 0 ) == 0 )
+         kB = std::stoull( line.substr( 7 ) );
+   const rlim_t cap = rlim_t( kB + ( uint64_t( 1 ) << 20 ) ) * 1024;
+   const rlimit limit{ cap, cap };
+   setrlimit( RLIMIT_AS, &limit );
+   std::vector<float> c( 16, 0.0f );
+   try
+   {
+      qor::GenerateSurfaceSpline( s.Count(), s.x.data(), s.y.data(), s.z.data(), m, 0, nullptr, c.data() );
+   }
+   catch ( const qor::GenericException& e )
+   {
+      std::_Exit( e.Message() == singularText ? 0 : 2 );
+   }
+   catch ( ... )
+   {
+      std::_Exit( 3 );
+   }
+   std::_Exit( 4 );
+}
+
+} // namespace
+
+TEST( SurfaceSpline, RefusesAnOrderTooHighForItsPointsBeforeAllocating )
+{
+   // Order 30000 has 450 million monomials: nine points cannot determine them, and that must be known from the
+   // counts alone. Run in a child with a capped address space, a table of the monomials fails with bad_alloc
+   // instead of the refusal.
+   GTEST_FLAG_SET( death_test_style, "threadsafe" );
+   const Samples s = JitteredGrid( 3, Bumpy );
+   EXPECT_EXIT( FitUnderAddressSpaceCap( s, 30000 ), ::testing::ExitedWithCode( 0 ), "" );
 }
 
 TEST( SurfaceSpline, SeveralValueSetsShareOneSystem )
