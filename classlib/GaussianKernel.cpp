@@ -142,17 +142,6 @@ void HorizontalRow( float* out, const float* t, const float* g, int32_t r, int32
    }
 }
 
-QOR_ROW_KERNEL
-void ClampRow( float* p, int64_t n )
-{
-   for ( int64_t i = 0; i < n; ++i )
-   {
-      float x = p[i];
-      x = ( x >= 0 ) ? x : 0.0f; // NaN fails the test too
-      p[i] = ( x > 1 ) ? 1.0f : x;
-   }
-}
-
 // Blurs the nominal channels of source into the planes of target (same geometry), rows on the worker threads.
 void BlurInto( const Image& source, Image& target, const std::vector<float>& kernel )
 {
@@ -239,6 +228,17 @@ void FillGaussianKernel( float* k, int32_t n, float sigma, float shape )
       std::memcpy( &at( i, -h ), &at( -i, -h ), size_t( n ) * sizeof( float ) );
 }
 
+QOR_ROW_KERNEL
+void ClampSamples( float* p, int64_t count )
+{
+   for ( int64_t i = 0; i < count; ++i )
+   {
+      float x = p[i];
+      x = ( x >= 0 ) ? x : 0.0f; // NaN fails the test too
+      p[i] = ( x > 1 ) ? 1.0f : x;
+   }
+}
+
 void ClampSamples( Image& image )
 {
    if ( image.IsEmpty() )
@@ -249,7 +249,7 @@ void ClampSamples( Image& image )
       int64_t( image.NumberOfNominalChannels() ) * height,
       [&]( int64_t begin, int64_t end ) {
          for ( int64_t item = begin; item < end; ++item )
-            ClampRow( image.ScanLine( int32_t( item / height ), int32_t( item % height ) ), width );
+            ClampSamples( image.ScanLine( int32_t( item / height ), int32_t( item % height ) ), width );
       },
       width );
 }

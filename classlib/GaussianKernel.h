@@ -44,6 +44,9 @@ void FillGaussianKernel( float* k, int32_t n, float sigma, float shape );
 // samples already clamped clamped.
 void ClampSamples( Image& image );
 
+// The same rule over count samples at p.
+void ClampSamples( float* p, int64_t count );
+
 // Normalised 1-D Gaussian exp(-x^2 / (2 sigma^2)) of radius max(1, round(support x sigma)): 2 radius + 1 taps
 // summing to 1.
 std::vector<float> GaussianBlurKernel( float sigma, float support = 4.0f );

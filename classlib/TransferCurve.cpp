@@ -1,11 +1,9 @@
 #include "TransferCurve.h"
 
+#include "GaussianKernel.h"
+
 #include <algorithm>
 #include <vector>
-
-#if defined( __SSE2__ )
-#include <emmintrin.h>
-#endif
 
 namespace qor
 {
@@ -50,24 +48,6 @@ inline double SplineValue( const float* x, const float* y, const float* y2, int3
    double dh = h;
    return da * y[klo] + db * y[khi] +
           ( ( da * da * da - da ) * y2[klo] + ( db * db * db - db ) * y2[khi] ) * ( dh * dh ) * ( 1.0 / 6 );
-}
-
-// [0, 1] clamp of curve values: anything that is not >= 0 (NaN included) becomes 0.
-void ClampSamples( float* p, int64_t count )
-{
-   int64_t i = 0;
-#if defined( __SSE2__ )
-   // maxps answers its second operand when either is NaN, so NaN becomes 0 here as in the scalar rule.
-   const __m128 zero = _mm_setzero_ps();
-   const __m128 one = _mm_set1_ps( 1.0f );
-   for ( ; i + 4 <= count; i += 4 )
-      _mm_storeu_ps( p + i, _mm_min_ps( _mm_max_ps( _mm_loadu_ps( p + i ), zero ), one ) );
-#endif
-   for ( ; i < count; ++i )
-   {
-      float r = p[i];
-      p[i] = r >= 0.0f ? ( r > 1.0f ? 1.0f : r ) : 0.0f;
-   }
 }
 
 // SplineValue for each of count samples, in place, interval low[j] for sample j.
