@@ -218,8 +218,9 @@ void FillGaussianKernel( float* k, int32_t n, float sigma, float shape )
    {
       for ( int32_t j = -h; j <= 0; ++j )
       {
+         // The centre is 1 even when sigma^shape underflows to 0, where the formula would give 0/0.
          float r = Sqrt( float( i * i + j * j ) );
-         at( i, j ) = Exp( -Power( r, shape ) / d );
+         at( i, j ) = ( i == 0 && j == 0 ) ? 1.0f : Exp( -Power( r, shape ) / d );
       }
       for ( int32_t j = 1; j <= h; ++j )
          at( i, j ) = at( i, -j );

@@ -117,6 +117,19 @@ TEST( GaussianKernel, SymmetricUnderFlipsAndTransposition )
       }
 }
 
+TEST( GaussianKernel, ANarrowKernelWhosePowerUnderflowsIsTheUnitImpulse )
+{
+   // sigma^shape rounds to 0 in float: the centre must still be 1 (not 0/0) and every other coefficient 0.
+   for ( auto [sigma, shape] : { std::pair{ 1e-12f, 4.0f }, { 1e-30f, 2.0f } } )
+   {
+      int32_t n = 0;
+      std::vector<float> k = CreateGaussianKernel( n, sigma, shape, 0.01f );
+      ASSERT_EQ( n, 3 );
+      for ( int32_t i = 0; i < 9; ++i )
+         EXPECT_EQ( k[size_t( i )], i == 4 ? 1.0f : 0.0f ) << sigma << " " << shape << " " << i;
+   }
+}
+
 TEST( GaussianKernel, InvalidParametersAreRefusedBeforeAllocating )
 {
    const float nan = std::numeric_limits<float>::quiet_NaN();
