@@ -244,23 +244,33 @@ bool ParallelFor( int64_t count, const std::function<void( int64_t, int64_t )>& 
       pool.Start( &job, int32_t( std::min<int64_t>( threads, strips ) ) );
       int64_t reported = 0;
       int64_t seenStrips = 0;
-      for ( ;; )
+      try
       {
-         pool.WaitForProgress( &job, seenStrips );
-         seenStrips = job.stripsDone.load();
-         int64_t done = job.itemsDone.load();
-         if ( done > reported && !aborted )
+         for ( ;; )
          {
-            monitor->Advance( ( done - reported ) * unitsPerItem );
-            reported = done;
-            if ( monitor->IsAborted() )
+            pool.WaitForProgress( &job, seenStrips );
+            seenStrips = job.stripsDone.load();
+            int64_t done = job.itemsDone.load();
+            if ( done > reported && !aborted )
             {
-               aborted = true;
-               job.stop = true;
+               monitor->Advance( ( done - reported ) * unitsPerItem );
+               reported = done;
+               if ( monitor->IsAborted() )
+               {
+                  aborted = true;
+                  job.stop = true;
+               }
             }
+            if ( seenStrips >= strips || job.stop.load() )
+               break;
          }
-         if ( seenStrips >= strips || job.stop.load() )
-            break;
+      }
+      catch ( ... )
+      {
+         // The monitor's function threw: the job lives in this frame, so the workers must leave it first.
+         job.stop = true;
+         pool.Finish();
+         throw;
       }
       pool.Finish();
    }

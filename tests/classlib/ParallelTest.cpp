@@ -113,3 +113,32 @@ TEST( Parallel, ExceptionsReachTheCaller )
    qor::ParallelFor( 1000, [&]( int64_t a, int64_t b ) { n += b - a; } );
    EXPECT_EQ( n.load(), 1000 );
 }
+
+TEST( Parallel, AMonitorThatThrowsStopsTheWorkersBeforeTheCallReturns )
+{
+   qor::ThreadCountScope scope( 4 );
+   Image image( 8, 4096, 1 );
+   int left = 0;
+   image.Status().SetCallback(
+      []( void*, int32_t event, StatusCallback& ) -> int32_t
+      {
+         if ( event != StatusCallback::Started )
+            throw std::runtime_error( "monitor failed" );
+         return 0;
+      },
+      &left );
+   image.BeginTask( "Rows", 4096 );
+   std::atomic<int> running{ 0 };
+   auto body = [&]( int64_t, int64_t ) {
+      ++running;
+      std::this_thread::sleep_for( std::chrono::milliseconds( 2 ) );
+      --running;
+   };
+   EXPECT_THROW( image.ParallelRows( 4096, body ), std::runtime_error );
+   // No strip may still run on a job that is gone.
+   EXPECT_EQ( running.load(), 0 );
+   image.Status().SetCallback( nullptr, nullptr );
+   std::atomic<int64_t> n{ 0 };
+   qor::ParallelFor( 1000, [&]( int64_t a, int64_t b ) { n += b - a; } );
+   EXPECT_EQ( n.load(), 1000 );
+}
