@@ -39,20 +39,7 @@ std::vector<float> Rows( const Image& image, int c = 0 )
    return std::vector<float>( image[c], image[c] + image.NumberOfPixels() );
 }
 
-struct Recorder
-{
-   std::vector<int> events;
-   int64_t lastCount = 0;
-   int abortAt = -1;
-
-   static int32_t Callback( void* data, int32_t event, StatusCallback& monitor )
-   {
-      auto* self = static_cast<Recorder*>( data );
-      self->events.push_back( event );
-      self->lastCount = monitor.Count();
-      return int( self->events.size() ) - 1 == self->abortAt ? 1 : 0;
-   }
-};
+using Recorder = test::EventRecorder;
 
 using Operation = std::function<void( Image& )>;
 

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "Image.h"
+#include "ImageTestSupport.h"
 #include "Interpolation.h"
 #include "Parallel.h"
 
 #include <cmath>
 #include <limits>
 #include <new>
-#include <random>
 #include <vector>
 
 using qor::ColorSpace;
@@ -17,41 +17,12 @@ using qor::StatusCallback;
 namespace
 {
 
-Image RandomImage( int32_t w, int32_t h, int32_t channels, int32_t colorSpace = ColorSpace::Gray, unsigned seed = 5 )
+Image RandomImage( int32_t w, int32_t h, int32_t channels, int32_t colorSpace = ColorSpace::Gray )
 {
-   Image image( w, h, channels, colorSpace );
-   std::mt19937 rng( seed );
-   std::uniform_real_distribution<float> u( 0.0f, 1.0f );
-   for ( int32_t c = 0; c < channels; ++c )
-      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
-         image[c][i] = u( rng );
-   return image;
+   return test::RandomImage( w, h, channels, colorSpace, 5 );
 }
 
-bool SameSamples( const Image& a, const Image& b )
-{
-   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() )
-      return false;
-   for ( int32_t c = 0; c < a.NumberOfChannels(); ++c )
-      for ( int64_t i = 0; i < a.NumberOfPixels(); ++i )
-         if ( a[c][i] != b[c][i] )
-            return false;
-   return true;
-}
-
-// Records the monitor's events; answers with an abort request at event number abortAt.
-struct Monitor
-{
-   std::vector<int> events;
-   int abortAt = -1;
-
-   static int32_t Callback( void* data, int32_t event, StatusCallback& )
-   {
-      auto* self = static_cast<Monitor*>( data );
-      self->events.push_back( event );
-      return int( self->events.size() ) - 1 == self->abortAt ? 1 : 0;
-   }
-};
+using Monitor = test::EventRecorder;
 
 // The kernel of a code at (x, y) of channel c.
 float Kernel( const Image& image, int32_t c, int code, int32_t block, float x, float y )
@@ -157,7 +128,7 @@ TEST( Resample, SameSizeKeepsTheSamplesClampedToTheUnitRange )
    {
       Image image( source );
       image.Resample( 9, 7, code );
-      EXPECT_EQ( SameSamples( image, source ), code != 3 ) << code; // the B-spline smooths
+      EXPECT_EQ( test::SamePixels( image, source ), code != 3 ) << code; // the B-spline smooths
    }
 
    source[0][10] = 1.07f;
@@ -190,7 +161,7 @@ TEST( Resample, AbortLeavesTheImageAsItWas )
             monitor.abortAt = abortAt;
             image.Status().SetCallback( &Monitor::Callback, &monitor );
             EXPECT_THROW( image.Resample( 150, 300, code ), Image::AbortProcessEvent );
-            EXPECT_TRUE( SameSamples( image, copy ) ) << threads << " " << abortAt << " " << code;
+            EXPECT_TRUE( test::SamePixels( image, copy ) ) << threads << " " << abortAt << " " << code;
          }
 }
 
@@ -208,7 +179,7 @@ TEST( Resample, RefusesBadArgumentsAndKeepsTheImage )
    for ( const Case& k : cases )
    {
       EXPECT_THROW( image.Resample( k.W, k.H, k.code, k.block ), qor::GenericException );
-      EXPECT_TRUE( SameSamples( image, copy ) );
+      EXPECT_TRUE( test::SamePixels( image, copy ) );
    }
    image.Resample( 5, 5, 1, 0 ); // the block size only matters to the spline
    EXPECT_EQ( image.Width(), 5 );
@@ -222,7 +193,7 @@ TEST( Resample, OutOfMemoryLeavesTheImageAsItWas )
    Image image = RandomImage( 8, 6, 2 );
    Image copy( image );
    EXPECT_THROW( image.Resample( 1 << 30, 1 << 30, qor::Interpolation::Bilinear ), std::bad_alloc );
-   EXPECT_TRUE( SameSamples( image, copy ) );
+   EXPECT_TRUE( test::SamePixels( image, copy ) );
 #endif
 }
 
@@ -241,6 +212,6 @@ TEST( Resample, OneThreadOrManyGiveTheSameSamples )
             qor::ThreadCountScope scope( 0 );
             all.Resample( W, H, code, 6 );
          }
-         EXPECT_TRUE( SameSamples( one, all ) ) << W << "x" << H << " code " << code;
+         EXPECT_TRUE( test::SamePixels( one, all ) ) << W << "x" << H << " code " << code;
       }
 }

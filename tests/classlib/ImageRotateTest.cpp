@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "Image.h"
+#include "ImageTestSupport.h"
 #include "Interpolation.h"
 #include "Parallel.h"
 
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <random>
 #include <vector>
 
 using qor::ColorSpace;
@@ -21,13 +21,7 @@ const float pi = std::numbers::pi_v<float>;
 
 Image Noise( int32_t w, int32_t h, int32_t channels, int32_t colorSpace = ColorSpace::Gray )
 {
-   Image image( w, h, channels, colorSpace );
-   std::mt19937 rng( 9 );
-   std::uniform_real_distribution<float> u( 0.0f, 1.0f );
-   for ( int32_t c = 0; c < channels; ++c )
-      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
-         image[c][i] = u( rng );
-   return image;
+   return test::RandomImage( w, h, channels, colorSpace, 9 );
 }
 
 Image Constant( int32_t w, int32_t h, int32_t channels, int32_t colorSpace, float value )
@@ -36,16 +30,6 @@ Image Constant( int32_t w, int32_t h, int32_t channels, int32_t colorSpace, floa
    for ( int32_t c = 0; c < channels; ++c )
       std::fill( image[c], image[c] + image.NumberOfPixels(), value );
    return image;
-}
-
-bool Identical( const Image& a, const Image& b )
-{
-   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() )
-      return false;
-   for ( int32_t c = 0; c < a.NumberOfChannels(); ++c )
-      if ( !std::equal( a[c], a[c] + a.NumberOfPixels(), b[c] ) )
-         return false;
-   return true;
 }
 
 // Answers the first `quiet` events with 0, then asks to abort.
@@ -84,7 +68,7 @@ TEST( Rotate, ZeroAngleKeepsTheSamples )
    {
       Image image( source );
       image.Rotate( 4.5f, 3.0f, 0.0f, {}, code );
-      EXPECT_EQ( Identical( image, source ), code != 3 ) << code; // the B-spline smooths
+      EXPECT_EQ( test::SamePixels( image, source ), code != 3 ) << code; // the B-spline smooths
    }
 }
 
@@ -223,7 +207,7 @@ TEST( Rotate, AbortLeavesTheImageAsItWas )
             Image copy( image );
             image.Status().SetCallback( &AbortAfter, &quiet );
             EXPECT_THROW( image.Rotate( 30, 20, 0.4f, {}, code ), Image::AbortProcessEvent );
-            EXPECT_TRUE( Identical( image, copy ) ) << threads << " " << code;
+            EXPECT_TRUE( test::SamePixels( image, copy ) ) << threads << " " << code;
          }
 }
 
@@ -245,7 +229,7 @@ TEST( Rotate, RefusesBadArgumentsAndKeepsTheImage )
    {
       EXPECT_THROW( image.Rotate( k.cx, k.cy, k.angle, {}, k.code, k.block ), qor::GenericException )
          << k.cx << " " << k.angle << " " << k.code;
-      EXPECT_TRUE( Identical( image, copy ) );
+      EXPECT_TRUE( test::SamePixels( image, copy ) );
    }
 
    Image rgb = Noise( 8, 6, 3, ColorSpace::RGB );
@@ -268,6 +252,6 @@ TEST( Rotate, OneThreadOrManyGiveTheSameSamples )
          qor::ThreadCountScope scope( 0 );
          all.Rotate( 150, 100, 0.5236f, {}, code, 6 );
       }
-      EXPECT_TRUE( Identical( one, all ) ) << code;
+      EXPECT_TRUE( test::SamePixels( one, all ) ) << code;
    }
 }

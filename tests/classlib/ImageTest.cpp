@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Image.h"
+#include "ImageTestSupport.h"
 
 #include <cmath>
 #include <limits>
@@ -21,19 +22,7 @@ void FillRamp( Image& image )
             image.Pixel( x, y, c ) = float( c * 100000 + y * 1000 + x );
 }
 
-// Records every event the monitor sends; answers `abortAt` (event index) with an abort request.
-struct Recorder
-{
-   std::vector<int> events;
-   int abortAt = -1;
-
-   static int32_t Callback( void* data, int32_t event, StatusCallback& )
-   {
-      auto* self = static_cast<Recorder*>( data );
-      self->events.push_back( event );
-      return int( self->events.size() ) - 1 == self->abortAt ? 1 : 0;
-   }
-};
+using Recorder = test::EventRecorder;
 
 } // namespace
 

@@ -1,8 +1,8 @@
 #ifndef LF_IMAGE_TEST_SUPPORT_H
 #define LF_IMAGE_TEST_SUPPORT_H
 
-// Small helpers for tests of pixel operations: random images, bitwise comparison, and a monitor function that
-// counts events and can answer with an abort.
+// Small helpers for tests of pixel operations: random images, bitwise comparison, and monitor functions that
+// count or record events and can answer with an abort.
 
 #include "Image.h"
 #include "StatusCallback.h"
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace test
 {
@@ -52,6 +53,24 @@ struct MonitorProbe
       if ( event == qor::StatusCallback::Done )
          ++probe->done;
       return event == qor::StatusCallback::Progress && ++probe->progress == probe->abortAt ? 1 : 0;
+   }
+};
+
+// Connect with image.Status().SetCallback( &EventRecorder::Callback, &recorder ). Records every event and the
+// monitor's count at the last one; answers the event of index abortAt (counted from 0; -1: never) with an abort
+// request.
+struct EventRecorder
+{
+   std::vector<int> events;
+   int64_t lastCount = 0;
+   int abortAt = -1;
+
+   static int32_t Callback( void* data, int32_t event, qor::StatusCallback& monitor )
+   {
+      auto* self = static_cast<EventRecorder*>( data );
+      self->events.push_back( event );
+      self->lastCount = monitor.Count();
+      return int( self->events.size() ) - 1 == self->abortAt ? 1 : 0;
    }
 };
 
