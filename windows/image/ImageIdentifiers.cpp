@@ -14,7 +14,6 @@ struct IdentifierSpace
    std::function<bool( const std::string& )> exists;
    // The first identifier that begins with the prefix (any for an empty prefix); false when there is none.
    std::function<bool( const std::string& prefix, std::string& found )> firstStartingWith;
-   size_t count = 0;
    const char* invalidExpression = "";
    const char* notFound = "";
 };
@@ -65,34 +64,23 @@ std::string Expand( const std::string& templ, const std::string& imageId, bool w
       }
       else if ( name == "uniqueId" )
       {
-         const std::string base = s;
-         auto numbered = [&]( int64_t i )
+         if ( wantExisting )
          {
-            std::string t = base;
-            t.insert( p, std::to_string( i ) );
-            return t;
-         };
-         if ( !wantExisting )
-         {
-            if ( s.empty() )
-               throw ProcessRefusal( space.invalidExpression );
-            for ( int64_t i = 1; space.exists( s ); ++i )
-               s = numbered( i );
-         }
-         else
-         {
+            // The text is a prefix of the identifier found, which becomes the whole result: inserting it beside
+            // the text would name the prefix twice and no existing view.
             std::string found;
             if ( !space.firstStartingWith( s, found ) )
                throw ProcessRefusal( space.notFound );
-            s.insert( p, found );
+            return found;
          }
-         if ( space.exists( s ) != wantExisting )
-            for ( int64_t i = 1;; ++i )
-            {
-               s = numbered( i );
-               if ( space.exists( s ) == wantExisting || ( wantExisting && i >= int64_t( space.count ) ) )
-                  break;
-            }
+         if ( s.empty() )
+            throw ProcessRefusal( space.invalidExpression );
+         const std::string base = s;
+         for ( int64_t i = 1; space.exists( s ); ++i )
+         {
+            s = base;
+            s.insert( p, std::to_string( i ) );
+         }
          from = p + ( s.size() - base.size() );
       }
    }
@@ -113,7 +101,6 @@ IdentifierSpace MainViews()
          }
       return false;
    };
-   space.count = MainViewList.size();
    space.invalidExpression = "Invalid macro-expression in image identifier";
    space.notFound = "Image not found in identifier macro-expansion";
    return space;
@@ -133,7 +120,6 @@ IdentifierSpace PreviewsOf( const TImageWindow& window )
          }
       return false;
    };
-   space.count = window.previews.size();
    space.invalidExpression = "Invalid macro-expression in preview identifier";
    space.notFound = "Preview not found in identifier macro-expansion";
    return space;

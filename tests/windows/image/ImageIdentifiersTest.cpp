@@ -49,6 +49,9 @@ TEST_F( ImageWindowTest, ImageIdentifierMacrosExpand )
 
    // An existing image: the first one when nothing else is said.
    EXPECT_EQ( ExpandIdentifierMacros( "&uniqueId;", "", true ), "result" );
+   // With text, the first image whose identifier begins with it: that identifier is the result, as it stands.
+   EXPECT_EQ( ExpandIdentifierMacros( "res&uniqueId;", "", true ), "result" );
+   EXPECT_EQ( ExpandIdentifierMacros( "result1&uniqueId;", "", true ), "result1" );
    // An identifier that contains a macro's text is inserted as it is, not expanded again.
    EXPECT_EQ( ExpandIdentifierMacros( "&imageId;", "a&imageId;", false ), "a&imageId;" );
 }
@@ -93,6 +96,7 @@ TEST_F( ImageWindowTest, PreviewIdentifiersAreUniqueWithinTheirWindow )
    EXPECT_EQ( w->ExpandPreviewIdentifierMacros( "&imageId;_&uniqueId;", false ), "M51_" );
    EXPECT_EQ( w->ExpandPreviewIdentifierMacros( "Core&uniqueId;", false ), "Core1" );
    EXPECT_EQ( w->ExpandPreviewIdentifierMacros( "&uniqueId;", true ), "Preview01" );
+   EXPECT_EQ( w->ExpandPreviewIdentifierMacros( "Co&uniqueId;", true ), "Core" );
    EXPECT_THROW(
        {
           try
