@@ -321,18 +321,26 @@ void WriteIntegerToPanel( QLabel* panel, int value )
 
 long double GetTrackBarValue( const QSlider* trackBar, double minimum, double maximum )
 {
-   int span = trackBar->maximum() - trackBar->minimum();
+   // In 64 bits: a slider may span the whole int range, whose width overflows an int.
+   int64_t span = int64_t( trackBar->maximum() ) - trackBar->minimum();
    if ( span == 0 )
       return minimum;
-   return minimum + static_cast<long double>( maximum - minimum ) * ( trackBar->value() - trackBar->minimum() ) / span;
+   int64_t offset = int64_t( trackBar->value() ) - trackBar->minimum();
+   return minimum + static_cast<long double>( maximum - minimum ) * offset / span;
 }
 
 void SetTrackBarValue( QSlider* trackBar, double value, double minimum, double maximum )
 {
    int lo = trackBar->minimum();
    int hi = trackBar->maximum();
+   // An empty value range maps nowhere: dividing by it would send any other value to an end of the slider.
+   if ( maximum == minimum )
+   {
+      trackBar->setValue( lo );
+      return;
+   }
    long double position =
-      qor::Round( static_cast<long double>( value - minimum ) * ( hi - lo ) / ( maximum - minimum ) + lo );
+      qor::Round( static_cast<long double>( value - minimum ) * ( int64_t( hi ) - lo ) / ( maximum - minimum ) + lo );
    // Clamped before the conversion: a huge or undefined position must not overflow the integer.
    int p = lo;
    if ( !std::isnan( position ) )

@@ -459,8 +459,27 @@ TEST( TrackBarTest, GetMapsPositionsIntoTheRangeAndRoundTrips )
    slider.setRange( 5, 5 );
    EXPECT_EQ( static_cast<double>( GetTrackBarValue( &slider, 2, 3 ) ), 2 );
    slider.setRange( 0, 10 );
-   SetTrackBarValue( &slider, 1, 1, 1 );
-   EXPECT_EQ( slider.value(), 0 );
+   for ( double value : { 1.0, 2.0, 0.0 } )
+   {
+      SCOPED_TRACE( value );
+      slider.setValue( 7 );
+      SetTrackBarValue( &slider, value, 1, 1 );
+      EXPECT_EQ( slider.value(), 0 );
+   }
+}
+
+TEST( TrackBarTest, ASliderOverTheWholeIntRangeMapsWithoutOverflow )
+{
+   QSlider slider;
+   slider.setRange( INT32_MIN, INT32_MAX );
+   slider.setValue( INT32_MAX );
+   EXPECT_DOUBLE_EQ( static_cast<double>( GetTrackBarValue( &slider, 0, 1 ) ), 1 );
+   slider.setValue( 0 );
+   EXPECT_NEAR( static_cast<double>( GetTrackBarValue( &slider, 0, 1 ) ), 0.5, 1e-9 );
+   SetTrackBarValue( &slider, 1, 0, 1 );
+   EXPECT_EQ( slider.value(), INT32_MAX );
+   SetTrackBarValue( &slider, 0.75, 0, 1 );
+   EXPECT_NEAR( slider.value(), INT32_MAX / 2, 2 );
 }
 
 // --- Reports and system information ------------------------------------------------------------------------------
