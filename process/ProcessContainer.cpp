@@ -10,6 +10,7 @@
 #include "classlib/File.h"
 #include "classlib/Image.h"
 #include "platform/Prompter.h"
+#include "process/ProcessExecution.h"
 #include "process/ProcessInstanceStream.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow.h"
@@ -112,17 +113,6 @@ private:
 
 FrameworkSteps frameworkSteps;
 ProcessContainer::RunSteps* installedSteps = nullptr;
-
-// Runs the work with the instance's startTime set before it and processingTime after it. The duration comes from
-// a steady clock, so that a clock change during a run cannot make it negative.
-template <typename Work>
-void Timed( Process& instance, Work work )
-{
-   instance.startTime = qor::DateTime::Now();
-   auto begin = std::chrono::steady_clock::now();
-   work();
-   instance.processingTime = qor::DateTime::FromDuration( std::chrono::steady_clock::now() - begin );
-}
 
 // Text without the characters up to blank (control characters and blanks) at either end.
 std::string Trimmed( const std::string& text )
@@ -314,7 +304,7 @@ void ProcessContainer::ExecuteOn( ProcessView& view, bool notify )
       // One undo for the whole sequence, from ModifiesTarget and UndoFlags of the container.
       steps.PrepareTarget( *this, view );
       running = true;
-      Timed( *this, [&] { DoExecuteOn( view ); } );
+      TimedRun( *this, [&] { DoExecuteOn( view ); } );
       running = false;
       steps.CheckDisplayChannel( *this, view );
 
@@ -386,9 +376,7 @@ void ProcessContainer::DoExecuteOn( ProcessView& view )
          if ( instance.mask != nullptr )
             steps.KeepUnmaskedState( view, static_cast<int64_t>( i ) );
 
-         instance.startTime = qor::DateTime::Now();
-         auto begin = std::chrono::steady_clock::now();
-         {
+         TimedRun( instance, [&] {
             MonitorScope monitor( steps, view );
             instance.DoExecuteOn( view );
             if ( instance.mask != nullptr )
@@ -396,8 +384,7 @@ void ProcessContainer::DoExecuteOn( ProcessView& view )
                steps.BeginTask( "Masking with " + instance.mask->MainViewId() );
                steps.ApplyMask( view, *instance.mask );
             }
-         }
-         instance.processingTime = qor::DateTime::FromDuration( std::chrono::steady_clock::now() - begin );
+         } );
          instance.AfterExecutionOn( view );
       }
    }

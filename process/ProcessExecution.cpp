@@ -10,7 +10,6 @@
 #include <QString>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -288,8 +287,6 @@ bool Launch( Process& process, const std::string& taskText, Execute execute, Aft
    return false;
 }
 
-using SteadyClock = std::chrono::steady_clock;
-
 } // namespace
 
 // ---- Process: execution ------------------------------------------------------------------------------------------
@@ -314,10 +311,7 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
       // A view outside the image windows: only the own work, timed.
       status.AddTask( Id(), 1, 0 );
       status.NextTask();
-      startTime = qor::DateTime::Now();
-      const SteadyClock::time_point begin = SteadyClock::now();
-      DoExecuteOn( view );
-      processingTime = qor::DateTime::FromDuration( SteadyClock::now() - begin );
+      TimedRun( *this, [&] { DoExecuteOn( view ); } );
       AfterExecutionOn( view );
       return;
    }
@@ -337,10 +331,7 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
       if ( masking && preview == nullptr && !window->undoAvailable )
          unprocessed = std::make_unique<qor::Image>( target->GetImage() );
 
-      // The duration comes from a steady clock, so that a change of the system clock cannot make it negative.
-      startTime = qor::DateTime::Now();
-      const SteadyClock::time_point begin = SteadyClock::now();
-      {
+      TimedRun( *this, [&] {
          ViewMonitorScope monitor( *target );
          DoExecuteOn( view );
 
@@ -359,9 +350,8 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
             if ( masked )
                SetMask( maskWindow );
          }
-      }
-      unprocessed.reset();
-      processingTime = qor::DateTime::FromDuration( SteadyClock::now() - begin );
+         unprocessed.reset();
+      } );
 
       CheckDisplayChannel( view );
       target->AddToHistory( Clone() );
@@ -382,10 +372,7 @@ void Process::ExecuteGlobal()
    TProcessingStatusDialog& status = StatusDialog();
    status.AddTask( Id(), 1, 0 );
    status.NextTask();
-   startTime = qor::DateTime::Now();
-   const SteadyClock::time_point begin = SteadyClock::now();
-   DoExecuteGlobal();
-   processingTime = qor::DateTime::FromDuration( SteadyClock::now() - begin );
+   TimedRun( *this, [&] { DoExecuteGlobal(); } );
 }
 
 void Process::PrepareTarget( ProcessView& view )

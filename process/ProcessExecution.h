@@ -24,9 +24,24 @@
 // cannot be blended (its size or channels changed) it is left as the process made it and the instance does not
 // record the mask.
 
+#include <chrono>
 #include <string>
 
+#include "classlib/DateTime.h"
+
 class TImageWindow;
+
+// Runs the work of a process instance with its startTime set before it and its processingTime after it (left as
+// it was when the work fails). The duration comes from a steady clock, so that a change of the system clock during
+// a run cannot make it negative.
+template <typename Instance, typename Work>
+void TimedRun( Instance& instance, Work work )
+{
+   instance.startTime = qor::DateTime::Now();
+   const auto begin = std::chrono::steady_clock::now();
+   work();
+   instance.processingTime = qor::DateTime::FromDuration( std::chrono::steady_clock::now() - begin );
+}
 
 // Program-wide: while true, a run that modifies a window without undo asks the user first ("Don't ask again"
 // clears it). True at every start of the program; never stored.
