@@ -215,26 +215,21 @@ template <class R> void WriteFields( const R& record, qor::File& file )
 // ---------------------------------------------------------------------------------------------------------------
 // Text form
 
-template <typename... Args> std::string Format( const char* format, Args... args )
-{
-   int length = std::snprintf( nullptr, 0, format, args... );
-   if ( length <= 0 )
-      return std::string();
-   std::string text( static_cast<size_t>( length ) + 1, '\0' );
-   std::snprintf( text.data(), text.size(), format, args... );
-   text.resize( static_cast<size_t>( length ) );
-   return text;
-}
-
 class TextWriter
 {
 public:
    void Bool( const char* name, const char*, bool value ) { Item( name, value ? "true" : "false" ); }
-   void Int( const char* name, const char*, int32_t value, IntRange ) { Item( name, Format( "%d", value ) ); }
-   void Colour( const char* name, const char*, uint32_t value ) { Item( name, Format( "0x%X", value ) ); }
+   void Int( const char* name, const char*, int32_t value, IntRange ) { Item( name, FormatInteger( value ) ); }
+   void Colour( const char* name, const char*, uint32_t value )
+   {
+      char hex[16];
+      std::snprintf( hex, sizeof hex, "0x%X", static_cast<unsigned>( value ) );
+      Item( name, hex );
+   }
+   // With a point before the decimals whatever the user's locale, as every number the program writes.
    void Float( const char* name, const char*, float value, FloatFormat format )
    {
-      Item( name, Format( "%.*f", format.decimals, static_cast<double>( value ) ) );
+      Item( name, FormatReal( static_cast<double>( value ), format.decimals ) );
    }
    void String( const char* name, const char*, const std::string& value ) { Item( name, '"' + value + '"' ); }
 

@@ -1,7 +1,6 @@
 #include "process/ProcessRegistry.h"
 
 #include <algorithm>
-#include <cstring>
 
 ProcessInstance::~ProcessInstance() = default;
 
@@ -29,10 +28,8 @@ ProcessRegistry::~ProcessRegistry()
 
 bool ProcessRegistry::IdentifierLess( const std::string& a, const std::string& b )
 {
-   // memcmp compares unsigned bytes, whatever the signedness of char.
-   size_t common = std::min( a.size(), b.size() );
-   int order = ( common != 0 ) ? std::memcmp( a.data(), b.data(), common ) : 0;
-   return order < 0 || ( order == 0 && a.size() < b.size() );
+   // std::string compares its characters as unsigned bytes (char_traits<char>), whatever the signedness of char.
+   return a < b;
 }
 
 void ProcessRegistry::Insert( std::unique_ptr<ProcessInstanceById> byIdEntry,
