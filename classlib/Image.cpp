@@ -267,6 +267,8 @@ void Image::DeleteAlphaChannels()
 
 void Image::GetChannelRange( int32_t c, float& minimum, float& maximum ) const
 {
+   if ( c < 0 || c >= NumberOfChannels() )
+      throw GenericException( "GetChannelRange: channel " + std::to_string( c ) + " does not exist" );
    const float* p = PixelData( c );
    const float* end = p + NumberOfPixels();
    // Start from the first sample that is a number, so that NaN neither wins nor depends on where it stands.

@@ -115,7 +115,8 @@ public:
    // Removes the alpha planes.
    void DeleteAlphaChannels();
 
-   // Smallest and largest sample of a channel; NaN samples are passed over unless all are NaN.
+   // Smallest and largest sample of a channel; NaN samples are passed over unless all are NaN. Throws
+   // GenericException for a channel that does not exist (so for any channel of an empty image).
    void GetChannelRange( int32_t c, float& minimum, float& maximum ) const;
 
    // Identifier of a channel: "R", "L*", "alpha01"...; empty for an unknown colour space below channel 3.

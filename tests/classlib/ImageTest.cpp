@@ -189,6 +189,14 @@ TEST( Image, ChannelRangeOutsideUnitIntervalAndNaN )
       EXPECT_EQ( mn, expected[k][0] ) << k;
       EXPECT_EQ( mx, expected[k][1] ) << k;
    }
+
+   // No plane, no range: a missing channel is refused instead of read from outside the planes.
+   float mn = 7, mx = 7;
+   EXPECT_THROW( image.GetChannelRange( 1, mn, mx ), qor::GenericException );
+   EXPECT_THROW( image.GetChannelRange( -1, mn, mx ), qor::GenericException );
+   EXPECT_THROW( Image().GetChannelRange( 0, mn, mx ), qor::GenericException );
+   EXPECT_EQ( mn, 7.0f );
+   EXPECT_EQ( mx, 7.0f );
 }
 
 TEST( Image, ChannelIds )
