@@ -327,6 +327,8 @@ void Image::SwapIn( std::vector<Plane>&& newPlanes, int32_t w, int32_t h, int32_
 
 void Image::Transfer( Image& source ) noexcept
 {
+   if ( &source == this )
+      return;
    planes = std::move( source.planes );
    width = source.width;
    height = source.height;

@@ -162,7 +162,8 @@ public:
    void SwapIn( std::vector<Plane>&& planes, int32_t width, int32_t height, int32_t nominal, int32_t alpha,
                 int32_t colorSpace );
 
-   // Takes the pixel data of another image (planes, size, channel split, colour space), leaving it empty.
+   // Takes the pixel data of another image (planes, size, channel split, colour space), leaving it empty. Taking
+   // its own data leaves an image as it is.
    void Transfer( Image& source ) noexcept;
 
    // Changes only the colour-space code and the split between nominal and alpha channels, not the samples.

@@ -101,7 +101,7 @@ TEST( Image, PlanesAreAlignedAndRowsContiguous )
    }
 }
 
-TEST( Image, AssignCopiesPixelsNotMonitor )
+TEST( Image, AssignCopiesPixelsNotMonitorAndTransferHandsPlanesOver )
 {
    Image source( 6, 4, 4, ColorSpace::RGB );
    FillRamp( source );
@@ -121,6 +121,17 @@ TEST( Image, AssignCopiesPixelsNotMonitor )
    copy.Assign( empty );
    EXPECT_TRUE( copy.IsEmpty() );
    EXPECT_EQ( copy.GetColorSpace(), ColorSpace::RGB ); // an empty source's colour space is not taken
+
+   // Transfer hands the planes over and empties the source; an image handed to itself keeps its pixels.
+   const float* plane = source[3];
+   copy.Transfer( source );
+   EXPECT_EQ( copy[3], plane );
+   EXPECT_EQ( copy.NumberOfAlphaChannels(), 1 );
+   EXPECT_TRUE( source.IsEmpty() );
+   copy.Transfer( copy );
+   ASSERT_FALSE( copy.IsEmpty() );
+   EXPECT_EQ( copy[3], plane );
+   EXPECT_EQ( copy.Width(), 6 );
 }
 
 TEST( Image, AssignRectClampsToSource )
