@@ -4,6 +4,8 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace platform
@@ -170,9 +172,11 @@ QString Registry::StoredText( const QString& name, ValueType type ) const
 int32_t Registry::ReadInteger( const QString& name ) const
 {
    QString digits = StoredText( name, ValueType::Integer );
-   bool ok = false;
-   uint32_t bits = digits.toUInt( &ok, 16 );
-   if ( !ok || digits.size() != 8 )
+   // Exactly the eight hex digits that WriteInteger writes: toUInt alone would also take a sign, blanks or "0x".
+   auto isHexDigit = []( QChar c ) { return std::isxdigit( static_cast<unsigned char>( c.toLatin1() ) ) != 0; };
+   bool ok = digits.size() == 8 && std::all_of( digits.begin(), digits.end(), isHexDigit );
+   uint32_t bits = ok ? digits.toUInt( &ok, 16 ) : 0;
+   if ( !ok )
       Fail( QStringLiteral( "Invalid data in registry value" ), name );
    return static_cast<int32_t>( bits );
 }

@@ -183,11 +183,15 @@ TEST_F( RegistryTest, ValuesInAForeignFormThrowOnEveryRead )
              "LongReal=hex:000000000000f03f00\n"
              "BadHex=hex:zz0000000000f03f\n"
              "BadDword=dword:12345xyz\n"
-             "LongDword=dword:000000001\n";
+             "LongDword=dword:000000001\n"
+             "PrefixedDword=dword:0x00001f\n"
+             "SignedDword=dword:+000001f\n"
+             "SpacedDword=dword: 000001f\n";
    }
    Registry registry;
    ASSERT_TRUE( registry.OpenKey( AppKey, false ) );
-   for ( const char* name : { "Plain", "List", "ShortReal", "LongReal", "BadHex", "BadDword", "LongDword" } )
+   for ( const char* name : { "Plain", "List", "ShortReal", "LongReal", "BadHex", "BadDword", "LongDword",
+                              "PrefixedDword", "SignedDword", "SpacedDword" } )
    {
       QString n = QString::fromLatin1( name );
       EXPECT_TRUE( registry.ValueExists( n ) ) << name;
