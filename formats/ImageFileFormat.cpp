@@ -130,6 +130,16 @@ std::string TemporaryNameFor( const std::string& path )
    }
 }
 
+// The file a save replaces: the target of a symbolic link, so that the link stays and its file gets the new data.
+std::string ResolvedTarget( const std::string& path )
+{
+   std::error_code ec;
+   if ( !fs::is_symlink( path, ec ) )
+      return path;
+   const fs::path target = fs::canonical( path, ec );
+   return ec ? path : target.string();
+}
+
 void RemoveQuietly( const std::string& path )
 {
    std::error_code ignored;
@@ -445,6 +455,7 @@ std::string BackupExistingFile( const std::string& path )
 
 bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOptions )
 {
+   std::string target; // the file written: the path, or the file its symbolic link names
    std::string backupPath;
    std::string temporaryPath;
    bool dropAlpha = false;
@@ -469,8 +480,9 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       if ( showOptions && !EditImageFileOptions( window, format ) )
          Cancel();
 
-      backupPath = BackupExistingFile( path );
-      temporaryPath = TemporaryNameFor( path );
+      target = ResolvedTarget( path );
+      backupPath = BackupExistingFile( target );
+      temporaryPath = TemporaryNameFor( target );
 
       std::unique_ptr<qor::Image> withoutAlpha;
       if ( dropAlpha )
@@ -483,7 +495,13 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
          StatusMonitorScope monitor( pixels );
          writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, backupPath } );
       }
-      if ( !Exists( temporaryPath ) || std::rename( temporaryPath.c_str(), path.c_str() ) != 0 )
+      if ( !Exists( temporaryPath ) )
+         throw ProcessRefusal( "Unable to write file:\n" + path );
+      // The new file keeps the access rights of the one it replaces.
+      std::error_code ec;
+      if ( !backupPath.empty() )
+         fs::permissions( temporaryPath, fs::status( backupPath, ec ).permissions(), ec );
+      if ( std::rename( temporaryPath.c_str(), target.c_str() ) != 0 )
          throw ProcessRefusal( "Unable to write file:\n" + path );
       temporaryPath.clear();
    }
@@ -492,7 +510,7 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       // Nothing half-written stays behind, and the former file gets its name back.
       RemoveQuietly( temporaryPath );
       if ( !backupPath.empty() && Exists( backupPath ) )
-         std::rename( backupPath.c_str(), path.c_str() );
+         std::rename( backupPath.c_str(), target.c_str() );
       ReportCaughtFailure( SourceName, __LINE__ );
       return false;
    }

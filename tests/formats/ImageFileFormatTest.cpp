@@ -276,6 +276,35 @@ TEST_F( ImageFileTest, TheFormerFileGoesToTheFirstFreeBackupNameWhichIsKeptOnlyW
    EXPECT_EQ( BackupFileName( "/x/report.~~fits" ), "/x/report.~~~fits" );
 }
 
+TEST_F( ImageFileTest, SavingOverASymbolicLinkWritesItsFileWhichKeepsItsAccessRights )
+{
+   const std::string real = folder.File( "real.fits" );
+   const std::string link = folder.File( "link.fits" );
+   WriteFloatFITS( *std::unique_ptr<qor::Image>( Pattern( 3, 3 ) ), real );
+   fs::permissions( real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read );
+   fs::create_symlink( "real.fits", link );
+   TImageWindow* w = OpenImageFile( nullptr, link, false, "" );
+   ASSERT_NE( w, nullptr );
+   w->image->Fill( 0, 0.5f );
+
+   CurrentPreferences.imageWindow.backupFiles = false;
+   ASSERT_TRUE( SaveImageWindow( *w, link, false ) );
+   EXPECT_TRUE( fs::is_symlink( link ) );
+   EXPECT_EQ( w->filePath, link );
+   EXPECT_EQ( FolderNames(), ( std::vector<std::string>{ "link.fits", "real.fits" } ) );
+   EXPECT_EQ( fs::status( real ).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read );
+   qor::Image back;
+   ImageFileData data;
+   ReadImageFile( back, real, data );
+   EXPECT_TRUE( SamePixels( back, *w->image ) );
+
+   // Saved under its own name, the file keeps its rights too.
+   ASSERT_TRUE( SaveImageWindow( *w, real, false ) );
+   EXPECT_EQ( fs::status( real ).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read );
+}
+
 TEST_F( ImageFileTest, AFailedWriteLeavesTheFormerFileUnderItsNameAndNoPartialFile )
 {
    const std::string path = folder.File( "kept.fit" );
