@@ -5,15 +5,14 @@
 #include <cmath>
 #include <concepts>
 #include <cstdio>
-#include <exception>
 #include <limits>
 #include <type_traits>
 
 #include "classlib/File.h"
 #include "platform/Prompter.h"
 #include "platform/Registry.h"
+#include "support/FailureReport.h"
 #include "support/RegistryReaders.h"
-#include "support/ToolkitError.h"
 #include "support/Utils.h"
 #include "windows/main/Application.h"
 
@@ -407,17 +406,10 @@ template <class Work> void Guarded( Work work, int line )
       // The store's own errors (a value of another type, a file that cannot be written) are the toolkit's.
       ShowFailure( ApplicationTitle(), QString::fromStdString( x.Message() ) );
    }
-   catch ( const qor::Exception& x )
-   {
-      ShowFailure( QString::fromStdString( x.Caption() ), QString::fromStdString( x.Message() ) );
-   }
-   catch ( const ToolkitError& x )
-   {
-      ShowFailure( ApplicationTitle(), QString::fromStdString( x.what() ) );
-   }
    catch ( ... )
    {
-      ReportUnexpectedException( "process/Preferences", line );
+      // Exhausted memory here is no user's doing: it is reported as unexpected, as any failure of our own.
+      ReportCaughtFailure( "process/Preferences", line, OutOfMemoryReport::Unexpected );
    }
 }
 
