@@ -469,19 +469,19 @@ void ProcessContainer::AssignInstances( const qor::IndirectArray<Process>& sourc
 
 void ProcessContainer::RemoveDisabled()
 {
+   // The kept list is complete before anything is deleted, so that running out of memory on the way leaves the
+   // container as it was, with no pointer to a deleted instance.
    qor::IndirectArray<Process> kept;
    for ( Process* instance : instances )
-   {
+      if ( instance->enabled )
+         kept.Add( instance );
+   for ( Process* instance : instances )
       if ( !instance->enabled )
-      {
          delete instance;
-         continue;
-      }
+   instances = std::move( kept );
+   for ( Process* instance : instances )
       if ( auto* nested = dynamic_cast<ProcessContainer*>( instance ) )
          nested->RemoveDisabled();
-      kept.Add( instance );
-   }
-   instances = std::move( kept );
 }
 
 void ProcessContainer::DeleteInstances()
