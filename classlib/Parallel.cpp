@@ -26,6 +26,20 @@ std::atomic<int32_t> maxThreads{ HardwareThreads() };
 
 thread_local bool insideParallelBody = false;
 
+// Set while this thread holds the pool for a loop of its own. The monitor's function of that loop may pump the
+// GUI's event queue, and an event handler may start another loop on this same thread: that loop must run inline,
+// since locking a mutex this thread already holds is undefined.
+thread_local bool holdsPool = false;
+
+class PoolHold
+{
+public:
+   PoolHold() { holdsPool = true; }
+   ~PoolHold() { holdsPool = false; }
+   PoolHold( const PoolHold& ) = delete;
+   PoolHold& operator=( const PoolHold& ) = delete;
+};
+
 // One job at a time: the strips of one ParallelFor call.
 struct Job
 {
@@ -204,7 +218,7 @@ bool ParallelFor( int64_t count, const std::function<void( int64_t, int64_t )>& 
 
    Pool& pool = Pool::Instance();
    std::unique_lock<std::mutex> jobLock( pool.JobMutex(), std::defer_lock );
-   bool serial = threads <= 1 || strips <= 1 || insideParallelBody || !jobLock.try_lock();
+   bool serial = threads <= 1 || strips <= 1 || insideParallelBody || holdsPool || !jobLock.try_lock();
 
    if ( serial )
    {
@@ -223,6 +237,7 @@ bool ParallelFor( int64_t count, const std::function<void( int64_t, int64_t )>& 
       return true;
    }
 
+   PoolHold hold;
    Job job;
    job.body = &body;
    job.count = count;

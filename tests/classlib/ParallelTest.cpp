@@ -3,6 +3,7 @@
 #include "Image.h"
 #include "Parallel.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
@@ -138,6 +139,71 @@ TEST( Parallel, AMonitorThatThrowsStopsTheWorkersBeforeTheCallReturns )
    // No strip may still run on a job that is gone.
    EXPECT_EQ( running.load(), 0 );
    image.Status().SetCallback( nullptr, nullptr );
+   std::atomic<int64_t> n{ 0 };
+   qor::ParallelFor( 1000, [&]( int64_t a, int64_t b ) { n += b - a; } );
+   EXPECT_EQ( n.load(), 1000 );
+}
+
+namespace
+{
+
+// The status dialog's function pumps the GUI's event queue; an event handler may then run a loop of its own.
+struct NestedLoops
+{
+   std::thread::id caller;
+   int nestedRuns = 0;
+   bool allInline = true;
+   bool everyItemOnce = true;
+};
+
+int32_t RunANestedLoop( void* data, int32_t event, StatusCallback& )
+{
+   auto* state = static_cast<NestedLoops*>( data );
+   if ( event == StatusCallback::Started )
+      return 0;
+   std::vector<int> hits( 997, 0 );
+   Image other( 4, 997, 1 );
+   int otherCalls = 0;
+   other.Status().SetCallback( &Count, &otherCalls );
+   other.BeginTask( "Nested", 997 );
+   for ( StatusCallback* monitor : { static_cast<StatusCallback*>( nullptr ), &other.Status() } )
+   {
+      std::fill( hits.begin(), hits.end(), 0 );
+      bool finished = qor::ParallelFor( int64_t( hits.size() ), [&]( int64_t a, int64_t b ) {
+         if ( std::this_thread::get_id() != state->caller )
+            state->allInline = false;
+         for ( int64_t i = a; i < b; ++i )
+            ++hits[size_t( i )];
+      }, monitor );
+      state->everyItemOnce = state->everyItemOnce && finished &&
+                             std::all_of( hits.begin(), hits.end(), []( int h ) { return h == 1; } );
+   }
+   state->everyItemOnce = state->everyItemOnce && other.Status().Count() == 997;
+   ++state->nestedRuns;
+   return 0;
+}
+
+} // namespace
+
+TEST( Parallel, ALoopStartedFromTheMonitorOfAnotherRunsInlineOnTheCallingThread )
+{
+   qor::ThreadCountScope scope( 4 );
+   Image image( 8, 2048, 1 );
+   NestedLoops state;
+   state.caller = std::this_thread::get_id();
+   image.Status().SetCallback( &RunANestedLoop, &state );
+   image.BeginTask( "Rows", 2048 );
+   std::atomic<int64_t> rows{ 0 };
+   image.ParallelRows( 2048, [&]( int64_t a, int64_t b ) {
+      std::this_thread::sleep_for( std::chrono::microseconds( 200 ) );
+      rows += b - a;
+   } );
+   EXPECT_EQ( rows.load(), 2048 );
+   EXPECT_GT( state.nestedRuns, 0 );
+   EXPECT_TRUE( state.allInline );
+   EXPECT_TRUE( state.everyItemOnce );
+
+   // The pool is free again for the next loop.
    std::atomic<int64_t> n{ 0 };
    qor::ParallelFor( 1000, [&]( int64_t a, int64_t b ) { n += b - a; } );
    EXPECT_EQ( n.load(), 1000 );
