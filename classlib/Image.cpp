@@ -251,6 +251,8 @@ void Image::AssignRect( const Image& source, int32_t x, int32_t y, int32_t w, in
 
 std::unique_ptr<Image> Image::CreateChannelImage( int32_t c ) const
 {
+   if ( c < 0 || c >= NumberOfChannels() )
+      throw GenericException( "CreateChannelImage: channel " + std::to_string( c ) + " does not exist" );
    auto image = std::make_unique<Image>( width, height, 1, ColorSpace::Gray );
    std::memcpy( image->PixelData( 0 ), PixelData( c ), size_t( NumberOfPixels() ) * sizeof( float ) );
    return image;

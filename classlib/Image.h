@@ -109,7 +109,8 @@ public:
    // Copy of a rectangle of the source, clamped to the source (at least 1x1 when the source is not empty).
    void AssignRect( const Image& source, int32_t x, int32_t y, int32_t width, int32_t height );
 
-   // New grey image holding a copy of one channel. The image must not be empty and c must be a channel.
+   // New grey image holding a copy of one channel. Throws GenericException for a channel that does not exist (so
+   // for any channel of an empty image).
    std::unique_ptr<Image> CreateChannelImage( int32_t c ) const;
 
    // Removes the alpha planes.

@@ -174,6 +174,10 @@ TEST( Image, ChannelImageAlphaRemovalAndRange )
    EXPECT_EQ( channel->NumberOfChannels(), 1 );
    EXPECT_EQ( channel->GetColorSpace(), ColorSpace::Gray );
    EXPECT_EQ( channel->Pixel( 3, 2 ), image.Pixel( 3, 2, 2 ) );
+   // A missing channel is refused instead of copied from outside the planes.
+   EXPECT_THROW( image.CreateChannelImage( 3 ), qor::GenericException );
+   EXPECT_THROW( image.CreateChannelImage( -1 ), qor::GenericException );
+   EXPECT_THROW( Image().CreateChannelImage( 0 ), qor::GenericException );
 
    image.DeleteAlphaChannels();
    EXPECT_EQ( image.NumberOfChannels(), 1 );
