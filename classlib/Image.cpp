@@ -185,7 +185,9 @@ void Image::Allocate( int32_t w, int32_t h, int32_t n, int32_t cs )
 
    if ( planes.empty() || w != width || h != height || n != nominal + alpha )
    {
-      // Build the new planes first: if memory runs out the image keeps what it had.
+      // The old samples are discarded anyway, so their planes go first: a big image given another size never needs
+      // room for both. Should memory run out, the image is left empty and still destructible.
+      FreeData();
       int64_t count = int64_t( w ) * int64_t( h );
       std::vector<Plane> fresh;
       fresh.reserve( size_t( n ) );

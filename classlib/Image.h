@@ -96,8 +96,9 @@ public:
    virtual ~Image();
 
    // Gives the image the requested geometry. Planes are kept when width, height and channel total are unchanged
-   // (then samples are kept too); otherwise new, uninitialised planes replace the old ones. A non-positive size
-   // or channel total empties the image and leaves the colour space as it was.
+   // (then samples are kept too); otherwise the old planes are freed first and new, uninitialised planes take
+   // their place, so an exhausted memory leaves the image empty. A non-positive size or channel total empties the
+   // image and leaves the colour space as it was.
    void Allocate( int32_t width, int32_t height, int32_t channels, int32_t colorSpace );
 
    // Deletes every plane; the colour space stays.

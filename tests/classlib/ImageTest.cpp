@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "Image.h"
+#include "AddressSpaceCap.h"
 #include "ImageTestSupport.h"
 
 #include <cmath>
 #include <limits>
+#include <new>
+#include <string>
 #include <vector>
 
 using qor::ColorSpace;
@@ -88,6 +91,75 @@ TEST( Image, AllocateWithSameGeometryKeepsPlanesAndSamples )
       EXPECT_EQ( image[c], planes[c] );
       EXPECT_EQ( image.Pixel( 7, 4, c ), float( c * 100000 + 4007 ) );
    }
+}
+
+#if defined( __SANITIZE_ADDRESS__ )
+#define LF_ADDRESS_SANITIZER 1
+#elif defined( __has_feature )
+#if __has_feature( address_sanitizer )
+#define LF_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace
+{
+
+// Caps the address space of this process `headroom` bytes above what it already uses, then gives the 256 MiB
+// image another size of about as much; exits 0 when that worked and the new far corner can be written.
+[[noreturn]] void ReallocateUnderAddressSpaceCap( Image& image, uint64_t headroom )
+{
+   test::CapAddressSpace( headroom );
+   try
+   {
+      image.Allocate( 8192, 8200, 1, ColorSpace::Gray );
+      image.Pixel( 8191, 8199 ) = 1.0f;
+   }
+   catch ( const std::bad_alloc& )
+   {
+      std::_Exit( image.IsEmpty() ? 1 : 2 );
+   }
+   std::_Exit( image.Width() == 8192 && image.Height() == 8200 ? 0 : 3 );
+}
+
+} // namespace
+
+TEST( Image, AnotherSizeNeverHoldsTheOldAndTheNewPlanesAtOnce )
+{
+#if defined( LF_ADDRESS_SANITIZER )
+   GTEST_SKIP() << "the address sanitizer reserves more address space than any cap leaves";
+#else
+   // Room for one 256 MiB plane more, not two: the old plane must be gone before the new one is made.
+   GTEST_FLAG_SET( death_test_style, "threadsafe" );
+   Image image( 8192, 8192, 1, ColorSpace::Gray );
+   EXPECT_EXIT( ReallocateUnderAddressSpaceCap( image, uint64_t( 128 ) << 20 ), ::testing::ExitedWithCode( 0 ), "" );
+#endif
+}
+
+TEST( Image, MoreThanTwoToThe31SamplesAreAddressedIn64Bits )
+{
+#if defined( LF_ADDRESS_SANITIZER )
+   GTEST_SKIP() << "the address sanitizer cannot reserve a 10 GB plane";
+#else
+   // Samples are left uninitialised, so only the pages written below are ever backed by memory.
+   Image image;
+   try
+   {
+      image.Allocate( 50000, 50000, 1, ColorSpace::Gray );
+   }
+   catch ( const std::bad_alloc& )
+   {
+      GTEST_SKIP() << "no room for 10 GB of address space here";
+   }
+   EXPECT_EQ( image.NumberOfPixels(), int64_t( 2500000000 ) );
+   image.Pixel( 0, 0 ) = 0.25f;
+   image.Pixel( 49999, 49999 ) = 0.75f;
+   image.ScanLine( 0, 49999 )[0] = 0.5f;
+   EXPECT_EQ( image.PixelData( 0 )[int64_t( 2500000000 ) - 1], 0.75f );
+   EXPECT_EQ( image.PixelData( 0 )[int64_t( 49999 ) * 50000], 0.5f );
+   EXPECT_EQ( image.Row( 0, 49999 ).size(), size_t( 50000 ) );
+   EXPECT_EQ( image.Pixel( 0, 0 ), 0.25f );
+   EXPECT_EQ( image.Pixel( 49999, 49999 ), 0.75f );
+#endif
 }
 
 TEST( Image, PlanesAreAlignedAndRowsContiguous )

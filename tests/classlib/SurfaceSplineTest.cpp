@@ -1,18 +1,16 @@
 #include "SurfaceSpline.h"
 
+#include "AddressSpaceCap.h"
 #include "Exception.h"
 #include "Parallel.h"
 #include "StatusCallback.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <random>
@@ -355,15 +353,7 @@ namespace
 
 [[noreturn]] void FitUnderAddressSpaceCap( const Samples& s, int32_t m )
 {
-   std::ifstream status( "/proc/self/status" );
-   std::string line;
-   uint64_t kB = 0;
-   while ( std::getline( status, line ) )
-      if ( line.rfind( "VmSize:", 0 ) == 0 )
-         kB = std::stoull( line.substr( 7 ) );
-   const rlim_t cap = rlim_t( kB + ( uint64_t( 1 ) << 20 ) ) * 1024;
-   const rlimit limit{ cap, cap };
-   setrlimit( RLIMIT_AS, &limit );
+   test::CapAddressSpace( uint64_t( 1 ) << 30 );
    std::vector<float> c( 16, 0.0f );
    try
    {
