@@ -245,6 +245,8 @@ QOR_COLOR_INLINE void ConvertRange( const Job& job, int64_t begin, int64_t end )
       ConvertWith( job, color::SRGBSpace( d ), begin, end );
    else if ( d.gamma == 1.0f )
       ConvertWith( job, color::LinearSpace( d ), begin, end );
+   else if ( color::IntegralGamma( d.gamma ) != 0 )
+      ConvertWith( job, color::IntegralPowerLawSpace( d ), begin, end );
    else
       ConvertWith( job, color::PowerLawSpace( d ), begin, end );
 }

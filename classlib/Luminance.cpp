@@ -14,6 +14,7 @@ namespace qor
 namespace
 {
 
+using color::IntegralPowerLawSpace;
 using color::LinearSpace;
 using color::PowerLawSpace;
 using color::SRGBSpace;
@@ -135,6 +136,8 @@ void ComputeRange( const RGBColorSystem::Data& d, float* plane, const Image& ima
       ComputeRows( SRGBSpace( d ), plane, image, y0, y1 );
    else if ( d.gamma == 1.0f )
       ComputeRows( LinearSpace( d ), plane, image, y0, y1 );
+   else if ( color::IntegralGamma( d.gamma ) != 0 )
+      ComputeRows( IntegralPowerLawSpace( d ), plane, image, y0, y1 );
    else
       ComputeRows( PowerLawSpace( d ), plane, image, y0, y1 );
 }
@@ -146,6 +149,8 @@ void ReplaceRange( const RGBColorSystem::Data& d, Image& target, const Image& lu
       ReplaceRows( SRGBSpace( d ), target, lum, y0, y1 );
    else if ( d.gamma == 1.0f )
       ReplaceRows( LinearSpace( d ), target, lum, y0, y1 );
+   else if ( color::IntegralGamma( d.gamma ) != 0 )
+      ReplaceRows( IntegralPowerLawSpace( d ), target, lum, y0, y1 );
    else
       ReplaceRows( PowerLawSpace( d ), target, lum, y0, y1 );
 }

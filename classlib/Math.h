@@ -102,6 +102,30 @@ template <std::floating_point F> inline F PowI( F x, int32_t n )
    return static_cast<F>( ( n < 0 ) ? 1 / result : result );
 }
 
+// The general power on 32-bit operands: y = 0 gives 1 (even for a NaN x); otherwise x = 0 gives 0 (even for a
+// negative y); otherwise an integral y gives the exact PowI(x, y), or Pow10I(y) when x = 10; otherwise Pow10(y)
+// when x = 10, else Pow2(y Log2(x)) with the product rounded to a float, so a negative x gives NaN. An integral y
+// outside the int32 range (infinities included) cannot be counted in PowI; it takes std::pow, which gives the
+// limit such a power has (0, 1 or an infinity) where 2^(y log2 x) could give NaN for 1^inf or a negative x.
+inline float Pow( float x, float y )
+{
+   if ( y == 0.0f )
+      return 1.0f;
+   if ( x == 0.0f )
+      return 0.0f;
+   if ( std::trunc( y ) == y )
+   {
+      if ( !( y >= -2147483648.0f && y < 2147483648.0f ) )
+         return std::pow( x, y );
+      int32_t n = static_cast<int32_t>( y );
+      return x == 10.0f ? static_cast<float>( Pow10I( n ) ) : PowI( x, n );
+   }
+   if ( x == 10.0f )
+      return Pow10( y );
+   float product = y * Log2( x );
+   return Pow2( product );
+}
+
 // Nearest integral value, ties to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2), as a floating value.
 template <std::floating_point F> inline F Round( F x )
 {

@@ -192,6 +192,38 @@ QOR_COLOR_INLINE float PowSigned( float x, float y )
    return negative ? np : p;
 }
 
+// Power-law gammas that are whole numbers take the exact power instead of 2^(y log2 x): a gamma of 2 squares.
+// IntegralGamma() gives the exponent n of such a gamma (2 .. maximumIntegralGamma), else 0.
+constexpr int32_t maximumIntegralGamma = 31;
+
+inline constexpr int32_t IntegralGamma( float gamma )
+{
+   bool integral = gamma >= 2.0f && gamma <= float( maximumIntegralGamma ) && float( int32_t( gamma ) ) == gamma;
+   return integral ? int32_t( gamma ) : 0;
+}
+
+// x^n extended to negative x as -(-x)^n, for n in 0 .. maximumIntegralGamma: the squares of |x| are multiplied in
+// double, selected by the bits of n from the lowest up, and rounded once to a float. The five steps are always
+// taken (a clear bit multiplies by 1, which is exact), so that a loop over samples vectorises; products of doubles
+// have no fused form, so every instruction set gives the same bits. For n = 2 this is the correctly rounded
+// square, the value of PowI; for higher n it differs from PowI's long double product only where that product
+// lies within one double rounding of the midpoint between two floats.
+QOR_COLOR_INLINE float PowSignedIntegral( float x, int32_t n )
+{
+   bool negative = x < 0.0f;
+   double square = negative ? -double( x ) : double( x );
+   double result = 1.0;
+   for ( int32_t bit = 0; bit < 5; ++bit )
+   {
+      double factor = ( n >> bit ) & 1 ? square : 1.0;
+      result = result * factor;
+      square = square * square;
+   }
+   float p = float( result );
+   float np = -p;
+   return negative ? np : p;
+}
+
 // The sRGB transfer function and its inverse. Both thresholds are strict (0.04045 itself is on the linear
 // segment). Decoding takes ((v + 0.055)/1.055)^2.4 as 2^(2.4 (log2(v + 0.055) - log2 1.055)), which spares a
 // division and keeps white exactly 1.
@@ -534,10 +566,16 @@ public:
       // Derives every field from the parameters (gamma, sRGBGamma, x, y, Y).
       void Initialize();
 
-      // Transfer functions: the sRGB function, or the power law (exactly the identity for gamma 1).
+      // Transfer functions: the sRGB function, or the power law (exactly the identity for gamma 1, the exact power
+      // for a whole gamma).
       QOR_COLOR_INLINE float ToLinear( float v ) const
       {
-         return sRGBGamma ? color::SRGBToLinear( v ) : ( gamma == 1.0f ? v : color::PowSigned( v, gamma ) );
+         if ( sRGBGamma )
+            return color::SRGBToLinear( v );
+         if ( gamma == 1.0f )
+            return v;
+         int32_t n = color::IntegralGamma( gamma );
+         return n != 0 ? color::PowSignedIntegral( v, n ) : color::PowSigned( v, gamma );
       }
 
       QOR_COLOR_INLINE float FromLinear( float u ) const
@@ -665,7 +703,8 @@ namespace color
 
 // Working-space records with the transfer function fixed, for loops over many pixels: with one of these in place
 // of RGBColorSystem::Data the formulas above hold no branch on the kind of transfer function. Choose by
-// Data::sRGBGamma, then gamma == 1 (LinearSpace), else PowerLawSpace.
+// Data::sRGBGamma, then gamma == 1 (LinearSpace), then IntegralGamma(gamma) != 0 (IntegralPowerLawSpace), else
+// PowerLawSpace.
 struct SRGBSpace : RGBColorSystem::Data
 {
    explicit SRGBSpace( const RGBColorSystem::Data& d ) : Data( d ) {}
@@ -678,6 +717,15 @@ struct PowerLawSpace : RGBColorSystem::Data
    explicit PowerLawSpace( const RGBColorSystem::Data& d ) : Data( d ) {}
    QOR_COLOR_INLINE float ToLinear( float v ) const { return PowSigned( v, gamma ); }
    QOR_COLOR_INLINE float FromLinear( float u ) const { return PowSigned( u, invGamma ); }
+};
+
+// A power law of a whole gamma: the exact power going to linear, the general one coming back.
+struct IntegralPowerLawSpace : RGBColorSystem::Data
+{
+   explicit IntegralPowerLawSpace( const RGBColorSystem::Data& d ) : Data( d ), n( IntegralGamma( d.gamma ) ) {}
+   QOR_COLOR_INLINE float ToLinear( float v ) const { return PowSignedIntegral( v, n ); }
+   QOR_COLOR_INLINE float FromLinear( float u ) const { return PowSigned( u, invGamma ); }
+   int32_t n;
 };
 
 struct LinearSpace : RGBColorSystem::Data

@@ -147,38 +147,45 @@ TEST( ImageColorSpace, ToGrayStoresLightnessAndKeepsAlpha )
 // The image conversions run the per-pixel formulas vectorised; they must give the same bits.
 TEST( ImageColorSpace, ImageConversionEqualsPerPixelOperations )
 {
-   RGBColorSystem ws;
-   Image rgb = RandomRGB( 301, 7, 0 );
-   using Op = void ( RGBColorSystem::* )( float&, float&, float&, float, float, float ) const;
-   struct Case
+   RGBColorSystem srgb, squares, power;
+   const RGBColorSystem::Data& d = srgb.Values();
+   squares.SetParameters( 2.0f, false, d.x, d.y, d.Y ); // the exact power of a whole gamma
+   power.SetParameters( 2.2f, false, d.x, d.y, d.Y );
+   for ( const RGBColorSystem* space : { &srgb, &squares, &power } )
    {
-      int32_t space;
-      Op op;
-   } cases[] = { { ColorSpace::CIEXYZ, &RGBColorSystem::RGBToCIEXYZ },
-                 { ColorSpace::CIELab, &RGBColorSystem::RGBToCIELab },
-                 { ColorSpace::CIELch, &RGBColorSystem::RGBToCIELch } };
-   for ( const Case& k : cases )
-   {
-      Image image( rgb );
-      image.SetColorSpace( k.space, ws );
-      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+      const RGBColorSystem& ws = *space;
+      Image rgb = RandomRGB( 301, 7, 0 );
+      using Op = void ( RGBColorSystem::* )( float&, float&, float&, float, float, float ) const;
+      struct Case
       {
-         float p, q, s;
-         ( ws.*k.op )( p, q, s, rgb[0][i], rgb[1][i], rgb[2][i] );
-         ASSERT_EQ( image[0][i], p ) << k.space << " " << i;
-         ASSERT_EQ( image[1][i], q ) << k.space << " " << i;
-         ASSERT_EQ( image[2][i], s ) << k.space << " " << i;
+         int32_t space;
+         Op op;
+      } cases[] = { { ColorSpace::CIEXYZ, &RGBColorSystem::RGBToCIEXYZ },
+                    { ColorSpace::CIELab, &RGBColorSystem::RGBToCIELab },
+                    { ColorSpace::CIELch, &RGBColorSystem::RGBToCIELch } };
+      for ( const Case& k : cases )
+      {
+         Image image( rgb );
+         image.SetColorSpace( k.space, ws );
+         for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+         {
+            float p, q, s;
+            ( ws.*k.op )( p, q, s, rgb[0][i], rgb[1][i], rgb[2][i] );
+            ASSERT_EQ( image[0][i], p ) << k.space << " " << i;
+            ASSERT_EQ( image[1][i], q ) << k.space << " " << i;
+            ASSERT_EQ( image[2][i], s ) << k.space << " " << i;
+         }
       }
-   }
-   Image hsv( rgb );
-   hsv.SetColorSpace( ColorSpace::HSV, ws );
-   for ( int64_t i = 0; i < hsv.NumberOfPixels(); ++i )
-   {
-      float h, s, v;
-      qor::RGBToHSV( h, s, v, rgb[0][i], rgb[1][i], rgb[2][i] );
-      ASSERT_EQ( hsv[0][i], h );
-      ASSERT_EQ( hsv[1][i], s );
-      ASSERT_EQ( hsv[2][i], v );
+      Image hsv( rgb );
+      hsv.SetColorSpace( ColorSpace::HSV, ws );
+      for ( int64_t i = 0; i < hsv.NumberOfPixels(); ++i )
+      {
+         float h, s, v;
+         qor::RGBToHSV( h, s, v, rgb[0][i], rgb[1][i], rgb[2][i] );
+         ASSERT_EQ( hsv[0][i], h );
+         ASSERT_EQ( hsv[1][i], s );
+         ASSERT_EQ( hsv[2][i], v );
+      }
    }
 }
 

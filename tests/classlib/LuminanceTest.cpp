@@ -84,7 +84,7 @@ TEST( Luminance, KnownColoursOfTheDefaultSpace )
 TEST( Luminance, ExtractionFollowsTheDefinitionForBothTransferFunctions )
 {
    Image image = RandomRGB( 97, 31, 0.0f, 1.0f, 1 );
-   for ( float gamma : { 0.0f, 1.0f, 2.2f } ) // 0: the sRGB function
+   for ( float gamma : { 0.0f, 1.0f, 2.0f, 2.2f } ) // 0: the sRGB function; 2: the exact power
    {
       RGBColorSystem space = gamma > 0 ? PowerLawSpace( gamma ) : RGBColorSystem();
       std::unique_ptr<Image> L = ExtractLuminance( image, space );
@@ -97,7 +97,7 @@ TEST( Luminance, ExtractionFollowsTheDefinitionForBothTransferFunctions )
 TEST( Luminance, SameLightnessAsTheConversionToGrey )
 {
    const Image image = RandomRGB( 211, 13, 0.0f, 1.0f, 9 );
-   for ( float gamma : { 0.0f, 1.0f, 2.2f } )
+   for ( float gamma : { 0.0f, 1.0f, 2.0f, 2.2f } )
    {
       RGBColorSystem space = gamma > 0 ? PowerLawSpace( gamma ) : RGBColorSystem();
       Image grey( image );

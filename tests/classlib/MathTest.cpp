@@ -164,6 +164,41 @@ TEST( Math, PowIByRepeatedSquaring )
    EXPECT_DOUBLE_EQ( qor::PowI( 1.1, 60 ), std::pow( 1.1, 60 ) );
 }
 
+TEST( Math, PowTakesTheExactPathsForIntegralExponentsAndTen )
+{
+   const float nan = std::numeric_limits<float>::quiet_NaN();
+   const float infinity = std::numeric_limits<float>::infinity();
+   struct Case
+   {
+      float x, y, expected;
+   } exact[] = {
+      { 5.0f, 0.0f, 1.0f },   { 0.0f, 0.0f, 1.0f },        { nan, 0.0f, 1.0f },       { -3.0f, -0.0f, 1.0f },
+      { 0.0f, 2.0f, 0.0f },   { 0.0f, -1.0f, 0.0f },       { -0.0f, 0.5f, 0.0f },     { 0.0f, nan, 0.0f },
+      { 3.0f, 2.0f, 9.0f },   { -2.0f, 3.0f, -8.0f },      { 2.0f, -2.0f, 0.25f },    { -2.0f, 4.0f, 16.0f },
+      { 10.0f, 3.0f, 1000.0f }, { 10.0f, -1.0f, 0.1f },    { 10.0f, 38.0f, 1e38f },   { 10.0f, 39.0f, infinity },
+      // Integral exponents beyond int32: the limit of the power.
+      { 1.0f, infinity, 1.0f }, { 0.5f, infinity, 0.0f },  { 2.0f, -infinity, 0.0f }, { -2.0f, 1e10f, infinity },
+   };
+   for ( const Case& k : exact )
+      EXPECT_EQ( qor::Pow( k.x, k.y ), k.expected ) << k.x << "^" << k.y;
+
+   // The integral path is PowI's, rounded once from long double, not 2^(y log2 x).
+   for ( float x : { 1.1f, 0.7f, 3.3f, 1e-3f, 123.456f } )
+      for ( int n : { 2, 3, 5, -4 } )
+         EXPECT_EQ( qor::Pow( x, float( n ) ), qor::PowI( x, n ) ) << x << "^" << n;
+   EXPECT_EQ( qor::Pow( 1.1f, 2.0f ), float( double( 1.1f ) * double( 1.1f ) ) );
+
+   // Base ten with a fraction goes through Pow10, others through Pow2 and Log2.
+   EXPECT_EQ( qor::Pow( 10.0f, 0.5f ), qor::Pow10( 0.5f ) );
+   EXPECT_FLOAT_EQ( qor::Pow( 10.0f, 0.5f ), 3.1622777f );
+   EXPECT_EQ( qor::Pow( 2.0f, 0.5f ), qor::Pow2( 0.5f * qor::Log2( 2.0f ) ) );
+   EXPECT_FLOAT_EQ( qor::Pow( 2.0f, 0.5f ), 1.4142135f );
+   EXPECT_FLOAT_EQ( qor::Pow( 0.5f, 2.2f ), 0.21763764f );
+   EXPECT_TRUE( std::isnan( qor::Pow( -8.0f, 1.0f / 3.0f ) ) );
+   EXPECT_TRUE( std::isnan( qor::Pow( 2.0f, nan ) ) );
+   EXPECT_TRUE( std::isnan( qor::Pow( nan, 2.0f ) ) );
+}
+
 TEST( Math, ExponentialsAndLogarithmsKnownAnswers )
 {
    EXPECT_DOUBLE_EQ( qor::Exp( 1.0 ), 2.718281828459045 );

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Math.h"
 #include "RGBColorSystem.h"
 
 #include <cmath>
@@ -170,6 +171,30 @@ TEST( RGBColorSystem, HueDirectionsAndTransferThresholds )
    // Out-of-gamut components of a power law keep their sign rather than becoming NaN.
    EXPECT_EQ( power.ToLinear( -0.5f ), -power.ToLinear( 0.5f ) );
    EXPECT_EQ( power.FromLinear( -0.25f ), -power.FromLinear( 0.25f ) );
+
+   // A whole gamma takes the exact power, rounded once.
+   std::mt19937 rng( 5 );
+   std::uniform_real_distribution<float> unit( 0, 1 );
+   for ( int n : { 2, 3, 4, 7 } )
+   {
+      RGBColorSystem whole;
+      whole.SetParameters( float( n ), false, sRGBx, sRGBy, sRGBY );
+      for ( int k = 0; k < 20000; ++k )
+      {
+         float v = unit( rng );
+         ASSERT_EQ( whole.ToLinear( v ), qor::PowI( v, n ) ) << v << "^" << n;
+         ASSERT_EQ( whole.ToLinear( -v ), -whole.ToLinear( v ) );
+      }
+      EXPECT_EQ( whole.ToLinear( 3.0f ), qor::PowI( 3.0f, n ) );
+      EXPECT_EQ( whole.ToLinear( 0 ), 0.0f );
+      EXPECT_EQ( whole.ToLinear( 1 ), 1.0f );
+      EXPECT_TRUE( std::isnan( whole.ToLinear( NAN ) ) );
+   }
+   RGBColorSystem squares;
+   squares.SetParameters( 2.0f, false, sRGBx, sRGBy, sRGBY );
+   EXPECT_EQ( squares.ToLinear( 0.1f ), float( double( 0.1f ) * double( 0.1f ) ) );
+   EXPECT_EQ( squares.ToLinear( 1e30f ), INFINITY );
+   EXPECT_EQ( squares.ToLinear( 1e-30f ), 0.0f );
 
    RGBColorSystem linear;
    linear.SetParameters( 1.0f, false, sRGBx, sRGBy, sRGBY );
