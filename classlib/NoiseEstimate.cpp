@@ -89,7 +89,16 @@ float EstimateNoiseKSigma( const Image& image, int32_t channel, int32_t iteratio
          total.q += m.q;
       }
       if ( total.n == 0 )
-         break; // nothing left to measure: keep the previous estimate
+      {
+         // Nothing left to measure: every further pass would find the same nothing, so the previous estimate stays.
+         // The samples of those passes still count as done, so that the task reaches its total and ends.
+         if ( pass + 1 < iterations && image.IsMonitored() )
+         {
+            image.Status().Advance( image.NumberOfPixels() * ( iterations - 1 - pass ) );
+            image.ThrowIfAborted();
+         }
+         break;
+      }
       double d = total.s / double( total.n );
       double variance = total.q / double( total.n ) - d * d;
       mean = float( shift + d );

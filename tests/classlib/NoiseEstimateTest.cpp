@@ -102,6 +102,21 @@ TEST( NoiseEstimate, ClippingIsStrictAndEmptyPassesKeepThePreviousEstimate )
    for ( int64_t i = 0; i < flat.NumberOfPixels(); ++i )
       flat[0][i] = 0.3f;
    EXPECT_EQ( EstimateNoiseKSigma( flat, 0, 3, 3.0f ), 0.0f );
+
+   // The passes that keep nothing still end the task, once: at its total with the done event.
+   for ( int passes : { 2, 3, 5 } )
+   {
+      MonitorProbe monitor;
+      flat.Status().SetCallback( &MonitorProbe::Callback, &monitor );
+      EXPECT_EQ( EstimateNoiseKSigma( flat, 0, passes, 3.0f ), 0.0f );
+      EXPECT_EQ( flat.Status().Count(), flat.Status().Total() ) << passes;
+      EXPECT_EQ( flat.Status().Total(), 50 * 40 * passes );
+      EXPECT_EQ( monitor.done, 1 ) << passes;
+   }
+   // An abort answered to that done event still aborts.
+   flat.Status().SetCallback(
+       []( void*, int32_t event, StatusCallback& ) -> int32_t { return event == StatusCallback::Done; }, nullptr );
+   EXPECT_THROW( EstimateNoiseKSigma( flat, 0, 3, 3.0f ), Image::AbortProcessEvent );
 }
 
 TEST( NoiseEstimate, SamplesThatAreNotFiniteNeverCount )
