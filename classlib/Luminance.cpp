@@ -197,12 +197,24 @@ void ReplaceLuminance( Image& target, const Image& luminance, const RGBColorSyst
 
    const int32_t width = target.Width();
    const bool copy = HoldsLightness( target.GetColorSpace() );
+   if ( &luminance == &target && !copy )
+   {
+      // Channel 0 is read as the lightness while the rows are rewritten: read it from a copy.
+      const std::unique_ptr<Image> lightness = target.CreateChannelImage( 0 );
+      ReplaceLuminance( target, *lightness, rgbws );
+      return;
+   }
    target.ParallelRows(
       target.Height(),
       [&]( int64_t begin, int64_t end ) {
          if ( copy )
-            std::memcpy( target.ScanLine( 0, int32_t( begin ) ), luminance.ScanLine( 0, int32_t( begin ) ),
-                         size_t( end - begin ) * size_t( width ) * sizeof( float ) );
+         {
+            // A target that is its own luminance image already holds that lightness.
+            float* to = target.ScanLine( 0, int32_t( begin ) );
+            const float* from = luminance.ScanLine( 0, int32_t( begin ) );
+            if ( to != from )
+               std::memcpy( to, from, size_t( end - begin ) * size_t( width ) * sizeof( float ) );
+         }
          else
             ReplaceRange( rgbws.Values(), target, luminance, begin, end );
       },

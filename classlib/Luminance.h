@@ -34,7 +34,7 @@ void ComputeLuminance( float* plane, const Image& image, const RGBColorSystem& r
 // and b*. RGB results are clamped to [0, 1] (NaN gives 0); the lightness itself is taken as it comes. Advances
 // the target's monitor in the caller's task (the callers use "Setting Luminance", one unit per pixel). Throws
 // GenericException, touching nothing, when the two images differ in size or the luminance image is empty while
-// the target is not.
+// the target is not. The two may be the same image: its channel 0 is then read as it was before the call.
 void ReplaceLuminance( Image& target, const Image& luminance, const RGBColorSystem& rgbws );
 
 } // namespace qor

@@ -129,6 +129,27 @@ TEST( Luminance, ReplacingTheUnchangedLightnessGivesBackTheImage )
    }
 }
 
+// An image given as its own luminance image: channel 0 is the lightness, read as it was before the call.
+TEST( Luminance, ATargetThatIsItsOwnLuminanceImage )
+{
+   RGBColorSystem space;
+   const Image rgb = RandomRGB( 67, 9, 0.1f, 0.9f, 12 );
+   for ( int32_t colorSpace : { ColorSpace::Gray, ColorSpace::CIELab, ColorSpace::CIELch, ColorSpace::RGB,
+                                ColorSpace::CIEXYZ, ColorSpace::HSV } )
+   {
+      Image image( rgb );
+      image.SetColorSpace( colorSpace, space );
+      Image expected( image );
+      ReplaceLuminance( expected, *image.CreateChannelImage( 0 ), space );
+      test::MonitorProbe monitor;
+      image.Status().SetCallback( &test::MonitorProbe::Callback, &monitor );
+      image.BeginTask( "Setting Luminance", image.NumberOfPixels() );
+      ReplaceLuminance( image, image, space );
+      EXPECT_TRUE( SamePixels( image, expected ) ) << "colour space " << colorSpace;
+      EXPECT_EQ( monitor.done, 1 ) << "colour space " << colorSpace;
+   }
+}
+
 TEST( Luminance, NewLightnessKeepsTheChrominance )
 {
    RGBColorSystem space;
