@@ -306,7 +306,24 @@ TEST( SurfaceSpline, RefusesSystemsItCannotSolveAndLeavesTheCoefficients )
    Samples withNaN = JitteredGrid( 3, Bumpy );
    withNaN.z[2] = nan;
 
+   // Finite data whose layout passes every check made before the solver: r^2 beyond the float range leaves the
+   // condition estimate NaN; values near the float limit over points 1e-3 apart need coefficients beyond it.
+   Samples huge = JitteredGrid( 4, Bumpy );
+   for ( float& v : huge.x )
+      v *= 1e20f;
+   for ( float& v : huge.y )
+      v *= 1e20f;
+   Samples steep = JitteredGrid( 4, Bumpy );
+   for ( size_t i = 0; i < steep.z.size(); ++i )
+   {
+      steep.x[i] *= 1e-3f;
+      steep.y[i] *= 1e-3f;
+      steep.z[i] = i % 2 ? 3e38f : -3e38f;
+   }
+
    const Case cases[] = {
+       { "coordinates whose squared distances overflow: no condition estimate", huge, 2, singularText },
+       { "values whose coefficients overflow a float", steep, 2, singularText },
        { "no points", {}, 2, singularText },
        { "fewer points than monomials", { { 0.1f, 0.9f }, { 0.2f, 0.4f }, { 1, 2 } }, 2, singularText },
        { "four points for the 10 cubic monomials", JitteredGrid( 2, Bumpy ), 4, singularText },
