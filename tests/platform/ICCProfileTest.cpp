@@ -1,0 +1,532 @@
+// The ICC profile layer: opening and copying profile blocks, descriptions, finding and filtering profile files,
+// pixel conversion between profiles and the embed-profile check box.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestDirs.h"
+#include "classlib/Image.h"
+#include "platform/ICCProfile.h"
+#include "windows/image/ImageWindowTestSupport.h"
+#include "windows/image/ImageWindow_ICM.h"
+
+namespace
+{
+
+using Bytes = std::vector<uint8_t>;
+
+struct ProfileCloser
+{
+   void operator()( void* p ) const { CloseICCProfile( p ); }
+};
+using Profile = std::unique_ptr<void, ProfileCloser>;
+
+// The profile saved as a block (version 2.1 writes the description as a 'desc' element, 4.3 as 'mluc'); closes it.
+Bytes Save( cmsHPROFILE h, double version = 2.1 )
+{
+   cmsSetProfileVersion( h, version );
+   cmsUInt32Number size = 0;
+   cmsSaveProfileToMem( h, nullptr, &size );
+   Bytes bytes( size );
+   cmsSaveProfileToMem( h, bytes.data(), &size );
+   cmsCloseProfile( h );
+   return bytes;
+}
+
+Bytes SRGBProfile( double version = 2.1 )
+{
+   return Save( cmsCreate_sRGBProfile(), version );
+}
+
+Bytes GrayProfile()
+{
+   cmsToneCurve* gamma = cmsBuildGamma( nullptr, 2.2 );
+   cmsHPROFILE h = cmsCreateGrayProfile( cmsD50_xyY(), gamma );
+   cmsFreeToneCurve( gamma );
+   return Save( h );
+}
+
+// An sRGB profile whose description element is the given bytes; none when they are empty.
+Bytes SRGBWithDescription( const Bytes& element )
+{
+   cmsHPROFILE h = cmsCreate_sRGBProfile();
+   cmsWriteTag( h, cmsSigProfileDescriptionTag, nullptr );
+   if ( !element.empty() )
+      cmsWriteRawTag( h, cmsSigProfileDescriptionTag, element.data(), cmsUInt32Number( element.size() ) );
+   return Save( h );
+}
+
+// A version 2 'desc' element: its ASCII count, then the text bytes as given (a null only where the text has one).
+Bytes DescElement( uint32_t count, const std::string& text )
+{
+   Bytes e( 12 + text.size() + 80, 'x' ); // the Unicode and script parts after the text are never read
+   const uint8_t head[12] = { 'd',
+                              'e',
+                              's',
+                              'c',
+                              0,
+                              0,
+                              0,
+                              0,
+                              uint8_t( count >> 24 ),
+                              uint8_t( count >> 16 ),
+                              uint8_t( count >> 8 ),
+                              uint8_t( count ) };
+   std::copy( head, head + 12, e.begin() );
+   std::copy( text.begin(), text.end(), e.begin() + 12 );
+   return e;
+}
+
+void WriteFile( const std::string& path, const Bytes& bytes )
+{
+   std::ofstream( path, std::ios::binary ).write( reinterpret_cast<const char*>( bytes.data() ), bytes.size() );
+}
+
+Profile Open( const Bytes& bytes )
+{
+   return Profile( OpenICCProfileData( bytes ) );
+}
+
+std::string DescriptionOf( const Bytes& bytes )
+{
+   Profile p = Open( bytes );
+   EXPECT_TRUE( p != nullptr );
+   return GetICCProfileDescription( p.get() );
+}
+
+} // namespace
+
+TEST( ICCProfileTest, DescriptionsOfVersion2And4Profiles )
+{
+   const std::string text256( 256, 'a' );
+   struct Case
+   {
+      const char* what;
+      Bytes profile;
+      std::string expected;
+   } cases[] = {
+       { "v2 desc", SRGBProfile( 2.1 ), "sRGB built-in" },
+       { "v4 mluc", SRGBProfile( 4.3 ), "sRGB built-in" },
+       { "hand-made", SRGBWithDescription( DescElement( 6, std::string( "Hello", 6 ) ) ), "Hello" },
+       { "no desc", SRGBWithDescription( {} ), "" },
+       { "no null within count + 1", SRGBWithDescription( DescElement( 5, "HelloWorld" ) ), "" },
+       { "256 characters", SRGBWithDescription( DescElement( 257, text256 + '\0' ) ), text256 },
+       { "null past 256", SRGBWithDescription( DescElement( 301, std::string( 300, 'b' ) + '\0' ) ), "" },
+   };
+   for ( const Case& c : cases )
+      EXPECT_EQ( DescriptionOf( c.profile ), c.expected ) << c.what;
+
+   EXPECT_EQ( GetICCProfileDescription( nullptr ), "" );
+   // An element too short to hold its text, or whose text runs to its end without a null.
+   EXPECT_EQ( ParseICCTextDescription( Bytes{ 'd', 'e', 's', 'c', 0, 0, 0, 0, 0, 0 } ), "" );
+   EXPECT_EQ( ParseICCTextDescription( Bytes{ 'd', 'e', 's', 'c', 0, 0, 0, 0, 0, 0, 0, 9, 'a', 'b' } ), "" );
+   EXPECT_EQ( ParseICCTextDescription( Bytes{ 'd', 'e', 's', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0 } ), "" );
+}
+
+TEST( ICCProfileTest, TheSystemSRGBProfileIsDescribed )
+{
+   const std::string path = GetICCColorDirectory() + "/sRGB.icc";
+   if ( !std::filesystem::exists( path ) )
+      GTEST_SKIP() << "no " << path;
+   Profile p( OpenICCProfileFile( path ) );
+   ASSERT_TRUE( p != nullptr );
+   EXPECT_EQ( GetICCProfileDescription( p.get() ), "sRGB" );
+
+   std::unique_ptr<Bytes> data = LoadICCProfileFile( path );
+   ASSERT_NE( data, nullptr );
+   EXPECT_EQ( DescriptionOf( *data ), "sRGB" );
+}
+
+TEST( ICCProfileTest, BlocksAreOpenedOnlyWhenTheyHoldAWholeProfile )
+{
+   const Bytes good = SRGBProfile();
+   ASSERT_GT( good.size(), 128u );
+   Bytes padded = good;
+   padded.resize( good.size() + 100, 0xEE );
+   Bytes truncated( good.begin(), good.end() - 1 );
+   Bytes small = good;
+   small[0] = small[1] = small[2] = 0, small[3] = 64; // states 64 bytes, less than a header
+   Bytes huge = good;
+   huge[0] = 0x7F;
+   Bytes garbage( 512, 0x5A );
+   garbage[0] = garbage[1] = 0, garbage[2] = 2, garbage[3] = 0;
+
+   // Whether the block opens, and the size of its copy (0: none).
+   struct Case
+   {
+      const char* what;
+      Bytes block;
+      bool opens;
+      size_t copied;
+   } cases[] = {
+       { "whole", good, true, good.size() },
+       { "padded", padded, true, good.size() }, // the profile's own size, not the block's
+       { "truncated", truncated, false, 0 },
+       { "below a header", small, false, 0 },
+       { "size beyond the block", huge, false, 0 },
+       { "garbage", garbage, false, garbage.size() },
+       { "empty", Bytes(), false, 0 },
+       { "100 bytes", Bytes( good.begin(), good.begin() + 100 ), false, 0 },
+   };
+   test::TempDir dir;
+   for ( const Case& c : cases )
+   {
+      EXPECT_EQ( Profile( OpenICCProfileData( c.block ) ) != nullptr, c.opens ) << c.what;
+      EXPECT_EQ( Profile( OpenICCProfileDataReadWrite( c.block ) ) != nullptr, c.opens ) << c.what;
+
+      std::unique_ptr<Bytes> copy = CopyICCProfileData( c.block );
+      EXPECT_EQ( copy ? copy->size() : 0, c.copied ) << c.what;
+      if ( copy )
+      {
+         EXPECT_TRUE( std::equal( copy->begin(), copy->end(), c.block.begin() ) ) << c.what;
+      }
+
+      WriteFile( dir.File( "p.icc" ), c.block );
+      std::unique_ptr<Bytes> loaded = LoadICCProfileFile( dir.File( "p.icc" ) );
+      EXPECT_EQ( loaded != nullptr, c.opens ) << c.what;
+      if ( loaded )
+      {
+         EXPECT_EQ( *loaded, good ) << c.what;
+      }
+      EXPECT_EQ( Profile( OpenICCProfileFile( dir.File( "p.icc" ) ) ) != nullptr, c.opens ) << c.what;
+   }
+   EXPECT_EQ( LoadICCProfileFile( dir.File( "missing.icc" ) ), nullptr );
+   EXPECT_EQ( OpenICCProfileFile( "" ), nullptr );
+   EXPECT_EQ( OpenICCProfileFile( dir.File( "missing.icc" ) ), nullptr );
+   EXPECT_TRUE( CloseICCProfile( nullptr ) );
+}
+
+TEST( ICCProfileTest, ProfileFilesAreFoundByTheirExtension )
+{
+   test::TempDir dir;
+   for ( const char* name : { "Profile.ICM", "x.Icc", "x.icc.bak", "icc", "noext", ".hidden.icc" } )
+      WriteFile( dir.File( name ), Bytes( 4 ) );
+   std::filesystem::create_directory( dir.Path() / "folder.icc" );
+   WriteFile( dir.File( "folder.icc/inner.icc" ), Bytes( 4 ) );
+
+   std::vector<std::string> files = { "kept" };
+   FindICCProfileFiles( files, dir.Path().string() );
+   ASSERT_EQ( files.size(), 3u );
+   EXPECT_EQ( files[0], "kept" );
+   std::sort( files.begin() + 1, files.end() );
+   EXPECT_EQ( files[1], dir.File( "Profile.ICM" ) );
+   EXPECT_EQ( files[2], dir.File( "x.Icc" ) );
+}
+
+TEST( ICCProfileTest, ProfilesAreFilteredByClassAndColorSpace )
+{
+   test::TempDir dir;
+   WriteFile( dir.File( "rgb.icc" ), SRGBProfile() );
+   WriteFile( dir.File( "gray.icc" ), GrayProfile() );
+   WriteFile( dir.File( "lab.icm" ), Save( cmsCreateLab4Profile( nullptr ), 4.3 ) );
+   WriteFile( dir.File( "nodesc.icc" ), SRGBWithDescription( {} ) );
+   WriteFile( dir.File( "garbage.icc" ), Bytes( 300, 1 ) );
+   const std::vector<std::string> files = { dir.File( "lab.icm" ),     dir.File( "rgb.icc" ),
+                                            dir.File( "nodesc.icc" ),  dir.File( "garbage.icc" ),
+                                            dir.File( "missing.icc" ), dir.File( "gray.icc" ) };
+   struct Case
+   {
+      uint32_t deviceClass;
+      uint32_t colorSpace;
+      std::vector<std::string> names;
+   } cases[] = {
+       { 0, 0, { "lab.icm", "rgb.icc", "gray.icc" } },
+       { 0, ICCSignatureRGB, { "rgb.icc" } },
+       { 0, ICCSignatureGray, { "gray.icc" } },
+       { cmsSigDisplayClass, 0, { "rgb.icc", "gray.icc" } },
+       { cmsSigDisplayClass, ICCSignatureGray, { "gray.icc" } },
+       { cmsSigAbstractClass, 0, { "lab.icm" } },
+       { cmsSigOutputClass, 0, {} },
+   };
+   for ( const Case& c : cases )
+   {
+      std::vector<std::string> descriptions = { "d" }, paths = { "p" };
+      FilterICCProfiles( descriptions, paths, c.deviceClass, c.colorSpace, files );
+      std::vector<std::string> expected = { "p" };
+      for ( const std::string& name : c.names )
+         expected.push_back( dir.File( name ) );
+      EXPECT_EQ( paths, expected ) << c.deviceClass << " " << c.colorSpace;
+      ASSERT_EQ( descriptions.size(), paths.size() );
+      for ( size_t i = 1; i < descriptions.size(); ++i )
+         EXPECT_FALSE( descriptions[i].empty() );
+   }
+}
+
+TEST( ICCProfileTest, LittleCMSIsTheOnlyModule )
+{
+   qor::Array<uint32_t> identifiers;
+   std::vector<std::string> modules;
+   EXPECT_TRUE( FindInstalledCMMs( identifiers, modules ) );
+   ASSERT_EQ( identifiers.Length(), 1u );
+   EXPECT_EQ( identifiers[0], 0x6C636D73u ); // 'lcms'
+   EXPECT_EQ( modules.size(), 1u );
+}
+
+TEST( ICCProfileTest, SamplesPackToSixteenBitWordsAndBack )
+{
+   struct Case
+   {
+      float sample;
+      uint16_t word;
+   } cases[] = {
+       { 0.0f, 0 },
+       { 1.0f, 65535 },
+       { 0.5f, 32768 }, // 32767.5 goes to the even neighbour
+       { 1.5f / 65535, 2 },
+       { 2.5f / 65535, 2 },
+       { -0.25f, 0 },
+       { 2.0f, 65535 },
+       { std::numeric_limits<float>::quiet_NaN(), 0 },
+   };
+   for ( const Case& c : cases )
+      EXPECT_EQ( PackICCSample( c.sample ), c.word ) << c.sample;
+   EXPECT_EQ( UnpackICCSample( 65535 ), 1.0f );
+   EXPECT_EQ( UnpackICCSample( 0 ), 0.0f );
+   EXPECT_EQ( UnpackICCSample( 32768 ), float( 32768.0 / 65535 ) );
+}
+
+namespace
+{
+
+class ICMTransformTest : public ::testing::Test
+{
+protected:
+   static qor::Image Ramp( int32_t width, int32_t height, int32_t channels, int32_t colorSpace )
+   {
+      qor::Image image( width, height, channels, colorSpace );
+      for ( int32_t c = 0; c < channels; ++c )
+         for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+            image[c][i] = float( ( i * 37 + c * 1001 ) % 65536 ) / 65535;
+      return image;
+   }
+
+   Profile srgb = Open( SRGBProfile() );
+   Profile gray = Open( GrayProfile() );
+};
+
+struct Recorder
+{
+   std::vector<std::pair<int32_t, int64_t>> events;
+   std::string text;
+   int64_t abortAt = -1;
+
+   static int32_t Callback( void* data, int32_t event, qor::StatusCallback& monitor )
+   {
+      auto* r = static_cast<Recorder*>( data );
+      r->events.emplace_back( event, monitor.Count() );
+      r->text = monitor.Text();
+      return r->abortAt >= 0 && monitor.Count() >= r->abortAt ? 1 : 0;
+   }
+};
+
+} // namespace
+
+TEST_F( ICMTransformTest, SameProfileLeavesTheImageAsItWasAndItsAlphaUntouched )
+{
+   qor::Image image = Ramp( 70, 90, 4, qor::ColorSpace::RGB );
+   const qor::Image original = image;
+   EXPECT_EQ( ICMTransformImage( image, srgb.get(), srgb.get(), 0 ), &image );
+   ASSERT_EQ( image.NumberOfChannels(), 4 );
+   for ( int32_t c = 0; c < 3; ++c )
+      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+         ASSERT_NEAR( image[c][i], original[c][i], 1.0f / 65535 ) << c << " " << i;
+   EXPECT_TRUE( std::equal( image[3], image[3] + image.NumberOfPixels(), original[3] ) );
+
+   qor::Image grey = Ramp( 50, 50, 1, qor::ColorSpace::Gray );
+   const qor::Image greyOriginal = grey;
+   EXPECT_EQ( ICMTransformImage( grey, gray.get(), gray.get(), 1 ), &grey );
+   for ( int64_t i = 0; i < grey.NumberOfPixels(); ++i )
+      ASSERT_NEAR( grey[0][i], greyOriginal[0][i], 1.0f / 65535 ) << i;
+}
+
+TEST_F( ICMTransformTest, AChangeOfColorTypeGivesANewImage )
+{
+   // RGB to a grey target: a new one-channel image; neutral input keeps its order of brightness.
+   qor::Image rgb( 3, 1, 3, qor::ColorSpace::RGB );
+   const float levels[] = { 0.0f, 0.5f, 1.0f };
+   for ( int32_t c = 0; c < 3; ++c )
+      std::copy( levels, levels + 3, rgb[c] );
+   std::unique_ptr<qor::Image> g( ICMTransformImage( rgb, gray.get(), srgb.get(), 0 ) );
+   ASSERT_NE( g.get(), &rgb );
+   EXPECT_EQ( g->NumberOfChannels(), 1 );
+   EXPECT_EQ( g->GetColorSpace(), qor::ColorSpace::Gray );
+   EXPECT_EQ( rgb.NumberOfChannels(), 3 );
+   EXPECT_EQ( rgb[0][1], 0.5f );
+   EXPECT_NEAR( g->Pixel( 0, 0 ), 0.0f, 1e-3f );
+   EXPECT_GT( g->Pixel( 1, 0 ), 0.3f );
+   EXPECT_LT( g->Pixel( 1, 0 ), 0.7f );
+   EXPECT_NEAR( g->Pixel( 2, 0 ), 1.0f, 1e-3f );
+
+   // A grey image with an RGB source profile to an RGB target: its plane is fed as red, green and blue alike.
+   qor::Image grey = Ramp( 100, 50, 1, qor::ColorSpace::Gray );
+   std::unique_ptr<qor::Image> c( ICMTransformImage( grey, srgb.get(), srgb.get(), 0 ) );
+   ASSERT_NE( c.get(), &grey );
+   EXPECT_EQ( c->NumberOfChannels(), 3 );
+   EXPECT_EQ( c->GetColorSpace(), qor::ColorSpace::RGB );
+   EXPECT_FALSE( c->IsMonitored() );
+   EXPECT_EQ( grey.NumberOfChannels(), 1 );
+   for ( int32_t k = 0; k < 3; ++k )
+      for ( int64_t i = 0; i < grey.NumberOfPixels(); ++i )
+         ASSERT_NEAR( ( *c )[k][i], grey[0][i], 1.0f / 65535 ) << k << " " << i;
+}
+
+TEST_F( ICMTransformTest, PixelsGoInBlocksOf4096WithProgressAndAbort )
+{
+   qor::Image image = Ramp( 100, 100, 1, qor::ColorSpace::Gray );
+   Recorder recorder;
+   image.Status().SetCallback( Recorder::Callback, &recorder );
+   ICMTransformImage( image, gray.get(), gray.get(), 0 );
+   EXPECT_EQ( recorder.text, "ICM color transform" );
+   using E = qor::StatusCallback;
+   const std::vector<std::pair<int32_t, int64_t>> expected = {
+       { E::Started, 0 }, { E::Progress, 4096 }, { E::Progress, 8192 }, { E::Done, 10000 } };
+   EXPECT_EQ( recorder.events, expected );
+
+   // An abort after the first block leaves the rest of an in-place image unconverted.
+   qor::Image rgb( 100, 100, 3, qor::ColorSpace::RGB );
+   for ( int32_t c = 0; c < 3; ++c )
+      rgb.Fill( c, 0.25f );
+   Recorder stopper;
+   stopper.abortAt = 4096;
+   rgb.Status().SetCallback( Recorder::Callback, &stopper );
+   Profile linear = []
+   {
+      cmsToneCurve* one = cmsBuildGamma( nullptr, 1.0 );
+      cmsToneCurve* curves[3] = { one, one, one };
+      cmsCIExyYTRIPLE primaries = { { 0.64, 0.33, 1 }, { 0.30, 0.60, 1 }, { 0.15, 0.06, 1 } };
+      cmsHPROFILE h = cmsCreateRGBProfile( cmsD50_xyY(), &primaries, curves );
+      cmsFreeToneCurve( one );
+      return Open( Save( h ) );
+   }();
+   try
+   {
+      ICMTransformImage( rgb, linear.get(), srgb.get(), 0 );
+      ADD_FAILURE() << "no abort";
+   }
+   catch ( const qor::Image::AbortProcessEvent& x )
+   {
+      EXPECT_EQ( x.SourceImage(), &rgb );
+   }
+   EXPECT_NE( rgb[0][4095], 0.25f );
+   EXPECT_EQ( rgb[0][4096], 0.25f );
+}
+
+TEST_F( ICMTransformTest, FailuresRaiseTheirTexts )
+{
+   Profile lab = Open( Save( cmsCreateLab4Profile( nullptr ), 4.3 ) );
+   qor::Image hsv( 4, 4, 3, qor::ColorSpace::HSV );
+   qor::Image rgb( 4, 4, 3, qor::ColorSpace::RGB );
+   qor::Image grey( 4, 4, 1, qor::ColorSpace::Gray );
+   struct Case
+   {
+      qor::Image& image;
+      void* target;
+      void* source;
+      const char* text;
+   } cases[] = {
+       { hsv, srgb.get(), srgb.get(), "Unsupported color space for ICM transform" },
+       { rgb, nullptr, srgb.get(), "Invalid or corrupted ICC profiles" },
+       { grey, gray.get(), nullptr, "Invalid or corrupted ICC profiles" },
+       { rgb, srgb.get(), gray.get(), "Incompatible color transform" },
+       { grey, lab.get(), gray.get(), "Error creating color transform" },
+   };
+   for ( const Case& c : cases )
+   {
+      try
+      {
+         ICMTransformImage( c.image, c.target, c.source, 0 );
+         ADD_FAILURE() << "no error for " << c.text;
+      }
+      catch ( const qor::GenericException& x )
+      {
+         EXPECT_EQ( x.Message(), c.text );
+      }
+   }
+}
+
+namespace
+{
+
+class EmbedCheckBoxTest : public test::ImageWindowTest
+{
+protected:
+   void TearDown() override
+   {
+      CloseICCProfile( ColorManagementSettings.defaultRGBProfile );
+      CloseICCProfile( ColorManagementSettings.defaultGrayProfile );
+      ColorManagementSettings.defaultRGBProfile = ColorManagementSettings.defaultGrayProfile = nullptr;
+      ColorManagementSettings.DefaultProfileEmbedding = true;
+      test::ImageWindowTest::TearDown();
+   }
+};
+
+} // namespace
+
+TEST_F( EmbedCheckBoxTest, TheBoxOffersTheProfileThatWouldBeEmbedded )
+{
+   cmsToneCurve* gamma = cmsBuildGamma( nullptr, 1.8 );
+   cmsHPROFILE h = cmsCreateGrayProfile( cmsD50_xyY(), gamma );
+   cmsFreeToneCurve( gamma );
+   cmsMLU* mlu = cmsMLUalloc( nullptr, 1 );
+   cmsMLUsetASCII( mlu, "en", "US", "Default grey" );
+   cmsWriteTag( h, cmsSigProfileDescriptionTag, mlu );
+   cmsMLUfree( mlu );
+   const Bytes defaultGray = Save( h );
+
+   struct Case
+   {
+      const char* what;
+      bool ownProfile;
+      bool grayImage;
+      bool defaultRGB;
+      bool defaultGray;
+      bool embedding;
+      bool enabled;
+      bool checked;
+      const char* hint;
+   } cases[] = {
+       { "own profile", true, true, false, true, true, true, true, "sRGB built-in" },
+       { "own profile, no default embedding", true, false, true, false, false, true, false, "sRGB built-in" },
+       { "default RGB", false, false, true, true, true, true, true, "sRGB built-in" },
+       { "default grey", false, true, true, true, true, true, true, "Default grey" },
+       { "default grey, no default embedding", false, true, false, true, false, true, false, "Default grey" },
+       { "grey image, RGB default only", false, true, true, false, true, false, false, "" },
+       { "none", false, false, false, true, true, false, false, "" },
+   };
+   for ( const Case& c : cases )
+   {
+      TImageWindow* w = Make(
+          new qor::Image( 4, 4, c.grayImage ? 1 : 3, c.grayImage ? qor::ColorSpace::Gray : qor::ColorSpace::RGB ) );
+      if ( c.ownProfile )
+         w->iccProfile = std::make_unique<Bytes>( SRGBProfile() );
+      ColorManagementSettings.defaultRGBProfile = c.defaultRGB ? OpenICCProfileData( SRGBProfile() ) : nullptr;
+      ColorManagementSettings.defaultGrayProfile = c.defaultGray ? OpenICCProfileData( defaultGray ) : nullptr;
+      ColorManagementSettings.DefaultProfileEmbedding = c.embedding;
+
+      QCheckBox box;
+      box.setEnabled( !c.enabled );
+      box.setChecked( !c.checked );
+      box.setToolTip( "stale" );
+      SetupEmbedICCProfileCheckBox( &box, w );
+      EXPECT_EQ( box.isEnabled(), c.enabled ) << c.what;
+      EXPECT_EQ( box.isChecked(), c.checked ) << c.what;
+      EXPECT_EQ( box.toolTip().toStdString(), c.hint ) << c.what;
+
+      CloseICCProfile( ColorManagementSettings.defaultRGBProfile );
+      CloseICCProfile( ColorManagementSettings.defaultGrayProfile );
+      ColorManagementSettings.defaultRGBProfile = ColorManagementSettings.defaultGrayProfile = nullptr;
+   }
+}
