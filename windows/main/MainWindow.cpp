@@ -20,7 +20,9 @@
 
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
+#include "windows/dialogs/UnsavedImagesDialog.h"
 #include "windows/image/Bitmaps.h"
+#include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 
 TMainWindow* MainWindow = nullptr;
@@ -47,6 +49,13 @@ QString FormatTIFFMessage( const char* format, va_list arguments )
 // libtiff's handlers from before the main window existed, put back when it goes.
 ::TIFFErrorHandler previousTIFFErrorHandler = nullptr;
 ::TIFFErrorHandler previousTIFFWarningHandler = nullptr;
+
+// True when the image of some window has changes not yet saved.
+bool AnyImageUnsaved()
+{
+   return std::any_of( MainViewList.begin(), MainViewList.end(),
+                       []( const TImageWindow::View* view ) { return view->Window()->modificationCount > 0; } );
+}
 
 int ScreenWidth()
 {
@@ -177,8 +186,12 @@ bool TMainWindow::FormClose()
                        platform::Answer::Yes ) != platform::Answer::Yes )
       return false;
 
-   // The questions about unsaved images and an unsaved process icon set come here with the image windows and
-   // the process icons.
+   // Once terminating is set the image windows close without asking, so their unsaved changes are asked about
+   // here, once for all of them.
+   if ( AnyImageUnsaved() && GetUnsavedImagesDialog().Ask() != TUnsavedImagesDialog::YesResult )
+      return false;
+
+   // The question about an unsaved process icon set comes here with the process icons.
 
    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
    if ( clipboard != nullptr && clipboard->hasFormat( rawImageClipboardFormat ) )

@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,9 +18,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
+#include "classlib/Image.h"
 #include "process/Preferences.h"
+#include "windows/dialogs/UnsavedImagesDialog.h"
+#include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 
@@ -37,6 +42,14 @@ protected:
 
    void TearDown() override
    {
+      std::vector<TImageWindow*> images;
+      for ( TImageWindow::View* v : MainViewList )
+         images.push_back( v->Window() );
+      for ( TImageWindow* image : images )
+      {
+         image->modificationCount = 0;
+         delete image->Frame();
+      }
       window.reset();
       CurrentPreferences = savedPreferences;
       QGuiApplication::clipboard()->clear();
@@ -257,6 +270,63 @@ TEST_F( MainWindowTest, ClosingWithNothingToAskAsksNothing )
    QGuiApplication::clipboard()->setText( "ordinary text" );
    EXPECT_TRUE( w.close() );
    EXPECT_TRUE( prompter.Records().empty() );
+}
+
+TEST_F( MainWindowTest, UnsavedImagesAreAskedAboutOnceAndOnlyYesLetsTheProgramExit )
+{
+   TMainWindow& w = Create();
+   QSignalSpy closed( &w, &TMainWindow::Closed );
+   w.show();
+   QPointer<TImageWindow> saved = CreateImageWindow( nullptr, new qor::Image( 2, 2 ), "saved" );
+   QPointer<TImageWindow> modified = CreateImageWindow( nullptr, new qor::Image( 2, 2 ), "modified" );
+   saved->Frame()->show();
+   modified->Frame()->show();
+   modified->modificationCount = 1;
+
+   auto pressing = []( Qt::Key key )
+   {
+      return [key]( QDialog& dialog )
+      {
+         QTest::keyClick( &dialog, key );
+         return 0;
+      };
+   };
+   // No, and Esc on the real dialog: the program and every image stay as they were.
+   for ( Qt::Key key : { Qt::Key_N, Qt::Key_Escape } )
+   {
+      dialogs.Expect( "UnsavedImagesDialog", pressing( key ) );
+      EXPECT_FALSE( w.close() );
+      EXPECT_TRUE( w.isVisible() );
+      EXPECT_FALSE( w.terminating );
+      EXPECT_EQ( 0, closed.count() );
+      ASSERT_TRUE( modified != nullptr && saved != nullptr );
+      EXPECT_TRUE( modified->Frame()->isVisible() );
+      EXPECT_TRUE( saved->Frame()->isVisible() );
+      EXPECT_EQ( 1, modified->modificationCount );
+   }
+   ASSERT_EQ( 2u, dialogs.Records().size() );
+   EXPECT_EQ( TUnsavedImagesDialog::NoResult, dialogs.Records()[1].result );
+
+   // Yes: asked once for all the images, then they close without further questions.
+   dialogs.Expect( "UnsavedImagesDialog", pressing( Qt::Key_Y ) );
+   EXPECT_TRUE( w.close() );
+   EXPECT_TRUE( w.terminating );
+   EXPECT_EQ( 1, closed.count() );
+   EXPECT_TRUE( modified == nullptr || !modified->Frame()->isVisible() );
+   EXPECT_TRUE( saved == nullptr || !saved->Frame()->isVisible() );
+   EXPECT_EQ( 3u, dialogs.Records().size() );
+}
+
+TEST_F( MainWindowTest, ImagesWithoutUnsavedChangesCloseWithoutAQuestion )
+{
+   TMainWindow& w = Create();
+   w.show();
+   QPointer<TImageWindow> image = CreateImageWindow( nullptr, new qor::Image( 2, 2 ), "saved" );
+   image->Frame()->show();
+   EXPECT_TRUE( w.close() );
+   EXPECT_TRUE( dialogs.Records().empty() );
+   EXPECT_TRUE( prompter.Records().empty() );
+   EXPECT_TRUE( image == nullptr || !image->Frame()->isVisible() );
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -1,0 +1,93 @@
+#include "windows/dialogs/UnsavedImagesDialog.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "platform/DialogRunner.h"
+#include "windows/main/Application.h"
+
+TUnsavedImagesDialog* UnsavedImagesDialog = nullptr;
+
+TUnsavedImagesDialog::TUnsavedImagesDialog( QWidget* parent ) : QDialog( parent )
+{
+   setObjectName( "UnsavedImagesDialog" );
+   setWindowTitle( ApplicationTitle() );
+   setModal( true );
+
+   Message_Panel = new QLabel( "There are unsaved images. Exit anyway?", this );
+   Message_Panel->setObjectName( "Message_Panel" );
+   Message_Panel->setAlignment( Qt::AlignCenter );
+   Message_Panel->setMargin( 12 );
+   Message_Panel->setStyleSheet( "background-color: red; color: white;" );
+   QFont bold = Message_Panel->font();
+   bold.setBold( true );
+   Message_Panel->setFont( bold );
+
+   Buttons_Panel = new QWidget( this );
+   Buttons_Panel->setObjectName( "Buttons_Panel" );
+   auto* buttons = new QHBoxLayout( Buttons_Panel );
+   buttons->setContentsMargins( 0, 0, 0, 0 );
+   auto makeButton = [this, buttons]( const char* name, const QString& text, int result )
+   {
+      auto* b = new QToolButton( Buttons_Panel );
+      b->setObjectName( name );
+      b->setText( text );
+      b->setMinimumWidth( 75 );
+      buttons->addWidget( b );
+      connect( b, &QToolButton::clicked, this, [this, result]() { done( result ); } );
+      return b;
+   };
+   No_SpeedButton = makeButton( "No_SpeedButton", "No", NoResult );
+   Yes_SpeedButton = makeButton( "Yes_SpeedButton", "Yes", YesResult );
+
+   // The buttons sit centred under the message, 4 pixels above the bottom edge.
+   auto* layout = new QVBoxLayout( this );
+   layout->setContentsMargins( 4, 4, 4, 4 );
+   layout->addWidget( Message_Panel );
+   layout->addWidget( Buttons_Panel, 0, Qt::AlignHCenter );
+   layout->setSizeConstraint( QLayout::SetFixedSize );
+}
+
+int TUnsavedImagesDialog::Ask()
+{
+   const int result = platform::DialogRunner::exec( *this );
+   return result == YesResult ? YesResult : NoResult;
+}
+
+void TUnsavedImagesDialog::keyPressEvent( QKeyEvent* event )
+{
+   switch ( event->key() )
+   {
+   case Qt::Key_Y:
+      done( YesResult );
+      return;
+   case Qt::Key_N:
+      done( NoResult );
+      return;
+   default:
+      QDialog::keyPressEvent( event ); // Esc comes to reject()
+   }
+}
+
+void TUnsavedImagesDialog::reject()
+{
+   done( NoResult );
+}
+
+TUnsavedImagesDialog& GetUnsavedImagesDialog()
+{
+   if ( UnsavedImagesDialog == nullptr )
+   {
+      UnsavedImagesDialog = new TUnsavedImagesDialog;
+      if ( QCoreApplication* app = QCoreApplication::instance() )
+         QObject::connect( app, &QCoreApplication::aboutToQuit, []() {
+            delete UnsavedImagesDialog;
+            UnsavedImagesDialog = nullptr;
+         } );
+   }
+   return *UnsavedImagesDialog;
+}
