@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -175,6 +176,30 @@ void TMainWindow::ApplyPreferences()
    setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
    UpdateDesktopBrush( true );
    // The tool bars' automatic docking and the process icons' fonts and colours follow here as those parts arrive.
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+
+void TMainWindow::RefreshReadout()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+   {
+      Readout_Panel->clear();
+      return;
+   }
+   if ( window->currentView == nullptr || !showPixelReadout )
+      return;
+   const QPoint p = ReadoutPoint( *window, QCursor::pos() );
+   showPixelReadout( *window, p.x(), p.y() );
+}
+
+QPoint TMainWindow::ReadoutPoint( const TImageWindow& window, QPoint screenPosition )
+{
+   const QPoint client = window.viewport()->mapFromGlobal( screenPosition );
+   const int32_t zoom = window.currentView != nullptr ? window.currentView->zoom : 1;
+   return { TImageWindow::ImageCoordinate( client.x() + window.ScrollX() - window.imageOffsetX, zoom ),
+            TImageWindow::ImageCoordinate( client.y() + window.ScrollY() - window.imageOffsetY, zoom ) };
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -90,6 +91,16 @@ public:
    void UpdateDesktopBrush( bool repaint );
    // Applies CurrentPreferences after the Preferences process has changed them.
    void ApplyPreferences();
+
+   // Shows the readout of the image point under the mouse cursor again (after the readout options changed): that
+   // of the active image window, or an empty readout panel when there is none.
+   void RefreshReadout();
+   // The image point of a window's current view under a screen position: paint-box coordinates over the zoom,
+   // floor(x / zoom) when magnified, x * -zoom when reduced.
+   static QPoint ReadoutPoint( const TImageWindow& window, QPoint screenPosition );
+   // Writes the readout of an image point of a window into the readout panels; set by the image windows' pixel
+   // readout. Until it is set, RefreshReadout leaves the panels of an image window as they are.
+   std::function<void( TImageWindow& window, int32_t x, int32_t y )> showPixelReadout;
 
    // The close sequence: asks what the preferences and the program's state call for and, when nothing keeps the
    // program open, sets terminating and closes every image window (last first). True when the window may close.

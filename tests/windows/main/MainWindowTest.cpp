@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCursor>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -209,6 +210,63 @@ TEST_F( MainWindowTest, DesktopIsPaintedPlainOrWithTheChecker )
    EXPECT_EQ( QColor( Qt::blue ), checker.pixelColor( 0, 3 ) );
    EXPECT_EQ( QColor( Qt::red ), checker.pixelColor( 2, 2 ) );
    EXPECT_EQ( QColor( Qt::red ), checker.pixelColor( 8, 0 ) );
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Readout
+
+TEST_F( MainWindowTest, RefreshReadoutReadsThePointUnderTheCursorAtTheZoomOfTheView )
+{
+   TMainWindow& w = Create();
+   w.show();
+   ASSERT_TRUE( QTest::qWaitForWindowExposed( &w ) );
+   std::vector<QPoint> shown;
+   w.showPixelReadout = [&shown]( TImageWindow&, int32_t x, int32_t y ) { shown.emplace_back( x, y ); };
+
+   // Without an image window the readout is emptied.
+   w.Readout_Panel->setText( " R:0.5000" );
+   w.RefreshReadout();
+   EXPECT_TRUE( w.Readout_Panel->text().isEmpty() );
+   EXPECT_TRUE( shown.empty() );
+
+   TImageWindow* image = CreateImageWindow( nullptr, new qor::Image( 400, 300 ), "M31" );
+   image->SubWindow()->resize( 500, 400 );
+   image->SubWindow()->show();
+   w.Desktop()->setActiveSubWindow( image->SubWindow() );
+   ASSERT_EQ( image, w.ActiveImageWindow() );
+
+   // Cursor on a point of the paint box, counted from the image's top-left corner at the view's zoom.
+   struct Case
+   {
+      int32_t zoom;
+      QPoint scaled;
+      QPoint expected;
+   };
+   const Case cases[] = {
+      { 3, { 7, 8 }, { 2, 2 } },        // 7/3 and 8/3 both fall in image pixel 2 (rounding would give 3)
+      { 3, { -1, 899 }, { -1, 299 } },  // just left of the image; the last row
+      { 1, { 5, 6 }, { 5, 6 } },
+      { -2, { 7, 3 }, { 14, 6 } },
+   };
+   for ( const Case& c : cases )
+   {
+      image->SetZoomAndCenter( 200, 150, c.zoom );
+      // Magnified, the image is scrolled; reduced, it sits centred with an offset: both must be taken off.
+      if ( c.zoom == 3 )
+      {
+         EXPECT_GT( image->ScrollX() + image->ScrollY(), 0 );
+      }
+      if ( c.zoom == -2 )
+      {
+         EXPECT_GT( image->imageOffsetX + image->imageOffsetY, 0 );
+      }
+      QCursor::setPos( image->viewport()->mapToGlobal( c.scaled + QPoint( image->imageOffsetX - image->ScrollX(),
+                                                                          image->imageOffsetY - image->ScrollY() ) ) );
+      shown.clear();
+      w.RefreshReadout();
+      ASSERT_EQ( 1u, shown.size() ) << "zoom " << c.zoom;
+      EXPECT_EQ( c.expected, shown.front() ) << "zoom " << c.zoom;
+   }
 }
 
 // ---------------------------------------------------------------------------------------------------------------
