@@ -84,9 +84,12 @@ void KeyTracker::ReleaseAll()
 bool KeyTracker::eventFilter( QObject* watched, QEvent* event )
 {
    // A key event is offered to the focus widget and then to its parents; recording it each time is harmless.
+   // A key that may trigger a shortcut is first offered as ShortcutOverride; when a shortcut takes it no
+   // KeyPress follows (its release still comes), so that offer counts as the press.
    switch ( event->type() )
    {
    case QEvent::KeyPress:
+   case QEvent::ShortcutOverride:
    {
       auto* key = static_cast<QKeyEvent*>( event );
       if ( key->key() != 0 && key->key() != Qt::Key_unknown )

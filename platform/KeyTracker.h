@@ -5,7 +5,8 @@
 //
 // Several windows ask, in the middle of a mouse drag or a long operation, whether Space, Shift, Ctrl, Alt, F5,
 // F9, Esc or Enter is down. Qt only tells about modifiers, so one application-wide event filter records every key
-// press and release that reaches the program and answers from that record. Keys held while the program loses the
+// press and release that reaches the program (also the presses that trigger a shortcut, which reach it only as a
+// shortcut override) and answers from that record. Keys held while the program loses the
 // keyboard (another application activated) are forgotten, since their release would never be seen.
 //
 // KeyTracker::Instance() creates the tracker and installs it on the application the first time it is called with
