@@ -1,5 +1,8 @@
 #include "support/RegistryReaders.h"
 
+#include <cmath>
+#include <limits>
+
 #include "platform/Registry.h"
 
 namespace
@@ -36,7 +39,17 @@ bool ReadRegistryBool( bool& variable, const platform::Registry& registry, const
 bool ReadRegistryFloat( float& variable, const platform::Registry& registry, const QString& name )
 {
    return ReadIfExists( variable, registry, name,
-                        [&]( const QString& n ) { return static_cast<float>( registry.ReadFloat( n ) ); } );
+                        [&]( const QString& n )
+                        {
+                           const double stored = registry.ReadFloat( n );
+                           // A finite double beyond the float range has no float to become (the conversion would
+                           // be undefined); infinities and NaN convert as they are.
+                           if ( std::isfinite( stored ) && std::fabs( stored ) > std::numeric_limits<float>::max() )
+                              throw platform::RegistryException( "Registry value out of range \"" + n.toStdString() +
+                                                                 "\" in key \"" +
+                                                                 registry.CurrentPath().toStdString() + "\"" );
+                           return static_cast<float>( stored );
+                        } );
 }
 
 bool ReadRegistryDouble( double& variable, const platform::Registry& registry, const QString& name )

@@ -18,7 +18,8 @@ class Registry;
 bool ReadRegistryInt( int32_t& variable, const platform::Registry& registry, const QString& name );
 bool ReadRegistryUnsigned( uint32_t& variable, const platform::Registry& registry, const QString& name );
 bool ReadRegistryBool( bool& variable, const platform::Registry& registry, const QString& name );
-// The stored double narrowed to the nearest float.
+// The stored double narrowed to the nearest float; a finite value beyond the float range throws
+// platform::RegistryException.
 bool ReadRegistryFloat( float& variable, const platform::Registry& registry, const QString& name );
 bool ReadRegistryDouble( double& variable, const platform::Registry& registry, const QString& name );
 bool ReadRegistryString( QString& variable, const platform::Registry& registry, const QString& name );

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "platform/Registry.h"
 #include "support/RegistryReaders.h"
 #include "TestDirs.h"
@@ -103,6 +106,49 @@ TEST_F( RegistryReadersTest, AValueOfTheWrongTypeThrowsAndLeavesTheVariable )
    EXPECT_EQ( d, 0.5 );
    EXPECT_EQ( f, 0.25f );
    EXPECT_EQ( q, QStringLiteral( "keep" ) );
+}
+
+TEST_F( RegistryReadersTest, AFloatBeyondTheFloatRangeIsRefusedAndLeavesTheVariable )
+{
+   const double largest = std::numeric_limits<float>::max();
+   const struct
+   {
+      double stored;
+      bool refused;
+   } cases[] = {
+      { 1e300, true },
+      { -1e300, true },
+      { std::nextafter( largest, 1e300 ), true },
+      { largest, false },
+      { -largest, false },
+      { 1e-300, false }, // underflows to zero, which is a float
+      { std::numeric_limits<double>::infinity(), false },
+   };
+   for ( const auto& c : cases )
+   {
+      registry.WriteFloat( QStringLiteral( "Gamma" ), c.stored );
+      float f = 0.25f;
+      if ( c.refused )
+      {
+         try
+         {
+            ReadRegistryFloat( f, registry, QStringLiteral( "Gamma" ) );
+            ADD_FAILURE() << c.stored << " was read as " << f;
+         }
+         catch ( const RegistryException& x )
+         {
+            EXPECT_EQ( x.ErrorText(),
+                       "Registry value out of range \"Gamma\" in key "
+                       "\"\\Software\\Corvanta\\Lumenforge\\1.0\\Color Management\"" );
+         }
+         EXPECT_EQ( f, 0.25f );
+      }
+      else
+      {
+         EXPECT_TRUE( ReadRegistryFloat( f, registry, QStringLiteral( "Gamma" ) ) ) << c.stored;
+         EXPECT_EQ( f, static_cast<float>( c.stored ) ) << c.stored;
+      }
+   }
 }
 
 } // namespace
