@@ -100,8 +100,31 @@ public:
       return found->Window();
    }
 
-   // Keeping the unmasked state and blending through an instance's own mask are the window's mask files and the
-   // preview's masking source: they are called here once the image window provides them.
+   // The pixels before a masked instance, in memory, as a plain run keeps them when its window holds no undo data
+   // to blend from. On a preview they are its current pixels: before the first instance of the sequence these are
+   // the restored state the run started from, later the result of the instances before.
+   void KeepUnmaskedState( ProcessView& view, int64_t ) override
+   {
+      TImageWindow::View* target = AsImageView( view );
+      kept.push_back( ( target != nullptr ) ? std::make_unique<qor::Image>( target->GetImage() ) : nullptr );
+   }
+
+   bool ApplyMask( ProcessView& view, MaskTarget* mask ) override
+   {
+      if ( kept.empty() )
+         return false;
+      std::unique_ptr<qor::Image> unprocessed = std::move( kept.back() );
+      kept.pop_back();
+      const auto* maskWindow = dynamic_cast<const TImageWindow*>( mask );
+      return unprocessed != nullptr && maskWindow != nullptr && MaskFromCopy( view, *unprocessed, *maskWindow );
+   }
+
+   void EndMasking( ProcessView& view, bool ) override
+   {
+      kept.clear();
+      if ( TImageWindow::Preview* preview = AsPreview( view ) )
+         preview->DiscardMaskingSource();
+   }
 
 private:
    static TImageWindow* WindowOf( ProcessView& view )
@@ -109,6 +132,15 @@ private:
       TImageWindow::View* target = AsImageView( view );
       return ( target != nullptr ) ? target->Window() : nullptr;
    }
+
+   static TImageWindow::Preview* AsPreview( ProcessView& view )
+   {
+      TImageWindow::View* target = AsImageView( view );
+      return ( target != nullptr && target->IsPreview() ) ? static_cast<TImageWindow::Preview*>( target ) : nullptr;
+   }
+
+   // The unmasked states kept, the last for the instance running now (nested containers add theirs on top).
+   std::vector<std::unique_ptr<qor::Image>> kept;
 };
 
 FrameworkSteps frameworkSteps;
@@ -124,6 +156,14 @@ std::string Trimmed( const std::string& text )
    while ( last > first && static_cast<unsigned char>( text[last - 1] ) <= 0x20 )
       --last;
    return text.substr( first, last - first );
+}
+
+// The instance as one that never ran masked: no mask window, identifier or lost mask.
+void ForgetMask( Process& instance )
+{
+   instance.SetMask( nullptr );
+   instance.maskId.clear();
+   instance.maskLost = false;
 }
 
 // Runs a clean-up step on a failure path: a failure of its own must not replace the failure being passed on.
@@ -212,8 +252,9 @@ void ProcessContainer::RunSteps::KeepUnmaskedState( ProcessView&, int64_t )
 {
 }
 
-void ProcessContainer::RunSteps::ApplyMask( ProcessView&, MaskTarget& )
+bool ProcessContainer::RunSteps::ApplyMask( ProcessView&, MaskTarget* )
 {
+   return false;
 }
 
 void ProcessContainer::RunSteps::EndMasking( ProcessView&, bool )
@@ -373,16 +414,21 @@ void ProcessContainer::DoExecuteOn( ProcessView& view )
             }
          }
 
-         if ( instance.mask != nullptr )
+         const bool masking = instance.mask != nullptr;
+         if ( masking )
             steps.KeepUnmaskedState( view, static_cast<int64_t>( i ) );
 
          TimedRun( instance, [&] {
             MonitorScope monitor( steps, view );
             instance.DoExecuteOn( view );
-            if ( instance.mask != nullptr )
+            if ( masking )
             {
-               steps.BeginTask( "Masking with " + instance.mask->MainViewId() );
-               steps.ApplyMask( view, *instance.mask );
+               if ( instance.mask != nullptr )
+                  steps.BeginTask( "Masking with " + instance.mask->MainViewId() );
+               // The instance refers to the mask it was run with; a result that could not be blended records
+               // none, so that the history does not claim a masking that never happened.
+               if ( !steps.ApplyMask( view, instance.mask ) )
+                  ForgetMask( instance );
             }
          } );
          instance.AfterExecutionOn( view );

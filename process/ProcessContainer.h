@@ -65,10 +65,13 @@ public:
       // The window whose main view has this identifier, when it can mask the view's window; else nullptr.
       virtual MaskTarget* FindMask( const std::string& maskId, ProcessView& view );
       // Keeps the unmasked state of the view before a masked instance runs. index: the instance's place in its
-      // container (on a preview the first instance, index 0, blends with the preview's restored state instead).
+      // container. Every call is answered by one ApplyMask after the instance's work; a nested container's
+      // instances keep and blend in between.
       virtual void KeepUnmaskedState( ProcessView& view, int64_t index );
-      // Blends the view's processed pixels with the kept unmasked state through the mask window's image.
-      virtual void ApplyMask( ProcessView& view, MaskTarget& mask );
+      // Blends the view's processed pixels with the state kept last through the mask window's image, and drops
+      // that state. mask nullptr: the mask window went away during the work; the state is only dropped. False when
+      // nothing was blended (no mask, or a result that no longer fits the kept state or the mask).
+      virtual bool ApplyMask( ProcessView& view, MaskTarget* mask );
       // After the sequence (failed: after a failure): drops whatever KeepUnmaskedState kept.
       virtual void EndMasking( ProcessView& view, bool failed );
    };

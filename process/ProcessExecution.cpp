@@ -141,20 +141,6 @@ bool BlendThroughMask( qor::Image& processed, const qor::Image& unprocessed, con
    return true;
 }
 
-// Masks the view's processed pixels with the unprocessed copy through the mask window's image. The blended image
-// is the run's result: what the window had cached of it is stale, and the windows masked by it show it. False,
-// with nothing changed, when the result cannot be blended (its size or channels changed).
-bool MaskFromCopy( TImageWindow::View& view, const qor::Image& unprocessed, const TImageWindow& maskWindow )
-{
-   if ( maskWindow.image == nullptr || !BlendThroughMask( view.GetImage(), unprocessed, *maskWindow.image ) )
-      return false;
-   view.DiscardHistograms( false );
-   view.DiscardStatistics( false );
-   if ( !view.IsPreview() )
-      view.Window()->NotifyMaskReferences();
-   return true;
-}
-
 // Shows a failure of a launch (rethrown from `failure`): the user's abort as "Process aborted." followed by what
 // onAbort, which rolls the target back, returns; anything else as every action shows its failures, except that
 // exhausted memory outside a run on a view is a fault of the framework's own and reported as unexpected.
@@ -289,6 +275,34 @@ bool Launch( Process& process, const std::string& taskText, Execute execute, Aft
 
 } // namespace
 
+// ---- Masking from a copy -----------------------------------------------------------------------------------------
+
+bool MaskFromCopy( ProcessView& view, const qor::Image& unprocessed, const TImageWindow& maskWindow )
+{
+   TImageWindow::View* target = AsImageView( view );
+   if ( target == nullptr || maskWindow.image == nullptr )
+      return false;
+   qor::Image& processed = target->GetImage();
+   if ( TImageWindow::Preview* preview = AsPreview( target ) )
+   {
+      // A preview is masked by the part of the mask under its rectangle; a rectangle that does not lie wholly on
+      // the mask gives a part of another size, which does not blend.
+      if ( maskWindow.image->IsEmpty() )
+         return false;
+      qor::Image part;
+      part.AssignRect( *maskWindow.image, preview->left, preview->top, processed.Width(), processed.Height() );
+      if ( preview->left < 0 || preview->top < 0 || !BlendThroughMask( processed, unprocessed, part ) )
+         return false;
+   }
+   else if ( !BlendThroughMask( processed, unprocessed, *maskWindow.image ) )
+      return false;
+   target->DiscardHistograms( false );
+   target->DiscardStatistics( false );
+   if ( !target->IsPreview() )
+      target->Window()->NotifyMaskReferences();
+   return true;
+}
+
 // ---- Process: execution ------------------------------------------------------------------------------------------
 
 void Process::ExecuteOn( ProcessView& view, bool notify )
@@ -343,7 +357,7 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
             if ( preview != nullptr )
                preview->ApplyMask( false );
             else if ( unprocessed != nullptr )
-               masked = MaskFromCopy( *target, *unprocessed, *maskWindow );
+               masked = MaskFromCopy( view, *unprocessed, *maskWindow );
             else
                window->ApplyMask();
             // The instance refers to the mask it was run with; a result that could not be blended records none.

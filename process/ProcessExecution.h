@@ -29,7 +29,13 @@
 
 #include "classlib/DateTime.h"
 
+class ProcessView;
 class TImageWindow;
+
+namespace qor
+{
+class Image;
+}
 
 // Runs the work of a process instance with its startTime set before it and its processingTime after it (left as
 // it was when the work fails). The duration comes from a steady clock, so that a change of the system clock during
@@ -51,6 +57,13 @@ extern bool AskBeforeRunningWithoutUndo;
 // preparation that failed half-way (so the undo data of the previous run stay usable). Without a recovery copy
 // nothing changes; when the copy cannot be moved back, the window is left without undo data.
 void RestoreRecoveryCopy( TImageWindow& window );
+
+// Masks the view's processed pixels with the unprocessed copy through the mask window's image (on a preview, the
+// part of it under the preview's rectangle): p <- p*m + (1 - m)*s for every nominal channel. The blended image is
+// the run's result: what the window had cached of it is stale, and the windows masked by it show it. False, with
+// nothing changed, when the view is not an image window's or the three images do not fit together (the process
+// changed the size or the channels).
+bool MaskFromCopy( ProcessView& view, const qor::Image& unprocessed, const TImageWindow& maskWindow );
 
 // Asks whether to run the process on a window without undo, in the warning dialog with the "Don't ask again" box
 // bound to AskBeforeRunningWithoutUndo. True for Yes.

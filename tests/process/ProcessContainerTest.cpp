@@ -209,12 +209,17 @@ public:
    {
       log.push_back( "keep " + std::to_string( index ) );
    }
-   void ApplyMask( ProcessView&, MaskTarget& target ) override { log.push_back( "blend " + target.MainViewId() ); }
+   bool ApplyMask( ProcessView&, MaskTarget* target ) override
+   {
+      log.push_back( "blend " + ( target != nullptr ? target->MainViewId() : std::string( "(none)" ) ) );
+      return blends;
+   }
    void EndMasking( ProcessView&, bool failed ) override { log.push_back( failed ? "end failed" : "end" ); }
 
    std::vector<std::string>& log;
    kit::FakeView* view = nullptr;
    kit::FakeMask* mask = nullptr;
+   bool blends = true;
    std::unique_ptr<Process> history;
 };
 
@@ -489,6 +494,73 @@ TEST_F( ContainerOnImageWindowTest, AFailureHalfwayRestoresThePreview )
    EXPECT_EQ( Samples( preview->GetImage() ), before );
    EXPECT_EQ( preview->LastProcess(), nullptr );
    EXPECT_TRUE( w->paintingAllowed );
+}
+
+// A masked instance blends its result with the pixels it started from through its own mask, whatever the window's
+// own mask; its record in the history says so only when the blend happened.
+TEST_F( ContainerOnImageWindowTest, MaskedInstancesBlendThroughTheirOwnMask )
+{
+   struct Case
+   {
+      const char* name;
+      bool onPreview;
+      bool resizes;
+   };
+   for ( const Case& c : { Case{ "main view", false, false }, Case{ "preview", true, false },
+                           Case{ "result of another size", false, true } } )
+   {
+      SCOPED_TRACE( c.name );
+      TImageWindow* w = Make( RandomImage( 16, 16, 1, qor::ColorSpace::Gray ), "Image01" );
+      // Masked in (1) on the right half, out (0) on the left.
+      auto* maskImage = new qor::Image( 16, 16, 1, qor::ColorSpace::Gray );
+      for ( int32_t y = 0; y < 16; ++y )
+         for ( int32_t x = 0; x < 16; ++x )
+            maskImage->Pixel( x, y ) = ( x >= 8 ) ? 1.0f : 0.0f;
+      TImageWindow* maskWindow = Make( maskImage, "Mask01" );
+      TImageWindow::View* view = w->mainView;
+      if ( c.onPreview )
+         view = w->CreatePreview( "Preview01", 4, 4, 8, 8 );
+      const qor::Image before( view->GetImage() );
+
+      ProcessContainer container;
+      auto a = Script( "A" );
+      a->maskId = "Mask01";
+      a->maskLost = true;
+      a->work = [view, resizes = c.resizes]
+      {
+         if ( resizes )
+            view->GetImage().Allocate( 4, 4, 1, qor::ColorSpace::Gray );
+         view->GetImage().Fill( 0, 0.25f );
+      };
+      container.AddInstance( std::move( a ) );
+
+      ASSERT_TRUE( container.LaunchOn( *view ) );
+      const qor::Image& after = view->GetImage();
+      auto* history = dynamic_cast<ProcessContainer*>( view->LastProcess() );
+      ASSERT_NE( history, nullptr );
+      const Process& recorded = *history->instances[0];
+      if ( c.resizes )
+      {
+         EXPECT_EQ( after.Width(), 4 );
+         EXPECT_EQ( after.Pixel( 0, 0 ), 0.25f );
+         EXPECT_EQ( recorded.mask, nullptr ) << "nothing was blended";
+         EXPECT_EQ( recorded.maskId, "" );
+         EXPECT_FALSE( recorded.maskLost );
+      }
+      else
+      {
+         const int32_t left = c.onPreview ? 4 : 0;
+         for ( int32_t y = 0; y < after.Height(); ++y )
+            for ( int32_t x = 0; x < after.Width(); ++x )
+               ASSERT_EQ( after.Pixel( x, y ), ( left + x >= 8 ) ? 0.25f : before.Pixel( x, y ) ) << x << "," << y;
+         EXPECT_EQ( recorded.mask, static_cast<MaskTarget*>( maskWindow ) );
+         EXPECT_EQ( recorded.maskId, "Mask01" );
+         EXPECT_FALSE( recorded.maskLost );
+      }
+      for ( QPointer<TImageWindow>& window : windows )
+         delete window.data();
+      windows.clear();
+   }
 }
 
 TEST_F( ContainerOnImageWindowTest, MasksAreFoundByTheIdentifierOfACompatibleImage )
