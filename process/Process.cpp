@@ -8,6 +8,7 @@
 #include "classlib/File.h"
 #include "classlib/Math.h"
 #include "platform/Prompter.h"
+#include "process/ProcessInstanceStream.h"
 #include "windows/main/Application.h"
 
 namespace
@@ -158,7 +159,12 @@ void Process::Read( qor::File& file )
    }
    file.ReadValue<int32_t>(); // the owner word carries nothing
    bool readEnabled = file.ReadValue<uint8_t>() != 0;
-   std::string readMaskId = file.ReadString( file.ReadValue<int32_t>() );
+   // A mask identifier is an image identifier: a length that no identifier has is damage, refused before anything
+   // is allocated for it.
+   int32_t maskIdLength = file.ReadValue<int32_t>();
+   if ( maskIdLength < 0 || maskIdLength > ProcessInstanceStream::MaxIdentifierLength )
+      throw ProcessInstanceStream::Error( file.Path() );
+   std::string readMaskId = file.ReadString( maskIdLength );
    bool readMaskLost = file.ReadValue<uint8_t>() != 0;
    double readStartTime = file.ReadValue<double>();
    double readProcessingTime = file.ReadValue<double>();

@@ -14,11 +14,11 @@
 // Nothing marks the end of a parameter set or of the extra data and there is no record length: only a reader that
 // knows the class can read, or skip, what follows its identifier.
 //
-// Readers trust nothing they read: an identifier length that is negative or longer than any identifier, and a
-// container's instance count that the bytes left in the file could not hold, or containers nested deeper than
-// MaxNestingDepth, throw ProcessInstanceStream::Error before anything is allocated; a length or count beyond the
-// end of the file throws the qor::File exception of a short file. Whoever reads a record discards the partly read
-// instance on any failure.
+// Readers trust nothing they read: an identifier or mask identifier length that is negative or longer than any
+// identifier, a container's instance count that the bytes left in the file could not hold, or containers nested
+// deeper than MaxNestingDepth, throw ProcessInstanceStream::Error before anything is allocated; a length or count
+// beyond the end of the file throws the qor::File exception of a short file. Whoever reads a record discards the
+// partly read instance on any failure.
 
 #include <cstdint>
 #include <memory>
@@ -41,7 +41,8 @@ public:
       std::string Description() const override;
    };
 
-   // Longest identifier a reader accepts (real identifiers are class names of a few dozen characters).
+   // Longest identifier (and mask identifier) a reader accepts (real identifiers are class and image names of a
+   // few dozen characters).
    static constexpr int32_t MaxIdentifierLength = 256;
    // Deepest nesting of containers a reader accepts (each replay of a history adds one level).
    static constexpr int32_t MaxNestingDepth = 256;

@@ -225,6 +225,14 @@ TEST_F( ProcessInstanceStreamTest, ImpossibleLengthsAndCountsAreCorruptData )
       bytes.data = containerHead;
       return bytes.Value( count ).Value( int32_t( 0 ) ).data;
    };
+   // The record cut after its enabled byte, then a mask identifier length with more than enough bytes after it.
+   const size_t beforeMaskId = 4 + std::string( "ProcessContainer" ).size() + 4 + 4 + 1;
+   auto withMaskIdLength = [&]( int32_t length )
+   {
+      kit::Bytes bytes;
+      bytes.data.assign( containerHead.begin(), containerHead.begin() + static_cast<std::ptrdiff_t>( beforeMaskId ) );
+      return bytes.Value( length ).Text( std::string( 1000, 'x' ) ).data;
+   };
 
    struct Case
    {
@@ -237,6 +245,9 @@ TEST_F( ProcessInstanceStreamTest, ImpossibleLengthsAndCountsAreCorruptData )
       { "identifier length of 2 GiB", kit::Bytes().Value( int32_t( 0x7FFFFFFF ) ).data },
       { "instance count the file cannot hold", withCount( 1000000 ) },
       { "instance count of 2 G", withCount( 0x7FFFFFFF ) },
+      { "negative mask identifier length", withMaskIdLength( -1 ) },
+      { "mask identifier longer than any", withMaskIdLength( ProcessInstanceStream::MaxIdentifierLength + 1 ) },
+      { "mask identifier length of 2 GiB", withMaskIdLength( 0x7FFFFFFF ) },
    };
    for ( const Case& c : cases )
    {
