@@ -515,19 +515,26 @@ void ProcessContainer::AssignInstances( const qor::IndirectArray<Process>& sourc
 
 void ProcessContainer::RemoveDisabled()
 {
+   // Nested containers are cleaned first, so that one left empty is known: it goes as well, since an empty
+   // container cannot run, and a history holding one could never be replayed.
+   for ( Process* instance : instances )
+      if ( auto* nested = dynamic_cast<ProcessContainer*>( instance ); nested != nullptr && instance->enabled )
+         nested->RemoveDisabled();
+   auto keeps = []( const Process* instance )
+   {
+      const auto* nested = dynamic_cast<const ProcessContainer*>( instance );
+      return instance->enabled && ( nested == nullptr || !nested->instances.IsEmpty() );
+   };
    // The kept list is complete before anything is deleted, so that running out of memory on the way leaves the
-   // container as it was, with no pointer to a deleted instance.
+   // container with no pointer to a deleted instance.
    qor::IndirectArray<Process> kept;
    for ( Process* instance : instances )
-      if ( instance->enabled )
+      if ( keeps( instance ) )
          kept.Add( instance );
    for ( Process* instance : instances )
-      if ( !instance->enabled )
+      if ( !keeps( instance ) )
          delete instance;
    instances = std::move( kept );
-   for ( Process* instance : instances )
-      if ( auto* nested = dynamic_cast<ProcessContainer*>( instance ) )
-         nested->RemoveDisabled();
 }
 
 void ProcessContainer::DeleteInstances()

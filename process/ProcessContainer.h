@@ -115,7 +115,7 @@ public:
    // Deletes the instances, then adds a clone of each given one, in order, owned by this container.
    void AssignInstances( const qor::IndirectArray<Process>& source );
    // Deletes every disabled instance, here and (recursively) in every enabled nested container; a nested
-   // container left empty stays.
+   // container left empty is deleted too (an empty container cannot run).
    void RemoveDisabled();
    // Deletes every instance.
    void DeleteInstances();

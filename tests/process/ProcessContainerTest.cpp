@@ -91,9 +91,8 @@ TEST( ProcessContainerTest, CopiesOwnTheirInstancesAndCleanCopiesDropDisabledOne
    EXPECT_EQ( nestedCopy.instances[0]->owner, &nestedCopy );
 
    copy.RemoveDisabled();
-   ASSERT_EQ( copy.instances.Length(), 2u ) << "A and the nested container, left empty but kept";
+   ASSERT_EQ( copy.instances.Length(), 1u ) << "A; the nested container, left empty, goes too";
    EXPECT_EQ( copy.instances[0]->Id(), "A" );
-   EXPECT_TRUE( dynamic_cast<ProcessContainer&>( *copy.instances[1] ).instances.IsEmpty() );
    EXPECT_EQ( container.instances.Length(), 3u ) << "the source keeps everything";
 
    std::unique_ptr<Process> probe = container.ProbeInstance();
@@ -471,6 +470,40 @@ TEST_F( ContainerOnImageWindowTest, ALaunchIsOneRunWithOneHistoryEntry )
    EXPECT_EQ( history->instances[0]->Id(), "A" );
    EXPECT_EQ( history->instances[1]->Id(), "C" );
    EXPECT_EQ( w->mainView->History().instances.Length(), 1u );
+}
+
+// What ran enters the history without the disabled instances, and without nested containers that held only
+// disabled ones (an empty container cannot run): the history replays on another image.
+TEST_F( ContainerOnImageWindowTest, AHistoryReplaysOnAnotherImage )
+{
+   TImageWindow* w = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Image01" );
+   TImageWindow* other = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray, 11 ), "Image02" );
+   std::vector<std::string> log;
+   ProcessContainer container;
+   container.AddInstance( Script( "A", &log ) );
+   auto inner = std::make_unique<ProcessContainer>();
+   auto b = Script( "B", &log );
+   b->enabled = false;
+   inner->AddInstance( std::move( b ) );
+   auto emptied = std::make_unique<ProcessContainer>();
+   auto c = Script( "C", &log );
+   c->enabled = false;
+   emptied->AddInstance( std::move( c ) );
+   inner->AddInstance( std::move( emptied ) );
+   container.AddInstance( std::move( inner ) );
+   ASSERT_TRUE( container.LaunchOn( *w->mainView ) );
+
+   ProcessContainer history( w->mainView->History() );
+   log.clear();
+   ASSERT_TRUE( history.LaunchOn( *other->mainView ) );
+   EXPECT_EQ( log, ( std::vector<std::string>{ "run A", "after A" } ) );
+   auto* replayed = dynamic_cast<ProcessContainer*>( other->mainView->LastProcess() );
+   ASSERT_NE( replayed, nullptr );
+   ASSERT_EQ( replayed->instances.Length(), 1u );
+   auto* entry = dynamic_cast<ProcessContainer*>( replayed->instances[0] );
+   ASSERT_NE( entry, nullptr );
+   ASSERT_EQ( entry->instances.Length(), 1u );
+   EXPECT_EQ( entry->instances[0]->Id(), "A" );
 }
 
 // On a preview every run starts from the preview's restored state, so a sequence that fails halfway is undone by
