@@ -12,6 +12,7 @@
 #include "platform/Prompter.h"
 #include "process/ProcessExecution.h"
 #include "process/ProcessInstanceStream.h"
+#include "support/Utils.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
@@ -589,11 +590,10 @@ void ProcessContainer::ListInstances( std::vector<std::string>& list, int32_t de
       list.push_back( indent + "{" );
       if ( instance.startTime != 0 )
       {
-         char seconds[64];
-         std::snprintf( seconds, sizeof( seconds ), "%.2lf",
-                        instance.processingTime * qor::DateTime::SecondsPerDay );
+         // The listing is source text: its numbers follow the C conventions whatever the user's locale.
          list.push_back( inner + "// startTime=\"" + FormatDateTime( instance.startTime ) + "\"" );
-         list.push_back( inner + "// processingTime=" + seconds );
+         list.push_back( inner + "// processingTime=" +
+                         FormatReal( instance.processingTime * qor::DateTime::SecondsPerDay, 2 ) );
          list.emplace_back();
       }
       if ( auto* nested = dynamic_cast<const ProcessContainer*>( &instance ) )

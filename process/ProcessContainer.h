@@ -127,7 +127,8 @@ public:
    // nested container); an empty line between instances.
    void ListInstances( std::vector<std::string>& list, int32_t depth ) const;
 
-   // "yyyy mmm dd hh:nn:ss" of a date value (days since 1899-12-30), with English month abbreviations.
+   // "yyyy mmm dd hh:nn:ss" of a date value (days since 1899-12-30), with English month abbreviations: like the
+   // listing's numbers, the date follows the C conventions, so that a listing reads the same on every system.
    static std::string FormatDateTime( double date );
 
    qor::IndirectArray<Process> instances;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
+#include <clocale>
+#include <cstdio>
+
 #include "ProcessTestKit.h"
 #include "TestSupport.h"
 #include "classlib/Image.h"
@@ -173,6 +178,40 @@ TEST( ProcessContainerTest, ListsInstancesAsSourceText )
    single.AddInstance( std::make_unique<kit::FakeProcess<"Inner", "General", 1000, false>>() );
    single.ListInstances( top, -3 );
    EXPECT_EQ( top, ( std::vector<std::string>{ "Inner", "{", "}" } ) );
+}
+
+// The program runs in the user's locale; a listing is source text all the same.
+TEST( ProcessContainerTest, ListsNumbersWithAPointInAGermanLocale )
+{
+   const std::string saved = std::setlocale( LC_ALL, nullptr );
+   const QLocale savedDefault;
+   if ( std::setlocale( LC_ALL, "de_DE.UTF-8" ) == nullptr && std::setlocale( LC_ALL, "de_DE.utf8" ) == nullptr )
+      GTEST_SKIP() << "no German locale installed";
+   QLocale::setDefault( QLocale( QLocale::German, QLocale::Germany ) );
+   struct Restore
+   {
+      ~Restore()
+      {
+         std::setlocale( LC_ALL, saved.c_str() );
+         QLocale::setDefault( savedDefault );
+      }
+      const std::string& saved;
+      const QLocale& savedDefault;
+   } restore{ saved, savedDefault };
+   char probe[16];
+   std::snprintf( probe, sizeof( probe ), "%.2lf", 1.5 );
+   ASSERT_STREQ( probe, "1,50" ) << "the locale writes a decimal comma";
+
+   ProcessContainer container;
+   auto ran = std::make_unique<kit::FakeProcess<"Inner", "General", 1000, false>>();
+   ran->startTime = 46366.0 + 47109.0 / 86400;
+   ran->processingTime = 1234.5 / 86400;
+   container.AddInstance( std::move( ran ) );
+   std::vector<std::string> lines;
+   container.ListInstances( lines, 0 );
+   ASSERT_GE( lines.size(), 4u );
+   EXPECT_EQ( lines[2], "\t// startTime=\"2026 Dec 10 13:05:09\"" );
+   EXPECT_EQ( lines[3], "\t// processingTime=1234.50" );
 }
 
 // --- Running a sequence -----------------------------------------------------------------------------------------
