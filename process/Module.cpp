@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <typeinfo>
 #include <vector>
 
 #include <sys/stat.h>
@@ -25,6 +26,36 @@ void Quietly( Step step ) noexcept
    }
    catch ( ... )
    {
+   }
+}
+
+// Throws a copy of the file error with another path when it is of the given kind (exactly); returns otherwise.
+template <typename Kind>
+void RethrowAs( const qor::File::Exception& x, const std::string& path )
+{
+   if ( typeid( x ) == typeid( Kind ) )
+      throw Kind( path, x.SystemError() );
+}
+
+// A write that fails in the hidden file beside the target is told as a failure of the target: the user knows no
+// other file. Errors of another file, and errors this function does not know, pass on as they are.
+[[noreturn]] void RethrowForTarget( const std::string& temporary, const std::string& target )
+{
+   try
+   {
+      throw;
+   }
+   catch ( const qor::File::Exception& x )
+   {
+      if ( x.Path() != temporary )
+         throw;
+      RethrowAs<qor::File::WriteError>( x, target );
+      RethrowAs<qor::File::IncompleteWriteOperation>( x, target );
+      RethrowAs<qor::File::SeekError>( x, target );
+      RethrowAs<qor::File::ReadError>( x, target );
+      RethrowAs<qor::File::UnexpectedEndOfFile>( x, target );
+      RethrowAs<qor::File::UnableToCloseFile>( x, target );
+      throw;
    }
 }
 
@@ -263,7 +294,7 @@ void Module::Write( const std::string& path )
    {
       Quietly( [this] { file->Close(); } );
       ::unlink( temporary.c_str() );
-      throw;
+      RethrowForTarget( temporary, target );
    }
    std::error_code error;
    std::filesystem::path full = std::filesystem::absolute( target, error );
