@@ -86,17 +86,19 @@ public:
    }
 
    // The image whose main view has the identifier, when it can mask the target: another window with an image of
-   // the same dimensions.
+   // the same dimensions, not a colour one for a grey target (a grey mask fits any image), and not masked by the
+   // target itself (no two windows mask each other).
    MaskTarget* FindMask( const std::string& maskId, ProcessView& view ) override
    {
       TImageWindow* window = WindowOf( view );
       TImageWindow::View* found = FindMainViewByIdentifier( maskId );
-      if ( window == nullptr || found == nullptr || found->Window() == window )
+      if ( window == nullptr || found == nullptr || found->Window() == window ||
+           found->Window()->maskWindow == window )
          return nullptr;
       const qor::Image* mask = found->Window()->image;
       const qor::Image* image = window->image;
       if ( mask == nullptr || image == nullptr || mask->IsEmpty() || mask->Width() != image->Width() ||
-           mask->Height() != image->Height() )
+           mask->Height() != image->Height() || ( mask->IsColor() && !image->IsColor() ) )
          return nullptr;
       return found->Window();
    }

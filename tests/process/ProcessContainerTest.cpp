@@ -640,11 +640,19 @@ TEST_F( ContainerOnImageWindowTest, MasksAreFoundByTheIdentifierOfACompatibleIma
    TImageWindow* w = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Image01" );
    TImageWindow* mask = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Mask01" );
    Make( RandomImage( 9, 8, 1, qor::ColorSpace::Gray ), "Wide01" );
+   TImageWindow* colour = Make( RandomImage( 8, 8, 3, qor::ColorSpace::RGB ), "Colour01" );
+   TImageWindow* masked = Make( RandomImage( 8, 8, 1, qor::ColorSpace::Gray ), "Masked01" );
+   masked->SetMask( w );
    ProcessContainer::RunSteps& steps = ProcessContainer::Steps();
    EXPECT_EQ( steps.FindMask( "Mask01", *w->mainView ), static_cast<MaskTarget*>( mask ) );
    EXPECT_EQ( steps.FindMask( "Wide01", *w->mainView ), nullptr ) << "other dimensions";
    EXPECT_EQ( steps.FindMask( "Image01", *w->mainView ), nullptr ) << "the target itself";
    EXPECT_EQ( steps.FindMask( "mask01", *w->mainView ), nullptr );
+   EXPECT_EQ( steps.FindMask( "Colour01", *w->mainView ), nullptr ) << "a colour mask for a grey image";
+   EXPECT_EQ( steps.FindMask( "Mask01", *colour->mainView ), static_cast<MaskTarget*>( mask ) )
+       << "a grey mask fits any image";
+   EXPECT_EQ( steps.FindMask( "Masked01", *w->mainView ), nullptr ) << "a window masked by the target";
+   EXPECT_EQ( steps.FindMask( "Image01", *masked->mainView ), static_cast<MaskTarget*>( w ) );
 }
 
 } // namespace
