@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <regex>
 #include <type_traits>
 #include <unistd.h>
 
@@ -53,6 +54,44 @@ std::string Upper( std::string text )
 bool IsPrintableASCII( const std::string& text )
 {
    return std::all_of( text.begin(), text.end(), []( char c ) { return c >= 0x20 && c <= 0x7E; } );
+}
+
+// The text with every byte outside printable ASCII replaced by '?': a header card holds nothing else.
+std::string PrintableText( std::string text )
+{
+   for ( char& c : text )
+      if ( c < 0x20 || c > 0x7E )
+         c = '?';
+   return text;
+}
+
+// The text as a FITS string value: in single quotes, a quote inside written twice.
+std::string QuotedFITSString( const std::string& text )
+{
+   std::string quoted = "'";
+   for ( char c : text )
+   {
+      quoted += c;
+      if ( c == '\'' )
+         quoted += c;
+   }
+   return quoted + "'";
+}
+
+// Whether a string can stand as the value of the keyword: the standard keywords that hold a number, an integer or
+// a logical value take no string, and the date keywords only a date (fitsverify holds files to both).
+bool TakesStringValue( const std::string& upperName, const std::string& text )
+{
+   static const std::regex typed( "DATAMAX|DATAMIN|EQUINOX[A-Z]?|EPOCH|MJD-(OBS|AVG|BEG|END)|MJDREF|RESTFRQ[A-Z]?|"
+                                  "RESTFREQ|RESTWAV[A-Z]?|LONPOLE[A-Z]?|LATPOLE[A-Z]?|(CRPIX|CRVAL|CDELT|CROTA)[0-9]+"
+                                  "[A-Z]?|(PC|CD|PV)[0-9]+_[0-9]+[A-Z]?|EXTVER|EXTLEVEL|WCSAXES[A-Z]?|BLANK|SIMPLE|"
+                                  "EXTEND|GROUPS|BLOCKED|INHERIT" );
+   static const std::regex dated( "DATE|DATE-(OBS|BEG|END|AVG)|DATEREF" );
+   static const std::regex date( "[0-9]{4}-[0-9]{2}-[0-9]{2}(T[0-9]{2}:[0-9]{2}:[0-9]{2}(\\.[0-9]+)?)?|"
+                                 "[0-9]{2}/[0-9]{2}/[0-9]{2}" );
+   if ( std::regex_match( upperName, typed ) )
+      return false;
+   return !std::regex_match( upperName, dated ) || std::regex_match( text, date );
 }
 
 bool IsStandardKeywordName( const std::string& upperName )
@@ -907,14 +946,17 @@ private:
       }
    }
 
+   // A card of a file made by another program may stand outside strict FITS and still have been read: an unquoted
+   // date, NaN, a Latin-1 byte in a comment. Such a file must save again, so nothing here refuses a keyword: a
+   // byte outside printable ASCII becomes '?', a value that is no FITS value is stored as a string, and only a
+   // keyword that no card can hold (a name FITS cannot take, a value too long for one card, a standard keyword whose
+   // value must be a number or a date and is neither) is left out.
    void WriteKeyword( const FITSHeaderKeyword& k, const std::string& upper )
    {
       int status = 0;
       if ( upper == "COMMENT" || upper == "HISTORY" )
       {
-         std::string text = k.value.empty() ? k.comment : k.value + "// " + k.comment;
-         if ( !IsPrintableASCII( text ) )
-            Raise<FITSKeywordWriteError>( path );
+         std::string text = PrintableText( k.value.empty() ? k.comment : k.value + "// " + k.comment );
          if ( upper == "COMMENT" )
             ffpcom( fits.file, text.c_str(), &status );
          else
@@ -922,35 +964,44 @@ private:
          Check<FITSKeywordWriteError>( path, status );
          return;
       }
-      if ( !IsValidFITSKeywordName( k.name ) || !IsValidFITSKeywordValue( k.value ) || !IsPrintableASCII( k.comment ) )
-         Raise<FITSKeywordWriteError>( path );
+      if ( !IsValidFITSKeywordName( k.name ) )
+         return;
+      FITSHeaderKeyword stored( k.name, PrintableText( k.value ), PrintableText( k.comment ) );
+      if ( !IsValidFITSKeywordValue( stored.value ) )
+      {
+         if ( !TakesStringValue( upper, stored.value ) )
+            return;
+         stored.value = QuotedFITSString( stored.value );
+      }
       std::string card;
       if ( IsStandardKeywordName( upper ) )
       {
          std::string name = upper;
          name.resize( 8, ' ' );
-         if ( k.value.empty() )
+         if ( stored.value.empty() )
             // A keyword without a value is stored as a commentary card: name, blanks, its comment.
-            card = name + "  " + k.comment;
+            card = name + "  " + stored.comment;
          else
-            card = MakeCard( upper, k );
+            card = MakeCard( upper, stored );
       }
       else
-         card = MakeCard( "HIERARCH " + k.name, k );
+         card = MakeCard( "HIERARCH " + k.name, stored );
+      if ( card.empty() )
+         return;
       if ( card.size() > 80 )
          card.resize( 80 );
       ffprec( fits.file, card.c_str(), &status );
       Check<FITSKeywordWriteError>( path, status );
    }
 
-   // A valued card as CFITSIO lays it out (numbers right-aligned in column 30, comment after " / "); refused when
-   // the name and value do not fit into one card.
+   // A valued card as CFITSIO lays it out (numbers right-aligned in column 30, comment after " / "); empty when the
+   // name and value do not fit into one card.
    std::string MakeCard( const std::string& name, const FITSHeaderKeyword& k )
    {
       std::string value = CardValue( k.value );
       size_t used = ( name.size() <= 8 ? 10 : name.size() + 3 ) + value.size();
       if ( used > 80 )
-         Raise<FITSKeywordWriteError>( path );
+         return std::string();
       char card[FLEN_CARD] = {};
       int status = 0;
       ffmkky( name.c_str(), const_cast<char*>( value.c_str() ), k.comment.c_str(), card, &status );
