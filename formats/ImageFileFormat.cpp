@@ -432,7 +432,10 @@ std::string BackupExistingFile( const std::string& path )
    if ( path.empty() || !Exists( path ) )
       return std::string();
 
+   // Only a file is ever replaced: a folder named like an image, a device or a pipe stays where and what it is.
    std::error_code ec;
+   if ( !fs::is_regular_file( path, ec ) )
+      throw ProcessRefusal( "Cannot overwrite something that is not a file:\n" + path );
    const fs::perms perms = fs::status( path, ec ).permissions();
    if ( !ec && ( perms & fs::perms::owner_write ) == fs::perms::none )
       throw ProcessRefusal( "Cannot overwrite a read-only file:\n" + path );

@@ -348,6 +348,27 @@ TEST_F( ImageFileTest, AReadOnlyFileIsNotOverwritten )
    fs::permissions( path, fs::perms::owner_all );
 }
 
+TEST_F( ImageFileTest, AFolderNamedLikeAnImageIsNeitherRenamedNorReplaced )
+{
+   const std::string path = folder.File( "stack.fits" );
+   fs::create_directory( path );
+   WriteText( path + "/frame.txt", "kept" );
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
+   prompter.Expect( "Cannot overwrite something that is not a file:\n" + QString::fromStdString( path ) );
+   EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_TRUE( fs::is_directory( path ) );
+   EXPECT_EQ( Contents( path + "/frame.txt" ), "kept" );
+   EXPECT_EQ( FolderNames(), std::vector<std::string>{ "stack.fits" } );
+   EXPECT_TRUE( w->filePath.empty() );
+
+   // An empty folder, which a successful save would have removed with the backups, stays too.
+   const std::string empty = folder.File( "empty.fit" );
+   fs::create_directory( empty );
+   EXPECT_EQ( RefusalOf( [&] { BackupExistingFile( empty ); } ),
+              "Cannot overwrite something that is not a file:\n" + empty );
+   EXPECT_TRUE( fs::is_directory( empty ) );
+}
+
 TEST_F( ImageFileTest, FormatsWithoutAWriterYetAreRefusedBeforeAnyQuestion )
 {
    TImageWindow* w = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
