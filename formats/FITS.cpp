@@ -418,17 +418,20 @@ template <typename T> void ReadIntegerChannels( FITSFileContext& ctx, const qor:
       }
 }
 
-// Smallest and largest finite values of a row (NaN and infinities passed over; +inf/-inf when there is none).
-// Sixteen independent lanes let the compiler keep the comparisons in vector registers.
-template <typename F> void FiniteRange( const F* p, int64_t n, F& mn, F& mx )
+// Smallest and largest finite values of a row (NaN and infinities passed over; +inf/-inf when there is none), and
+// whether the row holds a sample that is not finite. Sixteen independent lanes let the compiler keep the comparisons
+// in vector registers.
+template <typename F> void FiniteRange( const F* p, int64_t n, F& mn, F& mx, uint8_t& nonFinite )
 {
    constexpr F inf = std::numeric_limits<F>::infinity();
    constexpr int lanes = 16;
    F a[lanes], b[lanes];
+   uint8_t other[lanes];
    for ( int j = 0; j < lanes; ++j )
    {
       a[j] = inf;
       b[j] = -inf;
+      other[j] = 0;
    }
    auto take = [&]( int j, F v )
    {
@@ -437,6 +440,7 @@ template <typename F> void FiniteRange( const F* p, int64_t n, F& mn, F& mx )
       F hi = finite ? v : -inf;
       a[j] = lo < a[j] ? lo : a[j];
       b[j] = hi > b[j] ? hi : b[j];
+      other[j] |= uint8_t( !finite );
    };
    int64_t i = 0;
    for ( ; i + lanes <= n; i += lanes )
@@ -448,9 +452,18 @@ template <typename F> void FiniteRange( const F* p, int64_t n, F& mn, F& mx )
    {
       a[0] = a[j] < a[0] ? a[j] : a[0];
       b[0] = b[j] > b[0] ? b[j] : b[0];
+      other[0] |= other[j];
    }
    mn = a[0];
    mx = b[0];
+   nonFinite = other[0];
+}
+
+// The sample in [0, 1]: NaN becomes 0, infinities the end they point to.
+inline float Clamp01( float s )
+{
+   float c = s > 0.0f ? s : 0.0f; // NaN becomes 0
+   return c < 1.0f ? c : 1.0f;
 }
 
 // How floating-point samples of one channel go to [0, 1]: s = (raw * scale + zero - offset) / span.
@@ -521,6 +534,7 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
    };
 
    std::vector<F> rowMin( size_t( int64_t( h ) * n ) ), rowMax( rowMin.size() );
+   std::vector<uint8_t> rowNonFinite( rowMin.size() );
    for ( int32_t c = 0; c < n; ++c )
       for ( int64_t y0 = 0; y0 < h; y0 += chunk )
       {
@@ -532,14 +546,16 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
                                [&]( int64_t r0, int64_t r1 )
                                {
                                   for ( int64_t r = r0; r < r1; ++r )
-                                     FiniteRange( values + r * w, w, rowMin[base + r], rowMax[base + r] );
+                                     FiniteRange( values + r * w, w, rowMin[base + r], rowMax[base + r], rowNonFinite[base + r] );
                                } );
       }
 
    std::vector<double> lo( n ), hi( n );
+   std::vector<bool> nonFinite( n );
    for ( int32_t c = 0; c < n; ++c )
    {
       auto first = int64_t( c ) * h, last = first + h;
+      nonFinite[c] = std::find( rowNonFinite.begin() + first, rowNonFinite.begin() + last, 1 ) != rowNonFinite.begin() + last;
       F mn = *std::min_element( rowMin.begin() + first, rowMin.begin() + last );
       F mx = *std::max_element( rowMax.begin() + first, rowMax.begin() + last );
       PhysicalRange( ctx, mn, mx, lo[c], hi[c] );
@@ -550,7 +566,7 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
    for ( int32_t c = 0; c < n; ++c )
    {
       const FloatMapping& m = mappings[c];
-      if ( inPlace && ctx.bscale == 1 && ctx.bzero == 0 && m.offset == 0 && m.span == 1 )
+      if ( inPlace && ctx.bscale == 1 && ctx.bzero == 0 && m.offset == 0 && m.span == 1 && !nonFinite[c] )
       {
          // Already in [0, 1].
          if ( monitor.IsMonitored() )
@@ -571,8 +587,9 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
              rows,
              [&]( int64_t r0, int64_t r1 )
              {
+                // NaN and the infinities end in [0, 1] too: NaN at 0, each infinity at its end of the range.
                 for ( int64_t i = r0 * w; i < r1 * w; ++i )
-                   plane[i] = float( double( values[i] ) * a + b );
+                   plane[i] = Clamp01( float( double( values[i] ) * a + b ) );
              },
              w );
       }
@@ -687,12 +704,6 @@ WriteFormat FormatFor( const FITSOptions* options )
    default:
       return { USHORT_IMG, TUSHORT, 2 };
    }
-}
-
-inline float Clamp01( float s )
-{
-   float c = s > 0.0f ? s : 0.0f; // NaN becomes 0
-   return c < 1.0f ? c : 1.0f;
 }
 
 // Nearest integral value, ties to even, of 0 <= x < 2^52 (the current rounding mode is round-to-nearest).

@@ -15,7 +15,8 @@
 //   written by WriteFITS reads back sample for sample.
 // - Floating-point data are taken as they are when they lie in [0, 1]. Otherwise the range [0, 1] is widened to
 //   take in the smallest and largest finite samples, and the samples are mapped from it. The colour channels
-//   share one range, so that their balance is kept; each alpha channel has its own. NaN samples stay NaN.
+//   share one range, so that their balance is kept; each alpha channel has its own. A NaN sample becomes 0 and an
+//   infinite one the end of the range it points to (+inf 1, -inf 0; the other way round with a negative BSCALE).
 // The sample format found (bits, unsigned, floating point) goes to the options, as do the resolution (RESOLUTN,
 // RESOUNIT) and every header card in order. COLORSPC = 'RGB' makes a colour image, any other value a grey one;
 // without it a three-axis image with three or more planes is a colour image. Channels beyond the nominal ones are

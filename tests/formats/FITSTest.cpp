@@ -394,16 +394,7 @@ TEST_F( FITSTest, FloatDataInsideZeroToOneAreTakenAsTheyAre )
    WriteBytes( Path( "f.fits" ), FitsBytes( cards, BigEndian( values ) ) );
    qor::Image image = Read( Path( "f.fits" ) );
    for ( int i = 0; i < 6; ++i )
-   {
-      if ( i == 4 )
-      {
-         EXPECT_TRUE( std::isnan( image[0][i] ) );
-      }
-      else
-      {
-         EXPECT_EQ( image[0][i], values[size_t( i )] ) << i;
-      }
-   }
+      EXPECT_EQ( image[0][i], i == 4 ? 0.0f : values[size_t( i )] ) << i;
    EXPECT_TRUE( options.floatingPoint );
    EXPECT_EQ( options.bitsPerSample, 32 );
 }
@@ -424,7 +415,7 @@ TEST_F( FITSTest, FloatColourChannelsShareOneRangeAndAlphaChannelsHaveTheirOwn )
    ASSERT_EQ( image.NumberOfAlphaChannels(), 1 );
    // Nominal range [-0.5, 2.5]: (x + 0.5) / 3.
    EXPECT_FLOAT_EQ( image[0][0], 0.5f / 3 );
-   EXPECT_EQ( image[0][1], std::numeric_limits<float>::infinity() );
+   EXPECT_EQ( image[0][1], 1.0f );
    EXPECT_FLOAT_EQ( image[1][0], 1.0f / 3 );
    EXPECT_FLOAT_EQ( image[1][1], 1.0f );
    EXPECT_FLOAT_EQ( image[2][0], 0.0f );
@@ -434,6 +425,38 @@ TEST_F( FITSTest, FloatColourChannelsShareOneRangeAndAlphaChannelsHaveTheirOwn )
    EXPECT_FLOAT_EQ( image[3][1], 1.0f );
    EXPECT_EQ( options.bitsPerSample, 64 );
    EXPECT_TRUE( options.floatingPoint );
+}
+
+// NaN and the infinities end in [0, 1] like every other sample: NaN at 0, an infinity at the end of the range it
+// points to, in both float widths, inside [0, 1] or with a range the finite samples widen, and with a reversing scale.
+TEST_F( FITSTest, NonFiniteFloatSamplesEndInZeroToOne )
+{
+   const double inf = std::numeric_limits<double>::infinity();
+   struct Case
+   {
+      const char* name;
+      int bitpix;
+      const char* bscale; // nullptr: none
+      double first;       // the one finite sample
+      float expected[4];  // of first, NaN, +inf, -inf
+   } cases[] = { { "float", -32, nullptr, 0.5, { 0.5f, 0, 1, 0 } },
+                 { "double", -64, nullptr, 0.5, { 0.5f, 0, 1, 0 } },
+                 { "widened", -32, nullptr, 2.0, { 1, 0, 1, 0 } },
+                 { "reversed", -32, "-1.0", -0.5, { 0.5f, 0, 0, 1 } } };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.name );
+      std::vector<double> values = { c.first, std::numeric_limits<double>::quiet_NaN(), inf, -inf };
+      std::vector<std::string> cards = ImageCards( c.bitpix, { 4, 1 } );
+      if ( c.bscale != nullptr )
+         cards.push_back( Key( "BSCALE", c.bscale ) );
+      std::string data = c.bitpix == -64 ? BigEndian( values )
+                                         : BigEndian( std::vector<float>( values.begin(), values.end() ) );
+      WriteBytes( Path( "nf.fits" ), FitsBytes( cards, data ) );
+      qor::Image image = Read( Path( "nf.fits" ) );
+      for ( int i = 0; i < 4; ++i )
+         EXPECT_EQ( image[0][i], c.expected[i] ) << i;
+   }
 }
 
 TEST_F( FITSTest, PlanesAndColourSpaceKeywordDecideTheChannels )
