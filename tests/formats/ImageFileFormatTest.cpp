@@ -211,13 +211,9 @@ TEST_F( ImageFileTest, RevertReadsTheFileAgainAndDropsPreviewsHistoryAndSwapFile
 
 TEST_F( ImageFileTest, RevertOfAFileThatIsGoneIsReportedAndLeavesTheWindowAlone )
 {
-   std::unique_ptr<qor::Image> pattern( Pattern( 4, 4 ) );
    const std::string path = folder.File( "gone.fits" );
-   WriteFloatFITS( *pattern, path );
-   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   TImageWindow* w = OpenAndEdit( path );
    ASSERT_NE( w, nullptr );
-   w->image->Fill( 0, 0.1f );
-   w->CreatePreview( "", 0, 0, 2, 2 );
    fs::remove( path );
 
    prompter.Expect( "Cannot revert: original file does not exist:\n" + QString::fromStdString( path ) );
@@ -227,6 +223,25 @@ TEST_F( ImageFileTest, RevertOfAFileThatIsGoneIsReportedAndLeavesTheWindowAlone 
 
    TImageWindow* pasted = CreateImageWindow( nullptr, Pattern( 2, 2 ), "" );
    EXPECT_EQ( RevertImageWindow( *pasted ), RevertOutcome::NoFile );
+}
+
+TEST_F( ImageFileTest, RevertOfAMalformedFileReportsTheFITSErrorAndLeavesTheWindowAlone )
+{
+   const std::string path = folder.File( "cut.fits" );
+   TImageWindow* w = OpenAndEdit( path );
+   ASSERT_NE( w, nullptr );
+   const int32_t keywords = int32_t( w->fitsOptions->keywords.Length() );
+   // The header stays; the data end before the header says they do.
+   fs::resize_file( path, 2880 );
+
+   prompter.Expect( "FITS Support:\nError reading FITS file" );
+   EXPECT_EQ( RevertImageWindow( *w ), RevertOutcome::Failed );
+   EXPECT_EQ( w->image->Width(), 4 );
+   for ( int64_t i = 0; i < w->image->NumberOfPixels(); ++i )
+      ASSERT_EQ( w->image->PixelData( 0 )[i], 0.1f ) << i;
+   EXPECT_EQ( w->previews.size(), 1u );
+   EXPECT_EQ( int32_t( w->fitsOptions->keywords.Length() ), keywords );
+   EXPECT_EQ( w->filePath, path );
 }
 
 // ---- Saving ---------------------------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "TestSupport.h"
 #include "classlib/Image.h"
 #include "formats/FITS.h"
+#include "formats/ImageFileFormat.h"
 #include "process/Preferences.h"
 #include "windows/image/ImageWindow.h"
 
@@ -77,6 +79,20 @@ protected:
       options.bitsPerSample = 32;
       options.floatingPoint = true;
       WriteFITS( image, path, &options, nullptr, nullptr );
+   }
+
+   // A window of a 4 x 4 FITS file written at the path, its pixels changed to 0.1 since and with one preview; null
+   // when the file does not open.
+   static TImageWindow* OpenAndEdit( const std::string& path )
+   {
+      WriteFloatFITS( *std::unique_ptr<qor::Image>( Pattern( 4, 4 ) ), path );
+      TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+      if ( w != nullptr )
+      {
+         w->image->Fill( 0, 0.1f );
+         w->CreatePreview( "", 0, 0, 2, 2 );
+      }
+      return w;
    }
 
    static std::string Contents( const std::string& path )
