@@ -364,7 +364,8 @@ TEST_F( PreferencesRegistryTest, CorruptStringsAndSizesAreRefused )
        { "Image Window", "DefaultResolution",
          []( platform::Registry& r ) { r.WriteFloat( "DefaultResolution", std::nan( "" ) ); } },
        { "Image Window", "DefaultResolution", []( platform::Registry& r ) { r.WriteFloat( "DefaultResolution", 0 ); } },
-       { "DBE", "DBETolerance", []( platform::Registry& r ) { r.WriteFloat( "DBETolerance", 1e300 ); } },
+       { "DBE", "DBETolerance",
+         []( platform::Registry& r ) { r.WriteFloat( "DBETolerance", std::numeric_limits<double>::infinity() ); } },
        { "DBE", "DBESubSample", []( platform::Registry& r ) { r.WriteInteger( "DBESubSample", 0 ); } },
    };
    for ( const Case& c : cases )
