@@ -358,7 +358,7 @@ void TImageWindow::UpdateCaption()
 {
    static const char* const colorChannelNames[] = { "RGB", "Red", "Green", "Blue", "Luminance", "Chrominance" };
    const ImageWindowPreferences& prefs = CurrentPreferences.imageWindow;
-   const bool color = image->IsColor();
+   const bool color = DisplayedImage().IsColor();
 
    QString text;
    if ( prefs.showCaptionCurrentChannels )

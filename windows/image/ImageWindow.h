@@ -234,6 +234,9 @@ public:
    void SetIcons();
 
    // ---- Zoom, scrolling, channels, views -----------------------------------------------------------------------
+   // The image the window shows: the current view's (the main image before there is one). The displayed channel,
+   // the render mode and the caption's channel name refer to it.
+   const qor::Image& DisplayedImage() const;
    void SetDisplayChannel( int32_t channel );
    int32_t CurrentRenderMode() const;
    void SetZoomAndCenter( int32_t x, int32_t y, int32_t zoom );

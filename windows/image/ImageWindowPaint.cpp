@@ -152,9 +152,16 @@ QSize TImageWindow::ClientSize() const
    return PredictedClientSize( Scaled( img.Width(), currentView->zoom ), Scaled( img.Height(), currentView->zoom ) );
 }
 
+const qor::Image& TImageWindow::DisplayedImage() const
+{
+   return currentView != nullptr ? currentView->GetImage() : *image;
+}
+
 void TImageWindow::SetDisplayChannel( int32_t channel )
 {
-   const int32_t highest = image->NumberOfAlphaChannels() + ( image->IsColor() ? 5 : 0 );
+   // The channels are those of the image shown: a preview has no alpha channels and may be grey in a colour window.
+   const qor::Image& shown = DisplayedImage();
+   const int32_t highest = shown.NumberOfAlphaChannels() + ( shown.IsColor() ? 5 : 0 );
    if ( channel < 0 || channel > highest )
       return;
    if ( channel != displayChannel )
@@ -168,7 +175,7 @@ void TImageWindow::SetDisplayChannel( int32_t channel )
 int32_t TImageWindow::CurrentRenderMode() const
 {
    static const int32_t colorModes[] = { -3, 0, 1, 2, -1, -2 };
-   if ( image->IsColor() )
+   if ( DisplayedImage().IsColor() )
       return displayChannel <= 5 ? colorModes[std::max( displayChannel, 0 )] : displayChannel - 3;
    return displayChannel;
 }
@@ -399,7 +406,17 @@ void TImageWindow::paintEvent( QPaintEvent* event )
    const int32_t sx = ScrollX();
    const int32_t sy = ScrollY();
    painter.translate( -sx, -sy );
-   Image_PaintBoxPaint( painter, event->rect().translated( sx, sy ) );
+   const QRect clip = event->rect().translated( sx, sy );
+   // An exception must not leave the event loop, and a paint must not open a box (the box would expose the window
+   // again): whatever could not be drawn (a mask the renderer refuses, memory) shows as background.
+   try
+   {
+      Image_PaintBoxPaint( painter, clip );
+   }
+   catch ( ... )
+   {
+      painter.fillRect( clip, backgroundColor );
+   }
 }
 
 void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
@@ -414,6 +431,13 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
    paintPending = false;
 
    const qor::Image& img = currentView->GetImage();
+   // The image can have lost the displayed plane since the channel was chosen (a failed run left a grey
+   // placeholder): the composite is shown instead, as a zoom change would choose.
+   if ( CurrentRenderMode() >= img.NumberOfChannels() )
+   {
+      displayChannel = 0;
+      UpdateCaption();
+   }
    const int32_t zoom = currentView->zoom;
    const QRect imageRect( imageOffsetX, imageOffsetY, Scaled( img.Width(), zoom ), Scaled( img.Height(), zoom ) );
    if ( img.IsEmpty() || !clip.intersects( imageRect ) )
@@ -429,7 +453,7 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
    const int32_t r0 = std::clamp( toImage( clip.top(), imageOffsetY ), 0, img.Height() - 1 );
    const int32_t r1 = std::clamp( toImage( clip.bottom() + 1, imageOffsetY ), 0, img.Height() - 1 );
 
-   const bool alphaShown = displayChannel > ( image->IsColor() ? 5 : 0 );
+   const bool alphaShown = displayChannel > ( img.IsColor() ? 5 : 0 );
    const qor::Image* mask = nullptr;
    int32_t maskX = -1, maskY = -1;
    if ( maskWindow != nullptr && maskShown && !alphaShown && !maskWindow->image->IsEmpty() )

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -422,6 +423,65 @@ TEST_F( ImageWindowTest, PaintingIsRefusedDuringARunAndDeferredWhileTheStatusDia
    w->paintingAllowed = false;
    Grab( *w );
    EXPECT_FALSE( w->paintPending );
+}
+
+// The displayed channel is one the current view's image has, whichever way the window came to show that image.
+TEST_F( ImageWindowTest, ThePaintShowsAChannelOfTheImageItRenders )
+{
+   const struct Case
+   {
+      const char* name;
+      int32_t channels; // of the RGB main image: 4 has an alpha channel
+      std::function<void( TImageWindow& )> arrange;
+      int32_t mode; // render mode of the shown image afterwards
+      const char* caption;
+   } cases[] = {
+       { "a grey preview of a colour window made current", 3,
+         []( TImageWindow& w )
+         {
+            w.SetDisplayChannel( 1 );
+            TImageWindow::Preview* p = w.CreatePreview( "", 5, 5, 40, 30 );
+            p->currentImage->Allocate( 40, 30, 1, qor::ColorSpace::Gray );
+            p->currentImage->Fill( 0, 0.5f );
+            w.SelectView( p );
+         },
+         0, "Gray" },
+       { "an alpha channel asked for while a preview is current", 4,
+         []( TImageWindow& w )
+         {
+            w.SelectView( w.CreatePreview( "", 5, 5, 40, 30 ) ); // previews have no alpha channels
+            w.SetDisplayChannel( 6 );
+         },
+         -3, "RGB" },
+       { "a grey placeholder in place of a colour image showing Red", 3,
+         []( TImageWindow& w )
+         {
+            w.SetDisplayChannel( 1 );
+            w.image->Allocate( 100, 100, 1, qor::ColorSpace::Gray );
+            w.image->Fill( 0, 0.0f );
+         },
+         0, "Gray" },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.name );
+      TImageWindow* w = Make( RandomImage( 60, 40, c.channels, qor::ColorSpace::RGB ) );
+      SetClientSize( *w, 300, 200 );
+      w->SetZoomAndCenter( 0, 0, 1 );
+      c.arrange( *w );
+      const qor::Image& shown = w->currentView->GetImage();
+      const QImage expected = Render( shown, *w, 1, c.mode );
+      EXPECT_EQ( Grab( *w ).copy( w->imageOffsetX, w->imageOffsetY, expected.width(), expected.height() ), expected );
+      EXPECT_EQ( w->displayChannel, 0 );
+      EXPECT_TRUE( w->Caption().startsWith( c.caption ) ) << w->Caption().toStdString();
+   }
+
+   // A render the renderer refuses (a mask smaller than the image) leaves the viewport to the background.
+   TImageWindow* masked = Make( RandomImage( 60, 40, 3, qor::ColorSpace::RGB ) );
+   masked->SetMask( Make( new qor::Image( 10, 10 ) ) );
+   SetClientSize( *masked, 300, 200 );
+   masked->SetZoomAndCenter( 0, 0, 1 );
+   EXPECT_EQ( Grab( *masked ).pixelColor( 150, 100 ), QColor( 0x50, 0x50, 0x50 ) );
 }
 
 // ---- Channels and views -----------------------------------------------------------------------------------------
