@@ -22,8 +22,8 @@
 // closing; while the processing status dialog runs without permission to paint, a paint is only remembered
 // (paintPending) and the dialog repaints the window when it ends.
 //
-// Work that later parts of the window fill in (undo and swap files, masks, previews' stored states, dynamic
-// sessions, display colour management) is reached through members named as those parts name them; until they
+// Work that later parts of the window fill in (undo and swap files, masks, previews' stored states, the work of the
+// dynamic sessions, display colour management) is reached through members named as those parts name them; until they
 // land these are minimal (documented at each one), so that callers need not change.
 //
 // Everything runs on the GUI thread; only the histogram and statistics passes use worker threads inside one call.
@@ -50,6 +50,7 @@
 #include "formats/TIFFOptions.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
+#include "windows/image/DynamicSessions.h"
 
 class ProcessContainer;
 class TProcessingWindow;
@@ -289,11 +290,16 @@ public:
    void DeletePreview( Preview* preview );
    void DeleteAllPreviews();
 
-   // ---- Hooks of the later parts (minimal now) -------------------------------------------------------------------
-   // Dynamic sessions: true when no session of another process must be cancelled (there are none yet).
+   // ---- Dynamic sessions -----------------------------------------------------------------------------------------
+   // Before an operation on the window or a run of the instance on one of its views: a session of another process
+   // than the instance's is cancelled only when the user agrees ("Cancel current Dynamic Crop session?", then the
+   // same for DBE). False when a question was answered No: the caller gives its operation up.
    bool ConfirmCancelDynamicSessions( const Process& instance );
-   void StopDynamicCrop() {}
-   void StopDBE() {}
+   // End the window's session of that kind and delete its object; nothing without one.
+   void StopDynamicCrop();
+   void StopDBE();
+
+   // ---- Hooks of the later parts (minimal now) -------------------------------------------------------------------
    // Undo and recovery: the swap files are not written yet, so undo never becomes available; these keep the
    // flags consistent and touch no file.
    void PrepareUndo( uint32_t flags );
@@ -331,6 +337,8 @@ public:
    std::unique_ptr<qor::IPTCPhotoInfo> iptcInfo;
    int32_t displayChannel = 0;
    bool readoutActive = false;
+   std::unique_ptr<DynamicCropData> dynamicCropData;
+   std::unique_ptr<DynamicBackgroundExtractionData> dbeData;
    int32_t modificationCount = 0;
    bool undoEnabled = true;
    int32_t swapFileFlags = 0;

@@ -233,6 +233,57 @@ TEST_F( ImageWindowTest, ClosingAsksOnlyAboutUnsavedChangesAndMaskUsers )
    EXPECT_TRUE( modified.isNull() );
 }
 
+// ---- Dynamic sessions -------------------------------------------------------------------------------------------
+
+namespace
+{
+
+class NamedProcess : public Process
+{
+public:
+   explicit NamedProcess( std::string id ) : id( std::move( id ) ) {}
+   std::unique_ptr<Process> Clone() const override { return std::make_unique<NamedProcess>( *this ); }
+   std::string Id() const override { return id; }
+   std::string id;
+};
+
+} // namespace
+
+TEST_F( ImageWindowTest, ASessionOfAnotherProcessIsCancelledOnlyWithTheUsersConsent )
+{
+   TImageWindow* w = Make( new qor::Image( 8, 8 ) );
+   const NamedProcess other( "Invert" ), crop( "DynamicCrop" ), dbe( "DynamicBackgroundExtraction" );
+
+   // No session: nothing is asked.
+   EXPECT_TRUE( w->ConfirmCancelDynamicSessions( other ) );
+   EXPECT_TRUE( prompter.Records().empty() );
+
+   w->dynamicCropData = std::make_unique<DynamicCropData>( w );
+   w->dbeData = std::make_unique<DynamicBackgroundExtractionData>( w );
+   // A session's own process passes it untouched.
+   prompter.Expect( "Cancel current Dynamic Background Extraction session?", platform::Answer::No );
+   EXPECT_FALSE( w->ConfirmCancelDynamicSessions( crop ) );
+   EXPECT_NE( w->dynamicCropData, nullptr );
+   EXPECT_NE( w->dbeData, nullptr );
+
+   // No keeps the session and stops the caller; Yes ends it and goes on to the next kind.
+   platform::ScriptedPrompter::Expectation question;
+   question.text = "Cancel current Dynamic Crop session?";
+   question.caption = "Lumenforge";
+   question.icon = platform::Icon::Question;
+   question.answer = platform::Answer::Yes;
+   prompter.Expect( question );
+   EXPECT_TRUE( w->ConfirmCancelDynamicSessions( dbe ) );
+   EXPECT_EQ( w->dynamicCropData, nullptr );
+   EXPECT_NE( w->dbeData, nullptr );
+   EXPECT_EQ( prompter.PendingCount(), 0u );
+   EXPECT_TRUE( prompter.UnexpectedRecords().empty() );
+
+   w->StopDBE();
+   EXPECT_EQ( w->dbeData, nullptr );
+   w->StopDBE(); // nothing without a session
+}
+
 TEST_F( ImageWindowTest, AMaskWindowThatGoesAwayClearsTheLinkOfItsUsers )
 {
    TImageWindow* mask = Make( new qor::Image( 4, 4 ) );
