@@ -1,11 +1,12 @@
 #ifndef LF_TESTS_IMAGE_WINDOW_TEST_SUPPORT_H
 #define LF_TESTS_IMAGE_WINDOW_TEST_SUPPORT_H
 
-// Fixture of the image-window tests: scripted boxes, the preferences restored after each test, and every window a
+// Fixtures of the image-window tests: scripted boxes, the preferences restored after each test, and every window a
 // test made destroyed at its end (so the global lists and the counter start empty for the next test).
 
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "classlib/Image.h"
 #include "process/Preferences.h"
 #include "windows/image/ImageWindow.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace test
 {
@@ -74,6 +76,28 @@ protected:
 
    std::vector<QPointer<TImageWindow>> windows;
    GlobalPreferences savedPreferences;
+};
+
+// The same, for tests that run processes on the windows under the status dialog: the program counts as the active
+// application (the completion in the background has tests of its own), and no progress hook outlives a test.
+class ImageWindowProcessTest : public ImageWindowTest
+{
+protected:
+   void SetUp() override
+   {
+      ImageWindowTest::SetUp();
+      savedActive = StatusDialog().applicationActive;
+      StatusDialog().applicationActive = [] { return true; };
+   }
+
+   void TearDown() override
+   {
+      StatusDialog().progressHook = nullptr;
+      StatusDialog().applicationActive = savedActive;
+      ImageWindowTest::TearDown();
+   }
+
+   std::function<bool()> savedActive;
 };
 
 } // namespace test
