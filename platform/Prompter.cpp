@@ -14,7 +14,7 @@ namespace platform
 namespace
 {
 
-// The production prompter: a modal QMessageBox over the active window.
+// The production prompter: a modal QMessageBox over the window that takes input.
 class MessageBoxPrompter : public Prompter
 {
 public:
@@ -28,7 +28,7 @@ public:
          return defaultAnswer;
       }
 
-      QMessageBox box( QApplication::activeWindow() );
+      QMessageBox box( MessageBoxParent() );
       box.setWindowTitle( caption );
       box.setText( text );
       switch ( icon )
@@ -122,6 +122,21 @@ void ShowMessage( Icon icon, const QString& caption, const QString& text )
 void InstallExceptionShowHandler()
 {
    qor::Exception::SetShowHandler( &ShowException );
+}
+
+QWidget* MessageBoxParent()
+{
+   auto takesInput = []( QWidget* w ) { return w != nullptr && w->isVisible() && w->isEnabled(); };
+   if ( QWidget* modal = QApplication::activeModalWidget(); takesInput( modal ) )
+      return modal;
+   QWidget* active = QApplication::activeWindow();
+   if ( takesInput( active ) )
+      return active;
+   if ( active != nullptr )
+      for ( QWidget* w : QApplication::topLevelWidgets() )
+         if ( w->windowType() == Qt::Dialog && takesInput( w ) )
+            return w;
+   return nullptr;
 }
 
 QString AnswerText( Answer answer )

@@ -5,7 +5,7 @@
 //
 // Every box (errors, warnings, questions such as "Abort process?") is asked through Prompter::Current(): an icon,
 // a caption, a text and a set of buttons go in, the button the user chose comes out. The production prompter is a
-// QMessageBox parented to the active window; tests install a ScriptedPrompter (platform/ScriptedPrompter.h) that
+// QMessageBox parented to a window that can take input (MessageBoxParent); tests install a ScriptedPrompter (platform/ScriptedPrompter.h) that
 // answers from a queue of expectations, so no test ever blocks on a box.
 //
 // qor::Exception::Show() reaches the user through here as well once InstallExceptionShowHandler() has run (the
@@ -14,6 +14,8 @@
 #include <QString>
 
 #include "platform/ServiceSlot.h"
+
+class QWidget;
 
 namespace platform
 {
@@ -69,6 +71,12 @@ void ShowMessage( Icon icon, const QString& caption, const QString& text );
 // Makes qor::Exception::Show() present exceptions through the current prompter (warning icon, OK button), with
 // the exception's caption and message. Without a QApplication the text goes to standard error instead.
 void InstallExceptionShowHandler();
+
+// The window a message box is shown over: the active modal dialog when one is up; else the active window when it
+// takes input; else, while the active window is disabled (a run under the processing status dialog holds every
+// other window), the visible dialog that still takes input; else none. Never a disabled window: a box over one
+// would start disabled and could not be answered.
+QWidget* MessageBoxParent();
 
 // Text of a button, for messages and test reports ("Ok", "Cancel", "Yes", "No").
 QString AnswerText( Answer answer );

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -22,6 +24,7 @@
 #include "classlib/Image.h"
 #include "classlib/Parallel.h"
 #include "classlib/StatusCallback.h"
+#include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
@@ -325,6 +328,48 @@ TEST_F( ProcessingStatusDialogTest, CompletionInTheBackgroundAsksForAttentionWit
    while ( beeps < 2 * TProcessingStatusDialog::CompletionBeeps && std::chrono::steady_clock::now() < deadline )
       QTest::qWait( 20 );
    EXPECT_EQ( beeps, 2 * TProcessingStatusDialog::CompletionBeeps );
+}
+
+// A box asked while a bracket holds the other windows goes over the status dialog, even when the disabled window is
+// still the active one (a window manager that did not activate the dialog): over that window it could not be
+// answered.
+TEST_F( ProcessingStatusDialogTest, BoxesDuringABracketGoOverTheDialogAndCanBeAnswered )
+{
+   QWidget main;
+   main.show();
+   QApplication::setActiveWindow( &main );
+   ASSERT_EQ( QApplication::activeWindow(), &main );
+   EXPECT_EQ( platform::MessageBoxParent(), &main );
+
+   dialog->BeginTasks();
+   QApplication::setActiveWindow( &main );
+   ASSERT_EQ( QApplication::activeWindow(), &main );
+   ASSERT_FALSE( main.isEnabled() );
+   EXPECT_EQ( platform::MessageBoxParent(), dialog.get() );
+
+   // The production box itself, answered from a timer inside its event loop.
+   platform::Prompter* scripted = platform::Prompter::Installed();
+   platform::Prompter::Install( nullptr );
+   QWidget* parent = nullptr;
+   bool enabled = false;
+   QTimer::singleShot( 0,
+                       [&]
+                       {
+                          for ( QWidget* w : QApplication::topLevelWidgets() )
+                             if ( auto* box = qobject_cast<QMessageBox*>( w ); box != nullptr && box->isVisible() )
+                             {
+                                parent = box->parentWidget();
+                                enabled = box->isEnabled();
+                                box->done( QMessageBox::No );
+                             }
+                       } );
+   const platform::Answer answer = platform::Ask( platform::Icon::Warning, "Lumenforge", "Abort process?",
+                                                  platform::Buttons::YesNo, platform::Answer::Yes );
+   platform::Prompter::Install( scripted );
+   dialog->EndTasks();
+   EXPECT_EQ( answer, platform::Answer::No );
+   EXPECT_EQ( parent, dialog.get() );
+   EXPECT_TRUE( enabled );
 }
 
 TEST_F( ProcessingStatusDialogTest, TheGlobalDialogTakesItsBeepToggleFromThePreferences )
