@@ -165,6 +165,7 @@ TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo*
    EnsureViewTabFont();
    ViewTabs_PaintBox = MakeViewTabsStrip( this );
    ViewTabs_PaintBox->setObjectName( "ViewTabs_PaintBox" );
+   BuildPopupMenus();
    ApplyBackgroundColor( false );
    UpdateViewTabsLayout();
 

@@ -55,6 +55,7 @@
 class ProcessContainer;
 class TProcessingWindow;
 class QMdiSubWindow;
+class QMenu;
 class QPainter;
 
 // Code of the file format an image window was read from.
@@ -372,6 +373,11 @@ public:
 
    // The tab strip.
    QWidget* ViewTabs_PaintBox = nullptr;
+   // The pop-up menus of the image area (owned by the window): the paint box holds the main view's while the main
+   // view is current, the previews' while a preview is.
+   QMenu* Image_PopupMenu = nullptr;
+   QMenu* Preview_PopupMenu = nullptr;
+   QMenu* PaintBoxPopupMenu() const { return paintBoxPopupMenu; }
 
 protected:
    void paintEvent( QPaintEvent* event ) override;
@@ -380,6 +386,7 @@ protected:
    void closeEvent( QCloseEvent* event ) override;
    void showEvent( QShowEvent* event ) override;
    bool viewportEvent( QEvent* event ) override;
+   void contextMenuEvent( QContextMenuEvent* event ) override;
 
 public:
    // Event handlers named after their components.
@@ -413,11 +420,15 @@ private:
 
    class MaskLink;
 
+   // Builds Image_PopupMenu and Preview_PopupMenu from the main window's actions.
+   void BuildPopupMenus();
+
    // The tab strip widget (it paints and hit-tests through the window).
    static QWidget* MakeViewTabsStrip( TImageWindow* window );
 
    QString caption;
    QColor backgroundColor;
+   QMenu* paintBoxPopupMenu = nullptr;
    std::unique_ptr<MaskLink> maskLink;
    bool shownOnce = false;
    bool layingOut = false;

@@ -343,6 +343,7 @@ void TImageWindow::SelectView( View* view )
    // The modes that work on the main view only end when a preview is selected.
    if ( view->IsPreview() && CurrentImageWindowMode >= 5 && CurrentImageWindowMode <= 8 )
       CurrentImageWindowMode = 0;
+   paintBoxPopupMenu = view->IsPreview() ? Preview_PopupMenu : Image_PopupMenu;
    if ( MainWindow != nullptr )
    {
       for ( QLabel* panel : { MainWindow->Position_Panel, MainWindow->Readout_Panel, MainWindow->Info_Panel } )

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -598,6 +600,49 @@ TEST_F( ImageWindowTest, ViewsAreSelectedInTurnAndKeepTheirOwnZoomAndCentre )
    w->DeletePreview( p1 );
    EXPECT_EQ( w->currentView, w->mainView );
    EXPECT_EQ( w->previews.size(), 1u );
+}
+
+namespace
+{
+
+// Titles and action names of a pop-up menu's visible submenus ("-" for a separator).
+std::vector<std::string> MenuOutline( const QMenu& menu )
+{
+   std::vector<std::string> outline;
+   for ( QAction* entry : menu.actions() )
+   {
+      if ( entry->menu() == nullptr || !entry->isVisible() )
+         continue;
+      outline.push_back( entry->text().toStdString() + ":" );
+      for ( QAction* a : entry->menu()->actions() )
+         outline.push_back( a->isSeparator() ? "-" : a->objectName().toStdString() );
+   }
+   return outline;
+}
+
+} // namespace
+
+TEST_F( ImageWindowTest, ThePaintBoxHoldsTheMenuOfTheCurrentKindOfViewMadeOfTheMainWindowsActions )
+{
+   TMainWindow main;
+   for ( const char* name : { "WindowZoomIn_Action", "WindowZoom11_Action", "ImageViewInformation_Action",
+                              "ImageViewHistogram_Action", "PreviewReset_Action", "MaskShowMask_Action" } )
+      ( new QAction( name, &main ) )->setObjectName( name );
+   TImageWindow* w = Make( new qor::Image( 100, 100 ) );
+   using Outline = std::vector<std::string>;
+   EXPECT_EQ( MenuOutline( *w->Image_PopupMenu ),
+              ( Outline{ "Window:", "WindowZoomIn_Action", "-", "WindowZoom11_Action", "Mask:", "MaskShowMask_Action",
+                         "View:", "ImageViewHistogram_Action", "ImageViewInformation_Action" } ) );
+   EXPECT_EQ( MenuOutline( *w->Preview_PopupMenu ),
+              ( Outline{ "Window:", "WindowZoomIn_Action", "-", "WindowZoom11_Action", "Preview:", "PreviewReset_Action",
+                         "View:", "ImageViewHistogram_Action" } ) );
+
+   EXPECT_EQ( w->PaintBoxPopupMenu(), w->Image_PopupMenu );
+   TImageWindow::Preview* p = w->CreatePreview( "", 0, 0, 20, 20 );
+   w->SelectView( p );
+   EXPECT_EQ( w->PaintBoxPopupMenu(), w->Preview_PopupMenu );
+   w->SelectView( w->mainView );
+   EXPECT_EQ( w->PaintBoxPopupMenu(), w->Image_PopupMenu );
 }
 
 TEST_F( ImageWindowTest, ViewTabsAreHitInsideTheirSlantedCorners )
