@@ -382,19 +382,40 @@ void TMainWindow::DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, Q
    toolBar->setProperty( "Tag", 1 );
    const int siteWidth = std::max( width(), ScreenWidth() );
    const int wanted = toolBar->sizeHint().width();
-   int& used = lastRowWidth[site];
-   if ( siteWidth >= used + wanted + 8 )
+   std::vector<ToolBarRow>& rows = dockedRows[site];
+   int right = 0; // the right edge of the widest row
+   for ( const ToolBarRow& row : rows )
+      right = std::max( right, row.width );
+
+   if ( siteWidth >= right + wanted + 8 )
    {
-      addToolBar( site, toolBar );
-      used += wanted;
+      // On the top row, right of everything docked (also of a wider row under it).
+      if ( rows.empty() )
+         rows.emplace_back();
+      rows.front().width = right + wanted;
+      rows.front().toolBars.push_back( toolBar );
    }
    else if ( overflow != Qt::NoToolBarArea )
-      addToolBar( overflow, toolBar ); // the area lays it out vertically, under those already there
-   else
    {
-      addToolBarBreak( site );
-      addToolBar( site, toolBar );
-      used = wanted;
+      addToolBar( overflow, toolBar ); // the area lays it out vertically, under those already there
+      toolBar->show();
+      return;
    }
-   toolBar->show();
+   else
+      rows.push_back( { wanted, { toolBar } } );
+
+   // Qt appends a tool bar only to an area's last row: the area's tool bars are docked again, row by row.
+   for ( const ToolBarRow& row : rows )
+      for ( QToolBar* t : row.toolBars )
+         removeToolBar( t );
+   for ( std::size_t i = 0; i < rows.size(); ++i )
+   {
+      if ( i > 0 )
+         addToolBarBreak( site );
+      for ( QToolBar* t : rows[i].toolBars )
+      {
+         addToolBar( site, t );
+         t->show();
+      }
+   }
 }

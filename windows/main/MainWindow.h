@@ -26,6 +26,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "windows/main/ReadoutOptionsData.h"
 
@@ -101,6 +102,10 @@ public:
    // Writes the readout of an image point of a window into the readout panels; set by the image windows' pixel
    // readout. Until it is set, RefreshReadout leaves the panels of an image window as they are.
    std::function<void( TImageWindow& window, int32_t x, int32_t y )> showPixelReadout;
+
+   // Docks a tool bar into a tool-bar area: on the top row when it fits in the area's width right of the widest
+   // row docked there, else into the overflow area (laid out vertically) or, without one, on a new row.
+   void DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, QToolBar* toolBar );
 
    // The close sequence: asks what the preferences and the program's state call for and, when nothing keeps the
    // program open, sets terminating and closes every image window (last first). True when the window may close.
@@ -285,15 +290,18 @@ private:
    void BuildToolBars();
    void HideAllToolBars();
    void DockDefaultToolBars();
-   // Docks a tool bar into a tool-bar area beside those already there when it fits in the area's width, else
-   // into the overflow area (laid out vertically) or, without one, on a new row.
-   void DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, QToolBar* toolBar );
    QToolBar* MakeToolBar( const char* name, const QString& title );
    QLabel* MakePanel( QToolBar* toolBar, const char* name, int width );
 
    QMdiArea* desktop = nullptr;
-   // Width taken by the tool bars of the last row of each tool-bar area, while the default layout is docked.
-   QHash<int, int> lastRowWidth;
+   // The rows of tool bars DockToolBar has docked in each tool-bar area, top row first, with the right edge of
+   // each (a tool bar docked beside a wider row under it starts at that row's edge).
+   struct ToolBarRow
+   {
+      int width = 0;
+      std::vector<QToolBar*> toolBars;
+   };
+   QHash<int, std::vector<ToolBarRow>> dockedRows;
 };
 
 // The one main window; nullptr before it is created and after it is destroyed.

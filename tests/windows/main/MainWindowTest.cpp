@@ -123,6 +123,55 @@ TEST_F( MainWindowTest, ConstructionSetsTheGlobalTheStateAndTheDefaultLayout )
    EXPECT_EQ( nullptr, MainWindow );
 }
 
+TEST_F( MainWindowTest, AToolBarThatDoesNotFitGoesOnANewRowAndLaterOnesAreMeasuredAgainstTheWidestRow )
+{
+   TMainWindow& w = Create();
+   const int siteWidth = std::max( w.width(), QGuiApplication::primaryScreen()->geometry().width() );
+   const int firstRow = w.Readout_ToolBar->sizeHint().width() + w.ColorSamples_ToolBar->sizeHint().width() +
+                        w.Info_ToolBar->sizeHint().width();
+   // A tool bar of one control, whose whole width (handle and margins included) is the given one.
+   auto makeToolBar = [&w]( const char* name, int controlWidth )
+   {
+      auto* toolBar = new QToolBar( name, &w );
+      toolBar->setObjectName( name );
+      auto* control = new QWidget( toolBar );
+      control->setFixedSize( controlWidth, 16 );
+      toolBar->addWidget( control );
+      return toolBar;
+   };
+   QToolBar* probe = makeToolBar( "Probe", 10 );
+   const int frame = probe->sizeHint().width() - 10;
+   delete probe;
+   auto makeToolBarOfWidth = [&]( const char* name, int width )
+   {
+      QToolBar* toolBar = makeToolBar( name, width - frame );
+      EXPECT_EQ( width, toolBar->sizeHint().width() );
+      return toolBar;
+   };
+   // Just too wide to stand beside the first row, and narrower than it.
+   const int wide = siteWidth - firstRow - 7;
+   ASSERT_LT( wide, firstRow );
+   QToolBar* second = makeToolBarOfWidth( "Second", wide );
+   QToolBar* third = makeToolBarOfWidth( "Third", wide ); // would fit beside the second row, not beside the first
+   QToolBar* small = makeToolBarOfWidth( "Small", 40 );  // fits beside the widest row
+   for ( QToolBar* t : { second, third, small } )
+      w.DockToolBar( Qt::BottomToolBarArea, Qt::NoToolBarArea, t );
+   w.show();
+   ASSERT_TRUE( QTest::qWaitForWindowExposed( &w ) );
+
+   const int top = w.Readout_ToolBar->y();
+   for ( QToolBar* t : { w.ColorSamples_ToolBar, w.Info_ToolBar, small } )
+   {
+      EXPECT_EQ( Qt::BottomToolBarArea, w.toolBarArea( t ) );
+      EXPECT_EQ( top, t->y() ) << t->objectName().toStdString();
+   }
+   EXPECT_NE( top, second->y() );
+   EXPECT_NE( top, third->y() );
+   EXPECT_NE( second->y(), third->y() );
+   for ( QToolBar* t : { second, third, small } )
+      EXPECT_TRUE( t->isVisible() ) << t->objectName().toStdString();
+}
+
 TEST_F( MainWindowTest, WithoutMaximizeAtStartupTheWindowIsNotMaximized )
 {
    CurrentPreferences.mainWindow.maximizeAtStartup = false;
