@@ -29,8 +29,13 @@ void Refuse( const QString& text )
    platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), text );
 }
 
-// The presentation window and the measurement of the machine's speed run here, before the main window exists.
-void ShowPresentationAndMeasurePerformance()
+// The presentation window (when the preferences want it) shows here, before the main window exists.
+void ShowPresentationWindow()
+{
+}
+
+// The machine's speed is measured here at every start, with or without the presentation window.
+void MeasureSystemPerformance()
 {
 }
 
@@ -117,7 +122,8 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
 
       CurrentPreferences.LoadFromRegistry();
       if ( CurrentPreferences.mainWindow.showSplashAtStartup )
-         ShowPresentationAndMeasurePerformance();
+         ShowPresentationWindow();
+      MeasureSystemPerformance();
       LoadColorManagementSettingsAtStartUp();
 
       // The main window is the first form; the tool, processing and dialog windows follow it, then the main
