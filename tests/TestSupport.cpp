@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <QDialog>
+#include <QTest>
+
 #include "platform/KeyTracker.h"
 
 namespace test
@@ -91,6 +94,16 @@ QStringList BoxTexts( const platform::ScriptedPrompter& prompter )
    for ( const auto& r : prompter.Records() )
       texts << r.text;
    return texts;
+}
+
+int PressKeyOn( QDialog& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers )
+{
+   dialog.setResult( 0 );
+   dialog.show();
+   QTest::keyClick( &dialog, key, modifiers );
+   const int result = dialog.isVisible() ? 0 : dialog.result();
+   dialog.hide();
+   return result;
 }
 
 } // namespace test

@@ -16,12 +16,15 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <Qt>
 #include <QStringList>
 
 #include "platform/DialogRunner.h"
 #include "platform/FileDialogs.h"
 #include "platform/Prompter.h"
 #include "platform/ScriptedPrompter.h"
+
+class QDialog;
 
 namespace test
 {
@@ -44,6 +47,10 @@ private:
    platform::DialogRunner* previousDialogs = nullptr;
    platform::FileDialogs* previousFiles = nullptr;
 };
+
+// Shows a dialog without a loop of its own, presses a key on it and returns the result it was closed with (0: it
+// stayed open).
+int PressKeyOn( QDialog& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier );
 
 // Texts of the boxes a prompter has shown, in order (for assertions).
 QStringList BoxTexts( const platform::ScriptedPrompter& prompter );

@@ -5,10 +5,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/DialogRunner.h"
+#include "windows/dialogs/DialogButtons.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 
@@ -37,19 +37,9 @@ TModifiedImageDialog::TModifiedImageDialog( QWidget* parent ) : QDialog( parent 
    Buttons_Panel->setObjectName( "Buttons_Panel" );
    auto* buttons = new QHBoxLayout( Buttons_Panel );
    buttons->setContentsMargins( 0, 0, 0, 0 );
-   auto makeButton = [this, buttons]( const char* name, const QString& text, int result )
-   {
-      auto* b = new QToolButton( Buttons_Panel );
-      b->setObjectName( name );
-      b->setText( text );
-      b->setMinimumWidth( 75 );
-      buttons->addWidget( b );
-      connect( b, &QToolButton::clicked, this, [this, result]() { done( result ); } );
-      return b;
-   };
-   No_SpeedButton = makeButton( "No_SpeedButton", "&No", NoResult );
-   Yes_SpeedButton = makeButton( "Yes_SpeedButton", "&Yes", YesResult );
-   Cancel_SpeedButton = makeButton( "Cancel_SpeedButton", "Cancel", CancelResult );
+   No_SpeedButton = AddAnswerButton( *this, Buttons_Panel, "No_SpeedButton", "&No", NoResult );
+   Yes_SpeedButton = AddAnswerButton( *this, Buttons_Panel, "Yes_SpeedButton", "&Yes", YesResult );
+   Cancel_SpeedButton = AddAnswerButton( *this, Buttons_Panel, "Cancel_SpeedButton", "Cancel", CancelResult );
 
    auto* layout = new QVBoxLayout( this );
    layout->addWidget( Message_Label );

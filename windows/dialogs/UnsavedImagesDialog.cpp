@@ -4,10 +4,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/DialogRunner.h"
+#include "windows/dialogs/DialogButtons.h"
 #include "windows/main/Application.h"
 
 TUnsavedImagesDialog* UnsavedImagesDialog = nullptr;
@@ -31,18 +31,8 @@ TUnsavedImagesDialog::TUnsavedImagesDialog( QWidget* parent ) : QDialog( parent 
    Buttons_Panel->setObjectName( "Buttons_Panel" );
    auto* buttons = new QHBoxLayout( Buttons_Panel );
    buttons->setContentsMargins( 0, 0, 0, 0 );
-   auto makeButton = [this, buttons]( const char* name, const QString& text, int result )
-   {
-      auto* b = new QToolButton( Buttons_Panel );
-      b->setObjectName( name );
-      b->setText( text );
-      b->setMinimumWidth( 75 );
-      buttons->addWidget( b );
-      connect( b, &QToolButton::clicked, this, [this, result]() { done( result ); } );
-      return b;
-   };
-   No_SpeedButton = makeButton( "No_SpeedButton", "No", NoResult );
-   Yes_SpeedButton = makeButton( "Yes_SpeedButton", "Yes", YesResult );
+   No_SpeedButton = AddAnswerButton( *this, Buttons_Panel, "No_SpeedButton", "No", NoResult );
+   Yes_SpeedButton = AddAnswerButton( *this, Buttons_Panel, "Yes_SpeedButton", "Yes", YesResult );
 
    // The buttons sit centred under the message, 4 pixels above the bottom edge.
    auto* layout = new QVBoxLayout( this );

@@ -28,18 +28,6 @@ protected:
    TImageWindow* window = nullptr;
 };
 
-// Shows the dialog without a loop of its own, presses a key and returns the result it was closed with (0: still
-// open).
-int PressKey( TModifiedImageDialog& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier )
-{
-   dialog.setResult( 0 );
-   dialog.show();
-   QTest::keyClick( &dialog, key, modifiers );
-   const int result = dialog.isVisible() ? 0 : dialog.result();
-   dialog.hide();
-   return result;
-}
-
 } // namespace
 
 TEST_F( ModifiedImageDialogTest, ItShowsTheReasonTheIdentifierAndTheShortenedPath )
@@ -71,12 +59,12 @@ TEST_F( ModifiedImageDialogTest, ItShowsTheReasonTheIdentifierAndTheShortenedPat
 TEST_F( ModifiedImageDialogTest, YAndNAnswerInEitherCaseAndEscCancelsOnlyWhenCancelIsOffered )
 {
    TModifiedImageDialog dialog;
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Y ), TModifiedImageDialog::YesResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Y, Qt::ShiftModifier ), TModifiedImageDialog::YesResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_N ), TModifiedImageDialog::NoResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Escape ), 0 );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Y ), TModifiedImageDialog::YesResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Y, Qt::ShiftModifier ), TModifiedImageDialog::YesResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_N ), TModifiedImageDialog::NoResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Escape ), 0 );
    dialog.cancelAllowed = true;
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Escape ), TModifiedImageDialog::CancelResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Escape ), TModifiedImageDialog::CancelResult );
 
    dialog.show();
    dialog.Yes_SpeedButton->click();

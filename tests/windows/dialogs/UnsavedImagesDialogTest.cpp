@@ -15,18 +15,6 @@ namespace
 
 using UnsavedImagesDialogTest = test::ScriptedUiTest;
 
-// Shows the dialog without a loop of its own, presses a key and returns the result it was closed with (0: still
-// open).
-int PressKey( TUnsavedImagesDialog& dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier )
-{
-   dialog.setResult( 0 );
-   dialog.show();
-   QTest::keyClick( &dialog, key, modifiers );
-   const int result = dialog.isVisible() ? 0 : dialog.result();
-   dialog.hide();
-   return result;
-}
-
 } // namespace
 
 TEST_F( UnsavedImagesDialogTest, ItAsksUnderTheApplicationTitleWithNoAndYes )
@@ -48,12 +36,12 @@ TEST_F( UnsavedImagesDialogTest, ItAsksUnderTheApplicationTitleWithNoAndYes )
 TEST_F( UnsavedImagesDialogTest, YAndNAnswerInEitherCaseEscAnswersNoAndOtherKeysDoNothing )
 {
    TUnsavedImagesDialog dialog;
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Y ), TUnsavedImagesDialog::YesResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Y, Qt::ShiftModifier ), TUnsavedImagesDialog::YesResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_N ), TUnsavedImagesDialog::NoResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_N, Qt::ShiftModifier ), TUnsavedImagesDialog::NoResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_Escape ), TUnsavedImagesDialog::NoResult );
-   EXPECT_EQ( PressKey( dialog, Qt::Key_X ), 0 );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Y ), TUnsavedImagesDialog::YesResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Y, Qt::ShiftModifier ), TUnsavedImagesDialog::YesResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_N ), TUnsavedImagesDialog::NoResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_N, Qt::ShiftModifier ), TUnsavedImagesDialog::NoResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_Escape ), TUnsavedImagesDialog::NoResult );
+   EXPECT_EQ( test::PressKeyOn( dialog, Qt::Key_X ), 0 );
 }
 
 TEST_F( UnsavedImagesDialogTest, ClosingItAnyOtherWayAnswersNo )
