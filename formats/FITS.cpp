@@ -3,15 +3,22 @@
 #include <fitsio.h>
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
 #include <regex>
 #include <type_traits>
+#include <utility>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "classlib/Parallel.h"
@@ -188,6 +195,17 @@ public:
          ffclos( file, &status );
       file = nullptr;
       return status;
+   }
+
+   // Lets go of the file as it stands on disk, without completing its current HDU: CFITSIO neither pads nor
+   // fills a data unit the program writes itself. Every buffer must have been flushed before.
+   void Abandon()
+   {
+      // A close with a pending status skips closing out the HDU.
+      int status = NO_CLOSE_ERROR;
+      if ( file != nullptr )
+         ffclos( file, &status );
+      file = nullptr;
    }
 
    fitsfile* file = nullptr;
@@ -782,6 +800,29 @@ void ConvertForWrite( const float* in, void* out, int64_t n, int datatype )
    }
 }
 
+// Samples of 4 or 8 bytes into the big-endian order of FITS, in place.
+void ToBigEndian( uint8_t* data, int64_t n, size_t size )
+{
+   if constexpr ( std::endian::native == std::endian::big )
+      return;
+   if ( size == 4 )
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         uint32_t v;
+         std::memcpy( &v, data + 4 * i, 4 );
+         v = __builtin_bswap32( v );
+         std::memcpy( data + 4 * i, &v, 4 );
+      }
+   else
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         uint64_t v;
+         std::memcpy( &v, data + 8 * i, 8 );
+         v = __builtin_bswap64( v );
+         std::memcpy( data + 8 * i, &v, 8 );
+      }
+}
+
 // Names the writer never copies from the keyword list: the structure of the HDU, the keywords it writes itself,
 // and those whose values would be wrong for the new data (BLANK, the checksums).
 bool SkippedOnWrite( const std::string& upperName )
@@ -844,7 +885,7 @@ public:
    {
       if ( image.IsEmpty() )
          Raise<FITSUnableToCreatePrimaryHDU>( path );
-      std::string temporary = CreateTemporary();
+      temporary = CreateTemporary();
       try
       {
          WritePrimary();
@@ -901,6 +942,13 @@ private:
       {
          WriteFixedKeywords();
          WriteUserKeywords();
+      }
+      if ( format.datatype == TFLOAT || format.datatype == TDOUBLE )
+      {
+         if ( options != nullptr )
+            ReadBack();
+         WriteFloatDataUnit();
+         return;
       }
       WritePixels();
       if ( options != nullptr )
@@ -1044,6 +1092,92 @@ private:
          }
    }
 
+   // Floating-point samples need no conversion but the byte order, so their data unit is written here, in large
+   // blocks made ready on all workers, rather than through CFITSIO's record buffers: the header is CFITSIO's, flushed
+   // before the file is let go; the data and their zero padding to the 2880-byte block follow at the offset CFITSIO
+   // gives; the extensions are appended through CFITSIO after the file is opened again. The bytes are those CFITSIO
+   // would have written.
+   void WriteFloatDataUnit()
+   {
+      int status = 0;
+      LONGLONG headStart = 0, dataStart = 0, dataEnd = 0;
+      ffrdef( fits.file, &status );
+      ffflsh( fits.file, TRUE, &status );
+      ffghadll( fits.file, &headStart, &dataStart, &dataEnd, &status );
+      Check<FITSFileWriteError>( path, status );
+      fits.Abandon();
+
+      const int fd = ::open( temporary.c_str(), O_WRONLY | O_CLOEXEC );
+      if ( fd < 0 )
+         Raise<FITSFileWriteError>( path );
+      struct Closer
+      {
+         int fd;
+         ~Closer()
+         {
+            if ( fd >= 0 )
+               ::close( fd );
+         }
+      } closer{ fd };
+      auto put = [&]( const void* data, size_t length, int64_t offset )
+      {
+         for ( auto* p = static_cast<const char*>( data ); length > 0; )
+         {
+            ssize_t done = ::pwrite( fd, p, length, off_t( offset ) );
+            if ( done < 0 && errno == EINTR )
+               continue;
+            if ( done <= 0 )
+               return false;
+            p += done;
+            offset += done;
+            length -= size_t( done );
+         }
+         return true;
+      };
+
+      const int32_t w = image.Width(), h = image.Height(), channels = image.NumberOfChannels();
+      const size_t rowBytes = size_t( w ) * format.size;
+      image.BeginTask( "Writing FITS file: " + DescribeData( channels, w, h ), int64_t( channels ) * h );
+      const int64_t chunk = ChunkRows( w );
+      std::vector<uint8_t> buffer( size_t( std::min<int64_t>( chunk, h ) ) * rowBytes );
+      std::atomic<bool> failed{ false };
+      for ( int32_t c = 0; c < channels; ++c )
+         for ( int64_t y0 = 0; y0 < h; y0 += chunk )
+         {
+            const int64_t rows = std::min<int64_t>( chunk, h - y0 );
+            const float* plane = image.ScanLine( c, int32_t( y0 ) );
+            const int64_t offset = dataStart + ( int64_t( c ) * h + y0 ) * int64_t( rowBytes );
+            image.ParallelRows( rows,
+                                [&]( int64_t r0, int64_t r1 )
+                                {
+                                   uint8_t* out = buffer.data() + size_t( r0 ) * rowBytes;
+                                   const int64_t n = ( r1 - r0 ) * w;
+                                   ConvertForWrite( plane + r0 * w, out, n, format.datatype );
+                                   ToBigEndian( out, n, format.size );
+                                   if ( !put( out, size_t( r1 - r0 ) * rowBytes, offset + r0 * int64_t( rowBytes ) ) )
+                                      failed = true;
+                                } );
+            if ( failed )
+               Raise<FITSFileWriteError>( path );
+         }
+      const int64_t end = dataStart + int64_t( channels ) * h * int64_t( rowBytes );
+      const std::vector<char> padding( size_t( ( 2880 - end % 2880 ) % 2880 ), '\0' );
+      bool complete = put( padding.data(), padding.size(), end );
+      complete = ::close( std::exchange( closer.fd, -1 ) ) == 0 && complete;
+      if ( !complete )
+         Raise<FITSFileWriteError>( path );
+
+      if ( profile != nullptr || !iptcBlock.empty() )
+      {
+         // Opened by its name as it is, like the file was created.
+         if ( ffdkopn( &fits.file, temporary.c_str(), READWRITE, &status ) != 0 )
+         {
+            fits.file = nullptr;
+            Raise<FITSFileWriteError>( path, status );
+         }
+      }
+   }
+
    void ReadBack() { ReadHeaderCards( fits.file, path, written.keywords ); }
 
    void WriteExtension( const uint8_t* data, size_t length, const char* name )
@@ -1067,7 +1201,8 @@ private:
    int32_t iptcItems = 0;
    std::vector<uint8_t> iptcBlock;
    FitsFile fits;
-   FITSOptions written; // the header as written, handed to the options at the end
+   std::string temporary; // the file written, renamed over the path when complete
+   FITSOptions written;   // the header as written, handed to the options at the end
 };
 
 } // namespace

@@ -85,6 +85,12 @@ void WriteBytes( const std::string& path, const std::string& bytes )
    std::ofstream( path, std::ios::binary ) << bytes;
 }
 
+std::string ReadBytes( const std::string& path )
+{
+   std::ifstream in( path, std::ios::binary );
+   return std::string( std::istreambuf_iterator<char>( in ), std::istreambuf_iterator<char>() );
+}
+
 // The stored values of the primary HDU as CFITSIO delivers them (BSCALE and BZERO applied).
 template <typename T> std::vector<T> StoredValues( const std::string& path, int datatype )
 {
@@ -1025,6 +1031,46 @@ TEST_F( FITSTest, WritingReplacesAnExistingFileOnlyWhenComplete )
    qor::Image empty;
    EXPECT_THROW( WriteFITS( empty, Path( "e.fits" ), nullptr, nullptr, nullptr ), FITSUnableToCreatePrimaryHDU );
    EXPECT_FALSE( std::filesystem::exists( Path( "e.fits" ) ) );
+}
+
+// Float data units are the clamped samples in big-endian order, channel after channel, then zeros to the 2880-byte
+// block; an extension header follows at once. Large enough for several blocks of rows per channel.
+TEST_F( FITSTest, FloatDataUnitsHoldTheClampedSamplesBigEndianAndZeroPadding )
+{
+   qor::Image image = test::RandomImage( 1500, 1001, 2, qor::ColorSpace::Gray, 11 );
+   const float special[] = { NaN, -0.0f, 1.5f, -2.0f, std::numeric_limits<float>::infinity(), 1.0f };
+   for ( size_t i = 0; i < std::size( special ); ++i )
+      image[1][i] = special[i];
+   const std::vector<uint8_t> icc = Profile( 300, 300 );
+   for ( int bits : { 32, 64 } )
+      for ( bool extension : { false, true } )
+      {
+         SCOPED_TRACE( std::to_string( bits ) + ( extension ? " with a profile" : "" ) );
+         FITSOptions o = Format( bits, false, true );
+         WriteFITS( image, Path( "d.fits" ), &o, extension ? &icc : nullptr, nullptr );
+         const std::string bytes = ReadBytes( Path( "d.fits" ) );
+         size_t end = 0;
+         while ( end < bytes.size() && bytes.compare( end, 80, Card( "END" ) ) != 0 )
+            end += 80;
+         const size_t start = ( end / 2880 + 1 ) * 2880;
+         std::string expected;
+         for ( int c = 0; c < 2; ++c )
+         {
+            std::vector<float> clamped( image[c], image[c] + image.NumberOfPixels() );
+            for ( float& v : clamped )
+               v = v > 0 ? std::min( v, 1.0f ) : 0.0f;
+            expected += bits == 32 ? BigEndian( clamped ) : BigEndian( std::vector<double>( clamped.begin(), clamped.end() ) );
+         }
+         const size_t padded = ( expected.size() + 2879 ) / 2880 * 2880;
+         ASSERT_GE( bytes.size(), start + padded );
+         EXPECT_TRUE( bytes.compare( start, expected.size(), expected ) == 0 );
+         EXPECT_EQ( bytes.substr( start + expected.size(), padded - expected.size() ),
+                    std::string( padded - expected.size(), '\0' ) );
+         EXPECT_EQ( bytes.size() > start + padded, extension );
+         if ( extension )
+            EXPECT_EQ( bytes.substr( start + padded, 8 ), "XTENSION" );
+         ExpectVerified( Path( "d.fits" ) );
+      }
 }
 
 TEST_F( FITSTest, ProgressTextsAndAbort )
