@@ -135,6 +135,23 @@ TEST( Image, AnotherSizeNeverHoldsTheOldAndTheNewPlanesAtOnce )
 #endif
 }
 
+TEST( Image, AnImpossibleSizeThrowsAndLeavesTheImageEmptyAndUsable )
+{
+#if defined( LF_ADDRESS_SANITIZER )
+   GTEST_SKIP() << "the address sanitizer stops at impossible allocations instead of throwing";
+#else
+   Image image( 8, 6, 3, ColorSpace::RGB );
+   EXPECT_THROW( image.Allocate( 1 << 30, 1 << 30, 3, ColorSpace::RGB ), std::bad_alloc );
+   EXPECT_TRUE( image.IsEmpty() );
+   EXPECT_EQ( image.Width(), 0 );
+   EXPECT_EQ( image.NumberOfChannels(), 0 );
+   EXPECT_EQ( image.GetColorSpace(), ColorSpace::RGB );
+   image.Allocate( 4, 2, 1, ColorSpace::Gray );
+   image.Pixel( 3, 1 ) = 0.5f;
+   EXPECT_EQ( image.Pixel( 3, 1 ), 0.5f );
+#endif
+}
+
 TEST( Image, MoreThanTwoToThe31SamplesAreAddressedIn64Bits )
 {
 #if defined( LF_ADDRESS_SANITIZER )
