@@ -338,11 +338,11 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
 
       TImageWindow* maskWindow = window->maskWindow;
       const bool masking = maskWindow != nullptr && window->maskEnabled && IsMaskable( view, maskWindow );
-      TImageWindow::Preview* preview = AsPreview( target );
-      // A main view is blended from its undo data; a window without them keeps the unprocessed pixels in memory
-      // for the run, so that the mask still does what it says.
+      // A main view is blended from its undo data. A preview keeps no undo data, nor does a window without them:
+      // the pixels the run starts from (on a preview its restored state) are kept in memory for the run, so that
+      // the mask still does what it says.
       std::unique_ptr<qor::Image> unprocessed;
-      if ( masking && preview == nullptr && !window->undoAvailable )
+      if ( masking && ( target->IsPreview() || !window->undoAvailable ) )
          unprocessed = std::make_unique<qor::Image>( target->GetImage() );
 
       TimedRun( *this, [&] {
@@ -354,9 +354,7 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
             status.AddTask( "Masking with " + maskWindow->MainViewId(), 1, 0 );
             status.NextTask();
             bool masked = true;
-            if ( preview != nullptr )
-               preview->ApplyMask( false );
-            else if ( unprocessed != nullptr )
+            if ( unprocessed != nullptr )
                masked = MaskFromCopy( view, *unprocessed, *maskWindow );
             else
                window->ApplyMask();

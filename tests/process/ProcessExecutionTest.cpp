@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -135,6 +136,17 @@ std::vector<float> Plus( std::vector<float> samples, float d )
 size_t HistoryLength( const TImageWindow::View& view )
 {
    return view.History().instances.Length();
+}
+
+// The work of a masked run: every sample 1, after shrinking the image to 2 x 2 when resize is set.
+void FillWithOnes( TImageWindow::View& view, bool resize )
+{
+   qor::Image& image = view.GetImage();
+   if ( resize )
+      image.Allocate( 2, 2, image.NumberOfChannels(), image.GetColorSpace() );
+   for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
+      image.Fill( c, 1.0f );
+   view.Modified( true );
 }
 
 class ProcessExecutionTest : public test::ImageWindowTest
@@ -420,15 +432,7 @@ TEST_F( ProcessExecutionTest, AMaskedRunWithoutUndoBlendsThroughTheMask )
 
       PixelProcess p;
       p.maskable = c.maskable;
-      p.work = [&]( TImageWindow::View& v )
-      {
-         qor::Image& img = v.GetImage();
-         if ( c.resizes )
-            img.Allocate( 2, 2, img.NumberOfChannels(), img.GetColorSpace() );
-         for ( int32_t ch = 0; ch < img.NumberOfChannels(); ++ch )
-            img.Fill( ch, 1.0f );
-         v.Modified( true );
-      };
+      p.work = [&]( TImageWindow::View& v ) { FillWithOnes( v, c.resizes ); };
       ASSERT_TRUE( p.LaunchOn( *target->mainView ) );
 
       const bool maskTask = c.maskEnabled && c.maskable;
@@ -450,6 +454,82 @@ TEST_F( ProcessExecutionTest, AMaskedRunWithoutUndoBlendsThroughTheMask )
       EXPECT_EQ( entry->maskId, c.blended ? "Mask" : "" );
       EXPECT_EQ( p.maskId, entry->maskId );
       EXPECT_EQ( entry->mask, c.blended ? static_cast<MaskTarget*>( mask ) : nullptr );
+      windows.clear();
+      delete target;
+      delete mask;
+   }
+}
+
+// A preview keeps no undo data: its restored pixels are kept in memory for the run and blended with the result
+// through the part of the mask under the preview's rectangle. A result that cannot be blended records no mask.
+TEST_F( ProcessExecutionTest, AMaskedRunOnAPreviewBlendsThroughThePartOfTheMaskUnderIt )
+{
+   struct Case
+   {
+      const char* name;
+      int32_t channels;
+      int32_t colorSpace;
+      int32_t left, top, width, height;
+      bool resizes;
+   };
+   const std::vector<Case> cases = {
+       { "grey image", 1, qor::ColorSpace::Gray, 2, 1, 4, 2, false },
+       { "RGB image with alpha, grey mask on every nominal channel", 4, qor::ColorSpace::RGB, 3, 0, 4, 3, false },
+       { "rectangle past the right and bottom edges", 1, qor::ColorSpace::Gray, 6, 2, 4, 4, false },
+       { "result of another size", 1, qor::ColorSpace::Gray, 2, 1, 4, 2, true },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.name );
+      TImageWindow* target = Make( RandomImage( 8, 4, c.channels, c.colorSpace ), "Image01" );
+      // Weights 0, 0.5 and 1 in turn, shifted on every row, so that a part taken from the wrong place shows.
+      auto* maskImage = new qor::Image( 8, 4 );
+      for ( int32_t y = 0; y < 4; ++y )
+         for ( int32_t x = 0; x < 8; ++x )
+            maskImage->Pixel( x, y ) = float( ( x + 2 * y ) % 3 ) / 2;
+      TImageWindow* mask = Make( maskImage, "Mask" );
+      target->SetMask( mask );
+      TImageWindow::Preview* preview = target->CreatePreview( "Preview01", c.left, c.top, c.width, c.height );
+
+      PixelProcess p;
+      p.work = [&]( TImageWindow::View& v ) { FillWithOnes( v, c.resizes ); };
+      // The second run starts from the restored pixels again, not from the blended result of the first. (After a
+      // change of size a preview is restored at its new size, so a second run would fit the mask again.)
+      for ( int run = 0; run < ( c.resizes ? 1 : 2 ); ++run )
+      {
+         SCOPED_TRACE( run );
+         ASSERT_TRUE( p.LaunchOn( *preview ) );
+         EXPECT_EQ( p.linesAtEnd, ( std::vector<std::string>{ "Processing preview: Image01->Preview01:", "  Brighten",
+                                                              "  Masking with Mask", "" } ) );
+
+         const qor::Image& result = preview->GetImage();
+         const Process* entry = preview->LastProcess();
+         ASSERT_NE( entry, nullptr );
+         if ( c.resizes )
+         {
+            EXPECT_EQ( result.Width(), 2 );
+            EXPECT_EQ( Samples( result ), std::vector<float>( 4, 1.0f ) );
+            EXPECT_EQ( entry->maskId, "" ) << "nothing was blended";
+            EXPECT_EQ( entry->mask, nullptr );
+            EXPECT_EQ( p.maskId, "" );
+            continue;
+         }
+         ASSERT_EQ( result.Width(), std::min( c.width, 8 - c.left ) );
+         ASSERT_EQ( result.Height(), std::min( c.height, 4 - c.top ) );
+         ASSERT_EQ( result.NumberOfChannels(), std::min( c.channels, 3 ) );
+         for ( int32_t ch = 0; ch < result.NumberOfChannels(); ++ch )
+            for ( int32_t y = 0; y < result.Height(); ++y )
+               for ( int32_t x = 0; x < result.Width(); ++x )
+               {
+                  const float m = maskImage->Pixel( c.left + x, c.top + y );
+                  const float s = target->image->Pixel( c.left + x, c.top + y, ch );
+                  EXPECT_FLOAT_EQ( result.Pixel( x, y, ch ), m + ( 1 - m ) * s )
+                      << "channel " << ch << " at " << x << "," << y;
+               }
+         EXPECT_EQ( entry->maskId, "Mask" );
+         EXPECT_EQ( entry->mask, static_cast<MaskTarget*>( mask ) );
+      }
+      EXPECT_EQ( target->modificationCount, 0 );
       windows.clear();
       delete target;
       delete mask;
