@@ -31,6 +31,9 @@ namespace
 // library's per-call cost vanishes, small enough that the conversion buffer stays in cache.
 constexpr int64_t ChunkSamples = 1 << 20;
 
+// Samples a worker makes ready for the data unit at a time when the program writes it itself.
+constexpr int64_t DataUnitPieceSamples = 1 << 16;
+
 // Largest extension the reader takes (an ICC profile or an IPTC block).
 constexpr int64_t MaxExtensionBytes = 256 << 20;
 
@@ -564,7 +567,8 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
                                [&]( int64_t r0, int64_t r1 )
                                {
                                   for ( int64_t r = r0; r < r1; ++r )
-                                     FiniteRange( values + r * w, w, rowMin[base + r], rowMax[base + r], rowNonFinite[base + r] );
+                                     FiniteRange( values + r * w, w, rowMin[base + r], rowMax[base + r],
+                                                  rowNonFinite[base + r] );
                                } );
       }
 
@@ -573,7 +577,8 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
    for ( int32_t c = 0; c < n; ++c )
    {
       auto first = int64_t( c ) * h, last = first + h;
-      nonFinite[c] = std::find( rowNonFinite.begin() + first, rowNonFinite.begin() + last, 1 ) != rowNonFinite.begin() + last;
+      nonFinite[c] =
+          std::find( rowNonFinite.begin() + first, rowNonFinite.begin() + last, 1 ) != rowNonFinite.begin() + last;
       F mn = *std::min_element( rowMin.begin() + first, rowMin.begin() + last );
       F mx = *std::max_element( rowMax.begin() + first, rowMax.begin() + last );
       PhysicalRange( ctx, mn, mx, lo[c], hi[c] );
@@ -1138,28 +1143,30 @@ private:
       const int32_t w = image.Width(), h = image.Height(), channels = image.NumberOfChannels();
       const size_t rowBytes = size_t( w ) * format.size;
       image.BeginTask( "Writing FITS file: " + DescribeData( channels, w, h ), int64_t( channels ) * h );
-      const int64_t chunk = ChunkRows( w );
-      std::vector<uint8_t> buffer( size_t( std::min<int64_t>( chunk, h ) ) * rowBytes );
+      // Each worker makes ready and writes its rows a few at a time through a buffer that stays in its cache.
+      const int64_t pieceRows = std::max<int64_t>( 1, DataUnitPieceSamples / w );
       std::atomic<bool> failed{ false };
       for ( int32_t c = 0; c < channels; ++c )
-         for ( int64_t y0 = 0; y0 < h; y0 += chunk )
-         {
-            const int64_t rows = std::min<int64_t>( chunk, h - y0 );
-            const float* plane = image.ScanLine( c, int32_t( y0 ) );
-            const int64_t offset = dataStart + ( int64_t( c ) * h + y0 ) * int64_t( rowBytes );
-            image.ParallelRows( rows,
-                                [&]( int64_t r0, int64_t r1 )
-                                {
-                                   uint8_t* out = buffer.data() + size_t( r0 ) * rowBytes;
-                                   const int64_t n = ( r1 - r0 ) * w;
-                                   ConvertForWrite( plane + r0 * w, out, n, format.datatype );
-                                   ToBigEndian( out, n, format.size );
-                                   if ( !put( out, size_t( r1 - r0 ) * rowBytes, offset + r0 * int64_t( rowBytes ) ) )
-                                      failed = true;
-                                } );
-            if ( failed )
-               Raise<FITSFileWriteError>( path );
-         }
+      {
+         const float* plane = image.PixelData( c );
+         const int64_t offset = dataStart + int64_t( c ) * h * int64_t( rowBytes );
+         image.ParallelRows(
+             h,
+             [&]( int64_t r0, int64_t r1 )
+             {
+                std::vector<uint8_t> piece( size_t( std::min( pieceRows, r1 - r0 ) ) * rowBytes );
+                for ( int64_t y = r0; y < r1 && !failed; y += pieceRows )
+                {
+                   const int64_t rows = std::min( pieceRows, r1 - y );
+                   ConvertForWrite( plane + y * w, piece.data(), rows * w, format.datatype );
+                   ToBigEndian( piece.data(), rows * w, format.size );
+                   if ( !put( piece.data(), size_t( rows ) * rowBytes, offset + y * int64_t( rowBytes ) ) )
+                      failed = true;
+                }
+             } );
+         if ( failed )
+            Raise<FITSFileWriteError>( path );
+      }
       const int64_t end = dataStart + int64_t( channels ) * h * int64_t( rowBytes );
       const std::vector<char> padding( size_t( ( 2880 - end % 2880 ) % 2880 ), '\0' );
       bool complete = put( padding.data(), padding.size(), end );

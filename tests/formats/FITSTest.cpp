@@ -456,8 +456,8 @@ TEST_F( FITSTest, NonFiniteFloatSamplesEndInZeroToOne )
       std::vector<std::string> cards = ImageCards( c.bitpix, { 4, 1 } );
       if ( c.bscale != nullptr )
          cards.push_back( Key( "BSCALE", c.bscale ) );
-      std::string data = c.bitpix == -64 ? BigEndian( values )
-                                         : BigEndian( std::vector<float>( values.begin(), values.end() ) );
+      std::string data =
+          c.bitpix == -64 ? BigEndian( values ) : BigEndian( std::vector<float>( values.begin(), values.end() ) );
       WriteBytes( Path( "nf.fits" ), FitsBytes( cards, data ) );
       qor::Image image = Read( Path( "nf.fits" ) );
       for ( int i = 0; i < 4; ++i )
@@ -816,8 +816,9 @@ TEST_F( FITSTest, KeywordsOutsideStrictFITSAreWrittenAsStringsOrLeftOut )
    FITSOptions o;
    for ( const Case& c : cases )
       o.keywords.Add( new FITSHeaderKeyword( c.keyword ) );
-   o.keywords.Add( new FITSHeaderKeyword( "HISTORY", "", "dark at -10\xB0"
-                                                         "C" ) );
+   o.keywords.Add( new FITSHeaderKeyword( "HISTORY", "",
+                                          "dark at -10\xB0"
+                                          "C" ) );
    WriteFITS( image, Path( "k.fits" ), &o, nullptr, nullptr );
    ExpectVerified( Path( "k.fits" ) );
 
@@ -1059,7 +1060,8 @@ TEST_F( FITSTest, FloatDataUnitsHoldTheClampedSamplesBigEndianAndZeroPadding )
             std::vector<float> clamped( image[c], image[c] + image.NumberOfPixels() );
             for ( float& v : clamped )
                v = v > 0 ? std::min( v, 1.0f ) : 0.0f;
-            expected += bits == 32 ? BigEndian( clamped ) : BigEndian( std::vector<double>( clamped.begin(), clamped.end() ) );
+            expected +=
+                bits == 32 ? BigEndian( clamped ) : BigEndian( std::vector<double>( clamped.begin(), clamped.end() ) );
          }
          const size_t padded = ( expected.size() + 2879 ) / 2880 * 2880;
          ASSERT_GE( bytes.size(), start + padded );
