@@ -3,7 +3,6 @@
 #include <fitsio.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cctype>
 #include <cerrno>
@@ -30,9 +29,6 @@ namespace
 // Rows of one channel handed to or taken from CFITSIO in one call: about this many samples. Large enough that the
 // library's per-call cost vanishes, small enough that the conversion buffer stays in cache.
 constexpr int64_t ChunkSamples = 1 << 20;
-
-// Samples a worker makes ready for the data unit at a time when the program writes it itself.
-constexpr int64_t DataUnitPieceSamples = 1 << 16;
 
 // Largest extension the reader takes (an ICC profile or an IPTC block).
 constexpr int64_t MaxExtensionBytes = 256 << 20;
@@ -1143,30 +1139,25 @@ private:
       const int32_t w = image.Width(), h = image.Height(), channels = image.NumberOfChannels();
       const size_t rowBytes = size_t( w ) * format.size;
       image.BeginTask( "Writing FITS file: " + DescribeData( channels, w, h ), int64_t( channels ) * h );
-      // Each worker makes ready and writes its rows a few at a time through a buffer that stays in its cache.
-      const int64_t pieceRows = std::max<int64_t>( 1, DataUnitPieceSamples / w );
-      std::atomic<bool> failed{ false };
+      // The workers make a block of rows ready, then one write takes it: writes to one file do not run side by side.
+      const int64_t chunk = ChunkRows( w );
+      std::vector<uint8_t> buffer( size_t( std::min<int64_t>( chunk, h ) ) * rowBytes );
       for ( int32_t c = 0; c < channels; ++c )
-      {
-         const float* plane = image.PixelData( c );
-         const int64_t offset = dataStart + int64_t( c ) * h * int64_t( rowBytes );
-         image.ParallelRows(
-             h,
-             [&]( int64_t r0, int64_t r1 )
-             {
-                std::vector<uint8_t> piece( size_t( std::min( pieceRows, r1 - r0 ) ) * rowBytes );
-                for ( int64_t y = r0; y < r1 && !failed; y += pieceRows )
-                {
-                   const int64_t rows = std::min( pieceRows, r1 - y );
-                   ConvertForWrite( plane + y * w, piece.data(), rows * w, format.datatype );
-                   ToBigEndian( piece.data(), rows * w, format.size );
-                   if ( !put( piece.data(), size_t( rows ) * rowBytes, offset + y * int64_t( rowBytes ) ) )
-                      failed = true;
-                }
-             } );
-         if ( failed )
-            Raise<FITSFileWriteError>( path );
-      }
+         for ( int64_t y0 = 0; y0 < h; y0 += chunk )
+         {
+            const int64_t rows = std::min<int64_t>( chunk, h - y0 );
+            const float* plane = image.ScanLine( c, int32_t( y0 ) );
+            image.ParallelRows( rows,
+                                [&]( int64_t r0, int64_t r1 )
+                                {
+                                   uint8_t* out = buffer.data() + size_t( r0 ) * rowBytes;
+                                   ConvertForWrite( plane + r0 * w, out, ( r1 - r0 ) * w, format.datatype );
+                                   ToBigEndian( out, ( r1 - r0 ) * w, format.size );
+                                } );
+            if ( !put( buffer.data(), size_t( rows ) * rowBytes,
+                       dataStart + ( int64_t( c ) * h + y0 ) * int64_t( rowBytes ) ) )
+               Raise<FITSFileWriteError>( path );
+         }
       const int64_t end = dataStart + int64_t( channels ) * h * int64_t( rowBytes );
       const std::vector<char> padding( size_t( ( 2880 - end % 2880 ) % 2880 ), '\0' );
       bool complete = put( padding.data(), padding.size(), end );
