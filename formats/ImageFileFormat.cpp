@@ -19,6 +19,7 @@
 #include "formats/DIB.h"
 #include "formats/FITS.h"
 #include "platform/DialogRunner.h"
+#include "platform/ICCProfile.h"
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "process/Process.h"
@@ -27,6 +28,7 @@
 #include "windows/dialogs/FITSOptionsDialog.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageIdentifiers.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
@@ -403,10 +405,11 @@ bool EditImageFileOptions( TImageWindow& window, ImageFileFormat format )
    {
    case FITSImageFileFormat:
    {
-      // The box can embed the window's own profile only, until colour management offers default profiles.
+      const EmbedICCProfileChoice choice = GetEmbedICCProfileChoice( &window );
       TFITSFileOptionsDialog::EmbedICCProfileSetup embed;
-      embed.enabled = window.iccProfile != nullptr;
-      embed.checked = embed.enabled && window.fitsOptions->embedICCProfile;
+      embed.enabled = choice.enabled;
+      embed.checked = choice.checked;
+      embed.hint = QString::fromStdString( choice.description );
       TFITSFileOptionsDialog dialog( MainWindow, *window.fitsOptions, embed );
       if ( platform::DialogRunner::exec( dialog ) != QDialog::Accepted )
          return false;
@@ -475,10 +478,10 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       if ( !ConfirmFormatLosses( window, format, dropAlpha ) )
          Cancel();
 
-      // The window's own profile; a default profile for the image's colour type takes its place once colour
-      // management is part of the program (and its embedding preference decides then).
-      const std::vector<uint8_t>* profile = window.iccProfile.get();
-      const bool embed = profile != nullptr;
+      // The window's own profile, else the default profile of the image's colour type, which is embedded when
+      // profiles are embedded by default.
+      const std::vector<uint8_t>* profile = ICCProfileDataToEmbed( window );
+      const bool embed = window.iccProfile != nullptr || ColorManagementSettings.DefaultProfileEmbedding;
       PrepareRecords( window, format, embed );
       if ( showOptions && !EditImageFileOptions( window, format ) )
          Cancel();
@@ -560,12 +563,6 @@ bool HasHighBitDepthFile( const TImageWindow& window )
    default:
       return false;
    }
-}
-
-void NotifyViewSaved( TImageWindow::View& view )
-{
-   // The processing windows learn of saved views once the view notifications carry that event.
-   (void)view;
 }
 
 // ---- Clipboard --------------------------------------------------------------------------------------------------------

@@ -143,10 +143,6 @@ std::string BackupFileName( const std::string& path );
 // Whether the window's file keeps 32 or more bits per sample (FITS, TIFF and RAW files by their records).
 bool HasHighBitDepthFile( const TImageWindow& window );
 
-// Tells the processing windows that a view was saved. A call point: the view notifications have no such event
-// yet.
-void NotifyViewSaved( TImageWindow::View& view );
-
 // ---- Clipboard ---------------------------------------------------------------------------------------------------
 
 // Loads the private clipboard block (ClipboardImageHeader, then the float planes) into the image. The block is

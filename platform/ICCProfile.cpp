@@ -327,10 +327,19 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
    return newImage ? newImage.release() : &image;
 }
 
-void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window )
+const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window )
 {
-   if ( checkBox == nullptr )
-      return;
+   if ( window.iccProfile != nullptr )
+      return window.iccProfile.get();
+   if ( window.image == nullptr )
+      return nullptr;
+   return window.image->GetColorSpace() == qor::ColorSpace::Gray ? ColorManagementSettings.defaultGrayProfileData.get()
+                                                                 : ColorManagementSettings.defaultRGBProfileData.get();
+}
+
+EmbedICCProfileChoice GetEmbedICCProfileChoice( const TImageWindow* window )
+{
+   EmbedICCProfileChoice choice;
    ICCProfileHandle own = nullptr;
    if ( window != nullptr && window->iccProfile != nullptr )
       own = OpenICCProfileData( *window->iccProfile );
@@ -338,9 +347,20 @@ void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window )
    if ( profile == nullptr && window != nullptr && window->image != nullptr )
       profile = window->image->GetColorSpace() == qor::ColorSpace::Gray ? ColorManagementSettings.defaultGrayProfile
                                                                         : ColorManagementSettings.defaultRGBProfile;
-   bool enabled = profile != nullptr;
-   checkBox->setEnabled( enabled );
-   checkBox->setChecked( enabled && ColorManagementSettings.DefaultProfileEmbedding );
-   checkBox->setToolTip( enabled ? QString::fromStdString( GetICCProfileDescription( profile ) ) : QString() );
+   choice.enabled = profile != nullptr;
+   choice.checked = choice.enabled && ColorManagementSettings.DefaultProfileEmbedding;
+   if ( choice.enabled )
+      choice.description = GetICCProfileDescription( profile );
    CloseICCProfile( own );
+   return choice;
+}
+
+void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window )
+{
+   if ( checkBox == nullptr )
+      return;
+   const EmbedICCProfileChoice choice = GetEmbedICCProfileChoice( window );
+   checkBox->setEnabled( choice.enabled );
+   checkBox->setChecked( choice.checked );
+   checkBox->setToolTip( QString::fromStdString( choice.description ) );
 }

@@ -109,9 +109,22 @@ float UnpackICCSample( uint16_t word );
 // color transform", one unit per pixel); an abort leaves an image converted in place with the blocks already done.
 qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCProfileHandle source, uint32_t intent );
 
-// Prepares a file-options dialog's embed-ICC-profile check box for a window: enabled when there is a profile to
+// The profile a save of the window writes: its own embedded profile, else the loaded default profile of its image's
+// colour type (the grey default for Gray, the RGB default for every other space); null when there is none.
+const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window );
+
+// What a file-options dialog's embed-ICC-profile check box offers for a window: enabled when there is a profile to
 // embed (the window's own, else the default profile of its image's colour type), checked when enabled and profiles
-// are embedded by default, with the profile's description as its hint.
+// are embedded by default, with the profile's description as its hint (empty when disabled).
+struct EmbedICCProfileChoice
+{
+   bool enabled = false;
+   bool checked = false;
+   std::string description;
+};
+EmbedICCProfileChoice GetEmbedICCProfileChoice( const TImageWindow* window );
+
+// Prepares a file-options dialog's embed-ICC-profile check box for a window as GetEmbedICCProfileChoice says.
 void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window );
 
 #endif

@@ -4,18 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QCheckBox>
+#include <QDialog>
 #include <QImage>
 #include <QMimeData>
+#include <QPushButton>
 
 #include <cstring>
 #include <filesystem>
 
+#include <lcms2.h>
+
 #include "ImageFileTestSupport.h"
 #include "classlib/ColorSpace.h"
 #include "formats/ImageFileFormat.h"
+#include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
 #include "windows/image/ImageIdentifiers.h"
+#include "windows/image/ImageWindow_ICM.h"
 
 namespace fs = std::filesystem;
 using test::ImageFileTest;
@@ -264,6 +271,89 @@ TEST_F( ImageFileTest, SavingANewImageWritesTheFileAndTheWindowTakesItsPathAndFo
    ImageFileData data;
    ReadImageFile( back, path, data );
    EXPECT_TRUE( SamePixels( back, *w->image ) );
+}
+
+// A loaded default RGB profile for one test, put away again at its end.
+class DefaultRGBProfile
+{
+public:
+   DefaultRGBProfile()
+   {
+      cmsHPROFILE h = cmsCreate_sRGBProfile();
+      cmsUInt32Number size = 0;
+      cmsSaveProfileToMem( h, nullptr, &size );
+      bytes.resize( size );
+      cmsSaveProfileToMem( h, bytes.data(), &size );
+      cmsCloseProfile( h );
+      ColorManagementSettings.defaultRGBProfileData = std::make_unique<std::vector<uint8_t>>( bytes );
+      ColorManagementSettings.defaultRGBProfile = OpenICCProfileData( *ColorManagementSettings.defaultRGBProfileData );
+   }
+   ~DefaultRGBProfile()
+   {
+      CloseICCProfile( ColorManagementSettings.defaultRGBProfile );
+      ColorManagementSettings.defaultRGBProfile = nullptr;
+      ColorManagementSettings.defaultRGBProfileData.reset();
+      ColorManagementSettings.DefaultProfileEmbedding = true;
+   }
+
+   std::vector<uint8_t> bytes;
+};
+
+struct SavedViews : ViewNotificationListener
+{
+   SavedViews() { AddViewNotificationListener( this ); }
+   ~SavedViews() { RemoveViewNotificationListener( this ); }
+   void ViewSaved( TImageWindow::View& view ) override { views.push_back( &view ); }
+   std::vector<TImageWindow::View*> views;
+};
+
+TEST_F( ImageFileTest, AWindowWithoutAProfileOffersAndEmbedsTheDefaultProfileOfItsColourType )
+{
+   DefaultRGBProfile profile;
+   ASSERT_NE( ColorManagementSettings.defaultRGBProfile, nullptr );
+   SavedViews saved;
+   TImageWindow* rgb = CreateImageWindow( nullptr, Pattern( 4, 3, 3, qor::ColorSpace::RGB ), "" );
+
+   QCheckBox shown;
+   dialogs.Expect( "FITSFileOptionsDialog",
+                   [&]( QDialog& d )
+                   {
+                      QCheckBox* box = d.findChild<QCheckBox*>( "EmbedICCProfile_CheckBox" );
+                      shown.setEnabled( box->isEnabled() );
+                      shown.setChecked( box->isChecked() );
+                      shown.setToolTip( box->toolTip() );
+                      d.findChild<QPushButton*>( "OK_SpeedButton" )->click();
+                      return int( QDialog::Accepted );
+                   } );
+   const std::string path = folder.File( "rgb.fits" );
+   ASSERT_TRUE( SaveImageWindow( *rgb, path, true ) );
+   EXPECT_TRUE( shown.isEnabled() );
+   EXPECT_TRUE( shown.isChecked() );
+   EXPECT_EQ( shown.toolTip().toStdString(), GetICCProfileDescription( ColorManagementSettings.defaultRGBProfile ) );
+   EXPECT_FALSE( shown.toolTip().isEmpty() );
+   EXPECT_EQ( saved.views, std::vector<TImageWindow::View*>{ rgb->mainView } );
+
+   qor::Image back;
+   ImageFileData data;
+   ReadImageFile( back, path, data );
+   ASSERT_NE( data.iccProfile, nullptr );
+   ASSERT_GE( data.iccProfile->size(), profile.bytes.size() );
+   EXPECT_TRUE( std::equal( profile.bytes.begin(), profile.bytes.end(), data.iccProfile->begin() ) );
+   EXPECT_EQ( rgb->iccProfile, nullptr ); // saving does not tag the window
+
+   // Not embedded by default: the default profile stays out of the file.
+   ColorManagementSettings.DefaultProfileEmbedding = false;
+   ASSERT_TRUE( SaveImageWindow( *rgb, folder.File( "plain.fits" ), false ) );
+   ReadImageFile( back, folder.File( "plain.fits" ), data );
+   EXPECT_EQ( data.iccProfile, nullptr );
+
+   // A grey image has no grey default to embed; the box is off and OK stores that.
+   ColorManagementSettings.DefaultProfileEmbedding = true;
+   TImageWindow* grey = CreateImageWindow( nullptr, Pattern( 4, 3 ), "" );
+   EXPECT_FALSE( GetEmbedICCProfileChoice( grey ).enabled );
+   ASSERT_TRUE( SaveImageWindow( *grey, folder.File( "grey.fits" ), false ) );
+   ReadImageFile( back, folder.File( "grey.fits" ), data );
+   EXPECT_EQ( data.iccProfile, nullptr );
 }
 
 TEST_F( ImageFileTest, TheFormerFileGoesToTheFirstFreeBackupNameWhichIsKeptOnlyWhenThePreferenceSaysSo )

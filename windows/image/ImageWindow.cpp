@@ -648,6 +648,11 @@ void NotifyViewRenamed( TImageWindow::View& view )
    Broadcast( [&]( ViewNotificationListener& l ) { l.ViewRenamed( view ); } );
 }
 
+void NotifyViewSaved( TImageWindow::View& view )
+{
+   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewSaved( view ); } );
+}
+
 void NotifyHistogramsChanged( TImageWindow::View& view )
 {
    Broadcast( [&]( ViewNotificationListener& l ) { l.HistogramsChanged( view ); } );

@@ -508,6 +508,7 @@ public:
    virtual void ViewUpdated( TImageWindow::View& ) {}
    virtual void ViewDeleted( TImageWindow::View& ) {}
    virtual void ViewRenamed( TImageWindow::View& ) {}
+   virtual void ViewSaved( TImageWindow::View& ) {}
    virtual void HistogramsChanged( TImageWindow::View& ) {}
    virtual void StatisticsChanged( TImageWindow::View& ) {}
 
@@ -522,6 +523,8 @@ void NotifyViewCreated( TImageWindow::View& view );
 void NotifyViewUpdated( TImageWindow::View& view );
 void NotifyViewDeleted( TImageWindow::View& view );
 void NotifyViewRenamed( TImageWindow::View& view );
+// The view's image was written to its file.
+void NotifyViewSaved( TImageWindow::View& view );
 void NotifyHistogramsChanged( TImageWindow::View& view );
 void NotifyStatisticsChanged( TImageWindow::View& view );
 
