@@ -18,6 +18,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "classlib/Parallel.h"
@@ -175,6 +176,33 @@ bool ParseFITSNumber( const std::string& text, double& value )
 }
 
 // -----------------------------------------------------------------------------------------------------------------
+// Byte order
+
+// Samples of 4 or 8 bytes into the big-endian order of FITS, in place. The swap is its own inverse, so it also takes
+// stored samples into the machine's order.
+void ToBigEndian( uint8_t* data, int64_t n, size_t size )
+{
+   if constexpr ( std::endian::native == std::endian::big )
+      return;
+   if ( size == 4 )
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         uint32_t v;
+         std::memcpy( &v, data + 4 * i, 4 );
+         v = __builtin_bswap32( v );
+         std::memcpy( data + 4 * i, &v, 4 );
+      }
+   else
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         uint64_t v;
+         std::memcpy( &v, data + 8 * i, 8 );
+         v = __builtin_bswap64( v );
+         std::memcpy( data + 8 * i, &v, 8 );
+      }
+}
+
+// -----------------------------------------------------------------------------------------------------------------
 // The open file
 
 // A CFITSIO file closed on destruction.
@@ -210,6 +238,79 @@ public:
    fitsfile* file = nullptr;
 };
 
+// The primary data unit of a plain disk file, read straight from the file with pread() on any thread: CFITSIO reads
+// through one shared record buffer, so it can neither fill the image in large blocks nor on several workers.
+class RawDataUnit
+{
+public:
+   RawDataUnit() = default;
+   RawDataUnit( const RawDataUnit& ) = delete;
+   RawDataUnit& operator=( const RawDataUnit& ) = delete;
+   ~RawDataUnit()
+   {
+      if ( fd >= 0 )
+         ::close( fd );
+   }
+
+   bool IsOpen() const { return fd >= 0; }
+
+   // Opens the file behind the CFITSIO file for reading; false (and nothing open) when CFITSIO does not read it
+   // byte for byte from disk (a compressed file, say) or it cannot be opened again as the same file.
+   bool Open( fitsfile* file, const std::string& path )
+   {
+      int status = 0;
+      char urlType[FLEN_FILENAME] = {};
+      LONGLONG headStart = 0, dataStart = 0, dataEnd = 0;
+      if ( ffurlt( file, urlType, &status ) != 0 || std::strcmp( urlType, "file://" ) != 0 ||
+           ffghadll( file, &headStart, &dataStart, &dataEnd, &status ) != 0 )
+         return false;
+      fd = ::open( path.c_str(), O_RDONLY | O_CLOEXEC );
+      struct stat info = {};
+      char start[6] = {};
+      if ( fd < 0 || ::fstat( fd, &info ) != 0 || !S_ISREG( info.st_mode ) || info.st_size != file->Fptr->filesize ||
+           ::pread( fd, start, sizeof start, 0 ) != ssize_t( sizeof start ) || std::memcmp( start, "SIMPLE", 6 ) != 0 )
+      {
+         if ( fd >= 0 )
+            ::close( fd );
+         fd = -1;
+         return false;
+      }
+      begin = dataStart;
+      end = dataEnd;
+      size = info.st_size;
+      return true;
+   }
+
+   // Whether the file holds the whole data unit, padding included: CFITSIO reads its last record whole.
+   bool IsComplete() const { return size >= end; }
+
+   // n samples of `bytes` bytes each from sample `first` of the data unit on, in the machine's byte order. Raises
+   // FITSFileReadError when the file ends before them.
+   void Read( const std::string& path, int64_t first, int64_t n, size_t bytes, void* out ) const
+   {
+      auto* p = static_cast<char*>( out );
+      int64_t offset = begin + first * int64_t( bytes );
+      for ( size_t length = size_t( n ) * bytes; length > 0; )
+      {
+         ssize_t done = ::pread( fd, p, length, off_t( offset ) );
+         if ( done < 0 && errno == EINTR )
+            continue;
+         if ( done <= 0 )
+            Raise<FITSFileReadError>( path );
+         p += done;
+         offset += done;
+         length -= size_t( done );
+      }
+      ToBigEndian( static_cast<uint8_t*>( out ), n, bytes );
+   }
+
+private:
+   int fd = -1;
+   int64_t begin = 0; // offsets in the file: the data unit and the end of its last record
+   int64_t end = 0;
+   int64_t size = 0;
+};
+
 // What the reader knows of the file while it reads it.
 struct FITSFileContext
 {
@@ -222,6 +323,7 @@ struct FITSFileContext
    bool color = false;
    double bscale = 1;
    double bzero = 0;
+   RawDataUnit raw; // open when floating-point data are read past CFITSIO
 
    int32_t Width() const { return int32_t( naxes[0] ); }
    int32_t Height() const { return int32_t( naxes[1] ); }
@@ -530,17 +632,24 @@ std::vector<FloatMapping> FloatMappings( const std::vector<double>& lo, const st
    return mappings;
 }
 
+// Rows of a strip handled in one go on the direct path: about this many samples, so that the block is swapped, ranged
+// or mapped while it is still in cache after its read.
+constexpr int64_t RawBlockSamples = 1 << 16;
+
 // Floating-point data. The stored values' range decides the mapping, so there are two passes: the first reads and
 // finds the range of every row, the second maps. 32-bit data are read straight into the planes and mapped there
 // (not at all when they lie in [0, 1]); 64-bit data are read again for the second pass, so the mapping works on the
-// stored doubles without a double-precision copy of the whole image.
+// stored doubles without a double-precision copy of the whole image. From a plain disk file the workers read their
+// own rows past CFITSIO; otherwise CFITSIO reads blocks of rows that the workers then take.
 template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::Image& monitor, qor::Image& result )
 {
    constexpr bool inPlace = std::is_same_v<F, float>;
    constexpr int datatype = inPlace ? TFLOAT : TDOUBLE;
    const int32_t w = ctx.Width(), h = ctx.Height(), n = result.NumberOfChannels();
+   const bool raw = ctx.raw.IsOpen();
    const int64_t chunk = ChunkRows( w );
-   std::vector<F> buffer( inPlace ? 0 : size_t( std::min<int64_t>( chunk, h ) * w ) );
+   const int64_t block = std::max<int64_t>( 1, RawBlockSamples / w );
+   std::vector<F> buffer( inPlace || raw ? 0 : size_t( std::min<int64_t>( chunk, h ) * w ) );
    // Where the stored values of rows y0... of channel c are read to.
    auto stored = [&]( int32_t c, int64_t y0 ) -> F*
    {
@@ -549,24 +658,51 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
       else
          return buffer.data();
    };
+   // Runs body(values, y0, rows) over every row of channel c, on blocks of the stored values in the machine's order.
+   auto directly = [&]( int32_t c, const std::function<void( const F*, int64_t, int64_t )>& body, int64_t unitsPerRow )
+   {
+      monitor.ParallelRows(
+          h,
+          [&]( int64_t r0, int64_t r1 )
+          {
+             std::vector<F> local( inPlace ? 0 : size_t( std::min( block, r1 - r0 ) * w ) );
+             for ( int64_t y0 = r0; y0 < r1; y0 += block )
+             {
+                const int64_t rows = std::min( block, r1 - y0 );
+                F* values = local.data();
+                if constexpr ( inPlace )
+                   values = result.ScanLine( c, int32_t( y0 ) );
+                ctx.raw.Read( ctx.path, ( int64_t( c ) * h + y0 ) * w, rows * w, sizeof( F ), values );
+                body( values, y0, rows );
+             }
+          },
+          unitsPerRow );
+   };
 
    std::vector<F> rowMin( size_t( int64_t( h ) * n ) ), rowMax( rowMin.size() );
    std::vector<uint8_t> rowNonFinite( rowMin.size() );
    for ( int32_t c = 0; c < n; ++c )
+   {
+      // The range of rows y0... of channel c, from their values.
+      auto range = [&, base = size_t( int64_t( c ) * h )]( const F* values, int64_t y0, int64_t r0, int64_t r1 )
+      {
+         for ( int64_t r = r0; r < r1; ++r )
+            FiniteRange( values + r * w, w, rowMin[base + y0 + r], rowMax[base + y0 + r], rowNonFinite[base + y0 + r] );
+      };
+      if ( raw )
+      {
+         directly(
+             c, [&]( const F* values, int64_t y0, int64_t rows ) { range( values, y0, 0, rows ); }, 1 );
+         continue;
+      }
       for ( int64_t y0 = 0; y0 < h; y0 += chunk )
       {
          int64_t rows = std::min<int64_t>( chunk, h - y0 );
          F* values = stored( c, y0 );
          ReadRows( ctx, datatype, c, y0, rows, values );
-         size_t base = size_t( int64_t( c ) * h + y0 );
-         monitor.ParallelRows( rows,
-                               [&]( int64_t r0, int64_t r1 )
-                               {
-                                  for ( int64_t r = r0; r < r1; ++r )
-                                     FiniteRange( values + r * w, w, rowMin[base + r], rowMax[base + r],
-                                                  rowNonFinite[base + r] );
-                               } );
+         monitor.ParallelRows( rows, [&]( int64_t r0, int64_t r1 ) { range( values, y0, r0, r1 ); } );
       }
+   }
 
    std::vector<double> lo( n ), hi( n );
    std::vector<bool> nonFinite( n );
@@ -595,6 +731,21 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
       }
       const double a = ctx.bscale / m.span;
       const double b = ( ctx.bzero - m.offset ) / m.span;
+      // NaN and the infinities end in [0, 1] too: NaN at 0, each infinity at its end of the range.
+      auto map = [&]( const F* values, float* plane, int64_t samples )
+      {
+         for ( int64_t i = 0; i < samples; ++i )
+            plane[i] = Clamp01( float( double( values[i] ) * a + b ) );
+      };
+      if ( raw && !inPlace )
+      {
+         directly(
+             c,
+             [&]( const F* values, int64_t y0, int64_t rows )
+             { map( values, result.ScanLine( c, int32_t( y0 ) ), rows * w ); },
+             w );
+         continue;
+      }
       for ( int64_t y0 = 0; y0 < h; y0 += chunk )
       {
          int64_t rows = std::min<int64_t>( chunk, h - y0 );
@@ -603,14 +754,7 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
             ReadRows( ctx, datatype, c, y0, rows, buffer.data() );
          float* plane = result.ScanLine( c, int32_t( y0 ) );
          monitor.ParallelRows(
-             rows,
-             [&]( int64_t r0, int64_t r1 )
-             {
-                // NaN and the infinities end in [0, 1] too: NaN at 0, each infinity at its end of the range.
-                for ( int64_t i = r0 * w; i < r1 * w; ++i )
-                   plane[i] = Clamp01( float( double( values[i] ) * a + b ) );
-             },
-             w );
+             rows, [&]( int64_t r0, int64_t r1 ) { map( values + r0 * w, plane + r0 * w, ( r1 - r0 ) * w ); }, w );
       }
    }
 }
@@ -799,29 +943,6 @@ void ConvertForWrite( const float* in, void* out, int64_t n, int datatype )
       break;
    }
    }
-}
-
-// Samples of 4 or 8 bytes into the big-endian order of FITS, in place.
-void ToBigEndian( uint8_t* data, int64_t n, size_t size )
-{
-   if constexpr ( std::endian::native == std::endian::big )
-      return;
-   if ( size == 4 )
-      for ( int64_t i = 0; i < n; ++i )
-      {
-         uint32_t v;
-         std::memcpy( &v, data + 4 * i, 4 );
-         v = __builtin_bswap32( v );
-         std::memcpy( data + 4 * i, &v, 4 );
-      }
-   else
-      for ( int64_t i = 0; i < n; ++i )
-      {
-         uint64_t v;
-         std::memcpy( &v, data + 8 * i, 8 );
-         v = __builtin_bswap64( v );
-         std::memcpy( data + 8 * i, &v, 8 );
-      }
 }
 
 // Names the writer never copies from the keyword list: the structure of the HDU, the keywords it writes itself,
@@ -1222,7 +1343,14 @@ void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
    CheckFITSPrimaryHDU( ctx );
    FITSOptions read;
    ReadFITSKeywords( read, ctx );
-   CheckDataPresent( ctx );
+   if ( ( ctx.bitpix == FLOAT_IMG || ctx.bitpix == DOUBLE_IMG ) && ctx.raw.Open( ctx.fits.file, path ) )
+   {
+      // The same refusal as CFITSIO's, which reads the last record of the data unit whole.
+      if ( !ctx.raw.IsComplete() )
+         Raise<FITSFileReadError>( path );
+   }
+   else
+      CheckDataPresent( ctx );
 
    const int32_t w = ctx.Width(), h = ctx.Height(), channels = ctx.Channels();
    qor::Image result;

@@ -4,8 +4,10 @@
 
 #include <fitsio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -536,6 +538,87 @@ TEST_F( FITSTest, ReadingGivesTheSameBitsOnOneThreadAndOnAll )
          all = Read( Path( name ) );
       }
       EXPECT_TRUE( test::SamePixels( one, all ) ) << name;
+   }
+}
+
+// Floating-point samples of a plain disk file are read past CFITSIO; a gzip-compressed copy, which CFITSIO unpacks
+// itself, takes CFITSIO's own reads. Both give the same bits, options and keywords, whatever the samples hold.
+TEST_F( FITSTest, FloatFilesReadStraightFromDiskMatchCFITSIOReads )
+{
+   if ( std::system( "command -v gzip >/dev/null 2>&1" ) != 0 )
+      GTEST_SKIP() << "gzip is not installed";
+   // RGB and alpha, wider than [0, 1], with NaN and both infinities in colour and alpha planes.
+   const int32_t w = 301, h = 457;
+   qor::Image source = test::RandomImage( w, h, 4, qor::ColorSpace::RGB, 17, -0.75f, 2.5f );
+   const float inf = std::numeric_limits<float>::infinity();
+   const float special[] = { NaN, inf, -inf, -0.0f, 7.0f, -3.0f };
+   for ( int c : { 0, 2, 3 } )
+      for ( size_t i = 0; i < std::size( special ); ++i )
+         source[c][i * 997 + size_t( c )] = special[i];
+   std::vector<double> values;
+   for ( int c = 0; c < 4; ++c )
+      values.insert( values.end(), source[c], source[c] + source.NumberOfPixels() );
+   const std::vector<float> floats( values.begin(), values.end() );
+   struct Case
+   {
+      const char* name;
+      int bitpix;
+      std::vector<std::string> more;
+   } cases[] = { { "float", -32, {} },
+                 { "double", -64, {} },
+                 { "float scaled", -32, { Key( "BSCALE", "-2.5" ), Key( "BZERO", "0.25" ) } },
+                 { "grey float", -32, { Key( "COLORSPC", "'GRAY'" ) } } };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.name );
+      std::vector<std::string> cards = ImageCards( c.bitpix, { w, h, 4 } );
+      cards.insert( cards.end(), c.more.begin(), c.more.end() );
+      const std::string data = c.bitpix == -32 ? BigEndian( floats ) : BigEndian( values );
+      const std::string bytes = FitsBytes( cards, data );
+      WriteBytes( Path( "raw.fits" ), bytes );
+      ASSERT_EQ( std::system( ( "gzip -c '" + Path( "raw.fits" ) + "' > '" + Path( "packed.fits" ) + "'" ).c_str() ),
+                 0 );
+
+      qor::Image direct = Read( Path( "raw.fits" ) );
+      FITSOptions directOptions;
+      directOptions.bitsPerSample = options.bitsPerSample;
+      directOptions.floatingPoint = options.floatingPoint;
+      std::swap( directOptions.keywords, options.keywords );
+      qor::Image packed = Read( Path( "packed.fits" ) );
+      EXPECT_TRUE( test::SamePixels( direct, packed ) );
+      EXPECT_EQ( direct.IsColor(), packed.IsColor() );
+      EXPECT_EQ( direct.NumberOfAlphaChannels(), packed.NumberOfAlphaChannels() );
+      EXPECT_EQ( directOptions.bitsPerSample, options.bitsPerSample );
+      EXPECT_TRUE( directOptions.floatingPoint );
+      ASSERT_EQ( directOptions.keywords.Length(), options.keywords.Length() );
+      EXPECT_TRUE( std::equal( directOptions.keywords.begin(), directOptions.keywords.end(), options.keywords.begin(),
+                               []( const FITSHeaderKeyword* a, const FITSHeaderKeyword* b ) { return *a == *b; } ) );
+      // Every sample lands in [0, 1], on one thread as on all.
+      for ( int ch = 0; ch < direct.NumberOfChannels(); ++ch )
+         for ( int64_t i = 0; i < direct.NumberOfPixels(); ++i )
+            ASSERT_TRUE( direct[ch][i] >= 0.0f && direct[ch][i] <= 1.0f ) << ch << " " << i;
+      qor::ThreadCountScope scope( 1 );
+      EXPECT_TRUE( test::SamePixels( Read( Path( "raw.fits" ) ), direct ) );
+
+      // Cut inside the data unit or inside its padding: refused, and the open image stays as it was.
+      const size_t dataEnd = bytes.size() - ( ( 2880 - data.size() % 2880 ) % 2880 );
+      for ( size_t length : { dataEnd - data.size() / 2, dataEnd - 4, bytes.size() - 1 } )
+      {
+         WriteBytes( Path( "cut.fits" ), bytes.substr( 0, length ) );
+         qor::Image kept( 2, 1 );
+         kept.Fill( 0, 0.125f );
+         try
+         {
+            ReadFITS( kept, Path( "cut.fits" ), options, profile, &iptc );
+            ADD_FAILURE() << "no exception at " << length;
+         }
+         catch ( const FITSException& x )
+         {
+            EXPECT_EQ( x.Message(), "FITS Support:\nError reading FITS file" );
+         }
+         EXPECT_EQ( kept.Width(), 2 );
+         EXPECT_EQ( kept[0][1], 0.125f );
+      }
    }
 }
 
@@ -1070,7 +1153,9 @@ TEST_F( FITSTest, FloatDataUnitsHoldTheClampedSamplesBigEndianAndZeroPadding )
                     std::string( padded - expected.size(), '\0' ) );
          EXPECT_EQ( bytes.size() > start + padded, extension );
          if ( extension )
+         {
             EXPECT_EQ( bytes.substr( start + padded, 8 ), "XTENSION" );
+         }
          ExpectVerified( Path( "d.fits" ) );
       }
 }
