@@ -8,6 +8,7 @@
 
 #include "TransferCurve.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -22,14 +23,20 @@ void ClipAndStretch( qor::Image& image, float c0, float c1, float m )
           image.Height(),
           [&image, c, c0, c1, m, scale, width]( int64_t y0, int64_t y1 )
           {
+             // A block at a time, so the second pass finds the samples of the first in the cache.
+             constexpr int64_t block = 4096;
              float* p = image.ScanLine( c, int32_t( y0 ) );
              const int64_t n = ( y1 - y0 ) * width;
-             for ( int64_t i = 0; i < n; ++i )
+             for ( int64_t b = 0; b < n; b += block )
              {
-                float v = p[i];
-                p[i] = v > c0 ? ( v >= c1 ? 1.0f : ( v - c0 ) * scale ) : 0.0f; // NaN too
+                const int64_t e = std::min( n, b + block );
+                for ( int64_t i = b; i < e; ++i )
+                {
+                   float v = p[i];
+                   p[i] = v > c0 ? ( v >= c1 ? 1.0f : ( v - c0 ) * scale ) : 0.0f; // NaN too
+                }
+                qor::MidtonesTransferFunction( p + b, e - b, m );
              }
-             qor::MidtonesTransferFunction( p, n, m );
           },
           width );
 }

@@ -178,6 +178,11 @@ double InterpolateLinear( const float* x, const float* y, int32_t n, float v )
    return y[n - 1];
 }
 
+// Compiled for the baseline instruction set and for the AVX2 and AVX-512 levels. The products of float operands are
+// exact in double and the division is correctly rounded, so every version gives the same bits.
+#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
+__attribute__( ( target_clones( "arch=x86-64-v4", "arch=x86-64-v3", "default" ) ) )
+#endif
 void MidtonesTransferFunction( float* samples, int64_t count, float m )
 {
    if ( m == 0.0f || m == 1.0f )
