@@ -14,6 +14,7 @@
 #include <map>
 
 #include <fcntl.h> // AT_FDCWD
+#include <unistd.h>
 
 #include "classlib/ColorSpace.h"
 #include "formats/DIB.h"
@@ -430,27 +431,36 @@ std::string BackupFileName( const std::string& path )
    return p.replace_extension( ".~" + ( e.empty() ? e : e.substr( 1 ) ) ).string();
 }
 
-std::string BackupExistingFile( const std::string& path )
+// Refuses a path that names something a save must not replace: a folder named like an image, a device or a pipe
+// stays where and what it is, and a read-only file is not overwritten.
+void CheckReplaceable( const std::string& path )
 {
    if ( path.empty() || !Exists( path ) )
-      return std::string();
-
-   // Only a file is ever replaced: a folder named like an image, a device or a pipe stays where and what it is.
+      return;
    std::error_code ec;
    if ( !fs::is_regular_file( path, ec ) )
       throw ProcessRefusal( "Cannot overwrite something that is not a file:\n" + path );
    const fs::perms perms = fs::status( path, ec ).permissions();
    if ( !ec && ( perms & fs::perms::owner_write ) == fs::perms::none )
       throw ProcessRefusal( "Cannot overwrite a read-only file:\n" + path );
+}
 
-   // Each name taken adds a tilde: a.~fits, a.~~fits, ... A rename never replaces a file, so a backup made
-   // meanwhile by someone else is never lost.
+std::string BackupExistingFile( const std::string& path )
+{
+   if ( path.empty() || !Exists( path ) )
+      return std::string();
+   CheckReplaceable( path );
+
+   // Each name taken adds a tilde: a.~fits, a.~~fits, ... The backup is a second name of the former file, so the
+   // path keeps naming a whole file until the new one replaces it in one rename; where the file system has no
+   // second names, the former file is renamed. Neither ever replaces a file, so a backup made meanwhile by someone
+   // else is never lost.
    std::string candidate = BackupFileName( path );
    for ( ;; )
    {
       if ( !Exists( candidate ) )
       {
-         if ( RenameNoReplace( path, candidate ) )
+         if ( ::link( path.c_str(), candidate.c_str() ) == 0 || ( errno != EEXIST && RenameNoReplace( path, candidate ) ) )
             return candidate;
          if ( errno != EEXIST )
             throw ProcessRefusal( "Unable to rename file for backup:\n" + path );
@@ -486,9 +496,12 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       if ( showOptions && !EditImageFileOptions( window, format ) )
          Cancel();
 
+      // The new file is written under a temporary name first; the former file keeps its name until the new one
+      // is complete, and the writer may read it (a format that carries a header over from it).
       target = ResolvedTarget( path );
-      backupPath = BackupExistingFile( target );
+      CheckReplaceable( target );
       temporaryPath = TemporaryNameFor( target );
+      const std::string former = Exists( target ) ? target : std::string();
 
       std::unique_ptr<qor::Image> withoutAlpha;
       if ( dropAlpha )
@@ -499,10 +512,11 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       const qor::Image& pixels = withoutAlpha != nullptr ? *withoutAlpha : *window.image;
       {
          StatusMonitorScope monitor( pixels );
-         writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, backupPath } );
+         writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, former } );
       }
       if ( !Exists( temporaryPath ) )
          throw ProcessRefusal( "Unable to write file:\n" + path );
+      backupPath = BackupExistingFile( target );
       // The new file keeps the access rights of the one it replaces.
       std::error_code ec;
       if ( !backupPath.empty() )
@@ -513,10 +527,16 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
    }
    catch ( ... )
    {
-      // Nothing half-written stays behind, and the former file gets its name back.
+      // Nothing half-written stays behind, and the former file has its name (a backup that is its second name goes).
       RemoveQuietly( temporaryPath );
+      std::error_code ec;
       if ( !backupPath.empty() && Exists( backupPath ) )
-         std::rename( backupPath.c_str(), target.c_str() );
+      {
+         if ( Exists( target ) && fs::equivalent( backupPath, target, ec ) )
+            RemoveQuietly( backupPath );
+         else
+            std::rename( backupPath.c_str(), target.c_str() );
+      }
       ReportCaughtFailure( SourceName, __LINE__ );
       return false;
    }

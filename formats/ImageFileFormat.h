@@ -97,22 +97,23 @@ bool ConfirmFormatLosses( const TImageWindow& window, ImageFileFormat format, bo
 // record counts as a modification of the window (except for the RAW description).
 bool EditImageFileOptions( TImageWindow& window, ImageFileFormat format );
 
-// Writes the window's image to a path: the format's questions, its options dialog when asked for, the backup, the
-// write through a temporary file, then the window takes the path and the format, loses its undo data and is
-// unmodified; the backup is deleted unless the backupFiles preference keeps it. Reports its own failures and
+// Writes the window's image to a path: the format's questions, its options dialog when asked for, the write to a
+// temporary file, the backup of the former file, and the new file renamed over the path (which names a whole file
+// at every moment); then the window takes the path and the format, loses its undo data and is unmodified; the
+// backup is deleted unless the backupFiles preference keeps it. Reports its own failures and
 // returns whether the file was written.
 bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOptions );
 
 // What a format's writer gets: the pixels to write (the window's image, or a copy without its alpha channels),
 // the path to create, the window (its option records and IPTC information), the ICC profile to embed (nullptr:
-// none) and the backup of the file being replaced (empty: none).
+// none) and the file being replaced, still in place while the writer runs (empty: none).
 struct ImageFileWriteRequest
 {
    const qor::Image& image;
    const std::string& path;
    TImageWindow& window;
    const std::vector<uint8_t>* iccProfile;
-   const std::string& backupPath;
+   const std::string& formerPath;
 };
 using ImageFileWriter = std::function<void( const ImageFileWriteRequest& )>;
 

@@ -418,15 +418,22 @@ TEST_F( ImageFileTest, AFailedWriteLeavesTheFormerFileUnderItsNameAndNoPartialFi
    TImageWindow* w = CreateImageWindow( nullptr, Pattern( 4, 4 ), "" );
    w->modificationCount = 1;
 
-   // The writer dies half-way, leaving part of a file behind.
+   // The writer dies half-way, leaving part of a file behind. Meanwhile the path still names the whole former
+   // file, which the writer is told of.
+   std::string seenAtPath;
+   std::string told;
    ImageFileWriterScope failing( FITSImageFileFormat,
-                                 []( const ImageFileWriteRequest& r )
+                                 [&]( const ImageFileWriteRequest& r )
                                  {
+                                    seenAtPath = Contents( path );
+                                    told = r.formerPath;
                                     test::ImageFileTest::WriteText( r.path, "SIMPLE  =" );
                                     throw FITSFileWriteError( r.path );
                                  } );
    prompter.Expect( "Error writing FITS file" );
    EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( seenAtPath, former );
+   EXPECT_EQ( told, path );
    EXPECT_EQ( Contents( path ), former );
    EXPECT_EQ( FolderNames(), std::vector<std::string>{ "kept.fit" } );
    EXPECT_TRUE( w->filePath.empty() );
