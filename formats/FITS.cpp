@@ -976,8 +976,9 @@ class FITSWriter
 {
 public:
    FITSWriter( const qor::Image& image, const std::string& path, FITSOptions* options,
-               const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc )
-       : image( image ), path( path ), options( options ), format( FormatFor( options ) )
+               const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
+               std::vector<std::string>* leftOut )
+       : image( image ), path( path ), options( options ), format( FormatFor( options ) ), leftOut( leftOut )
    {
       if ( iccProfile != nullptr && iccProfile->size() >= 4 && ( options == nullptr || options->embedICCProfile ) )
       {
@@ -1146,12 +1147,12 @@ private:
          return;
       }
       if ( !IsValidFITSKeywordName( k.name ) )
-         return;
+         return LeaveOut( k );
       FITSHeaderKeyword stored( k.name, PrintableText( k.value ), PrintableText( k.comment ) );
       if ( !IsValidFITSKeywordValue( stored.value ) )
       {
          if ( !TakesStringValue( upper, stored.value ) )
-            return;
+            return LeaveOut( k );
          stored.value = QuotedFITSString( stored.value );
       }
       std::string card;
@@ -1168,11 +1169,17 @@ private:
       else
          card = MakeCard( "HIERARCH " + k.name, stored );
       if ( card.empty() )
-         return;
+         return LeaveOut( k );
       if ( card.size() > 80 )
          card.resize( 80 );
       ffprec( fits.file, card.c_str(), &status );
       Check<FITSKeywordWriteError>( path, status );
+   }
+
+   void LeaveOut( const FITSHeaderKeyword& k )
+   {
+      if ( leftOut != nullptr )
+         leftOut->push_back( k.name );
    }
 
    // A valued card as CFITSIO lays it out (numbers right-aligned in column 30, comment after " / "); empty when the
@@ -1315,6 +1322,7 @@ private:
    const std::string& path;
    FITSOptions* options;
    WriteFormat format;
+   std::vector<std::string>* leftOut; // names of the keywords no card can hold (nullptr: not wanted)
    const uint8_t* profile = nullptr;
    size_t profileLength = 0;
    int32_t iptcItems = 0;
@@ -1408,9 +1416,10 @@ void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
 }
 
 void WriteFITS( const qor::Image& image, const std::string& path, FITSOptions* options,
-                const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc )
+                const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
+                std::vector<std::string>* leftOut )
 {
-   FITSWriter( image, path, options, iccProfile, iptc ).Write();
+   FITSWriter( image, path, options, iccProfile, iptc, leftOut ).Write();
 }
 
 bool IsReservedFITSKeyword( const std::string& name )

@@ -65,9 +65,11 @@ void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
 // embedded when there are no options or they ask for it and the size in its header is neither 0 nor more than the
 // bytes held. IPTC information with items goes into its extension. Monitored on the image: "Writing FITS file: ...",
 // one unit per row of every channel. Throws a FITSException or qor::Image::AbortProcessEvent; the path is then as it
-// was and the options unchanged.
+// was and the options unchanged. A keyword no FITS card can hold is left out of the file, and its name is added to
+// leftOut when given.
 void WriteFITS( const qor::Image& image, const std::string& path, FITSOptions* options,
-                const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc );
+                const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
+                std::vector<std::string>* leftOut = nullptr );
 
 // The seventeen names the keyword editors refuse (compared case-insensitively): the structural keywords and those
 // the writer makes itself.

@@ -98,7 +98,7 @@ bool AskYes( const QString& caption, const QString& text )
 
 void WriteFITSFile( const ImageFileWriteRequest& r )
 {
-   WriteFITS( r.image, r.path, r.window.fitsOptions.get(), r.iccProfile, r.window.iptcInfo.get() );
+   WriteFITS( r.image, r.path, r.window.fitsOptions.get(), r.iccProfile, r.window.iptcInfo.get(), &r.keywordsLeftOut );
 }
 
 std::map<ImageFileFormat, ImageFileWriter>& Writers()
@@ -474,6 +474,7 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
    std::string target; // the file written: the path, or the file its symbolic link names
    std::string backupPath;
    std::string temporaryPath;
+   std::vector<std::string> keywordsLeftOut;
    bool dropAlpha = false;
    ImageFileFormat format = NoImageFileFormat;
    try
@@ -512,7 +513,7 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       const qor::Image& pixels = withoutAlpha != nullptr ? *withoutAlpha : *window.image;
       {
          StatusMonitorScope monitor( pixels );
-         writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, former } );
+         writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, former, keywordsLeftOut } );
       }
       if ( !Exists( temporaryPath ) )
          throw ProcessRefusal( "Unable to write file:\n" + path );
@@ -553,6 +554,14 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
    if ( !CurrentPreferences.imageWindow.backupFiles && !backupPath.empty() )
       RemoveQuietly( backupPath );
    NotifyViewSaved( *window.mainView );
+   if ( !keywordsLeftOut.empty() )
+   {
+      QString names;
+      for ( const std::string& n : keywordsLeftOut )
+         names += ( names.isEmpty() ? "" : ", " ) + QString::fromStdString( n );
+      platform::ShowMessage( platform::Icon::Warning, "Lumenforge - FITS Format Warning",
+                             "These header keywords cannot be stored in a FITS file and were left out:\n" + names );
+   }
    return true;
 }
 

@@ -106,7 +106,8 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
 
 // What a format's writer gets: the pixels to write (the window's image, or a copy without its alpha channels),
 // the path to create, the window (its option records and IPTC information), the ICC profile to embed (nullptr:
-// none) and the file being replaced, still in place while the writer runs (empty: none).
+// none), the file being replaced, still in place while the writer runs (empty: none), and where to list the names
+// of keywords the format could not hold and left out (the user is told after the save).
 struct ImageFileWriteRequest
 {
    const qor::Image& image;
@@ -114,6 +115,7 @@ struct ImageFileWriteRequest
    TImageWindow& window;
    const std::vector<uint8_t>* iccProfile;
    const std::string& formerPath;
+   std::vector<std::string>& keywordsLeftOut;
 };
 using ImageFileWriter = std::function<void( const ImageFileWriteRequest& )>;
 

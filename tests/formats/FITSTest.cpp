@@ -902,8 +902,10 @@ TEST_F( FITSTest, KeywordsOutsideStrictFITSAreWrittenAsStringsOrLeftOut )
    o.keywords.Add( new FITSHeaderKeyword( "HISTORY", "",
                                           "dark at -10\xB0"
                                           "C" ) );
-   WriteFITS( image, Path( "k.fits" ), &o, nullptr, nullptr );
+   std::vector<std::string> leftOut;
+   WriteFITS( image, Path( "k.fits" ), &o, nullptr, nullptr, &leftOut );
    ExpectVerified( Path( "k.fits" ) );
+   EXPECT_EQ( leftOut, ( std::vector<std::string>{ "BAD=NAME", "LONGVAL", "LONGTEXT" } ) );
 
    for ( const Case& c : cases )
    {

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -354,6 +355,24 @@ TEST_F( ImageFileTest, AWindowWithoutAProfileOffersAndEmbedsTheDefaultProfileOfI
    ASSERT_TRUE( SaveImageWindow( *grey, folder.File( "grey.fits" ), false ) );
    ReadImageFile( back, folder.File( "grey.fits" ), data );
    EXPECT_EQ( data.iccProfile, nullptr );
+}
+
+TEST_F( ImageFileTest, KeywordsAFITSFileCannotHoldAreNamedAfterTheSave )
+{
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 3, 3 ), "" );
+   w->fitsOptions->keywords.Add( new FITSHeaderKeyword( "OBSERVER", "'me'", "" ) );
+   w->fitsOptions->keywords.Add( new FITSHeaderKeyword( "BAD=NAME", "1", "" ) );
+   w->fitsOptions->keywords.Add( new FITSHeaderKeyword( "DATAMAX", "lots", "" ) );
+   prompter.Expect( "These header keywords cannot be stored in a FITS file and were left out:\nBAD=NAME, DATAMAX" );
+   ASSERT_TRUE( SaveImageWindow( *w, folder.File( "k.fits" ), false ) );
+   EXPECT_EQ( w->filePath, folder.File( "k.fits" ) );
+   auto kept = [w]( const char* name )
+   {
+      const auto& all = w->fitsOptions->keywords;
+      return std::any_of( all.begin(), all.end(), [name]( const FITSHeaderKeyword* k ) { return k->name == name; } );
+   };
+   EXPECT_TRUE( kept( "OBSERVER" ) );
+   EXPECT_FALSE( kept( "DATAMAX" ) );
 }
 
 TEST_F( ImageFileTest, TheFormerFileGoesToTheFirstFreeBackupNameWhichIsKeptOnlyWhenThePreferenceSaysSo )
