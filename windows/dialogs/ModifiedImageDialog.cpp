@@ -83,17 +83,8 @@ void TModifiedImageDialog::showEvent( QShowEvent* event )
 
 void TModifiedImageDialog::keyPressEvent( QKeyEvent* event )
 {
-   switch ( event->key() )
-   {
-   case Qt::Key_Y:
-      done( YesResult );
-      return;
-   case Qt::Key_N:
-      done( NoResult );
-      return;
-   default:
+   if ( !AnswerYesNoKey( *this, event, YesResult, NoResult ) )
       QDialog::keyPressEvent( event ); // Esc comes to reject()
-   }
 }
 
 void TModifiedImageDialog::reject()
@@ -104,14 +95,5 @@ void TModifiedImageDialog::reject()
 
 TModifiedImageDialog& GetModifiedImageDialog()
 {
-   if ( ModifiedImageDialog == nullptr )
-   {
-      ModifiedImageDialog = new TModifiedImageDialog;
-      if ( QCoreApplication* app = QCoreApplication::instance() )
-         QObject::connect( app, &QCoreApplication::aboutToQuit, []() {
-            delete ModifiedImageDialog;
-            ModifiedImageDialog = nullptr;
-         } );
-   }
-   return *ModifiedImageDialog;
+   return SharedDialog( ModifiedImageDialog );
 }

@@ -50,17 +50,8 @@ int TUnsavedImagesDialog::Ask()
 
 void TUnsavedImagesDialog::keyPressEvent( QKeyEvent* event )
 {
-   switch ( event->key() )
-   {
-   case Qt::Key_Y:
-      done( YesResult );
-      return;
-   case Qt::Key_N:
-      done( NoResult );
-      return;
-   default:
+   if ( !AnswerYesNoKey( *this, event, YesResult, NoResult ) )
       QDialog::keyPressEvent( event ); // Esc comes to reject()
-   }
 }
 
 void TUnsavedImagesDialog::reject()
@@ -70,14 +61,5 @@ void TUnsavedImagesDialog::reject()
 
 TUnsavedImagesDialog& GetUnsavedImagesDialog()
 {
-   if ( UnsavedImagesDialog == nullptr )
-   {
-      UnsavedImagesDialog = new TUnsavedImagesDialog;
-      if ( QCoreApplication* app = QCoreApplication::instance() )
-         QObject::connect( app, &QCoreApplication::aboutToQuit, []() {
-            delete UnsavedImagesDialog;
-            UnsavedImagesDialog = nullptr;
-         } );
-   }
-   return *UnsavedImagesDialog;
+   return SharedDialog( UnsavedImagesDialog );
 }
