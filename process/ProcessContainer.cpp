@@ -384,6 +384,15 @@ void ProcessContainer::ExecuteGlobal()
 void ProcessContainer::DoExecuteOn( ProcessView& view )
 {
    RunSteps& steps = Steps();
+   // Nested containers share the steps: only the outermost run ends the masking, since the pixels kept for a
+   // masked nested container belong to the run around it.
+   static int32_t nesting = 0;
+   struct NestingScope
+   {
+      NestingScope() { ++nesting; }
+      ~NestingScope() { --nesting; }
+   } scope;
+   const bool outermost = nesting == 1;
    try
    {
       for ( size_t i = 0; i < instances.Length(); ++i )
@@ -439,10 +448,12 @@ void ProcessContainer::DoExecuteOn( ProcessView& view )
    }
    catch ( ... )
    {
-      Quietly( [&] { steps.EndMasking( view, true ); } );
+      if ( outermost )
+         Quietly( [&] { steps.EndMasking( view, true ); } );
       throw;
    }
-   steps.EndMasking( view, false );
+   if ( outermost )
+      steps.EndMasking( view, false );
 }
 
 void ProcessContainer::DoExecuteGlobal()

@@ -577,9 +577,11 @@ TEST_F( ContainerOnImageWindowTest, MaskedInstancesBlendThroughTheirOwnMask )
       const char* name;
       bool onPreview;
       bool resizes;
+      bool nested; // the mask is a nested container's, whose own instance has none
    };
-   for ( const Case& c : { Case{ "main view", false, false }, Case{ "preview", true, false },
-                           Case{ "result of another size", false, true } } )
+   for ( const Case& c : { Case{ "main view", false, false, false }, Case{ "preview", true, false, false },
+                           Case{ "result of another size", false, true, false },
+                           Case{ "nested container", false, false, true } } )
    {
       SCOPED_TRACE( c.name );
       TImageWindow* w = Make( RandomImage( 16, 16, 1, qor::ColorSpace::Gray ), "Image01" );
@@ -596,15 +598,22 @@ TEST_F( ContainerOnImageWindowTest, MaskedInstancesBlendThroughTheirOwnMask )
 
       ProcessContainer container;
       auto a = Script( "A" );
-      a->maskId = "Mask01";
-      a->maskLost = true;
       a->work = [view, resizes = c.resizes]
       {
          if ( resizes )
             view->GetImage().Allocate( 4, 4, 1, qor::ColorSpace::Gray );
          view->GetImage().Fill( 0, 0.25f );
       };
-      container.AddInstance( std::move( a ) );
+      std::unique_ptr<Process> step = std::move( a );
+      if ( c.nested )
+      {
+         auto inner = std::make_unique<ProcessContainer>();
+         inner->AddInstance( std::move( step ) );
+         step = std::move( inner );
+      }
+      step->maskId = "Mask01";
+      step->maskLost = true;
+      container.AddInstance( std::move( step ) );
 
       ASSERT_TRUE( container.LaunchOn( *view ) );
       const qor::Image& after = view->GetImage();
