@@ -231,7 +231,7 @@ TEST_F( ProcessInstanceStreamTest, ImpossibleLengthsAndCountsAreCorruptData )
    {
       kit::Bytes bytes;
       bytes.data.assign( containerHead.begin(), containerHead.begin() + static_cast<std::ptrdiff_t>( beforeMaskId ) );
-      return bytes.Value( length ).Text( std::string( 1000, 'x' ) ).data;
+      return bytes.Value( length ).Text( std::string( 1000, '\0' ) ).data;
    };
 
    struct Case
