@@ -167,7 +167,7 @@ using PackFunction = void ( * )( const PackArgs& );
 struct Kernels
 {
    AddBlocksFunction addBlocks[maxTemplated + 1] = {}; // by block size 1..maxTemplated
-   PackFunction pack[4][3] = {};                       // by Mode, then transfer kind (sRGB, linear, power law)
+   PackFunction pack[4][4] = {}; // by Mode, then transfer kind (sRGB, linear, power law, whole power law)
 };
 
 // Instantiates every kernel with the target attribute given (empty for the baseline).
@@ -208,9 +208,11 @@ struct Kernels
       k.pack[int( Mode::Luminance )][0] = &PackLuminance##Suffix<SRGBSpace>;                                           \
       k.pack[int( Mode::Luminance )][1] = &PackLuminance##Suffix<LinearSpace>;                                         \
       k.pack[int( Mode::Luminance )][2] = &PackLuminance##Suffix<PowerLawSpace>;                                       \
+      k.pack[int( Mode::Luminance )][3] = &PackLuminance##Suffix<IntegralPowerLawSpace>;                               \
       k.pack[int( Mode::Chrominance )][0] = &PackChrominance##Suffix<SRGBSpace>;                                       \
       k.pack[int( Mode::Chrominance )][1] = &PackChrominance##Suffix<LinearSpace>;                                     \
       k.pack[int( Mode::Chrominance )][2] = &PackChrominance##Suffix<PowerLawSpace>;                                   \
+      k.pack[int( Mode::Chrominance )][3] = &PackChrominance##Suffix<IntegralPowerLawSpace>;                           \
       return k;                                                                                                        \
    }
 
@@ -426,7 +428,11 @@ void RenderImagePixels( const qor::Image& image, const qor::RGBColorSystem& rgbw
    job.factor = cie ? ( magnify ? 1.0f : float( blockArea ) ) : ( magnify ? 255.0f : 255.0f / float( blockArea ) );
    job.space = &rgbws.Values();
    const Kernels& kernels = SelectedKernels();
-   const int32_t transfer = job.space->sRGBGamma ? 0 : job.space->gamma == 1.0f ? 1 : 2;
+   // The same choice of transfer function as the colour conversions make, so the screen shows what they compute.
+   const int32_t transfer = job.space->sRGBGamma                              ? 0
+                            : job.space->gamma == 1.0f                        ? 1
+                            : qor::color::IntegralGamma( job.space->gamma ) != 0 ? 3
+                                                                              : 2;
    job.pack = kernels.pack[int( mode )][transfer];
    job.addBlocks = job.n <= maxTemplated ? kernels.addBlocks[job.n] : nullptr;
    job.pixels = pixels;
