@@ -55,7 +55,7 @@ QString FormatTIFFMessage( const char* format, va_list arguments )
 bool AnyImageUnsaved()
 {
    return std::any_of( MainViewList.begin(), MainViewList.end(),
-                       []( const TImageWindow::View* view ) { return view->Window()->modificationCount > 0; } );
+                       []( const TImageWindow::View* view ) { return view->IsModified(); } );
 }
 
 int ScreenWidth()
@@ -405,9 +405,18 @@ void TMainWindow::DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, Q
       rows.push_back( { wanted, { toolBar } } );
 
    // Qt appends a tool bar only to an area's last row: the area's tool bars are docked again, row by row.
+   // A tool bar deleted meanwhile has left its row; one the user hid stays hidden.
+   for ( ToolBarRow& row : rows )
+      std::erase_if( row.toolBars, []( const QPointer<QToolBar>& t ) { return t.isNull(); } );
+   std::erase_if( rows, []( const ToolBarRow& row ) { return row.toolBars.empty(); } );
+   std::vector<QToolBar*> hidden; // removing a tool bar hides it: note first which ones the user hid
    for ( const ToolBarRow& row : rows )
       for ( QToolBar* t : row.toolBars )
+      {
+         if ( t != toolBar && t->isHidden() )
+            hidden.push_back( t );
          removeToolBar( t );
+      }
    for ( std::size_t i = 0; i < rows.size(); ++i )
    {
       if ( i > 0 )
@@ -415,7 +424,7 @@ void TMainWindow::DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, Q
       for ( QToolBar* t : rows[i].toolBars )
       {
          addToolBar( site, t );
-         t->show();
+         t->setVisible( std::find( hidden.begin(), hidden.end(), t ) == hidden.end() );
       }
    }
 }

@@ -16,6 +16,7 @@
 
 #include <QBrush>
 #include <QHash>
+#include <QPointer>
 #include <QImage>
 #include <QMainWindow>
 #include <QPoint>
@@ -299,7 +300,7 @@ private:
    struct ToolBarRow
    {
       int width = 0;
-      std::vector<QToolBar*> toolBars;
+      std::vector<QPointer<QToolBar>> toolBars;
    };
    QHash<int, std::vector<ToolBarRow>> dockedRows;
 };
