@@ -1188,12 +1188,16 @@ private:
    {
       std::string value = CardValue( k.value );
       size_t used = ( name.size() <= 8 ? 10 : name.size() + 3 ) + value.size();
-      if ( used > 80 )
+      if ( used > 80 || name.size() > FLEN_KEYWORD - 1 )
          return std::string();
       char card[FLEN_CARD] = {};
       int status = 0;
       ffmkky( name.c_str(), const_cast<char*>( value.c_str() ), k.comment.c_str(), card, &status );
-      Check<FITSKeywordWriteError>( path, status );
+      if ( status != 0 )
+      {
+         ffcmsg(); // a keyword CFITSIO cannot lay out is left out, not a failed save
+         return std::string();
+      }
       return card;
    }
 

@@ -469,6 +469,22 @@ std::string BackupExistingFile( const std::string& path )
    }
 }
 
+namespace
+{
+
+void WarnOfKeywordsLeftOut( const std::vector<std::string>& names )
+{
+   if ( names.empty() )
+      return;
+   QString list;
+   for ( const std::string& n : names )
+      list += ( list.isEmpty() ? "" : ", " ) + QString::fromStdString( n );
+   platform::ShowMessage( platform::Icon::Warning, "Lumenforge - FITS Format Warning",
+                          "These header keywords cannot be stored in a FITS file and were left out:\n" + list );
+}
+
+} // namespace
+
 bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOptions )
 {
    std::string target; // the file written: the path, or the file its symbolic link names
@@ -539,6 +555,8 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
             std::rename( backupPath.c_str(), target.c_str() );
       }
       ReportCaughtFailure( SourceName, __LINE__ );
+      // The writer has already given the window the header as written, without these.
+      WarnOfKeywordsLeftOut( keywordsLeftOut );
       return false;
    }
 
@@ -554,14 +572,7 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
    if ( !CurrentPreferences.imageWindow.backupFiles && !backupPath.empty() )
       RemoveQuietly( backupPath );
    NotifyViewSaved( *window.mainView );
-   if ( !keywordsLeftOut.empty() )
-   {
-      QString names;
-      for ( const std::string& n : keywordsLeftOut )
-         names += ( names.isEmpty() ? "" : ", " ) + QString::fromStdString( n );
-      platform::ShowMessage( platform::Icon::Warning, "Lumenforge - FITS Format Warning",
-                             "These header keywords cannot be stored in a FITS file and were left out:\n" + names );
-   }
+   WarnOfKeywordsLeftOut( keywordsLeftOut );
    return true;
 }
 

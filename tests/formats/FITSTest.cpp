@@ -895,6 +895,7 @@ TEST_F( FITSTest, KeywordsOutsideStrictFITSAreWrittenAsStringsOrLeftOut )
        { { "BAD=NAME", "1", "" }, nullptr, nullptr },
        { { "LONGVAL", "'" + std::string( 75, 'x' ) + "'", "" }, nullptr, nullptr },
        { { "LONGTEXT", std::string( 69, 'x' ), "" }, nullptr, nullptr },
+       { { "H" + std::string( 66, 'A' ), "1", "" }, nullptr, nullptr }, // HIERARCH + name: longer than a keyword
    };
    FITSOptions o;
    for ( const Case& c : cases )
@@ -905,7 +906,8 @@ TEST_F( FITSTest, KeywordsOutsideStrictFITSAreWrittenAsStringsOrLeftOut )
    std::vector<std::string> leftOut;
    WriteFITS( image, Path( "k.fits" ), &o, nullptr, nullptr, &leftOut );
    ExpectVerified( Path( "k.fits" ) );
-   EXPECT_EQ( leftOut, ( std::vector<std::string>{ "BAD=NAME", "LONGVAL", "LONGTEXT" } ) );
+   EXPECT_EQ( leftOut,
+              ( std::vector<std::string>{ "BAD=NAME", "LONGVAL", "LONGTEXT", "H" + std::string( 66, 'A' ) } ) );
 
    for ( const Case& c : cases )
    {
