@@ -1,7 +1,6 @@
 #include "process/GeometricProcess.h"
 
 #include "classlib/Image.h"
-#include "windows/image/ImageWindow.h"
 
 std::string GeometricProcess::Category() const
 {
@@ -12,11 +11,10 @@ bool GeometricProcess::CanExecuteOn( const ProcessView& view ) const
 {
    if ( view.IsPreview() )
       return false;
-   const auto* imageView = dynamic_cast<const TImageWindow::View*>( &view );
-   if ( imageView == nullptr || imageView->imageSlot == nullptr || *imageView->imageSlot == nullptr )
+   const qor::Image* image = view.TargetImage();
+   if ( image == nullptr )
       return false;
-   const qor::Image& image = imageView->GetImage();
-   return CanExecuteOnSize( view, image.Width(), image.Height() );
+   return CanExecuteOnSize( view, image->Width(), image->Height() );
 }
 
 bool GeometricProcess::CanExecuteOnSize( const ProcessView& view, int32_t width, int32_t height ) const

@@ -28,17 +28,22 @@ class QWidget;
 namespace qor
 {
 class File;
+class Image;
 }
 
 class Process;
 
-// A view (the main view or a preview) of an image window, as the processes see it.
+// A view (the main view or a preview) of an image window, as the processes see it. A process reaches its target
+// only through this face, never through the window's classes, so that it can be run and tested on a plain view in
+// memory. It grows with what the processes need of their targets.
 class ProcessView
 {
 public:
    virtual bool IsPreview() const = 0;
    // The identifier that names the view to the user ("Image01", "Image01->Preview01").
    virtual std::string FullId() const = 0;
+   // The image the view shows and a run changes (a preview's own pixels for a preview); nullptr when it has none.
+   virtual qor::Image* TargetImage() const { return nullptr; }
 
 protected:
    ~ProcessView() = default;

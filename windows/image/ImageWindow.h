@@ -147,6 +147,7 @@ public:
       // The identifier; a preview adds its image's: "Image01->Preview01".
       virtual std::string FullIdentifier() const { return identifier; }
       std::string FullId() const override { return FullIdentifier(); }
+      qor::Image* TargetImage() const override { return imageSlot != nullptr ? *imageSlot : nullptr; }
       // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
       // notification for this view and then for every preview of the window.
       virtual void SetIdentifier( const std::string& text );

@@ -1,0 +1,6 @@
+#include "process/ColorManagementProcess.h"
+
+std::string ColorManagementProcess::Category() const
+{
+   return "Color Management";
+}

@@ -1,0 +1,16 @@
+#ifndef LF_PROCESS_COLOR_MANAGEMENT_PROCESS_H
+#define LF_PROCESS_COLOR_MANAGEMENT_PROCESS_H
+
+#include "process/Process.h"
+
+// Category of the processes that change an image's colour management (its embedded ICC profile).
+class ColorManagementProcess : public Process
+{
+public:
+   ColorManagementProcess() = default;
+   ColorManagementProcess( const ColorManagementProcess& ) = default;
+
+   std::string Category() const override;
+};
+
+#endif

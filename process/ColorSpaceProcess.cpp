@@ -1,0 +1,6 @@
+#include "process/ColorSpaceProcess.h"
+
+std::string ColorSpaceProcess::Category() const
+{
+   return "Color Spaces";
+}

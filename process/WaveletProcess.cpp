@@ -1,0 +1,6 @@
+#include "process/WaveletProcess.h"
+
+std::string WaveletProcess::Category() const
+{
+   return "Wavelets";
+}
