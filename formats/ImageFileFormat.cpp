@@ -33,6 +33,7 @@
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
+#include "windows/processing/ProcessingWindow.h"
 
 namespace fs = std::filesystem;
 

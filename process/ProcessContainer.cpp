@@ -92,13 +92,7 @@ public:
    {
       TImageWindow* window = WindowOf( view );
       TImageWindow::View* found = FindMainViewByIdentifier( maskId );
-      if ( window == nullptr || found == nullptr || found->Window() == window ||
-           found->Window()->maskWindow == window )
-         return nullptr;
-      const qor::Image* mask = found->Window()->image;
-      const qor::Image* image = window->image;
-      if ( mask == nullptr || image == nullptr || mask->IsEmpty() || mask->Width() != image->Width() ||
-           mask->Height() != image->Height() || ( mask->IsColor() && !image->IsColor() ) )
+      if ( window == nullptr || found == nullptr || !TImageWindow::CanUseAsMask( *window, *found->Window() ) )
          return nullptr;
       return found->Window();
    }

@@ -22,6 +22,7 @@
 #include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
+#include "windows/processing/NotificationRecorder.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow_ICM.h"
 
@@ -300,12 +301,10 @@ public:
    std::vector<uint8_t> bytes;
 };
 
-struct SavedViews : ViewNotificationListener
+struct SavedViews : test::NotificationRecorder
 {
-   SavedViews() { AddViewNotificationListener( this ); }
-   ~SavedViews() { RemoveViewNotificationListener( this ); }
-   void ViewSaved( TImageWindow::View& view ) override { views.push_back( &view ); }
-   std::vector<TImageWindow::View*> views;
+   SavedViews() : NotificationRecorder( { "saved" } ) {}
+   std::vector<TImageWindow::View*> Saved() const { return Views( "saved" ); }
 };
 
 TEST_F( ImageFileTest, AWindowWithoutAProfileOffersAndEmbedsTheDefaultProfileOfItsColourType )
@@ -332,7 +331,7 @@ TEST_F( ImageFileTest, AWindowWithoutAProfileOffersAndEmbedsTheDefaultProfileOfI
    EXPECT_TRUE( shown.isChecked() );
    EXPECT_EQ( shown.toolTip().toStdString(), GetICCProfileDescription( ColorManagementSettings.defaultRGBProfile ) );
    EXPECT_FALSE( shown.toolTip().isEmpty() );
-   EXPECT_EQ( saved.views, std::vector<TImageWindow::View*>{ rgb->mainView } );
+   EXPECT_EQ( saved.Saved(), std::vector<TImageWindow::View*>{ rgb->mainView } );
 
    qor::Image back;
    ImageFileData data;

@@ -28,6 +28,7 @@
 #include "process/ProcessContainer.h" // the view histories
 #include "process/ProcessExecution.h"
 #include "support/ToolkitError.h"
+#include "windows/processing/NotificationRecorder.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
@@ -109,13 +110,10 @@ public:
    std::function<void()> failure;
 };
 
-class UpdateCounter : public ViewNotificationListener
+class UpdateCounter : public test::NotificationRecorder
 {
 public:
-   UpdateCounter() { AddViewNotificationListener( this ); }
-   ~UpdateCounter() { RemoveViewNotificationListener( this ); }
-   void ViewUpdated( TImageWindow::View& view ) override { updated.push_back( &view ); }
-   std::vector<TImageWindow::View*> updated;
+   UpdateCounter() : NotificationRecorder( { "updated" } ) {}
 };
 
 std::vector<float> Samples( const qor::Image& image )
@@ -229,7 +227,7 @@ TEST_F( ProcessExecutionTest, ARunOnTheMainViewIsTimedRecordedAndAnnounced )
    EXPECT_FALSE( otherEnabledDuring );
    EXPECT_TRUE( other.isEnabled() );
    EXPECT_FALSE( StatusDialog().isVisible() );
-   EXPECT_EQ( updates.updated, std::vector<TImageWindow::View*>{ w->mainView } );
+   EXPECT_EQ( updates.Views( "updated" ), std::vector<TImageWindow::View*>{ w->mainView } );
 
    ASSERT_EQ( HistoryLength( *w->mainView ), 1u );
    Process* entry = w->mainView->LastProcess();

@@ -24,6 +24,7 @@
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessingWindow.h"
 
 // ---- Global state ---------------------------------------------------------------------------------------------------
 
@@ -42,21 +43,6 @@ namespace
 bool Terminating()
 {
    return MainWindow != nullptr && MainWindow->terminating;
-}
-
-std::vector<ViewNotificationListener*>& Listeners()
-{
-   static std::vector<ViewNotificationListener*> listeners;
-   return listeners;
-}
-
-template <typename F> void Broadcast( F call )
-{
-   // A listener may unregister itself or another meanwhile: walk a copy and skip the removed ones.
-   std::vector<ViewNotificationListener*> snapshot = Listeners();
-   for ( ViewNotificationListener* l : snapshot )
-      if ( std::find( Listeners().begin(), Listeners().end(), l ) != Listeners().end() )
-         call( *l );
 }
 
 // Leading and trailing white space removed.
@@ -119,6 +105,8 @@ public:
    {
       owner->maskWindow = dynamic_cast<TImageWindow*>( mask );
       owner->RedrawImage();
+      if ( owner->mainView != nullptr )
+         NotifyMaskChanged( *owner->mainView );
    }
 
 private:
@@ -337,6 +325,18 @@ void TImageWindow::SetMask( TImageWindow* window )
    if ( window == this )
       return;
    maskLink->SetMask( window );
+}
+
+bool TImageWindow::CanUseAsMask( const TImageWindow& target, const TImageWindow& candidate )
+{
+   if ( &candidate == &target || candidate.maskWindow == &target )
+      return false;
+   const qor::Image* mask = candidate.image;
+   const qor::Image* image = target.image;
+   if ( mask == nullptr || image == nullptr || mask->IsEmpty() )
+      return false;
+   return mask->Width() == image->Width() && mask->Height() == image->Height() &&
+          !( mask->IsColor() && !image->IsColor() );
 }
 
 void TImageWindow::ReleaseMaskReferences()
@@ -616,52 +616,6 @@ int32_t TImageWindow::DiscardStatistics( bool notify )
 }
 
 // ---- Notifications --------------------------------------------------------------------------------------------------
-
-void AddViewNotificationListener( ViewNotificationListener* listener )
-{
-   if ( std::find( Listeners().begin(), Listeners().end(), listener ) == Listeners().end() )
-      Listeners().push_back( listener );
-}
-
-void RemoveViewNotificationListener( ViewNotificationListener* listener )
-{
-   Listeners().erase( std::remove( Listeners().begin(), Listeners().end(), listener ), Listeners().end() );
-}
-
-void NotifyViewCreated( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewCreated( view ); } );
-}
-
-void NotifyViewUpdated( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewUpdated( view ); } );
-}
-
-void NotifyViewDeleted( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewDeleted( view ); } );
-}
-
-void NotifyViewRenamed( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewRenamed( view ); } );
-}
-
-void NotifyViewSaved( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.ViewSaved( view ); } );
-}
-
-void NotifyHistogramsChanged( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.HistogramsChanged( view ); } );
-}
-
-void NotifyStatisticsChanged( TImageWindow::View& view )
-{
-   Broadcast( [&]( ViewNotificationListener& l ) { l.StatisticsChanged( view ); } );
-}
 
 TImageWindow::View* AsImageView( ProcessView& view )
 {

@@ -312,6 +312,9 @@ public:
    void PurgeUndo();
    // Masks: the link to the mask window (no file blending yet) and the references of the users of this window.
    void SetMask( TImageWindow* window );
+   // Whether the candidate can mask the target: another window with an image of the same size, not a colour image
+   // for a grey target (a grey mask fits any image), and not itself masked by the target.
+   static bool CanUseAsMask( const TImageWindow& target, const TImageWindow& candidate );
    void ApplyMask() {}
    void ReleaseMaskReferences();
    void NotifyMaskReferences();
@@ -498,36 +501,7 @@ TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::s
 // After the preferences changed: the tab font made again, and every window's caption, background and tabs redrawn.
 void ApplyPreferencesToImageWindows();
 
-// ---- Notifications -------------------------------------------------------------------------------------------------
-
-// What the processing windows are told about views. Listeners are called in order of registration; one may remove
-// itself (or another) meanwhile.
-class ViewNotificationListener
-{
-public:
-   virtual void ViewCreated( TImageWindow::View& ) {}
-   virtual void ViewUpdated( TImageWindow::View& ) {}
-   virtual void ViewDeleted( TImageWindow::View& ) {}
-   virtual void ViewRenamed( TImageWindow::View& ) {}
-   virtual void ViewSaved( TImageWindow::View& ) {}
-   virtual void HistogramsChanged( TImageWindow::View& ) {}
-   virtual void StatisticsChanged( TImageWindow::View& ) {}
-
-protected:
-   ~ViewNotificationListener() = default;
-};
-
-void AddViewNotificationListener( ViewNotificationListener* listener );
-void RemoveViewNotificationListener( ViewNotificationListener* listener );
-
-void NotifyViewCreated( TImageWindow::View& view );
-void NotifyViewUpdated( TImageWindow::View& view );
-void NotifyViewDeleted( TImageWindow::View& view );
-void NotifyViewRenamed( TImageWindow::View& view );
-// The view's image was written to its file.
-void NotifyViewSaved( TImageWindow::View& view );
-void NotifyHistogramsChanged( TImageWindow::View& view );
-void NotifyStatisticsChanged( TImageWindow::View& view );
+// ---- Notifications: windows/processing/ProcessingWindow.h broadcasts them to every processing window. -------------
 
 // The view's window (nullptr for a ProcessView that is not an image window's view).
 TImageWindow::View* AsImageView( ProcessView& view );

@@ -7,6 +7,7 @@
 
 #include "process/ProcessContainer.h"
 #include "windows/image/ImageIdentifiers.h"
+#include "windows/processing/ProcessingWindow.h"
 
 // ---- Preview --------------------------------------------------------------------------------------------------------
 

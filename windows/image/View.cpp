@@ -22,6 +22,7 @@
 #include "windows/main/MainWindow.h"
 
 #include "windows/processing/ProcessingStatusDialog.h"
+#include "windows/processing/ProcessingWindow.h"
 
 #include <optional>
 

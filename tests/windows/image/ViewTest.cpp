@@ -14,6 +14,7 @@
 #include "ImageWindowTestSupport.h"
 #include "classlib/Parallel.h"
 #include "process/ProcessContainer.h"
+#include "windows/processing/NotificationRecorder.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
@@ -30,18 +31,10 @@ qor::Image* GreyRow( std::initializer_list<float> samples )
 }
 
 // Records the notifications of views, as "event:full identifier".
-class Recorder : public ViewNotificationListener
+class Recorder : public test::NotificationRecorder
 {
 public:
-   Recorder() { AddViewNotificationListener( this ); }
-   ~Recorder() { RemoveViewNotificationListener( this ); }
-   void ViewCreated( TImageWindow::View& v ) override { events.push_back( "created:" + v.FullIdentifier() ); }
-   void ViewDeleted( TImageWindow::View& v ) override { events.push_back( "deleted:" + v.FullIdentifier() ); }
-   void ViewRenamed( TImageWindow::View& v ) override { events.push_back( "renamed:" + v.FullIdentifier() ); }
-   void HistogramsChanged( TImageWindow::View& v ) override { events.push_back( "histograms:" + v.FullIdentifier() ); }
-   void StatisticsChanged( TImageWindow::View& v ) override { events.push_back( "statistics:" + v.FullIdentifier() ); }
-
-   std::vector<std::string> events;
+   Recorder() : NotificationRecorder( { "created", "deleted", "renamed", "histograms", "statistics" } ) {}
 };
 
 class Step : public Process
