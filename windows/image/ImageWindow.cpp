@@ -148,6 +148,7 @@ TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo*
    viewport()->setObjectName( "Image_ScrollBox" );
    viewport()->setAttribute( Qt::WA_OpaquePaintEvent );
    viewport()->setAttribute( Qt::WA_NoSystemBackground );
+   viewport()->setAcceptDrops( true );
    horizontalScrollBar()->setSingleStep( 16 );
    verticalScrollBar()->setSingleStep( 16 );
    EnsureViewTabFont();

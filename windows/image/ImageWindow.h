@@ -55,6 +55,7 @@
 class ProcessContainer;
 class TProcessingWindow;
 class QMdiSubWindow;
+class QMimeData;
 class QMenu;
 class QPainter;
 
@@ -402,6 +403,9 @@ public:
    // The tab strip as painted.
    QImage ViewTabsBitmap() const;
    void ViewTabs_PaintBoxMouseDown( int32_t x, int32_t y );
+   // A process instance dragged over the image: accepted when it can run on the current view. Dropped: run there.
+   bool Image_PaintBoxDragOver( const QMimeData* data );
+   void Image_PaintBoxDragDrop( const QMimeData* data );
    // Whether the window may close (asks what has to be asked); the close event calls it.
    bool FormClose();
    // Asks through the modified-image dialog what closing the window calls for: about active mask references, then

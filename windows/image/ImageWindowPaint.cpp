@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QDropEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -21,6 +22,7 @@
 #include "support/Utils.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessEnvelope.h"
 
 namespace
 {
@@ -497,8 +499,39 @@ void TImageWindow::UpdateViewTabsLayout()
 
 bool TImageWindow::viewportEvent( QEvent* event )
 {
-   if ( event->type() == QEvent::Resize )
+   switch ( event->type() )
+   {
+   case QEvent::Resize:
       Image_ScrollBoxResize();
+      break;
+   case QEvent::DragEnter:
+   case QEvent::DragMove:
+   {
+      auto* drag = static_cast<QDragMoveEvent*>( event );
+      const bool accept = Image_PaintBoxDragOver( drag->mimeData() );
+      if ( TProcessEnvelope::DragObject* object = TProcessEnvelope::DragObject::Current() )
+         object->ShowDragCursor( accept, viewport() );
+      if ( accept )
+         drag->acceptProposedAction();
+      else
+         drag->ignore();
+      return true;
+   }
+   case QEvent::Drop:
+   {
+      auto* drop = static_cast<QDropEvent*>( event );
+      if ( DraggedEnvelope( drop->mimeData() ) == nullptr )
+      {
+         drop->ignore();
+         return true;
+      }
+      drop->acceptProposedAction();
+      Image_PaintBoxDragDrop( drop->mimeData() );
+      return true;
+   }
+   default:
+      break;
+   }
    return QAbstractScrollArea::viewportEvent( event );
 }
 

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTextEdit>
 
 #include "process/Process.h"
@@ -55,9 +56,20 @@ protected:
       {
       case QEvent::KeyPress:
          if ( auto* widget = qobject_cast<QWidget*>( watched ) )
+         {
+            // A key the control did not take travels on to its parents as the same event: it was routed once.
+            if ( event == routedKey && routedTo != nullptr && routedTo != widget && widget->isAncestorOf( routedTo ) )
+               break;
+            routedKey = event;
+            routedTo = widget;
             if ( TProcessingInterface* form = InterfaceOf( widget ) )
                if ( widget->isEnabled() && form->isEnabled() )
                   return form->WantChildKey( widget, static_cast<QKeyEvent*>( event ) );
+         }
+         break;
+      case QEvent::KeyRelease:
+         routedKey = nullptr;
+         routedTo = nullptr;
          break;
       case QEvent::FocusIn:
          if ( auto* edit = qobject_cast<QLineEdit*>( watched ) )
@@ -79,6 +91,10 @@ protected:
       }
       return false;
    }
+
+private:
+   const QEvent* routedKey = nullptr;
+   QPointer<QWidget> routedTo;
 };
 
 bool IsEnterKey( const QKeyEvent* key )
@@ -232,6 +248,12 @@ void TProcessingInterface::FitToControls()
 
 void TProcessingInterface::FormCreated()
 {
+   // Enter means what WantChildKey says, never "click the dialog's default button".
+   for ( QPushButton* button : findChildren<QPushButton*>() )
+   {
+      button->setAutoDefault( false );
+      button->setDefault( false );
+   }
    FitToControls();
 }
 

@@ -239,42 +239,34 @@ void TProcessingWindow::SelectImagesButtonClick()
 
 void TProcessingWindow::ApplyToPreviews()
 {
-   if ( PreviewList.empty() )
-   {
-      Warn( *this, "No previews defined." );
-      return;
-   }
-   if ( !AnySelectedFor( PreviewList, this ) )
-   {
-      platform::DialogRunner::exec( *selectPreviewsDialog );
-      if ( !AnySelectedFor( PreviewList, this ) )
-      {
-         Warn( *this, "No previews selected." );
-         return;
-      }
-   }
-   if ( std::unique_ptr<Process> instance = NewInstance() )
-      ExecuteProcessOnPreviews( *instance, this );
+   ApplyToSelection( PreviewList, *selectPreviewsDialog, "No previews defined.", "No previews selected." );
 }
 
 void TProcessingWindow::Apply()
 {
-   if ( MainViewList.empty() )
+   ApplyToSelection( MainViewList, *selectImagesDialog, "No images available.", "No images selected." );
+}
+
+template <class ViewType>
+void TProcessingWindow::ApplyToSelection( const std::vector<ViewType*>& list, QDialog& selectDialog,
+                                          const char* noViews, const char* noneSelected )
+{
+   if ( list.empty() )
    {
-      Warn( *this, "No images available." );
+      Warn( *this, noViews );
       return;
    }
-   if ( !AnySelectedFor( MainViewList, this ) )
+   if ( !AnySelectedFor( list, this ) )
    {
-      platform::DialogRunner::exec( *selectImagesDialog );
-      if ( !AnySelectedFor( MainViewList, this ) )
+      platform::DialogRunner::exec( selectDialog );
+      if ( !AnySelectedFor( list, this ) )
       {
-         Warn( *this, "No images selected." );
+         Warn( *this, noneSelected );
          return;
       }
    }
    if ( std::unique_ptr<Process> instance = NewInstance() )
-      ExecuteProcessOnImages( *instance, this );
+      ExecuteProcessOnViews( *instance, AsViews( list ), this );
 }
 
 void TProcessingWindow::LoadSettings( platform::Registry& )

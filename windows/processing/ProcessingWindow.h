@@ -91,6 +91,13 @@ protected:
    void FormCreated() override;
    void FormActivate() override;
    void FormDeactivate() override;
+
+private:
+   // Apply over a list: a message when it is empty, the selection dialog when nothing in it is selected for this
+   // window, then a run of a new instance over the selected views.
+   template <class ViewType>
+   void ApplyToSelection( const std::vector<ViewType*>& list, QDialog& selectDialog, const char* noViews,
+                          const char* noneSelected );
 };
 
 // Every processing window, in creation order; not owning.
