@@ -5,6 +5,7 @@
 #include <string>
 
 #include "classlib/Image.h"
+#include "process/DynamicProcess.h"
 #include "process/GeometricProcess.h"
 #include "process/TransferCurveProcess.h"
 #include "windows/image/ImageWindow.h"
@@ -116,4 +117,50 @@ TEST_F( ImageWindowTest, GeometricProcessesMeasureTheImageOfAnImageWindowsView )
    ASSERT_NE( preview, nullptr );
    EXPECT_FALSE( p.CanExecuteOn( *preview ) );
    EXPECT_EQ( p.asked, 0 );
+}
+
+// ---- Dynamic processes ----------------------------------------------------------------------------------------
+
+namespace
+{
+
+class SessionDialog : public ProcessSessionDialog
+{
+public:
+   const Process* ExecutingInstance() const override { return executing; }
+   const Process* executing = nullptr;
+};
+
+class Interactive : public DynamicProcess
+{
+public:
+   std::unique_ptr<Process> Clone() const override { return std::make_unique<Interactive>( *this ); }
+   std::string Id() const override { return "Interactive"; }
+   bool IsSessionActive( const ProcessView& ) const override { return sessionActive; }
+   const ProcessSessionDialog* SessionDialog() const override { return dialog; }
+   bool sessionActive = false;
+   const ProcessSessionDialog* dialog = nullptr;
+};
+
+} // namespace
+
+TEST( ProcessCategoriesTest, ASessionLetsOnlyTheInstanceItsDialogRunsExecute )
+{
+   SessionDialog dialog;
+   Interactive a;
+   EXPECT_EQ( a.Category(), "Dynamic" );
+   EXPECT_TRUE( a.CanExecuteOn( FakeView( false ) ) );
+   EXPECT_FALSE( a.CanExecuteOn( FakeView( true ) ) );
+
+   a.sessionActive = true;
+   EXPECT_TRUE( a.CanExecuteOn( FakeView( false ) ) ); // no dialog drives the session: not blocked
+
+   a.dialog = &dialog;
+   auto clone = a.Clone();
+   dialog.executing = &a;
+   EXPECT_TRUE( a.CanExecuteOn( FakeView( false ) ) );
+   EXPECT_FALSE( clone->CanExecuteOn( FakeView( false ) ) ); // equal, but not the very instance
+   EXPECT_FALSE( a.CanExecuteOn( FakeView( true ) ) );
+   dialog.executing = nullptr;
+   EXPECT_FALSE( a.CanExecuteOn( FakeView( false ) ) );
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -102,6 +103,45 @@ TEST( ProcessRegistryTest, BytesCompareUnsigned )
    EXPECT_TRUE( ProcessRegistry::IdentifierLess( "", "A" ) );
 }
 
+struct Expected
+{
+   const char* category;
+   const char* id;
+   float version;
+};
+// Every process of the program with its category and version, in menu order.
+const std::vector<Expected> expected = {
+   { "Color Management", "AssignICCProfile", 1.0f },
+   { "Color Spaces", "ConvertToGrayscale", 1.0f },
+   { "Color Spaces", "ConvertToRGBColor", 1.0f },
+   { "Color Spaces", "ExtractChannels", 1.0f },
+   { "Color Spaces", "ImportChannels", 1.0f },
+   { "Color Spaces", "RGBSpaceParameters", 1.0f },
+   { "Dynamic", "DynamicBackgroundExtraction", 1.1f },
+   { "Dynamic", "DynamicCrop", 1.0f },
+   { "General", "Invert", 1.0f },
+   { "General", "MedianFilter", 1.0f },
+   { "General", "MinMaxFilter", 1.0f },
+   { "General", "PixelMathTransform", 1.0f },
+   { "General", "ProcessContainer", 1.0f },
+   { "General", "SCNR", 1.0f },
+   { "General", "SGBNR", 1.301f },
+   { "Geometry", "CropExpand", 1.0f },
+   { "Geometry", "FastRotate", 1.0f },
+   { "Geometry", "IntegerResample", 1.0f },
+   { "Geometry", "Resample", 1.0f },
+   { "Geometry", "Rotate", 1.0f },
+   { "Global", "NewImage", 1.0f },
+   { "Global", "Preferences", 1.0f },
+   { "Global", "ReadoutOptions", 1.0f },
+   { "Image", "FITSKeywords", 1.0f },
+   { "Image", "IPTCPhotoInfo", 1.0f },
+   { "Image", "ImageIdentifier", 1.0f },
+   { "Transfer Curves", "CurvesTransform", 1.01f },
+   { "Transfer Curves", "HistogramsTransform", 1.0f },
+   { "Wavelets", "ATrousWaveletTransform", 1.2f },
+};
+
 // --- The program's own list ------------------------------------------------------------------------------------
 
 TEST( ProcessRegistryTest, EveryRegisteredProcessIsSoundAndStreamsByteForByte )
@@ -123,10 +163,25 @@ TEST( ProcessRegistryTest, EveryRegisteredProcessIsSoundAndStreamsByteForByte )
       EXPECT_FALSE( prototype.Category().empty() );
       EXPECT_TRUE( std::isfinite( prototype.Version() ) && prototype.Version() > 0 );
 
+      const auto declared = std::find_if( expected.begin(), expected.end(),
+                                          [&]( const Expected& e ) { return id == e.id; } );
+      if ( declared == expected.end() )
+         ADD_FAILURE() << "not a process of the program";
+      else
+      {
+         EXPECT_EQ( prototype.Category(), declared->category );
+         EXPECT_EQ( Process::StreamVersion( prototype.Version() ), Process::StreamVersion( declared->version ) );
+      }
+
       std::unique_ptr<Process> instance = prototype.Clone();
       EXPECT_EQ( instance->Id(), id );
       EXPECT_EQ( instance->Category(), prototype.Category() );
       EXPECT_EQ( instance->parameters != nullptr, prototype.parameters != nullptr );
+      // The text form names the process and, with parameters, says something of them.
+      const std::string text = instance->ToText();
+      EXPECT_EQ( text.substr( 0, id.size() ), id );
+      if ( instance->parameters != nullptr )
+         EXPECT_GT( text.size(), id.size() + 1 );
 
       // The default instance survives the stream byte for byte.
       std::string first = dir.File( id + ".1" );
@@ -151,6 +206,15 @@ TEST( ProcessRegistryTest, EveryRegisteredProcessIsSoundAndStreamsByteForByte )
          ProcessInstanceStream::WriteInstance( file, *read );
       }
       EXPECT_EQ( kit::FileBytes( first ), kit::FileBytes( second ) );
+
+      // A clone is the original: the same bytes in the stream.
+      std::string prototypeBytes = dir.File( id + ".0" );
+      {
+         qor::File file;
+         file.CreateForWriting( prototypeBytes );
+         ProcessInstanceStream::WriteInstance( file, prototype );
+      }
+      EXPECT_EQ( kit::FileBytes( prototypeBytes ), kit::FileBytes( first ) );
    }
 
    std::set<std::string> inMenu;
@@ -162,43 +226,6 @@ TEST( ProcessRegistryTest, EveryRegisteredProcessIsSoundAndStreamsByteForByte )
 // The full list of the program, in menu order, with its versions. It passes once every process has landed.
 TEST( ProcessRegistryTest, TheTwentyNineProcessesInMenuOrder )
 {
-   struct Expected
-   {
-      const char* category;
-      const char* id;
-      float version;
-   };
-   const std::vector<Expected> expected = {
-      { "Color Management", "AssignICCProfile", 1.0f },
-      { "Color Spaces", "ConvertToGrayscale", 1.0f },
-      { "Color Spaces", "ConvertToRGBColor", 1.0f },
-      { "Color Spaces", "ExtractChannels", 1.0f },
-      { "Color Spaces", "ImportChannels", 1.0f },
-      { "Color Spaces", "RGBSpaceParameters", 1.0f },
-      { "Dynamic", "DynamicBackgroundExtraction", 1.1f },
-      { "Dynamic", "DynamicCrop", 1.0f },
-      { "General", "Invert", 1.0f },
-      { "General", "MedianFilter", 1.0f },
-      { "General", "MinMaxFilter", 1.0f },
-      { "General", "PixelMathTransform", 1.0f },
-      { "General", "ProcessContainer", 1.0f },
-      { "General", "SCNR", 1.0f },
-      { "General", "SGBNR", 1.301f },
-      { "Geometry", "CropExpand", 1.0f },
-      { "Geometry", "FastRotate", 1.0f },
-      { "Geometry", "IntegerResample", 1.0f },
-      { "Geometry", "Resample", 1.0f },
-      { "Geometry", "Rotate", 1.0f },
-      { "Global", "NewImage", 1.0f },
-      { "Global", "Preferences", 1.0f },
-      { "Global", "ReadoutOptions", 1.0f },
-      { "Image", "FITSKeywords", 1.0f },
-      { "Image", "IPTCPhotoInfo", 1.0f },
-      { "Image", "ImageIdentifier", 1.0f },
-      { "Transfer Curves", "CurvesTransform", 1.01f },
-      { "Transfer Curves", "HistogramsTransform", 1.0f },
-      { "Wavelets", "ATrousWaveletTransform", 1.2f },
-   };
    const ProcessRegistry& registry = TheProcessRegistry();
    if ( registry.Count() < expected.size() )
       GTEST_SKIP() << "only " << registry.Count() << " of the " << expected.size()

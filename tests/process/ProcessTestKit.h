@@ -115,14 +115,20 @@ public:
    std::function<void()> work;
 };
 
+// A plain view in memory: what a process needs of its target, without an image window.
 class FakeView : public ProcessView
 {
 public:
-   explicit FakeView( std::string id, bool preview = false ) : id( std::move( id ) ), preview( preview ) {}
+   explicit FakeView( std::string id, bool preview = false, qor::Image* image = nullptr )
+      : id( std::move( id ) ), preview( preview ), image( image )
+   {
+   }
    bool IsPreview() const override { return preview; }
    std::string FullId() const override { return id; }
+   qor::Image* TargetImage() const override { return image; }
    std::string id;
    bool preview;
+   qor::Image* image; // not owned
 };
 
 class FakeMask : public MaskTarget

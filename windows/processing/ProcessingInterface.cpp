@@ -5,12 +5,14 @@
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 #include "process/Process.h"
 
@@ -364,6 +366,12 @@ void TProcessingInterface::dropEvent( QDropEvent* event )
 TProcessingInterface::ProcessDragObject::ProcessDragObject( TProcessingInterface* owner )
    : TProcessEnvelope( owner ), owner( owner )
 {
+   auto* caption = new QLabel( "<", this );
+   caption->setAlignment( Qt::AlignCenter );
+   caption->setAttribute( Qt::WA_TransparentForMouseEvents );
+   auto* layout = new QVBoxLayout( this );
+   layout->setContentsMargins( 0, 0, 0, 0 );
+   layout->addWidget( caption );
 }
 
 Process* TProcessingInterface::ProcessDragObject::Instance()
