@@ -253,10 +253,14 @@ void Module::Write( const std::string& path )
    header->modificationTime = std::max( qor::DateTime::Now(), header->creationTime );
    header->dataOffset = static_cast<uint32_t>( DataOffset() );
 
-   // A new file beside the target, created exclusively under a name of its own.
+   // A new file beside the target, created exclusively under a name of its own. The hidden name is built by
+   // appending: a dot put in front of the file name would shift the name within its own buffer, an overlapping
+   // copy for nothing.
    const std::filesystem::path targetPath( target );
-   const std::string stem = ( targetPath.parent_path() / ( "." + targetPath.filename().string() ) ).string() +
-                            ".~" + std::to_string( ::getpid() ) + "-";
+   std::string hiddenName = ".";
+   hiddenName += targetPath.filename().string();
+   const std::string stem =
+       ( targetPath.parent_path() / hiddenName ).string() + ".~" + std::to_string( ::getpid() ) + "-";
    std::string temporary;
    for ( int attempt = 0;; ++attempt )
    {

@@ -93,9 +93,14 @@ std::string Process::Category() const
 
 std::string Process::ToText() const
 {
+   // Appended in place: putting the separator in front of the parameters' text would shift that whole text
+   // within its own buffer, an overlapping copy for nothing.
    std::string text = Id();
    if ( parameters )
-      text += " " + parameters->ToText( 0 );
+   {
+      text += ' ';
+      text += parameters->ToText( 0 );
+   }
    return text;
 }
 

@@ -20,6 +20,8 @@ template <uint32_t type>
 class ValuesModule : public Module
 {
 public:
+   explicit ValuesModule( std::vector<int32_t> initial = {} ) : values( std::move( initial ) ) {}
+
    uint32_t ModuleType() const override { return type; }
    std::string Description() const override { return "Values Module"; }
    void ReadData() override
@@ -95,8 +97,7 @@ protected:
 
 TEST_F( ModuleTest, HeaderBytesOfAFirstWrite )
 {
-   IconSetModule module;
-   module.values = { 5, -1 };
+   IconSetModule module( { 5, -1 } );
    double before = qor::DateTime::Now();
    module.Write( path );
    double after = qor::DateTime::Now();
@@ -160,8 +161,7 @@ TEST_F( ModuleTest, RefusedHeadersInTheOrderOfTheChecks )
    for ( const Case& c : cases )
    {
       SCOPED_TRACE( c.what );
-      IconSetModule module;
-      module.values = { 42 };
+      IconSetModule module( { 42 } );
       Module::Header h = GoodHeader();
       c.spoil( h );
       Store( h );
@@ -229,8 +229,7 @@ TEST_F( ModuleTest, AcceptedHeaders )
 
 TEST_F( ModuleTest, ABodyThatCannotBeReadEmptiesTheModuleAndForgetsTheFile )
 {
-   IconSetModule module;
-   module.values = { 1, 2 };
+   IconSetModule module( { 1, 2 } );
    module.Write( path );
 
    Store( GoodHeader(), { 100, 0, 0, 0, 1, 0, 0, 0 } ); // says 100 values, holds one
@@ -295,8 +294,7 @@ TEST_F( ModuleTest, RewritesKeepTheCreationTimeUntilClose )
 // A write that fails halfway leaves the previous file whole, and nothing else, in its folder.
 TEST_F( ModuleTest, AFailedWriteLeavesTheOldFile )
 {
-   IconSetModule module;
-   module.values = { 1, 2, 3 };
+   IconSetModule module( { 1, 2, 3 } );
    module.Write( path );
    std::vector<uint8_t> old = kit::FileBytes( path );
 
@@ -334,8 +332,7 @@ TEST_F( ModuleTest, AFailedWriteLeavesTheOldFile )
 
 TEST_F( ModuleTest, ReplacingKeepsPermissionsAndSymbolicLinks )
 {
-   IconSetModule module;
-   module.values = { 1 };
+   IconSetModule module( { 1 } );
    module.Write( path );
    ASSERT_EQ( ::chmod( path.c_str(), 0640 ), 0 );
    std::string link = dir.File( "link.lf-psm" );
@@ -366,8 +363,7 @@ TEST_F( ModuleTest, ReplacingKeepsPermissionsAndSymbolicLinks )
 
 TEST_F( ModuleTest, KindsRefuseEachOthersFiles )
 {
-   IconSetModule icons;
-   icons.values = { 3 };
+   IconSetModule icons( { 3 } );
    icons.Write( path );
    FilterSetModule filters;
    EXPECT_THROW( filters.Read( path ), Module::ModuleAuthenticationFailed );
