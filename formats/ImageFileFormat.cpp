@@ -299,7 +299,7 @@ TImageWindow* OpenImageFile( QWidget* owner, const std::string& path, bool asCop
          ++window->modificationCount;
       window->SetIcons();
       window->UpdateCaption();
-      window->Frame()->show();
+      window->ShowAndActivate();
       NotifyViewCreated( *window->mainView );
       return window;
    }
@@ -671,6 +671,6 @@ TImageWindow* NewImageWindowFromClipboard( QWidget* owner, const std::string& id
       throw ProcessRefusal( "No valid clipboard format was found" );
 
    TImageWindow* window = CreateImageWindow( owner, image.release(), identifier );
-   window->Frame()->show();
+   window->ShowAndActivate();
    return window;
 }

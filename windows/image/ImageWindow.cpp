@@ -293,6 +293,8 @@ TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::s
        new TImageWindow( owner, false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "", identifier, image );
    if ( historyHolder != nullptr )
       window->mainView->SetHistory( historyHolder.release() );
+   if ( window->SubWindow() != nullptr )
+      window->ShowAndActivate();
    NotifyViewCreated( *window->mainView );
    return window;
 }
@@ -306,6 +308,13 @@ QWidget* TImageWindow::Frame() const
 {
    QMdiSubWindow* frame = SubWindow();
    return frame != nullptr ? static_cast<QWidget*>( frame ) : const_cast<TImageWindow*>( this );
+}
+
+void TImageWindow::ShowAndActivate()
+{
+   Frame()->show();
+   if ( QMdiSubWindow* frame = SubWindow(); frame != nullptr && MainWindow != nullptr )
+      MainWindow->ActivateDocumentChild( frame );
 }
 
 // ---- Mask references ------------------------------------------------------------------------------------------------

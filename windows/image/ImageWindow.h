@@ -224,6 +224,9 @@ public:
    QMdiSubWindow* SubWindow() const;
    // The widget whose geometry is the window's frame: the sub-window, or this widget.
    QWidget* Frame() const;
+   // Shows the window; on the desktop it also becomes the active window there, since a new image is what the user
+   // works on next (the actions of the main window act on the active one).
+   void ShowAndActivate();
 
    // ---- MaskTarget ---------------------------------------------------------------------------------------------
    void AddMaskReference( Maskable* user ) override;
@@ -498,7 +501,9 @@ const QFont& ViewTabFont();
 int32_t ViewTabFontHeight();
 
 // Makes a window for an image that has no file: no options, no IPTC information, no profile; the identifier is
-// used as given (empty: the default one); a given history becomes the main view's. Then NotifyViewCreated.
+// used as given (empty: the default one); a given history becomes the main view's. On the desktop the window is
+// shown and made the active one (ShowAndActivate); a window without a desktop is left for its owner to show. Then
+// NotifyViewCreated.
 TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::string& identifier,
                                  ProcessContainer* history = nullptr );
 

@@ -158,6 +158,23 @@ QMdiSubWindow* TMainWindow::ActiveDocumentChild() const
    return desktop->currentSubWindow();
 }
 
+void TMainWindow::ActivateDocumentChild( QMdiSubWindow* child )
+{
+   pendingActiveChild = child;
+   if ( !isEnabled() )
+      return;
+   pendingActiveChild = nullptr;
+   if ( child != nullptr && child->mdiArea() == desktop && !child->isHidden() )
+      desktop->setActiveSubWindow( child );
+}
+
+void TMainWindow::changeEvent( QEvent* event )
+{
+   QMainWindow::changeEvent( event );
+   if ( event->type() == QEvent::EnabledChange && isEnabled() && pendingActiveChild != nullptr )
+      ActivateDocumentChild( pendingActiveChild );
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 
 void TMainWindow::UpdateDesktopBrush( bool repaint )

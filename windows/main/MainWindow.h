@@ -204,6 +204,10 @@ public:
    QMdiArea* Desktop() const { return desktop; }
    // The current document child (also when another top-level window has the focus), or nullptr.
    QMdiSubWindow* ActiveDocumentChild() const;
+   // Makes a shown document child the active one. While the main window is disabled (a long operation under the
+   // status dialog) no child can become active: the last one asked for is made active when the main window is
+   // enabled again.
+   void ActivateDocumentChild( QMdiSubWindow* child );
 
    // Handlers of libtiff messages (installed process-wide by the constructor, removed by the destructor). The message
    // is formatted into a bounded buffer; a longer one is cut and ends in "...". Warnings show only with
@@ -280,6 +284,7 @@ Q_SIGNALS:
    void Closed();
 
 protected:
+   void changeEvent( QEvent* event ) override;
    void closeEvent( QCloseEvent* event ) override;
    void dragEnterEvent( QDragEnterEvent* event ) override;
    void dropEvent( QDropEvent* event ) override;
@@ -295,6 +300,8 @@ private:
    QLabel* MakePanel( QToolBar* toolBar, const char* name, int width );
 
    QMdiArea* desktop = nullptr;
+   // The document child to make active once the main window is enabled again.
+   QPointer<QMdiSubWindow> pendingActiveChild;
    // The rows of tool bars DockToolBar has docked in each tool-bar area, top row first, with the right edge of
    // each (a tool bar docked beside a wider row under it starts at that row's edge).
    struct ToolBarRow

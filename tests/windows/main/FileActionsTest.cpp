@@ -15,10 +15,12 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QToolButton>
 #include <QUrl>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "formats/ImageFileFormat.h"
@@ -69,6 +71,15 @@ protected:
    }
 
    void Activate( TImageWindow* w ) { main->Desktop()->setActiveSubWindow( w->SubWindow() ); }
+
+   // Makes the main window the active one again, as the desktop does once the status dialog of a file action has
+   // gone (here nothing gives the activation back). Only an active main window shows a missed activation: its
+   // desktop then reports no document child at all.
+   void ActivateMainWindow()
+   {
+      main->activateWindow();
+      ASSERT_TRUE( QTest::qWaitForWindowActive( main.get() ) );
+   }
 
    // A drag over the main window, then the drop (Qt delivers a drop only to the widget that took the drag).
    void Drop( const QMimeData& mime, Qt::KeyboardModifiers modifiers )
@@ -255,6 +266,96 @@ TEST_F( FileActionsTest, DroppedFilesAreOpenedAsCopiesWhileCtrlIsHeld )
    ASSERT_EQ( MainViewList.size(), 2u );
    EXPECT_TRUE( MainViewList.back()->Window()->isCopy );
    EXPECT_EQ( MainViewList.back()->Window()->filePath, deep );
+}
+
+// The window opened last is the one the next action works on: Save As proposes its name and Close closes it.
+TEST_F( FileActionsTest, TheWindowOpenedLastIsTheActiveOne )
+{
+   const QString a = QString::fromStdString( FITSFile( "andromeda.fits" ) );
+   const QString b = QString::fromStdString( FITSFile( "bode.fits", 0.25f ) );
+   for ( const QString& path : { a, b } )
+   {
+      files.Expect( Kind::OpenFiles, { path } );
+      main->FileOpen_Action->trigger();
+   }
+   ActivateMainWindow();
+   ASSERT_EQ( MainViewList.size(), 2u );
+   TImageWindow* second = MainViewList.back()->Window();
+   ASSERT_EQ( second->filePath, b.toStdString() );
+   EXPECT_EQ( main->ActiveImageWindow(), second );
+
+   files.Expect( Kind::SaveFile,
+                 [&]( const platform::FileDialogs::Request& r )
+                 {
+                    EXPECT_EQ( r.directory, QString::fromStdString( folder.File( "bode" ) ) );
+                    return platform::FileDialogs::Choice{};
+                 } );
+   main->FileSaveAs_Action->trigger();
+
+   main->FileClose_Action->trigger();
+   FlushDeletes();
+   ASSERT_EQ( MainViewList.size(), 1u );
+   EXPECT_EQ( MainViewList.front()->Window()->filePath, a.toStdString() );
+
+   // Several files of one Open: the last of them.
+   prompter.Expect( "is already open", platform::Answer::Yes );
+   main->OpenFiles( { b, a }, true );
+   ActivateMainWindow();
+   ASSERT_EQ( MainViewList.size(), 3u );
+   EXPECT_EQ( main->ActiveImageWindow(), MainViewList.back()->Window() );
+   EXPECT_EQ( main->ActiveImageWindow()->filePath, a.toStdString() );
+}
+
+// Whichever way a window comes to be, it is the active one afterwards, not the window that was active before.
+TEST_F( FileActionsTest, EveryNewImageWindowBecomesTheActiveOne )
+{
+   auto file = [&]( const char* name ) { return QString::fromStdString( FITSFile( name ) ); };
+   struct Case
+   {
+      const char* how;
+      std::function<void()> make;
+   };
+   const Case cases[] = {
+      { "open a copy",
+        [&]
+        {
+           files.Expect( Kind::OpenFiles, { file( "copy.fits" ) } );
+           main->FileOpenACopy_Action->trigger();
+        } },
+      { "open recent",
+        [&]
+        {
+           main->AddRecentFile( main->FileOpenRecentImages_MenuItem, file( "recent.fits" ) );
+           main->FileOpenRecentImages_MenuItem->actions().front()->trigger();
+        } },
+      { "drop",
+        [&]
+        {
+           QMimeData mime;
+           mime.setUrls( { QUrl::fromLocalFile( file( "dropped.fits" ) ) } );
+           Drop( mime, Qt::NoModifier );
+           QCoreApplication::processEvents();
+        } },
+      { "paste",
+        [&]
+        {
+           main->EditCopy_Action->trigger();
+           main->EditPaste_Action->trigger();
+        } },
+      { "created", [] { CreateImageWindow( nullptr, Pattern( 2, 2 ), "" ); } },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.how );
+      TImageWindow* before = CreateImageWindow( nullptr, Pattern( 3, 3 ), "" );
+      Activate( before );
+      c.make();
+      ActivateMainWindow();
+      TImageWindow* made = MainViewList.back()->Window();
+      ASSERT_NE( made, before );
+      EXPECT_TRUE( made->SubWindow()->isVisible() );
+      EXPECT_EQ( main->ActiveImageWindow(), made );
+   }
 }
 
 // ---- Saving and reverting -------------------------------------------------------------------------------------------
