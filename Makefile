@@ -5,7 +5,7 @@ FUZZ_BUILD  ?= build-fuzz
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test asan bench fuzz screenshot clean
+.PHONY: all deps configure build program run test asan bench fuzz screenshot clean
 
 all: build
 
@@ -18,10 +18,18 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program alone: running it needs none of the tests and benchmarks.
+program: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target lumenforge
+
+# Without a display the program runs on a virtual one that nobody sees: LF_VIRTUAL_DISPLAY tells it so, and a
+# refusal at start-up (a copy already running) is then printed here instead of waiting in an invisible box.
+run: program
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD)/lumenforge; \
-	 else echo "No display: starting the program on a virtual one (xvfb-run); 'make screenshot' shows it."; \
-	      xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/lumenforge; fi
+	 else echo "No display: starting the program on a virtual one (xvfb-run), which cannot be seen here."; \
+	      echo "To see it, run 'make screenshot': it starts a copy of its own and saves its window to screenshot.png."; \
+	      echo "Ctrl+C stops the program."; \
+	      LF_VIRTUAL_DISPLAY=1 xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD)/lumenforge; fi
 
 test: build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 300
@@ -44,7 +52,7 @@ fuzz: deps
 	   -DLF_FUZZ=ON -DLF_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz IPTCPhotoInfoFuzz
 
-screenshot: build
+screenshot: program
 	@tools/screenshot screenshot.png $(BUILD)
 
 clean:

@@ -24,9 +24,13 @@ namespace
 // How long the main window is left to paint before the screenshot is taken.
 constexpr int ScreenshotDelayMs = 1000;
 
-void Refuse( const QString& text )
+// A refusal at start-up: on standard error for whoever started the program from a terminal, and in a box when
+// somebody can see it.
+void Refuse( const StartUpOptions& options, const QString& text )
 {
-   platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), text );
+   std::fprintf( stderr, "%s\n", text.toLocal8Bit().constData() );
+   if ( options.displayVisible )
+      platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), text );
 }
 
 // The presentation window (when the preferences want it) shows here, before the main window exists.
@@ -80,7 +84,16 @@ StartUpOptions StartUpOptions::FromEnvironment()
 {
    StartUpOptions options;
    options.screenshotPath = qEnvironmentVariable( "LF_SCREENSHOT" );
+   options.displayVisible =
+       DisplayVisible( QGuiApplication::platformName(), qEnvironmentVariable( "LF_VIRTUAL_DISPLAY" ) );
    return options;
+}
+
+bool StartUpOptions::DisplayVisible( const QString& platformName, const QString& virtualDisplay )
+{
+   if ( !virtualDisplay.isEmpty() && virtualDisplay != "0" )
+      return false;
+   return platformName != "offscreen" && platformName != "minimal";
 }
 
 bool DesktopLargeEnough( QSize size )
@@ -93,7 +106,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
    SingleInstanceLock lock( options.lockDirectory );
    if ( lock.TryLock() == SingleInstanceLock::Result::HeldByAnother )
    {
-      Refuse( "There is another instance of Lumenforge running - multiple instances not allowed." );
+      Refuse( options, "There is another instance of Lumenforge running - multiple instances not allowed." );
       return 1;
    }
 
@@ -116,7 +129,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
       if ( !DesktopLargeEnough( desktop ) )
       {
          lock.Unlock();
-         Refuse( "Lumenforge requires a minimum desktop size of 1024x768 pixels" );
+         Refuse( options, "Lumenforge requires a minimum desktop size of 1024x768 pixels" );
          return 1;
       }
 

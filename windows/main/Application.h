@@ -8,7 +8,8 @@
 //      instances not allowed." and returns 1;
 //   2. a primary screen smaller than 1024x768 shows "Lumenforge requires a minimum desktop size of 1024x768
 //      pixels" and returns 1 (both boxes captioned with the toolkit title "Lumenforge 1.0"; nothing else has been
-//      done: the preferences are neither read nor written);
+//      done: the preferences are neither read nor written). Both texts also go to standard error, and on a display
+//      nobody sees the box is left out: it would wait for an answer that never comes;
 //   3. the preferences are loaded, the main window is created and shown, the message loop runs until the main
 //      window has closed, and the preferences are saved; 0 is returned.
 // An exception that escapes step 3 is shown; the loop is entered again when the main window exists, and nothing
@@ -36,9 +37,15 @@ struct StartUpOptions
    QString lockDirectory;
    // When set, the program saves a PNG of its screen here once the main window shows, then closes itself.
    QString screenshotPath;
+   // Whether anybody sees the display the program shows on, and so can answer a message box.
+   bool displayVisible = true;
 
-   // The options the environment asks for: LF_SCREENSHOT=<png path> sets screenshotPath.
+   // The options the environment asks for: LF_SCREENSHOT=<png path> sets screenshotPath; displayVisible follows
+   // DisplayVisible for the platform in use and LF_VIRTUAL_DISPLAY. Needs the QApplication.
    static StartUpOptions FromEnvironment();
+   // False on the toolkit platforms that draw into memory (offscreen, minimal) and when virtualDisplay is set (not
+   // empty, not "0"): make run sets LF_VIRTUAL_DISPLAY when it starts the program under xvfb-run.
+   static bool DisplayVisible( const QString& platformName, const QString& virtualDisplay );
 };
 
 constexpr QSize MinimumDesktopSize{ 1024, 768 };

@@ -57,16 +57,45 @@ protected:
 
 } // namespace
 
+// Said in a box and on standard error; on a display nobody sees (make run's virtual one), only on standard error.
 TEST_F( ApplicationTest, ASecondInstanceIsRefusedBeforeAnythingElse )
 {
+   const QString text = "There is another instance of Lumenforge running - multiple instances not allowed.";
    SingleInstanceLock first( options.lockDirectory );
    ASSERT_EQ( SingleInstanceLock::Result::Acquired, first.TryLock() );
 
-   ExpectRefusal( "There is another instance of Lumenforge running - multiple instances not allowed." );
-   EXPECT_EQ( 1, Run() );
-   EXPECT_EQ( nullptr, MainWindow );
-   EXPECT_EQ( "Image", CurrentPreferences.identifiers.imagePrefix ); // the preferences were not read
-   EXPECT_TRUE( first.IsLocked() );                                  // the first copy is not disturbed
+   for ( bool visible : { true, false } )
+   {
+      SCOPED_TRACE( visible ? "visible display" : "display nobody sees" );
+      options.displayVisible = visible;
+      if ( visible )
+         ExpectRefusal( text );
+      testing::internal::CaptureStderr();
+      EXPECT_EQ( 1, Run() );
+      EXPECT_EQ( testing::internal::GetCapturedStderr(), text.toStdString() + "\n" );
+      EXPECT_EQ( nullptr, MainWindow );
+      EXPECT_EQ( "Image", CurrentPreferences.identifiers.imagePrefix ); // the preferences were not read
+      EXPECT_TRUE( first.IsLocked() );                                  // the first copy is not disturbed
+   }
+}
+
+TEST( StartUpOptionsTest, OnlyARealDisplayIsOneSomebodySees )
+{
+   struct Case
+   {
+      const char* platform;
+      const char* virtualDisplay;
+      bool visible;
+   };
+   const Case cases[] = {
+      { "xcb", "", true },   { "wayland", "", true },    { "xcb", "0", true },
+      { "xcb", "1", false }, { "offscreen", "", false }, { "minimal", "", false },
+   };
+   for ( const Case& c : cases )
+      EXPECT_EQ( StartUpOptions::DisplayVisible( c.platform, c.virtualDisplay ), c.visible )
+          << c.platform << " LF_VIRTUAL_DISPLAY=" << c.virtualDisplay;
+   // The tests themselves run offscreen.
+   EXPECT_FALSE( StartUpOptions::FromEnvironment().displayVisible );
 }
 
 TEST_F( ApplicationTest, DesktopsSmallerThan1024x768AreRefusedAndTheLockReleased )
