@@ -181,7 +181,9 @@ TEST( ProcessRegistryTest, EveryRegisteredProcessIsSoundAndStreamsByteForByte )
       const std::string text = instance->ToText();
       EXPECT_EQ( text.substr( 0, id.size() ), id );
       if ( instance->parameters != nullptr )
+      {
          EXPECT_GT( text.size(), id.size() + 1 );
+      }
 
       // The default instance survives the stream byte for byte.
       std::string first = dir.File( id + ".1" );

@@ -250,7 +250,7 @@ TEST_P( AbortTest, AnAbortOnTheThirdViewAsksOnceWhetherToRollBackTheOthers )
    TImageWindow* w = Make( Ones( 16, 16 ) );
    std::vector<TImageWindow::Preview*> p;
    for ( int i = 0; i < 4; ++i )
-      p.push_back( w->CreatePreview( "P" + std::to_string( i + 1 ), 4 * i, 0, 4, 4 ) );
+      p.push_back( w->CreatePreview( std::string( "P" ).append( std::to_string( i + 1 ) ), 4 * i, 0, 4, 4 ) );
    TScaleWindow window;
    window.abortAtRun = 3;
    for ( int i : { 0, 2, 3 } ) // P2 is not selected
