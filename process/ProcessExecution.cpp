@@ -1,14 +1,7 @@
 #include "process/ProcessExecution.h"
 
-#include <QCheckBox>
-#include <QDialog>
-#include <QFont>
-#include <QFrame>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QString>
-#include <QVBoxLayout>
 
 #include <exception>
 #include <filesystem>
@@ -18,11 +11,11 @@
 
 #include "classlib/DateTime.h"
 #include "classlib/Image.h"
-#include "platform/DialogRunner.h"
 #include "platform/Prompter.h"
 #include "process/Process.h"
 #include "support/FailureReport.h"
 #include "support/Utils.h"
+#include "windows/dialogs/WarningMessageWithDontAskAgainDialog.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
@@ -536,56 +529,9 @@ void RestoreRecoveryCopy( TImageWindow& window )
 
 bool ConfirmRunWithoutUndo( const std::string& processId )
 {
-   QDialog dialog;
-   dialog.setObjectName( "WarningMessageWithDontAskAgainDialog" );
-   dialog.setWindowTitle( "Warning" );
-
-   auto* band = new QFrame( &dialog );
-   band->setObjectName( "Warning_Panel" );
-   band->setAutoFillBackground( true );
-   QPalette palette = band->palette();
-   palette.setColor( QPalette::Window, Qt::red );
-   palette.setColor( QPalette::WindowText, Qt::white );
-   band->setPalette( palette );
-   QFont bold = band->font();
-   bold.setBold( true );
-   auto* line1 = new QLabel( "Undo has been disabled for this image window.", band );
-   line1->setObjectName( "Warning1_Label" );
-   auto* line2 =
-       new QLabel( QString::fromStdString( "Current data will be lost. Apply " + processId + " instance?" ), band );
-   line2->setObjectName( "Warning2_Label" );
-   auto* bandLayout = new QVBoxLayout( band );
-   bandLayout->setContentsMargins( 8, 8, 8, 8 );
-   for ( QLabel* label : { line1, line2 } )
-   {
-      label->setFont( bold );
-      label->setAlignment( Qt::AlignCenter );
-      bandLayout->addWidget( label );
-   }
-
-   auto* dontAsk = new QCheckBox( "Don't ask again", &dialog );
-   dontAsk->setObjectName( "DontAskAgain_CheckBox" );
-   dontAsk->setFocusPolicy( Qt::NoFocus );
-   dontAsk->setChecked( !AskBeforeRunningWithoutUndo );
-   // The switch follows the box at once, whatever the answer.
-   QObject::connect( dontAsk, &QCheckBox::toggled, [&]( bool checked ) { AskBeforeRunningWithoutUndo = !checked; } );
-
-   auto* no = new QPushButton( "No", &dialog );
-   no->setObjectName( "No_SpeedButton" );
-   auto* yes = new QPushButton( "Yes", &dialog );
-   yes->setObjectName( "Yes_SpeedButton" );
-   QObject::connect( no, &QPushButton::clicked, &dialog, &QDialog::reject );
-   QObject::connect( yes, &QPushButton::clicked, &dialog, &QDialog::accept );
-
-   auto* buttons = new QHBoxLayout;
-   buttons->addWidget( dontAsk );
-   buttons->addStretch( 1 );
-   buttons->addWidget( no );
-   buttons->addWidget( yes );
-   auto* layout = new QVBoxLayout( &dialog );
-   layout->addWidget( band );
-   layout->addLayout( buttons );
-
-   // Esc rejects: any answer but Yes keeps the image as it is.
-   return platform::DialogRunner::exec( dialog ) == QDialog::Accepted;
+   TWarningMessageWithDontAskAgainDialog dialog( nullptr, &AskBeforeRunningWithoutUndo );
+   dialog.Warning1_Label->setText( "Undo has been disabled for this image window." );
+   dialog.Warning2_Label->setText(
+       QString::fromStdString( "Current data will be lost. Apply " + processId + " instance?" ) );
+   return dialog.Ask();
 }
