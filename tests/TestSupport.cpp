@@ -27,9 +27,13 @@ public:
       files.SetUnexpectedHandler( []( const platform::ScriptedFileDialogs::Record& r ) {
          ADD_FAILURE() << "Unexpected file picker: " << r.Describe().toStdString();
       } );
+      colors.SetUnexpectedHandler( []( const platform::ScriptedColorPicker::Record& r ) {
+         ADD_FAILURE() << "Unexpected " << r.Describe().toStdString();
+      } );
       platform::Prompter::Install( &prompter );
       platform::DialogRunner::Install( &dialogs );
       platform::FileDialogs::Install( &files );
+      platform::ColorPicker::Install( &colors );
    }
 
    void TearDown() override
@@ -37,12 +41,14 @@ public:
       platform::Prompter::Install( nullptr );
       platform::DialogRunner::Install( nullptr );
       platform::FileDialogs::Install( nullptr );
+      platform::ColorPicker::Install( nullptr );
    }
 
 private:
    platform::ScriptedPrompter prompter;
    platform::ScriptedDialogRunner dialogs;
    platform::ScriptedFileDialogs files;
+   platform::ScriptedColorPicker colors;
 };
 
 [[maybe_unused]] ::testing::Environment* const expectNothing =
@@ -64,9 +70,11 @@ void ScriptedUiTest::SetUp()
    previousPrompter = platform::Prompter::Installed();
    previousDialogs = platform::DialogRunner::Installed();
    previousFiles = platform::FileDialogs::Installed();
+   previousColors = platform::ColorPicker::Installed();
    platform::Prompter::Install( &prompter );
    platform::DialogRunner::Install( &dialogs );
    platform::FileDialogs::Install( &files );
+   platform::ColorPicker::Install( &colors );
    platform::KeyTracker::Instance().ReleaseAll();
 }
 
@@ -75,10 +83,12 @@ void ScriptedUiTest::TearDown()
    platform::Prompter::Install( previousPrompter );
    platform::DialogRunner::Install( previousDialogs );
    platform::FileDialogs::Install( previousFiles );
+   platform::ColorPicker::Install( previousColors );
    platform::KeyTracker::Instance().ReleaseAll();
    ReportLeftovers( prompter, "message box" );
    ReportLeftovers( dialogs, "dialog" );
    ReportLeftovers( files, "file picker" );
+   ReportLeftovers( colors, "colour picker" );
 }
 
 void ScriptedUiTest::ForgetAll()
@@ -86,6 +96,7 @@ void ScriptedUiTest::ForgetAll()
    prompter.Clear();
    dialogs.Clear();
    files.Clear();
+   colors.Clear();
 }
 
 QStringList BoxTexts( const platform::ScriptedPrompter& prompter )

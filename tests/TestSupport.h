@@ -3,10 +3,10 @@
 
 // Test fixture for code that shows boxes, runs dialogs or asks for file names.
 //
-// test::ScriptedUiTest installs, for each test, a ScriptedPrompter, a ScriptedDialogRunner and a
-// ScriptedFileDialogs; the test scripts them (prompter.Expect( "text", Answer::Yes ), dialogs.Expect( "Name",
-// handler ), files.Expect( Kind::SaveFile, { path } )). At TearDown the test fails for every box, dialog or
-// picker that was not expected and for every expectation left unconsumed. Held keys of the key tracker are
+// test::ScriptedUiTest installs, for each test, a ScriptedPrompter, a ScriptedDialogRunner, a ScriptedFileDialogs
+// and a ScriptedColorPicker; the test scripts them (prompter.Expect( "text", Answer::Yes ), dialogs.Expect( "Name",
+// handler ), files.Expect( Kind::SaveFile, { path } ), colors.Expect( QColor( 255, 128, 0 ) )). At TearDown the
+// test fails for every box, dialog or picker that was not expected and for every expectation left unconsumed. Held keys of the key tracker are
 // released between tests.
 //
 // Outside this fixture, every test of the executable still runs with scripted services that expect nothing: a
@@ -19,6 +19,7 @@
 #include <Qt>
 #include <QStringList>
 
+#include "platform/ColorPicker.h"
 #include "platform/DialogRunner.h"
 #include "platform/FileDialogs.h"
 #include "platform/Prompter.h"
@@ -41,11 +42,13 @@ protected:
    platform::ScriptedPrompter prompter;
    platform::ScriptedDialogRunner dialogs;
    platform::ScriptedFileDialogs files;
+   platform::ScriptedColorPicker colors;
 
 private:
    platform::Prompter* previousPrompter = nullptr;
    platform::DialogRunner* previousDialogs = nullptr;
    platform::FileDialogs* previousFiles = nullptr;
+   platform::ColorPicker* previousColors = nullptr;
 };
 
 // Shows a dialog without a loop of its own, presses a key on it and returns the result it was closed with (0: it
