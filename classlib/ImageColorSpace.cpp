@@ -23,6 +23,7 @@
 #pragma GCC optimize( "no-trapping-math", "fp-contract=off" )
 #endif
 
+#include "ColorChannels.h"
 #include "Image.h"
 #include "RGBColorSystem.h"
 
@@ -286,6 +287,19 @@ RangeConverter SelectConverter()
 
 } // namespace
 
+void ConvertColorSamples( int32_t from, int32_t to, const RGBColorSystem& rgbws, float* c0, float* c1, float* c2,
+                          int64_t n )
+{
+   static const RangeConverter convert = SelectConverter();
+   Job job;
+   job.route = MakeRoute( from, to );
+   job.values = &rgbws.Values();
+   job.source[0] = job.target[0] = c0;
+   job.source[1] = job.target[1] = c1;
+   job.source[2] = job.target[2] = c2;
+   convert( job, 0, n );
+}
+
 void Image::SetColorSpace( int32_t target, const RGBColorSystem& rgbws )
 {
    if ( !ColorSpace::IsValid( target ) || !ColorSpace::IsValid( colorSpace ) )
@@ -319,10 +333,18 @@ void Image::SetColorSpace( int32_t target, const RGBColorSystem& rgbws )
       table.reserve( size_t( alpha ) + 3 );
       if ( target == ColorSpace::RGB )
       {
+         // The grey plane becomes red; green and blue are its copies, made row by row under the monitor.
          Plane g = NewPlane( pixels ), b = NewPlane( pixels );
-         size_t bytes = size_t( pixels ) * sizeof( float );
-         std::memcpy( g.get(), planes[0].get(), bytes );
-         std::memcpy( b.get(), planes[0].get(), bytes );
+         const float* grey = planes[0].get();
+         BeginTask( "In-place color model conversion", pixels );
+         ParallelRows(
+            height,
+            [&]( int64_t y0, int64_t y1 ) {
+               size_t bytes = size_t( ( y1 - y0 ) * width ) * sizeof( float );
+               std::memcpy( g.get() + y0 * width, grey + y0 * width, bytes );
+               std::memcpy( b.get() + y0 * width, grey + y0 * width, bytes );
+            },
+            width );
          table.push_back( std::move( planes[0] ) );
          table.push_back( std::move( g ) );
          table.push_back( std::move( b ) );

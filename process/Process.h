@@ -29,6 +29,7 @@ namespace qor
 {
 class File;
 class Image;
+class RGBColorSystem;
 }
 
 class Process;
@@ -44,6 +45,22 @@ public:
    virtual std::string FullId() const = 0;
    // The image the view shows and a run changes (a preview's own pixels for a preview); nullptr when it has none.
    virtual qor::Image* TargetImage() const { return nullptr; }
+   // The whole image of the view's window (for a main view its TargetImage()), and where a preview's rectangle
+   // begins in it (0, 0 for a main view).
+   virtual const qor::Image* WholeImage() const { return TargetImage(); }
+   virtual void PreviewOrigin( int32_t& left, int32_t& top ) const { left = top = 0; }
+   // The identifier of the window's main view (what "&imageId;" stands for in identifier templates).
+   virtual std::string MainViewId() const { return FullId(); }
+   // The RGB working space of the view's window, through which colour components are computed; nullptr for none.
+   virtual qor::RGBColorSystem* RGBWorkingSpace() const { return nullptr; }
+   // The view's pixels were changed by a run: with notify, whatever depends on them is told.
+   virtual void Modified( bool notify ) {}
+   // Masks of the view's window: whether its mask window holds a colour image, and removing that mask; whether
+   // anything uses the window as its mask, and detaching all of those users.
+   virtual bool HasColorMask() const { return false; }
+   virtual void RemoveMask() {}
+   virtual bool HasMaskReferences() const { return false; }
+   virtual void ReleaseMaskReferences() {}
 
 protected:
    ~ProcessView() = default;

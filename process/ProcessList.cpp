@@ -1,10 +1,20 @@
 // The one list of the program's process classes. A new process adds its header and one Register line here; the
 // registry sorts the entries itself, so the order of the lines does not matter.
 
+#include "process/ConvertToGrayscale.h"
+#include "process/ConvertToRGBColor.h"
+#include "process/ExtractChannels.h"
+#include "process/ImportChannels.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
+#include "process/RGBSpaceParameters.h"
 
 void RegisterProcesses( ProcessRegistry& registry )
 {
    registry.Register<ProcessContainer>();
+   registry.Register<ConvertToGrayscale>();
+   registry.Register<ConvertToRGBColor>();
+   registry.Register<RGBSpaceParameters>();
+   registry.Register<ExtractChannels>();
+   registry.Register<ImportChannels>();
 }

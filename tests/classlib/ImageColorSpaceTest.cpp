@@ -96,7 +96,8 @@ TEST( ImageColorSpace, GrayToRGBCopiesTheGreyAndMovesAlpha )
    image.Status().SetCallback( &Recorder::Callback, &rec );
 
    image.SetColorSpace( ColorSpace::RGB, ws );
-   EXPECT_TRUE( rec.events.empty() ); // the expansion reports nothing
+   EXPECT_EQ( rec.text, "In-place color model conversion" ); // the copies are monitored, so they can be aborted
+   EXPECT_EQ( rec.total, 35 );
    EXPECT_EQ( image.GetColorSpace(), ColorSpace::RGB );
    ASSERT_EQ( image.NumberOfNominalChannels(), 3 );
    ASSERT_EQ( image.NumberOfAlphaChannels(), 2 );
@@ -342,7 +343,8 @@ TEST( ImageColorSpace, AbortAtTheStartChangesNothing )
       int32_t from, to;
    } cases[] = { { ColorSpace::RGB, ColorSpace::CIELab },
                  { ColorSpace::RGB, ColorSpace::Gray },
-                 { ColorSpace::Gray, ColorSpace::CIELab } };
+                 { ColorSpace::Gray, ColorSpace::CIELab },
+                 { ColorSpace::Gray, ColorSpace::RGB } };
    for ( const Case& k : cases )
    {
       Image image = RandomRGB( 20, 20, 1 );

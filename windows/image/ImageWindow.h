@@ -144,11 +144,23 @@ public:
       virtual bool IsModified() const;
       // A modification of the view's image: the window's count + 1; with notify, the mask references are told
       // and every cache of the window is dropped without notification.
-      virtual void Modified( bool notify );
+      void Modified( bool notify ) override;
       // The identifier; a preview adds its image's: "Image01->Preview01".
       virtual std::string FullIdentifier() const { return identifier; }
       std::string FullId() const override { return FullIdentifier(); }
       qor::Image* TargetImage() const override { return imageSlot != nullptr ? *imageSlot : nullptr; }
+      // What processes see of the window (ProcessView).
+      const qor::Image* WholeImage() const override { return window->image; }
+      std::string MainViewId() const override { return window->MainViewId(); }
+      qor::RGBColorSystem* RGBWorkingSpace() const override { return &window->rgbWorkingSpace; }
+      bool HasColorMask() const override
+      {
+         return window->maskWindow != nullptr && window->maskWindow->image != nullptr &&
+                window->maskWindow->image->IsColor();
+      }
+      void RemoveMask() override { window->SetMask( nullptr ); }
+      bool HasMaskReferences() const override { return !window->maskReferences.empty(); }
+      void ReleaseMaskReferences() override { window->ReleaseMaskReferences(); }
       // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
       // notification for this view and then for every preview of the window.
       virtual void SetIdentifier( const std::string& text );
@@ -463,6 +475,11 @@ public:
    void Modified( bool notify ) override;
    std::string FullIdentifier() const override;
    void SetIdentifier( const std::string& text ) override;
+   void PreviewOrigin( int32_t& x, int32_t& y ) const override
+   {
+      x = left;
+      y = top;
+   }
 
    // Copies the rectangle of the main image anew (clamped to the image, alpha channels dropped); everything the
    // preview kept is lost.

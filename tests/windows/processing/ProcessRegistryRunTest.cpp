@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "classlib/Image.h"
+#include "process/ImportChannels.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
+#include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
@@ -31,6 +33,20 @@ std::vector<uint32_t> Bits( const qor::Image& image )
 
 class ProcessRegistryRunTest : public test::ImageWindowProcessTest
 {
+protected:
+   // What a process's default instance needs besides its target, made for the run: ImportChannels reads its
+   // components from open grey images of the target's size.
+   void Prepare( Process& instance, const qor::Image& target )
+   {
+      if ( auto* import = dynamic_cast<ImportChannels*>( &instance ) )
+         for ( size_t i = 0; i < 3; ++i )
+         {
+            const std::string id = "Source" + std::to_string( i );
+            if ( FindMainViewByIdentifier( id ) == nullptr )
+               Make( RandomImage( target.Width(), target.Height(), 1, qor::ColorSpace::Gray, uint32_t( i ) ), id );
+            import->Values().imageIdentifiers[i] = id;
+         }
+   }
 };
 
 TEST_F( ProcessRegistryRunTest, AnAbortAtTheFirstProgressEventLeavesEveryImageAsItWas )
@@ -52,6 +68,7 @@ TEST_F( ProcessRegistryRunTest, AnAbortAtTheFirstProgressEventLeavesEveryImageAs
               ( instance->UndoFlags( view ) & Process::UndoPixelData ) == 0 )
             continue;
 
+         Prepare( *instance, *w->image );
          const std::vector<uint32_t> before = Bits( *w->image );
          TMainWindow main;
          StatusDialog().progressHook = [&]( int32_t event ) {

@@ -1,0 +1,266 @@
+#include "windows/processing/ImportChannelsWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include "classlib/Exception.h"
+#include "support/Utils.h"
+#include "windows/main/MainWindow.h"
+#include "windows/processing/ColorSpaceControls.h"
+
+namespace
+{
+
+bool UpdatingControls()
+{
+   return MainWindow != nullptr && MainWindow->UpdatingControls();
+}
+
+std::string Suffix( int32_t colorSpace, int i )
+{
+   return "_" + ImportChannels::Parameters::ComponentSuffix( colorSpace, i );
+}
+
+} // namespace
+
+TImportChannelsWindow::TImportChannelsWindow( QWidget* owner ) : TProcessingWindow( owner )
+{
+   setObjectName( "ImportChannelsWindow" );
+   setWindowTitle( "Import Channels" );
+
+   space = MakeColorSpacePanel( this );
+   RGB_RadioButton = space.buttons[0];
+   HSV_RadioButton = space.buttons[1];
+   CIEXYZ_RadioButton = space.buttons[2];
+   CIELab_RadioButton = space.buttons[3];
+   CIELch_RadioButton = space.buttons[4];
+   space.OnClick( this, [this]( int32_t code ) { ColorSpace_RadioButtonClick( code ); } );
+
+   auto* channels = new QFrame( this );
+   channels->setObjectName( "Channels_Panel" );
+   channels->setFrameShape( QFrame::StyledPanel );
+   auto* grid = new QGridLayout( channels );
+   grid->addWidget( MakeCaptionPanel( channels, "ChannelsCaption_Panel", "  Channels/Source Images" ), 0, 0, 1, 2 );
+   for ( int i = 0; i < 3; ++i )
+   {
+      CH_CheckBox[i] = new QCheckBox( channels );
+      CH_CheckBox[i]->setObjectName( QString( "CH%1_CheckBox" ).arg( i + 1 ) );
+      connect( CH_CheckBox[i], &QCheckBox::clicked, this, [this, i] { CH_CheckBoxClick( i ); } );
+      CH_ComboBox[i] = new QComboBox( channels );
+      CH_ComboBox[i]->setObjectName( QString( "CH%1_ComboBox" ).arg( i + 1 ) );
+      CH_ComboBox[i]->setEditable( true );
+      CH_ComboBox[i]->setCompleter( nullptr );
+      CH_ComboBox[i]->setMinimumWidth( 200 );
+      connect( CH_ComboBox[i], &QComboBox::activated, this, [this, i] { CH_ComboBoxSelect( i ); } );
+      SetEditExitHandler( CH_ComboBox[i]->lineEdit(), [this, i] { CH_ComboBoxExit( i ); } );
+      grid->addWidget( CH_CheckBox[i], i + 1, 0 );
+      grid->addWidget( CH_ComboBox[i], i + 1, 1 );
+   }
+   AutoIdentifiers_CheckBox = new QCheckBox( "Auto Identifiers", channels );
+   AutoIdentifiers_CheckBox->setObjectName( "AutoIdentifiers_CheckBox" );
+   connect( AutoIdentifiers_CheckBox, &QCheckBox::clicked, this, [this] { AutoIdentifiers_CheckBoxClick(); } );
+   FindCompatibleImages_CheckBox = new QCheckBox( "Find compatible images", channels );
+   FindCompatibleImages_CheckBox->setObjectName( "FindCompatibleImages_CheckBox" );
+   connect( FindCompatibleImages_CheckBox, &QCheckBox::clicked, this,
+            [this] { FindCompatibleImages_CheckBoxClick(); } );
+   grid->addWidget( AutoIdentifiers_CheckBox, 4, 1 );
+   grid->addWidget( FindCompatibleImages_CheckBox, 5, 1 );
+
+   ButtonRow buttons =
+      MakeButtonRow( this, { "Preview_SpeedButton", "SelectPreviews_SpeedButton", "Apply_SpeedButton",
+                             "SelectImages_SpeedButton" } );
+   buttons.buttons[0]->setText( "Preview" );
+   buttons.buttons[2]->setText( "Apply" );
+
+   auto* layout = new QGridLayout( this );
+   layout->addWidget( space.panel, 0, 0 );
+   layout->addWidget( channels, 0, 1 );
+   layout->addWidget( buttons.row, 1, 1, Qt::AlignRight );
+
+   SelectView( nullptr );
+}
+
+std::unique_ptr<Process> TImportChannelsWindow::NewInstance()
+{
+   auto instance = std::make_unique<ImportChannels>();
+   instance->Values() = parameters;
+   return instance;
+}
+
+void TImportChannelsWindow::ImportInstance( const Process& instance )
+{
+   if ( const auto* import = dynamic_cast<const ImportChannels*>( &instance ) )
+   {
+      parameters = import->Values();
+      SelectView( nullptr );
+   }
+}
+
+void TImportChannelsWindow::SelectView( TImageWindow::View* view )
+{
+   target = view;
+   FillSourceLists();
+   UpdateControls();
+}
+
+void TImportChannelsWindow::FillSourceLists()
+{
+   TMainWindow::ControlUpdateGuard guard;
+   const qor::Image* targetImage = target != nullptr ? &target->GetImage() : nullptr;
+   for ( QComboBox* box : CH_ComboBox )
+      box->clear();
+   for ( TImageWindow::View* view : MainViewList )
+   {
+      if ( view == target )
+         continue;
+      const qor::Image& image = view->GetImage();
+      if ( image.IsColor() || ( targetImage != nullptr && ( image.Width() != targetImage->Width() ||
+                                                              image.Height() != targetImage->Height() ) ) )
+         continue;
+      for ( QComboBox* box : CH_ComboBox )
+         box->addItem( QString::fromStdString( view->Identifier() ) );
+   }
+   for ( int i = 0; i < 3; ++i )
+      CH_ComboBox[i]->setEditText( QString::fromStdString( parameters.imageIdentifiers[size_t( i )] ) );
+}
+
+void TImportChannelsWindow::UpdateControls()
+{
+   TMainWindow::ControlUpdateGuard guard;
+   space.Show( parameters.colorSpace, CH_CheckBox );
+   for ( int i = 0; i < 3; ++i )
+      CH_CheckBox[i]->setChecked( parameters.channels[size_t( i )] );
+   if ( autoIdentifiers )
+      SetAutoIdentifiers();
+   else if ( findCompatibleImages )
+      FindCompatibleImages();
+   for ( int i = 0; i < 3; ++i )
+   {
+      CH_ComboBox[i]->setEditText( QString::fromStdString( parameters.imageIdentifiers[size_t( i )] ) );
+      CH_ComboBox[i]->setEnabled( parameters.channels[size_t( i )] && !autoIdentifiers );
+   }
+   AutoIdentifiers_CheckBox->setChecked( autoIdentifiers );
+   FindCompatibleImages_CheckBox->setChecked( findCompatibleImages );
+   FindCompatibleImages_CheckBox->setEnabled( !autoIdentifiers );
+}
+
+void TImportChannelsWindow::SetAutoIdentifiers()
+{
+   TMainWindow::ControlUpdateGuard guard;
+   for ( int i = 0; i < 3; ++i )
+      parameters.imageIdentifiers[size_t( i )] = ImportChannels::Parameters::DefaultIdentifier( parameters.colorSpace, i );
+   for ( QComboBox* box : CH_ComboBox )
+      box->clear();
+}
+
+void TImportChannelsWindow::FindCompatibleImages()
+{
+   TMainWindow::ControlUpdateGuard guard;
+   for ( int i = 0; i < 3; ++i )
+   {
+      QComboBox* box = CH_ComboBox[i];
+      int selected = 0;
+      const QString suffix = QString::fromStdString( Suffix( parameters.colorSpace, i ) );
+      for ( int k = 0; k < box->count(); ++k )
+         if ( box->itemText( k ).contains( suffix ) )
+            selected = k;
+      box->setCurrentIndex( box->count() > 0 ? selected : -1 );
+      parameters.imageIdentifiers[size_t( i )] = box->count() > 0 ? box->itemText( selected ).toStdString() : "";
+   }
+}
+
+void TImportChannelsWindow::FormShow()
+{
+   TImageWindow* active = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
+   if ( active != nullptr && active->image != nullptr && active->image->IsColor() )
+      SelectView( active->mainView );
+}
+
+void TImportChannelsWindow::showEvent( QShowEvent* event )
+{
+   TProcessingWindow::showEvent( event );
+   FormShow();
+}
+
+void TImportChannelsWindow::ViewUpdated( TImageWindow::View& view )
+{
+   if ( &view == target )
+      SelectView( view.GetImage().IsColor() ? &view : nullptr );
+}
+
+void TImportChannelsWindow::ViewDeleted( TImageWindow::View& view )
+{
+   if ( &view == target )
+      SelectView( nullptr );
+}
+
+void TImportChannelsWindow::ColorSpace_RadioButtonClick( int32_t colorSpace )
+{
+   parameters.colorSpace = colorSpace;
+   parameters.channels = { true, true, true };
+   UpdateControls();
+}
+
+void TImportChannelsWindow::CH_CheckBoxClick( int i )
+{
+   if ( UpdatingControls() )
+      return;
+   parameters.channels[size_t( i )] = CH_CheckBox[i]->isChecked();
+   if ( parameters.NoChannel() )
+      parameters.channels = { true, true, true };
+   UpdateControls();
+}
+
+void TImportChannelsWindow::CH_ComboBoxSelect( int i )
+{
+   if ( UpdatingControls() )
+      return;
+   parameters.imageIdentifiers[size_t( i )] = CH_ComboBox[i]->currentText().toStdString();
+}
+
+void TImportChannelsWindow::CH_ComboBoxExit( int i )
+{
+   if ( autoIdentifiers )
+      return;
+   std::string& identifier = parameters.imageIdentifiers[size_t( i )];
+   try
+   {
+      ReadIdentifierFromEdit( identifier, CH_ComboBox[i]->lineEdit(), true, true, identifier );
+   }
+   catch ( const qor::CatchedException& )
+   {
+      inputError = true;
+   }
+   CH_ComboBox[i]->setEditText( QString::fromStdString( identifier ) );
+}
+
+void TImportChannelsWindow::AutoIdentifiers_CheckBoxClick()
+{
+   if ( UpdatingControls() )
+      return;
+   autoIdentifiers = AutoIdentifiers_CheckBox->isChecked();
+   FillSourceLists();
+   UpdateControls();
+}
+
+void TImportChannelsWindow::FindCompatibleImages_CheckBoxClick()
+{
+   if ( UpdatingControls() )
+      return;
+   findCompatibleImages = FindCompatibleImages_CheckBox->isChecked();
+   UpdateControls();
+}
+
+TImportChannelsWindow& ImportChannelsWindow()
+{
+   static QPointer<TImportChannelsWindow> window;
+   if ( window == nullptr )
+      window = new TImportChannelsWindow;
+   return *window;
+}

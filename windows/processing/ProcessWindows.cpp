@@ -1,0 +1,48 @@
+// The global processing window of each process that has one, reached by the process's identifier
+// (process/ProcessWindows.h). Each window is made on first use, owned by the main window when there is one, and
+// kept until the program ends.
+
+#include "process/ProcessWindows.h"
+
+#include <functional>
+#include <map>
+
+#include "process/Process.h"
+#include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/ImportChannelsWindow.h"
+#include "windows/processing/ProcessingInterface.h"
+#include "windows/processing/RGBSpaceParametersWindow.h"
+
+namespace
+{
+
+// The accessor of each process's global window, by process identifier.
+const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
+{
+   static const std::map<std::string, std::function<TProcessingInterface&()>> windows = {
+      { "ExtractChannels", [] () -> TProcessingInterface& { return ExtractChannelsWindow(); } },
+      { "ImportChannels", [] () -> TProcessingInterface& { return ImportChannelsWindow(); } },
+      { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
+   };
+   return windows;
+}
+
+} // namespace
+
+bool IsProcessWindowAvailable( const std::string& processId )
+{
+   return Windows().count( processId ) != 0;
+}
+
+bool OpenProcessWindow( const Process& instance )
+{
+   auto entry = Windows().find( instance.Id() );
+   if ( entry == Windows().end() )
+      return false;
+   TProcessingInterface& window = entry->second();
+   window.ImportInstance( instance );
+   window.show();
+   window.raise();
+   window.activateWindow();
+   return true;
+}
