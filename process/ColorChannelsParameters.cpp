@@ -97,5 +97,8 @@ std::string ColorChannelsParameters::ComponentSuffix( int32_t colorSpace, int i 
 
 std::string ColorChannelsParameters::DefaultIdentifier( int32_t colorSpace, int i )
 {
-   return "&imageId;_" + ComponentSuffix( colorSpace, i ) + "&uniqueId;";
+   std::string identifier = "&imageId;_";
+   identifier += ComponentSuffix( colorSpace, i );
+   identifier += "&uniqueId;";
+   return identifier;
 }

@@ -11,6 +11,7 @@
 
 #include "classlib/Exception.h"
 #include "support/Utils.h"
+#include "windows/frames/ViewsListFrame.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ColorSpaceControls.h"
 
@@ -22,9 +23,9 @@ bool UpdatingControls()
    return MainWindow != nullptr && MainWindow->UpdatingControls();
 }
 
-std::string Suffix( int32_t colorSpace, int i )
+QString Suffix( int32_t colorSpace, int i )
 {
-   return "_" + ImportChannels::Parameters::ComponentSuffix( colorSpace, i );
+   return QString( "_" ) + QString::fromStdString( ImportChannels::Parameters::ComponentSuffix( colorSpace, i ) );
 }
 
 } // namespace
@@ -47,6 +48,11 @@ TImportChannelsWindow::TImportChannelsWindow( QWidget* owner ) : TProcessingWind
    channels->setFrameShape( QFrame::StyledPanel );
    auto* grid = new QGridLayout( channels );
    grid->addWidget( MakeCaptionPanel( channels, "ChannelsCaption_Panel", "  Channels/Source Images" ), 0, 0, 1, 2 );
+   ViewsList = new TViewsListFrame( channels );
+   ViewsList->setObjectName( "ViewsList" );
+   ViewsList->includePreviews = false;
+   connect( ViewsList, &TViewsListFrame::ViewSelected, this, [this]( TImageWindow::View* view ) { SelectView( view ); } );
+   grid->addWidget( ViewsList, 0, 2 );
    for ( int i = 0; i < 3; ++i )
    {
       CH_CheckBox[i] = new QCheckBox( channels );
@@ -83,6 +89,7 @@ TImportChannelsWindow::TImportChannelsWindow( QWidget* owner ) : TProcessingWind
    layout->addWidget( channels, 0, 1 );
    layout->addWidget( buttons.row, 1, 1, Qt::AlignRight );
 
+   ViewsList->Rebuild();
    SelectView( nullptr );
 }
 
@@ -105,6 +112,8 @@ void TImportChannelsWindow::ImportInstance( const Process& instance )
 void TImportChannelsWindow::SelectView( TImageWindow::View* view )
 {
    target = view;
+   ViewsList->currentView = view;
+   ViewsList->SelectCurrentView();
    FillSourceLists();
    UpdateControls();
 }
@@ -166,7 +175,7 @@ void TImportChannelsWindow::FindCompatibleImages()
    {
       QComboBox* box = CH_ComboBox[i];
       int selected = 0;
-      const QString suffix = QString::fromStdString( Suffix( parameters.colorSpace, i ) );
+      const QString suffix = Suffix( parameters.colorSpace, i );
       for ( int k = 0; k < box->count(); ++k )
          if ( box->itemText( k ).contains( suffix ) )
             selected = k;
@@ -188,6 +197,16 @@ void TImportChannelsWindow::showEvent( QShowEvent* event )
    FormShow();
 }
 
+void TImportChannelsWindow::ViewCreated( TImageWindow::View& )
+{
+   ViewsList->Rebuild();
+}
+
+void TImportChannelsWindow::ViewRenamed( TImageWindow::View& )
+{
+   ViewsList->Rebuild();
+}
+
 void TImportChannelsWindow::ViewUpdated( TImageWindow::View& view )
 {
    if ( &view == target )
@@ -196,6 +215,7 @@ void TImportChannelsWindow::ViewUpdated( TImageWindow::View& view )
 
 void TImportChannelsWindow::ViewDeleted( TImageWindow::View& view )
 {
+   ViewsList->RemoveView( &view );
    if ( &view == target )
       SelectView( nullptr );
 }

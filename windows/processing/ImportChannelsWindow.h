@@ -11,6 +11,7 @@
 #include "windows/processing/ProcessingWindow.h"
 
 class QCheckBox;
+class TViewsListFrame;
 class QComboBox;
 class QLabel;
 class QRadioButton;
@@ -36,7 +37,9 @@ public:
    // When shown: the active image window becomes the target when its image is a colour one.
    void FormShow();
 
+   void ViewCreated( TImageWindow::View& view ) override;
    void ViewUpdated( TImageWindow::View& view ) override;
+   void ViewRenamed( TImageWindow::View& view ) override;
    void ViewDeleted( TImageWindow::View& view ) override;
 
    void ColorSpace_RadioButtonClick( int32_t colorSpace );
@@ -52,6 +55,7 @@ public:
    bool findCompatibleImages = true;
    TImageWindow::View* target = nullptr;
 
+   TViewsListFrame* ViewsList = nullptr; // the target: main views only, with the no-view entry
    QRadioButton* RGB_RadioButton = nullptr;
    QRadioButton* HSV_RadioButton = nullptr;
    QRadioButton* CIEXYZ_RadioButton = nullptr;

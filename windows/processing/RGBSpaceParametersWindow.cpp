@@ -16,6 +16,7 @@
 #include "classlib/RGBColorSystem.h"
 #include "platform/Prompter.h"
 #include "support/Utils.h"
+#include "windows/frames/ViewsListFrame.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ColorSpaceControls.h"
 
@@ -62,6 +63,11 @@ TRGBSpaceParametersWindow::TRGBSpaceParametersWindow( QWidget* owner ) : TProces
    setObjectName( "RGBSpaceParametersWindow" );
    setWindowTitle( "RGB Working Space Parameters" );
    auto* layout = new QGridLayout( this );
+   ViewsList = new TViewsListFrame( this );
+   ViewsList->setObjectName( "ViewsList" );
+   ViewsList->includePreviews = false;
+   connect( ViewsList, &TViewsListFrame::ViewSelected, this, [this]( TImageWindow::View* view ) { SelectView( view ); } );
+   layout->addWidget( ViewsList, 15, 0, 1, 3 );
 
    static const char* const colours[] = { "Red", "Green", "Blue" };
    layout->addWidget( MakeCaptionPanel( this, "Luminance_Panel", "  Luminance Coefficients (D50)" ), 0, 0, 1, 3 );
@@ -120,7 +126,8 @@ TRGBSpaceParametersWindow::TRGBSpaceParametersWindow( QWidget* owner ) : TProces
    LoadDefault_Button = new QPushButton( "Load Default RGBWS", this );
    LoadDefault_Button->setObjectName( "LoadDefault_Button" );
    connect( LoadDefault_Button, &QPushButton::clicked, this, [this] { LoadDefault_ButtonClick(); } );
-   editableControls.insert( editableControls.end(), { sRGBGamma_CheckBox, LoadGlobal_Button, LoadDefault_Button } );
+   editableControls.insert( editableControls.end(),
+                            { sRGBGamma_CheckBox, LoadGlobal_Button, LoadDefault_Button, ViewsList } );
    layout->addWidget( sRGBGamma_CheckBox, 11, 0, 1, 3 );
    layout->addWidget( ApplyGlobal_CheckBox, 12, 0, 1, 3 );
    layout->addWidget( LoadGlobal_Button, 13, 1 );
@@ -132,12 +139,15 @@ TRGBSpaceParametersWindow::TRGBSpaceParametersWindow( QWidget* owner ) : TProces
    SelectImages_SpeedButton = buttons.buttons[1];
    layout->addWidget( buttons.row, 14, 2, Qt::AlignRight );
 
+   ViewsList->Rebuild();
    SelectView( nullptr );
 }
 
 void TRGBSpaceParametersWindow::SelectView( TImageWindow::View* view )
 {
    currentView = view;
+   ViewsList->currentView = view;
+   ViewsList->SelectCurrentView();
    if ( view != nullptr )
    {
       parameters.LoadFrom( view->Window()->rgbWorkingSpace );
@@ -226,6 +236,16 @@ void TRGBSpaceParametersWindow::showEvent( QShowEvent* event )
    FormShow();
 }
 
+void TRGBSpaceParametersWindow::ViewCreated( TImageWindow::View& )
+{
+   ViewsList->Rebuild();
+}
+
+void TRGBSpaceParametersWindow::ViewRenamed( TImageWindow::View& )
+{
+   ViewsList->Rebuild();
+}
+
 void TRGBSpaceParametersWindow::ViewUpdated( TImageWindow::View& view )
 {
    if ( &view == currentView )
@@ -234,6 +254,7 @@ void TRGBSpaceParametersWindow::ViewUpdated( TImageWindow::View& view )
 
 void TRGBSpaceParametersWindow::ViewDeleted( TImageWindow::View& view )
 {
+   ViewsList->RemoveView( &view );
    if ( &view == currentView )
       SelectView( nullptr );
 }

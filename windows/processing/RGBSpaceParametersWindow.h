@@ -10,6 +10,7 @@
 #include "windows/processing/ProcessingWindow.h"
 
 class QCheckBox;
+class TViewsListFrame;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -35,7 +36,9 @@ public:
    // values.
    void FormShow();
 
+   void ViewCreated( TImageWindow::View& view ) override;
    void ViewUpdated( TImageWindow::View& view ) override;
+   void ViewRenamed( TImageWindow::View& view ) override;
    void ViewDeleted( TImageWindow::View& view ) override;
 
    void Y_EditExit( int i );
@@ -53,6 +56,7 @@ public:
    TImageWindow::View* currentView = nullptr;
    bool instanceImported = false;
 
+   TViewsListFrame* ViewsList = nullptr; // main views only, with the no-view entry
    QLineEdit* Y_Edit[3] = {};     // Red_Edit, Green_Edit, Blue_Edit
    QSlider* Y_TrackBar[3] = {};   // Red_TrackBar, Green_TrackBar, Blue_TrackBar
    QLineEdit* x_Edit[3] = {};     // x0_Edit .. x2_Edit

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "windows/frames/ViewsListFrame.h"
 #include "windows/main/MainWindow.h"
 
 namespace
@@ -79,6 +80,10 @@ TStatisticsWindow::TStatisticsWindow( QWidget* owner ) : TLFToolWindow( owner )
    setObjectName( "StatisticsWindow" );
    setWindowTitle( "  Statistics" );
    auto* layout = new QGridLayout( this );
+   ViewsList = new TViewsListFrame( this );
+   ViewsList->setObjectName( "ViewsList" );
+   connect( ViewsList, &TViewsListFrame::ViewSelected, this, [this]( TImageWindow::View* view ) { SelectView( view ); } );
+   layout->addWidget( ViewsList, 10, 0, 1, 4 );
    layout->addWidget( new QLabel( "Data Range:", this ), 0, 0 );
    DataRange_ComboBox = new QComboBox( this );
    DataRange_ComboBox->setObjectName( "DataRange_ComboBox" );
@@ -115,6 +120,7 @@ TStatisticsWindow::TStatisticsWindow( QWidget* owner ) : TLFToolWindow( owner )
       DataRange_ComboBox->setCurrentIndex( 0 );
    }
    Display();
+   ViewsList->Rebuild();
 }
 
 void TStatisticsWindow::SelectView( TImageWindow::View* view )
@@ -124,6 +130,8 @@ void TStatisticsWindow::SelectView( TImageWindow::View* view )
    currentView = view;
    if ( view != nullptr && view->Statistics() == nullptr )
       view->CalculateStatistics( false );
+   ViewsList->currentView = view;
+   ViewsList->SelectCurrentView();
    Display();
 }
 
@@ -192,6 +200,16 @@ void TStatisticsWindow::DataRange_ComboBoxChange()
    Display();
 }
 
+void TStatisticsWindow::ViewCreated( TImageWindow::View& )
+{
+   ViewsList->Rebuild();
+}
+
+void TStatisticsWindow::ViewRenamed( TImageWindow::View& )
+{
+   ViewsList->Rebuild();
+}
+
 void TStatisticsWindow::ViewUpdated( TImageWindow::View& view )
 {
    if ( &view != currentView )
@@ -203,10 +221,18 @@ void TStatisticsWindow::ViewUpdated( TImageWindow::View& view )
 
 void TStatisticsWindow::ViewDeleted( TImageWindow::View& view )
 {
-   if ( &view != currentView )
-      return;
+   ViewsList->RemoveView( &view );
+   if ( &view == currentView )
+      ClearView();
+}
+
+void TStatisticsWindow::ClearView()
+{
    currentView = nullptr;
+   ViewsList->currentView = nullptr;
+   ViewsList->SelectCurrentView();
    Display();
+   ViewsList->Rebuild();
 }
 
 void TStatisticsWindow::StatisticsChanged( TImageWindow::View& view )
@@ -216,7 +242,7 @@ void TStatisticsWindow::StatisticsChanged( TImageWindow::View& view )
    if ( view.Statistics() != nullptr )
       ViewUpdated( view );
    else
-      ViewDeleted( view );
+      ClearView();
 }
 
 QColor TStatisticsWindow::PanelColor( const QLabel* panel )

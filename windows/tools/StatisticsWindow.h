@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLabel;
+class TViewsListFrame;
 
 class TStatisticsWindow : public TLFToolWindow
 {
@@ -27,6 +28,8 @@ public:
    void Display();
    void DataRange_ComboBoxChange();
 
+   void ViewCreated( TImageWindow::View& view ) override;
+   void ViewRenamed( TImageWindow::View& view ) override;
    void ViewUpdated( TImageWindow::View& view ) override;
    void ViewDeleted( TImageWindow::View& view ) override;
    void StatisticsChanged( TImageWindow::View& view ) override;
@@ -37,6 +40,7 @@ public:
    TImageWindow::View* currentView = nullptr;
    int dataRange = 0;
 
+   TViewsListFrame* ViewsList = nullptr; // main views and previews, with the no-view entry
    QComboBox* DataRange_ComboBox = nullptr;
    QLabel* Header_Panel[3] = {};                        // Red_Panel, Green_Panel, Blue_Panel
    QLabel* HeaderCaption_Panel[3] = {};                 // RedCaption_Panel, GreenCaption_Panel, BlueCaption_Panel
@@ -44,7 +48,8 @@ public:
    QLabel* Value_Panel[NumberOfStatistics][3] = {};     // Mean0_Panel .. Maximum2_Panel
 
 private:
-   void ShowStatistics( TImageWindow::View& view );
+   // No view any more: the window and its list show none.
+   void ClearView();
 };
 
 // The program's Statistics window, made on first use.

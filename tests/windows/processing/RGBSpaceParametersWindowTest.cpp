@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSlider>
 
+#include "windows/frames/ViewsListFrame.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 
@@ -77,7 +78,7 @@ TEST_F( RGBSpaceParametersWindowTest, TheSRGBAndGlobalSwitchesSetValuesAndEnable
    window.ApplyGlobal_CheckBox->click();
    EXPECT_EQ( window.parameters.mode, RGBSpaceParameters::ApplyGlobal );
    EXPECT_EQ( window.Gamma_Edit->text(), "1.50" );
-   for ( QWidget* control : std::initializer_list<QWidget*>{ window.Y_Edit[0], window.Y_TrackBar[2], window.x_Edit[1],
+   for ( QWidget* control : std::initializer_list<QWidget*>{ window.ViewsList, window.Y_Edit[0], window.Y_TrackBar[2], window.x_Edit[1],
                                                              window.sRGBGamma_CheckBox, window.LoadGlobal_Button,
                                                              window.LoadDefault_Button, window.Gamma_Edit } )
       EXPECT_FALSE( control->isEnabled() ) << control->objectName().toStdString();

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 
+#include "windows/frames/ViewsListFrame.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/tools/StatisticsWindow.h"
 
@@ -81,7 +82,17 @@ TEST_F( StatisticsWindowTest, GreyImagesFillTheirOneColumnAndNoViewNone )
 TEST_F( StatisticsWindowTest, TheWindowFollowsItsView )
 {
    TImageWindow* w = Pair( 1 );
+   TImageWindow::Preview* preview = w->CreatePreview( "Preview01", 0, 0, 1, 1 );
+   window.ViewCreated( *preview );
+   QComboBox* list = window.ViewsList->ViewsList_ComboBox;
+   const int entry = list->findText( QString::fromStdString( preview->FullIdentifier() ) );
+   ASSERT_GE( entry, 0 );
+   list->setCurrentIndex( entry );
+   window.ViewsList->ViewsList_ComboBoxSelect();
+   EXPECT_EQ( window.currentView, preview );
+   EXPECT_NE( preview->Statistics(), nullptr );
    window.SelectView( w->mainView );
+   EXPECT_EQ( list->currentText().toStdString(), w->mainView->FullIdentifier() );
    w->image->Pixel( 0, 0 ) = 1.0f;
    w->mainView->DiscardStatistics( false );
    window.ViewUpdated( *w->mainView );
