@@ -1,5 +1,6 @@
 #include "MedianKernel.h"
 
+#include "BoxBorders.h"
 #include "Image.h"
 
 #include <algorithm>
@@ -726,31 +727,6 @@ int32_t RoundUp( int32_t v, int32_t m )
 int64_t RoundUp( int64_t v, int64_t m )
 {
    return ( v + m - 1 ) / m * m;
-}
-
-// Column of the image that a column outside it reads: mirror about the edge columns without repeating them.
-int32_t MirrorColumn( int64_t x, int32_t width )
-{
-   if ( width == 1 )
-      return 0;
-   int64_t period = 2 * int64_t( width - 1 );
-   int64_t t = x % period;
-   if ( t < 0 )
-      t += period;
-   return int32_t( t >= width ? period - t : t );
-}
-
-// Row of the image that a row outside it reads: above, mirror about the top edge repeating the first row; below,
-// the last row.
-int32_t MirrorRow( int64_t y, int32_t height )
-{
-   if ( y >= height )
-      return height - 1;
-   if ( y >= 0 )
-      return int32_t( y );
-   int64_t period = 2 * int64_t( height );
-   int64_t t = ( -y - 1 ) % period;
-   return int32_t( t >= height ? period - 1 - t : t );
 }
 
 enum class Mode

@@ -61,6 +61,8 @@ public:
    virtual void RemoveMask() {}
    virtual bool HasMaskReferences() const { return false; }
    virtual void ReleaseMaskReferences() {}
+   // Adds a line to the running processing status (indented by level) and makes it the current one.
+   virtual void AddStatusTask( const std::string& /*text*/, int32_t /*level*/ ) {}
 
 protected:
    ~ProcessView() = default;

@@ -5,9 +5,12 @@
 #include "process/ConvertToRGBColor.h"
 #include "process/ExtractChannels.h"
 #include "process/ImportChannels.h"
+#include "process/MedianFilter.h"
+#include "process/MinMaxFilter.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
 #include "process/RGBSpaceParameters.h"
+#include "process/SCNR.h"
 
 void RegisterProcesses( ProcessRegistry& registry )
 {
@@ -17,4 +20,7 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<RGBSpaceParameters>();
    registry.Register<ExtractChannels>();
    registry.Register<ImportChannels>();
+   registry.Register<MinMaxFilter>();
+   registry.Register<MedianFilter>();
+   registry.Register<SCNR>();
 }

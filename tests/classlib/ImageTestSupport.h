@@ -28,6 +28,32 @@ inline qor::Image RandomImage( int32_t width, int32_t height, int32_t channels, 
    return image;
 }
 
+// The border rules of the box filters, written out plainly: columns mirror about the edge column without repeating it; rows above
+// mirror about the top edge repeating row 0; rows below repeat the last row. Folded for images smaller than the box.
+inline int ColumnOf( int x, int w )
+{
+   while ( x < 0 || x >= w )
+   {
+      if ( w == 1 )
+         return 0;
+      x = x < 0 ? -x : 2 * ( w - 1 ) - x;
+   }
+   return x;
+}
+
+inline int RowOf( int y, int h )
+{
+   if ( y >= h )
+      return h - 1;
+   while ( y < 0 )
+   {
+      y = -y - 1;
+      if ( y >= h )
+         y = 2 * h - 1 - y;
+   }
+   return y;
+}
+
 // Same geometry and the same bits in every sample of every channel.
 inline bool SamePixels( const qor::Image& a, const qor::Image& b )
 {

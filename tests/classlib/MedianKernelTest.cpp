@@ -30,32 +30,6 @@ void Randomize( Image& image, uint32_t seed, int levels = 0 )
          image[c][i] = levels > 0 ? float( q( rng ) ) / float( std::max( levels - 1, 1 ) ) : u( rng );
 }
 
-// The border rules, written out plainly: columns mirror about the edge column without repeating it; rows above
-// mirror about the top edge repeating row 0; rows below repeat the last row. Folded for images smaller than the box.
-int ColumnOf( int x, int w )
-{
-   while ( x < 0 || x >= w )
-   {
-      if ( w == 1 )
-         return 0;
-      x = x < 0 ? -x : 2 * ( w - 1 ) - x;
-   }
-   return x;
-}
-
-int RowOf( int y, int h )
-{
-   if ( y >= h )
-      return h - 1;
-   while ( y < 0 )
-   {
-      y = -y - 1;
-      if ( y >= h )
-         y = 2 * h - 1 - y;
-   }
-   return y;
-}
-
 // Reference filter: gather each window, sort it, take the middle (plain) or the mean of the two middle values of
 // the cross and of the diagonals (hybrid).
 Image Reference( const Image& in, int n, float amount, bool hybrid, bool circular )
@@ -71,7 +45,7 @@ Image Reference( const Image& in, int n, float amount, bool hybrid, bool circula
       for ( int y = 0; y < ht; ++y )
          for ( int x = 0; x < w; ++x )
          {
-            auto at = [&]( int i, int j ) { return in.Pixel( ColumnOf( x - h + j, w ), RowOf( y - h + i, ht ), c ); };
+            auto at = [&]( int i, int j ) { return in.Pixel( test::ColumnOf( x - h + j, w ), test::RowOf( y - h + i, ht ), c ); };
             float centre = in.Pixel( x, y, c );
             float result;
             if ( !hybrid )

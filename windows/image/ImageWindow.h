@@ -161,6 +161,7 @@ public:
       void RemoveMask() override { window->SetMask( nullptr ); }
       bool HasMaskReferences() const override { return !window->maskReferences.empty(); }
       void ReleaseMaskReferences() override { window->ReleaseMaskReferences(); }
+      void AddStatusTask( const std::string& text, int32_t level ) override;
       // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
       // notification for this view and then for every preview of the window.
       virtual void SetIdentifier( const std::string& text );

@@ -163,6 +163,13 @@ void TImageWindow::View::Modified( bool notify )
    }
 }
 
+void TImageWindow::View::AddStatusTask( const std::string& text, int32_t level )
+{
+   TProcessingStatusDialog& dialog = StatusDialog();
+   dialog.AddTask( text, level, 0 );
+   dialog.NextTask();
+}
+
 void TImageWindow::View::SetIdentifier( const std::string& text )
 {
    identifier = text;

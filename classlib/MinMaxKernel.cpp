@@ -1,0 +1,242 @@
+#include "MinMaxKernel.h"
+
+#include "BoxBorders.h"
+#include "Image.h"
+#include "MedianKernel.h"
+#include "Parallel.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+// The vector helpers below take and return 32-byte vectors; they are always inlined, so the note about the ABI of
+// such arguments on targets without AVX does not concern them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace qor
+{
+
+namespace
+{
+
+using v8f = float __attribute__( ( vector_size( 32 ) ) );
+constexpr int32_t lanes = 8;
+
+inline __attribute__( ( always_inline ) ) v8f Load( const float* p )
+{
+   v8f v;
+   std::memcpy( &v, p, sizeof( v ) );
+   return v;
+}
+
+inline __attribute__( ( always_inline ) ) void Store( float* p, v8f v )
+{
+   std::memcpy( p, &v, sizeof( v ) );
+}
+
+// b when it beats the running value a (strictly), else a: NaN never wins.
+inline __attribute__( ( always_inline ) ) v8f Pick( v8f a, v8f b, bool minimum )
+{
+   return minimum ? ( b < a ? b : a ) : ( b > a ? b : a );
+}
+
+inline float Worst( bool minimum )
+{
+   return minimum ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+}
+
+// dst[i] = Pick( Pick( prev[i], left[i] ), right[i] ); with prev == nullptr the running value starts at the worst
+// value and only left is taken (the run of width 1). count is a multiple of the vector width.
+__attribute__( ( target_clones( "avx2", "default" ) ) ) void
+GrowRun( float* dst, const float* prev, const float* left, const float* right, int32_t count, bool minimum )
+{
+   if ( prev == nullptr )
+   {
+      const v8f worst = v8f{} + Worst( minimum );
+      for ( int32_t i = 0; i < count; i += lanes )
+         Store( dst + i, Pick( worst, Load( left + i ), minimum ) );
+      return;
+   }
+   for ( int32_t i = 0; i < count; i += lanes )
+      Store( dst + i, Pick( Pick( Load( prev + i ), Load( left + i ), minimum ), Load( right + i ), minimum ) );
+}
+
+// acc[i] = Pick( acc[i], row[i] ).
+__attribute__( ( target_clones( "avx2", "default" ) ) ) void
+Accumulate( float* acc, const float* row, int32_t count, bool minimum )
+{
+   for ( int32_t i = 0; i < count; i += lanes )
+      Store( acc + i, Pick( Load( acc + i ), Load( row + i ), minimum ) );
+}
+
+int32_t RoundUp( int32_t v, int32_t m )
+{
+   return ( v + m - 1 ) / m * m;
+}
+
+// The box as one horizontal run per row: row i covers columns h - halfWidth[i] .. h + halfWidth[i]. The distinct
+// half-widths are the run extrema computed for every image row.
+struct Box
+{
+   int32_t n = 0;
+   int32_t h = 0;
+   std::vector<int32_t> halfWidth;  // per box row
+   std::vector<int32_t> level;      // per box row: index into widths
+   std::vector<int32_t> widths;     // distinct half-widths, ascending
+   std::vector<int32_t> levelOfRun; // per half-width 0 .. h: index into widths, or -1
+};
+
+Box MakeBox( int32_t n, bool circular )
+{
+   Box box;
+   box.n = n;
+   box.h = n / 2;
+   box.halfWidth.assign( size_t( n ), box.h );
+   if ( circular )
+   {
+      const std::vector<uint8_t> element = CircularStructuringElement( n );
+      for ( int32_t i = 0; i < n; ++i )
+      {
+         int32_t w = 0;
+         for ( int32_t j = 0; j < n; ++j )
+            if ( element[size_t( i ) * size_t( n ) + size_t( j )] != 0 )
+               w = std::max( w, std::abs( j - box.h ) );
+         box.halfWidth[size_t( i )] = w;
+      }
+   }
+   box.widths = box.halfWidth;
+   std::sort( box.widths.begin(), box.widths.end() );
+   box.widths.erase( std::unique( box.widths.begin(), box.widths.end() ), box.widths.end() );
+   box.levelOfRun.assign( size_t( box.h + 1 ), -1 );
+   for ( size_t k = 0; k < box.widths.size(); ++k )
+      box.levelOfRun[size_t( box.widths[k] )] = int32_t( k );
+   for ( int32_t w : box.halfWidth )
+      box.level.push_back( box.levelOfRun[size_t( w )] );
+   return box;
+}
+
+// The working storage of one strip: a ring of n image rows, each held as the run extrema of every width the box
+// needs, and a padded copy of the row being taken in.
+class StripFilter
+{
+public:
+   StripFilter( const Box& box, int32_t width, bool minimum )
+      : box( box ), width( width ), count( RoundUp( width, lanes ) ), minimum( minimum )
+   {
+      const size_t levels = box.widths.size();
+      storage.assign( size_t( box.n ) * levels * size_t( count ), 0.0f );
+      padded.assign( size_t( count + 2 * box.h + lanes ), 0.0f );
+      scratch.assign( 2 * size_t( count ), 0.0f );
+      acc.assign( size_t( count ), 0.0f );
+   }
+
+   // Filters rows [y0, y1) of `source` into `result`.
+   void Run( const float* source, float* result, int32_t height, int32_t y0, int32_t y1, float amount )
+   {
+      const int32_t n = box.n;
+      const int32_t h = box.h;
+      for ( int64_t r = int64_t( y0 ) - h; r <= int64_t( y0 ) + h; ++r )
+         TakeRow( r, source, height );
+      const float oneMinus = 1 - amount;
+      for ( int32_t y = y0; y < y1; ++y )
+      {
+         std::fill( acc.begin(), acc.end(), Worst( minimum ) );
+         for ( int32_t i = 0; i < n; ++i )
+            Accumulate( acc.data(), Level( int64_t( y ) - h + i, box.level[size_t( i )] ), count, minimum );
+
+         const float* centre = source + int64_t( y ) * width;
+         float* out = result + int64_t( y ) * width;
+         if ( amount >= 1 )
+            std::memcpy( out, acc.data(), size_t( width ) * sizeof( float ) );
+         else
+            for ( int32_t x = 0; x < width; ++x )
+               out[x] = amount * acc[size_t( x )] + oneMinus * centre[x];
+
+         if ( y + 1 < y1 )
+            TakeRow( int64_t( y ) + h + 1, source, height );
+      }
+   }
+
+private:
+   // The run extrema of level k for box row position r (an image row index, possibly outside the image).
+   float* Level( int64_t r, int32_t k )
+   {
+      const int64_t slot = ( ( r % box.n ) + box.n ) % box.n;
+      return storage.data() + ( size_t( slot ) * box.widths.size() + size_t( k ) ) * size_t( count );
+   }
+
+   // Computes the run extrema of row position r (read through the border rules) into its ring slot.
+   void TakeRow( int64_t r, const float* source, int32_t height )
+   {
+      const int32_t h = box.h;
+      const float* src = source + int64_t( MirrorRow( r, height ) ) * width;
+      float* p = padded.data() + h; // p[x] is column x, for x in -h .. width - 1 + h
+      std::memcpy( p, src, size_t( width ) * sizeof( float ) );
+      for ( int32_t k = 1; k <= h; ++k )
+      {
+         p[-k] = src[MirrorColumn( -k, width )];
+         p[width - 1 + k] = src[MirrorColumn( int64_t( width ) - 1 + k, width )];
+      }
+
+      const int32_t widest = box.widths.back();
+      const float* prev = nullptr;
+      for ( int32_t w = 0; w <= widest; ++w )
+      {
+         const int32_t k = box.levelOfRun[size_t( w )];
+         float* dst = k >= 0 ? Level( r, k ) : scratch.data() + ( prev == scratch.data() ? count : 0 );
+         GrowRun( dst, prev, p - w, p + w, count, minimum );
+         prev = dst;
+      }
+   }
+
+   const Box& box;
+   const int32_t width;
+   const int32_t count; // row length rounded up to whole vectors
+   const bool minimum;
+   std::vector<float> storage;
+   std::vector<float> padded;
+   std::vector<float> scratch;
+   std::vector<float> acc;
+};
+
+} // namespace
+
+void ApplyMinMaxKernel( Image& image, int32_t size, float amount, bool minimum, bool circular )
+{
+   if ( size < 3 || size % 2 == 0 )
+      throw GenericException( "Invalid minimum/maximum filter box size " + std::to_string( size ) +
+                              ": the box size must be an odd number, 3 or more" );
+   if ( image.IsEmpty() )
+      return;
+
+   const int32_t width = image.Width();
+   const int32_t height = image.Height();
+   const int32_t channels = image.NumberOfNominalChannels();
+   image.BeginTask( minimum ? "Erosion (Minimum) Filter" : "Dilation (Maximum) Filter", int64_t( channels ) * height );
+
+   const Box box = MakeBox( size, circular );
+   Image::Plane result = Image::NewPlane( image.NumberOfPixels() );
+   for ( int32_t c = 0; c < channels; ++c )
+   {
+      image.ThrowIfAborted();
+      const float* source = image.PixelData( c );
+      float* out = result.get();
+      const bool completed = ParallelFor(
+          height,
+          [&]( int64_t begin, int64_t end )
+          {
+             StripFilter filter( box, width, minimum );
+             filter.Run( source, out, height, int32_t( begin ), int32_t( end ), amount );
+          },
+          &image.Status(), 1, 2 * int64_t( size ) );
+      // An abort answered after the last strip had started still leaves the channel as it was.
+      if ( !completed || image.Status().IsAborted() )
+         throw Image::AbortProcessEvent( &image );
+      std::memcpy( image.PixelData( c ), out, size_t( image.NumberOfPixels() ) * sizeof( float ) );
+   }
+}
+
+} // namespace qor
