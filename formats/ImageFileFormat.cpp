@@ -19,6 +19,9 @@
 #include "classlib/ColorSpace.h"
 #include "formats/DIB.h"
 #include "formats/FITS.h"
+#include "formats/JPEG.h"
+#include "formats/RAW.h"
+#include "formats/TIFF.h"
 #include "platform/DialogRunner.h"
 #include "platform/ICCProfile.h"
 #include "platform/Prompter.h"
@@ -27,6 +30,9 @@
 #include "support/FailureReport.h"
 #include "support/ToolkitError.h"
 #include "windows/dialogs/FITSOptionsDialog.h"
+#include "windows/dialogs/JPEGOptionsDialog.h"
+#include "windows/dialogs/RAWOptionsDialog.h"
+#include "windows/dialogs/TIFFOptionsDialog.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow_ICM.h"
@@ -102,9 +108,28 @@ void WriteFITSFile( const ImageFileWriteRequest& r )
    WriteFITS( r.image, r.path, r.window.fitsOptions.get(), r.iccProfile, r.window.iptcInfo.get(), &r.keywordsLeftOut );
 }
 
+void WriteTIFFFile( const ImageFileWriteRequest& r )
+{
+   WriteTIFF( r.image, r.path, r.window.tiffOptions.get(), r.iccProfile, r.window.iptcInfo.get() );
+}
+
+void WriteJPEGFile( const ImageFileWriteRequest& r )
+{
+   WriteJPEG( r.image, r.path, *r.window.jpegOptions, r.iccProfile, r.window.iptcInfo.get() );
+}
+
+// The header of the file being replaced is carried over when the description keeps it.
+void WriteRAWFile( const ImageFileWriteRequest& r )
+{
+   WriteRAW( r.image, r.path, r.window.rawOptions.get(), r.formerPath );
+}
+
 std::map<ImageFileFormat, ImageFileWriter>& Writers()
 {
-   static std::map<ImageFileFormat, ImageFileWriter> writers{ { FITSImageFileFormat, &WriteFITSFile } };
+   static std::map<ImageFileFormat, ImageFileWriter> writers{ { FITSImageFileFormat, &WriteFITSFile },
+                                                              { TIFFImageFileFormat, &WriteTIFFFile },
+                                                              { RAWImageFileFormat, &WriteRAWFile },
+                                                              { JPEGImageFileFormat, &WriteJPEGFile } };
    return writers;
 }
 
@@ -234,6 +259,9 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
    qor::Image result;
    std::unique_ptr<std::vector<uint8_t>> profile;
    std::unique_ptr<FITSOptions> fits;
+   std::unique_ptr<TIFFOptions> tiff;
+   std::unique_ptr<RAWOptions> raw;
+   std::unique_ptr<JPEGOptions> jpeg;
    std::unique_ptr<qor::IPTCPhotoInfo> iptc;
    {
       StatusMonitorScope monitor( result );
@@ -255,9 +283,25 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
          break;
       }
       case TIFFImageFileFormat:
+         tiff = std::make_unique<TIFFOptions>( data.tiffOptions != nullptr ? *data.tiffOptions : TIFFOptions() );
+         iptc = std::make_unique<qor::IPTCPhotoInfo>();
+         ReadTIFF( result, path, tiff.get(), &profile, iptc.get() );
+         break;
       case RAWImageFileFormat:
+      {
+         // Nothing in the file describes it: the user does, every time.
+         raw = std::make_unique<RAWOptions>( data.rawOptions != nullptr ? *data.rawOptions : RAWOptions() );
+         TRAWFileOptionsDialog dialog( MainWindow, path, *raw );
+         if ( dialog.ShowModal() != QDialog::Accepted || dialog.inputError )
+            Cancel();
+         ReadRAW( result, path, raw.get() );
+         break;
+      }
       case JPEGImageFileFormat:
-         NotAvailableYet( format, "read", path );
+         jpeg = std::make_unique<JPEGOptions>( data.jpegOptions != nullptr ? *data.jpegOptions : JPEGOptions() );
+         iptc = std::make_unique<qor::IPTCPhotoInfo>();
+         ReadJPEG( result, path, jpeg.get(), &profile, iptc.get() );
+         break;
       default:
          throw ProcessRefusal( "Unsupported/unknown input file type:\n" + path );
       }
@@ -272,6 +316,12 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
    data.converted = false;
    if ( fits != nullptr )
       data.fitsOptions = std::move( fits );
+   if ( tiff != nullptr )
+      data.tiffOptions = std::move( tiff );
+   if ( raw != nullptr )
+      data.rawOptions = std::move( raw );
+   if ( jpeg != nullptr )
+      data.jpegOptions = std::move( jpeg );
    if ( iptc != nullptr )
       data.iptcInfo = std::move( iptc );
 }
@@ -401,6 +451,22 @@ bool ConfirmFormatLosses( const TImageWindow& window, ImageFileFormat format, bo
    }
 }
 
+namespace
+{
+
+// The end of an options dialog: false unless it closed with OK and no rejected entry; a change counts as a
+// modification of the window.
+bool Counted( TImageWindow& window, int result, bool inputError, int32_t changedCount )
+{
+   if ( result != QDialog::Accepted || inputError )
+      return false;
+   if ( changedCount != 0 )
+      ++window.modificationCount;
+   return true;
+}
+
+} // namespace
+
 bool EditImageFileOptions( TImageWindow& window, ImageFileFormat format )
 {
    switch ( format )
@@ -419,8 +485,23 @@ bool EditImageFileOptions( TImageWindow& window, ImageFileFormat format )
          ++window.modificationCount;
       return true;
    }
+   case TIFFImageFileFormat:
+   {
+      TTIFFFileOptionsDialog dialog( MainWindow, &window, *window.tiffOptions );
+      return Counted( window, dialog.ShowModal(), dialog.inputError, dialog.ChangedCount() );
+   }
+   case JPEGImageFileFormat:
+   {
+      TJPEGFileOptionsDialog dialog( MainWindow, &window, *window.jpegOptions );
+      return Counted( window, dialog.ShowModal(), dialog.inputError, dialog.ChangedCount() );
+   }
+   case RAWImageFileFormat:
+   {
+      // The description of the file to write; not a change of the image.
+      TRAWFileOptionsDialog dialog( MainWindow, *window.image, *window.rawOptions );
+      return Counted( window, dialog.ShowModal(), dialog.inputError, 0 );
+   }
    default:
-      // The other formats have no writer yet, hence no options to edit.
       return true;
    }
 }

@@ -7,8 +7,8 @@
 //   reading  .tif .tiff | .fit .fits .fts | .raw | .jpg .jpeg | .bmp
 //   writing  tif tiff   | fit fits fts    | raw  | jpg jpeg          (a bitmap is never written)
 //
-// FITS files and bitmaps are read and FITS files written today; TIFF, JPEG and headerless RAW files are recognised
-// by their extensions and refused with a message saying so until their codecs arrive.
+// A headerless RAW file is described by the user in the RAW description dialog before every read and every save;
+// the other formats' options dialogs are shown on a save when the caller asks for them.
 //
 // Failures. ReadImageFile, BackupExistingFile, LoadImageFromClipboardBlock and NewImageWindowFromClipboard throw:
 // the class library's exceptions (qor::Exception, the format exceptions included), ToolkitError, or a text as a

@@ -168,7 +168,7 @@ TEST_F( FileActionsTest, ANameWithoutExtensionTakesTheOneOfTheLastFilter )
 
    // With the JPEG filter last, a bare name is read as a JPEG file.
    main->openDialogFilterIndex = 5;
-   prompter.Expect( QString::fromStdString( folder.File( "dark.jpg" ) ) );
+   prompter.Expect( "JPEG Support:\nUnable to open JPEG file" );
    main->OpenFiles( { QString::fromStdString( folder.File( "dark" ) ) }, false );
    EXPECT_EQ( MainViewList.size(), 1u );
 
@@ -494,12 +494,12 @@ TEST_F( FileActionsTest, SaveAsAppendsTheExtensionOfTheChosenTypeAndTheWindowTak
    EXPECT_FALSE( data.fitsOptions->floatingPoint );
    EXPECT_EQ( data.fitsOptions->bitsPerSample, 16 );
 
-   // The TIFF type with a bare name: the extension says TIFF, which cannot be written yet.
+   // The TIFF type with a bare name: the extension says TIFF, whose questions and options come with it.
    files.Expect( Kind::SaveFile, { QString::fromStdString( folder.File( "other" ) ) }, setup.Filters()[0] );
-   prompter.Expect( "TIFF files cannot be written by this version of Lumenforge:\n" +
-                    QString::fromStdString( folder.File( "other.tif" ) ) );
+   prompter.Expect( "FITS header keywords cannot be embedded in TIFF files", platform::Answer::Yes );
+   dialogs.ExpectResult( "TIFFFileOptionsDialog", QDialog::Accepted );
    main->FileSaveAs_Action->trigger();
-   EXPECT_EQ( w->filePath, folder.File( "second.fits" ) );
+   EXPECT_EQ( w->filePath, folder.File( "other.tif" ) );
 }
 
 TEST_F( FileActionsTest, RevertAsksFirstAndAFailedRevertClosesTheWindow )

@@ -1,0 +1,121 @@
+// TIFF and JPEG reading and writing of the grey and RGB sky images: 16-bit TIFF uncompressed and ZIP, JPEG at
+// quality 90, between the file and the image's planar floats.
+//
+// Reads use the peers' files when BENCH_DATA names their folder; otherwise the inputs are first written to /dev/shm
+// by the program itself. Writes go to /dev/shm.
+
+#include "BenchCommon.h"
+#include "formats/JPEG.h"
+#include "formats/TIFF.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace
+{
+
+std::string ScratchFile( const std::string& name )
+{
+   return "/dev/shm/lumenforge-bench-" + std::to_string( ::getpid() ) + "-" + name;
+}
+
+struct Scratch
+{
+   ~Scratch()
+   {
+      for ( const std::string& f : files )
+         std::filesystem::remove( f );
+   }
+   std::vector<std::string> files;
+} scratch;
+
+TIFFOptions U16( bool zip )
+{
+   TIFFOptions o;
+   o.bitsPerSample = 16;
+   o.compression = zip ? TIFFOptions::ZIPCompression : TIFFOptions::NoCompression;
+   return o;
+}
+
+JPEGOptions Q90()
+{
+   JPEGOptions o;
+   o.quality = 90;
+   return o;
+}
+
+// The peers' file of that name, or the input written by `write` to /dev/shm.
+std::string InputFile( const std::string& name, const std::function<void( const std::string& )>& write )
+{
+   if ( const char* dir = std::getenv( "BENCH_DATA" ) )
+   {
+      std::string path = std::string( dir ) + "/" + name;
+      if ( std::filesystem::exists( path ) )
+         return path;
+   }
+   std::string path = ScratchFile( name );
+   write( path );
+   scratch.files.push_back( path );
+   return path;
+}
+
+void RegisterImage( const std::string& stem, const std::function<const qor::Image&()>& input )
+{
+   const std::string size = bench::SizeText( input() );
+   auto image = std::make_shared<qor::Image>();
+   for ( bool zip : { false, true } )
+   {
+      const std::string suffix = zip ? "_zip" : "";
+      const std::string file = stem + "_u16" + suffix + ".tif";
+      auto path = std::make_shared<std::string>();
+      bench::Register( "tiff_read_u16" + suffix, size,
+                       [=]
+                       {
+                          if ( path->empty() )
+                             *path = InputFile( file, [&]( const std::string& p )
+                                                { TIFFOptions o = U16( zip ); WriteTIFF( input(), p, &o, nullptr, nullptr ); } );
+                          ReadTIFF( *image, *path, nullptr, nullptr, nullptr );
+                       } );
+      const std::string out = ScratchFile( "out_" + file );
+      scratch.files.push_back( out );
+      bench::Register( "tiff_write_u16" + suffix, size,
+                       [=]
+                       {
+                          TIFFOptions o = U16( zip );
+                          WriteTIFF( input(), out, &o, nullptr, nullptr );
+                       } );
+   }
+   const std::string jpeg = stem + "_q90.jpg";
+   auto path = std::make_shared<std::string>();
+   bench::Register( "jpeg_read", size,
+                    [=]
+                    {
+                       if ( path->empty() )
+                          *path = InputFile( jpeg, [&]( const std::string& p )
+                                             { JPEGOptions o = Q90(); WriteJPEG( input(), p, o, nullptr, nullptr ); } );
+                       ReadJPEG( *image, *path, nullptr, nullptr, nullptr );
+                    } );
+   const std::string out = ScratchFile( "out_" + jpeg );
+   scratch.files.push_back( out );
+   bench::Register( "jpeg_write_q90", size,
+                    [=]
+                    {
+                       JPEGOptions o = Q90();
+                       WriteJPEG( input(), out, o, nullptr, nullptr );
+                    } );
+}
+
+struct Registration
+{
+   Registration()
+   {
+      RegisterImage( "grey_4096x4096", bench::GreyInput );
+      RegisterImage( "rgb_4096x2731", bench::RgbInput );
+   }
+} registration;
+
+} // namespace

@@ -1,0 +1,430 @@
+#include "formats/TIFF.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+#include "classlib/ColorSpace.h"
+#include "classlib/Math.h"
+#include "formats/SampleConversion.h"
+
+namespace
+{
+
+// Decoded bytes one compressed byte may stand for: beyond what LZW (about 1400) or Deflate (about 1030) can reach.
+constexpr uint64_t MaxCompressionRatio = 4096;
+
+struct TIFFHandle
+{
+   TIFF* tif = nullptr;
+   ~TIFFHandle() { Close(); }
+   void Close()
+   {
+      if ( tif != nullptr )
+         TIFFClose( tif );
+      tif = nullptr;
+   }
+};
+
+std::string Describe( int32_t bits, bool isFloat, int32_t channels, int32_t width, int32_t height, bool planar )
+{
+   char text[160];
+   std::snprintf( text, sizeof( text ), "%d-bit %s, %d channel(s), %dx%d pixels, %s", bits,
+                  isFloat ? "floating point" : "integers", channels, width, height, planar ? "planar" : "chunky" );
+   return text;
+}
+
+std::string TagText( TIFF* tif, uint32_t tag )
+{
+   const char* text = nullptr;
+   return TIFFGetField( tif, tag, &text ) == 1 && text != nullptr ? std::string( text ) : std::string();
+}
+
+// Converts `rows` rows of one stored sample plane or of interleaved samples into the image. `first` is the first
+// channel the data hold, `channels` how many are interleaved (1 for a plane).
+void ConvertRows( const uint8_t* data, int32_t bits, bool isFloat, qor::Image& image, int32_t row, int32_t rows,
+                  int32_t first, int32_t channels )
+{
+   const int32_t w = image.Width();
+   const size_t rowBytes = size_t( w ) * size_t( channels ) * size_t( bits / 8 );
+   for ( int32_t r = 0; r < rows; ++r, data += rowBytes )
+      for ( int32_t c = 0; c < channels; ++c )
+      {
+         float* out = image.ScanLine( first + c, row + r );
+         if ( isFloat )
+         {
+            const auto* in = reinterpret_cast<const float*>( data ) + c;
+            if ( channels == 1 )
+               std::memcpy( out, in, size_t( w ) * sizeof( float ) );
+            else
+               for ( int32_t x = 0; x < w; ++x )
+                  out[x] = in[size_t( x ) * size_t( channels )];
+         }
+         else if ( bits == 8 )
+            formats::UnsignedToFloat( data + c, channels, out, w );
+         else if ( bits == 16 )
+            formats::UnsignedToFloat( reinterpret_cast<const uint16_t*>( data ) + c, channels, out, w );
+         else
+            formats::UnsignedToFloat( reinterpret_cast<const uint32_t*>( data ) + c, channels, out, w );
+      }
+}
+
+// Whether the file can yield `decoded` bytes of samples: every strip must lie inside the file, and the strips
+// together (never more than the file) can give their own size uncompressed, or MaxCompressionRatio times as much.
+bool StripsCanHold( TIFF* tif, const std::string& path, uint64_t decoded )
+{
+   std::error_code ec;
+   const uint64_t fileSize = std::filesystem::file_size( path, ec );
+   if ( ec )
+      return false;
+   uint64_t* offsets = nullptr;
+   uint64_t* counts = nullptr;
+   if ( TIFFGetField( tif, TIFFTAG_STRIPOFFSETS, &offsets ) != 1 ||
+        TIFFGetField( tif, TIFFTAG_STRIPBYTECOUNTS, &counts ) != 1 || offsets == nullptr || counts == nullptr )
+      return false;
+   uint64_t available = 0;
+   const uint32_t strips = TIFFNumberOfStrips( tif );
+   for ( uint32_t s = 0; s < strips; ++s )
+   {
+      if ( offsets[s] > fileSize || counts[s] > fileSize - offsets[s] )
+         return false;
+      available = std::min( fileSize, available + counts[s] );
+   }
+   uint16_t compression = COMPRESSION_NONE;
+   TIFFGetFieldDefaulted( tif, TIFFTAG_COMPRESSION, &compression );
+   const uint64_t ratio = compression == COMPRESSION_NONE ? 1 : MaxCompressionRatio;
+   return decoded / ratio <= available;
+}
+
+void ReadOptions( TIFF* tif, TIFFOptions& o, int32_t bits, bool isFloat )
+{
+   o.bitsPerSample = bits;
+   o.floatingPoint = isFloat;
+   uint16_t compression = COMPRESSION_NONE;
+   TIFFGetFieldDefaulted( tif, TIFFTAG_COMPRESSION, &compression );
+   // Deflate under either of its codes is ZIP; other codecs are not written again.
+   o.compression = compression == COMPRESSION_LZW                                        ? TIFFOptions::LZWCompression
+                   : compression == COMPRESSION_DEFLATE || compression == COMPRESSION_ADOBE_DEFLATE ? TIFFOptions::ZIPCompression
+                                                                                          : TIFFOptions::NoCompression;
+   uint16_t planar = PLANARCONFIG_CONTIG;
+   TIFFGetFieldDefaulted( tif, TIFFTAG_PLANARCONFIG, &planar );
+   o.planar = planar == PLANARCONFIG_SEPARATE;
+   uint16_t unit = RESUNIT_INCH;
+   TIFFGetField( tif, TIFFTAG_RESOLUTIONUNIT, &unit );
+   o.metricResolution = unit == RESUNIT_CENTIMETER;
+   float x = 0, y = 0;
+   TIFFGetField( tif, TIFFTAG_XRESOLUTION, &x );
+   TIFFGetField( tif, TIFFTAG_YRESOLUTION, &y );
+   if ( !( x > 0 ) || !( y > 0 ) || !std::isfinite( x ) || !std::isfinite( y ) )
+      x = y = o.metricResolution ? float( 72 / 2.54 ) : 72.0f;
+   o.xResolution = x;
+   o.yResolution = y;
+   o.software = TagText( tif, TIFFTAG_SOFTWARE );
+   o.description = TagText( tif, TIFFTAG_IMAGEDESCRIPTION );
+   o.copyright = TagText( tif, TIFFTAG_COPYRIGHT );
+}
+
+std::unique_ptr<std::vector<uint8_t>> ReadICCProfile( TIFF* tif )
+{
+   uint32_t count = 0;
+   void* data = nullptr;
+   if ( TIFFGetField( tif, TIFFTAG_ICCPROFILE, &count, &data ) != 1 || data == nullptr || count == 0 )
+      return nullptr;
+   const auto* bytes = static_cast<const uint8_t*>( data );
+   return std::make_unique<std::vector<uint8_t>>( bytes, bytes + count );
+}
+
+// Whether this libtiff counts the IPTC tag in 32-bit words (declared LONG, as libtiff 3 and early 4 did) rather
+// than in bytes (declared UNDEFINED).
+bool IPTCCountsWords( TIFF* tif )
+{
+   const TIFFField* field = TIFFFieldWithTag( tif, TIFFTAG_RICHTIFFIPTC );
+   return field != nullptr && TIFFFieldDataType( field ) == TIFF_LONG;
+}
+
+void ReadIPTC( TIFF* tif, qor::IPTCPhotoInfo& iptc )
+{
+   uint32_t count = 0;
+   void* data = nullptr;
+   if ( TIFFGetField( tif, TIFFTAG_RICHTIFFIPTC, &count, &data ) != 1 || data == nullptr || count == 0 )
+   {
+      iptc.Clear();
+      return;
+   }
+   if ( !IPTCCountsWords( tif ) )
+   {
+      iptc.Decode( data, int64_t( count ) );
+      return;
+   }
+   // 32-bit words in the machine's order; the block is bytes in the file's order.
+   std::vector<uint32_t> block( static_cast<const uint32_t*>( data ), static_cast<const uint32_t*>( data ) + count );
+   if ( TIFFIsByteSwapped( tif ) )
+      TIFFSwabArrayOfLong( block.data(), tmsize_t( count ) );
+   iptc.Decode( block.data(), int64_t( count ) * 4 );
+}
+
+void ReadPixels( TIFF* tif, const std::string& path, qor::Image& image, int32_t bits, bool isFloat, bool planar )
+{
+   const int32_t h = image.Height();
+   const int32_t channels = image.NumberOfChannels();
+   const int32_t planes = planar ? channels : 1;
+   const int32_t interleaved = planar ? 1 : channels;
+   uint32_t rowsPerStrip = 0;
+   TIFFGetFieldDefaulted( tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip );
+   rowsPerStrip = std::clamp<uint32_t>( rowsPerStrip, 1, uint32_t( h ) );
+   const uint32_t stripsPerPlane = ( uint32_t( h ) + rowsPerStrip - 1 ) / rowsPerStrip;
+   if ( uint64_t( stripsPerPlane ) * uint64_t( planes ) > TIFFNumberOfStrips( tif ) )
+      throw TIFFFileReadError( path );
+
+   const tmsize_t rowBytes = tmsize_t( image.Width() ) * interleaved * ( bits / 8 );
+   std::vector<uint8_t> buffer( size_t( rowBytes ) * rowsPerStrip );
+   for ( int32_t p = 0; p < planes; ++p )
+      for ( uint32_t s = 0; s < stripsPerPlane; ++s )
+      {
+         const int32_t row = int32_t( s * rowsPerStrip );
+         const int32_t rows = std::min<int32_t>( int32_t( rowsPerStrip ), h - row );
+         const tmsize_t wanted = rowBytes * rows;
+         // A strip that decodes to fewer bytes than its rows need is a damaged file, not rows of stale bytes.
+         if ( TIFFReadEncodedStrip( tif, uint32_t( p ) * stripsPerPlane + s, buffer.data(), wanted ) != wanted )
+            throw TIFFFileReadError( path );
+         ConvertRows( buffer.data(), bits, isFloat, image, row, rows, p, interleaved );
+         if ( image.IsMonitored() )
+            image.Status().Advance( rows );
+         image.ThrowIfAborted();
+      }
+}
+
+} // namespace
+
+void NormalizeFloatSamples( qor::Image& image )
+{
+   const int64_t n = image.NumberOfPixels();
+   image.BeginTask( "Normalizing pixel values", n * image.NumberOfNominalChannels() );
+   for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
+   {
+      float* p = image.PixelData( c );
+      float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
+      bool nonFinite = false;
+      for ( int64_t i = 0; i < n; ++i )
+         if ( std::isfinite( p[i] ) )
+         {
+            lo = std::min( lo, p[i] );
+            hi = std::max( hi, p[i] );
+         }
+         else
+            nonFinite = true;
+      const bool inRange = lo >= 0 && hi <= 1;
+      if ( !inRange || nonFinite )
+      {
+         double offset = 0, span = 1;
+         if ( !inRange && hi > lo )
+         {
+            offset = lo;
+            span = double( hi ) - double( lo );
+         }
+         // NaN goes to 0, the infinities to their ends; a channel of one value outside [0, 1] is clamped.
+         for ( int64_t i = 0; i < n; ++i )
+            p[i] = std::isnan( p[i] ) ? 0.0f : formats::Clamp01( float( ( double( p[i] ) - offset ) / span ) );
+      }
+      if ( image.IsMonitored() )
+         image.Status().Advance( c < image.NumberOfNominalChannels() ? n : 0 );
+      image.ThrowIfAborted();
+   }
+}
+
+void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
+               std::unique_ptr<std::vector<uint8_t>>* iccProfile, qor::IPTCPhotoInfo* iptc )
+{
+   try
+   {
+      TIFFHandle h;
+      h.tif = TIFFOpen( path.c_str(), "r" );
+      if ( h.tif == nullptr )
+         throw TIFFUnableToOpenFile( path );
+      TIFF* tif = h.tif;
+
+      uint16_t photometric = 0xFFFF;
+      if ( TIFFGetField( tif, TIFFTAG_PHOTOMETRIC, &photometric ) != 1 ||
+           ( photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK &&
+             photometric != PHOTOMETRIC_RGB ) )
+         throw TIFFUnsupportedColorMode( path );
+      uint32_t width = 0, height = 0;
+      uint16_t bits = 0, samples = 0, planarConfig = 0, sampleFormat = SAMPLEFORMAT_UINT;
+      TIFFGetField( tif, TIFFTAG_IMAGEWIDTH, &width );
+      TIFFGetField( tif, TIFFTAG_IMAGELENGTH, &height );
+      TIFFGetFieldDefaulted( tif, TIFFTAG_BITSPERSAMPLE, &bits );
+      TIFFGetFieldDefaulted( tif, TIFFTAG_SAMPLESPERPIXEL, &samples );
+      TIFFGetFieldDefaulted( tif, TIFFTAG_PLANARCONFIG, &planarConfig );
+      TIFFGetFieldDefaulted( tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat );
+      if ( bits != 8 && bits != 16 && bits != 32 )
+         throw TIFFUnsupportedBitsPerSample( path );
+      if ( sampleFormat == SAMPLEFORMAT_VOID )
+         sampleFormat = SAMPLEFORMAT_UINT;
+      // 8 and 16-bit floating point have no conversion here.
+      if ( ( sampleFormat != SAMPLEFORMAT_UINT && sampleFormat != SAMPLEFORMAT_IEEEFP ) ||
+           ( sampleFormat == SAMPLEFORMAT_IEEEFP && bits != 32 ) )
+         throw TIFFUnsupportedSampleFormat( path );
+      // An RGB image needs its three colour samples.
+      if ( photometric == PHOTOMETRIC_RGB && samples < 3 )
+         throw TIFFUnsupportedColorMode( path );
+      const bool isFloat = sampleFormat == SAMPLEFORMAT_IEEEFP;
+      const bool planar = planarConfig == PLANARCONFIG_SEPARATE;
+
+      // What the tags claim must fit the file before anything is allocated for it.
+      if ( width == 0 || height == 0 || width > uint32_t( std::numeric_limits<int32_t>::max() ) ||
+           height > uint32_t( std::numeric_limits<int32_t>::max() ) || samples == 0 || samples > MaxTIFFChannels ||
+           TIFFIsTiled( tif ) || !StripsCanHold( tif, path, uint64_t( width ) * height * samples * ( bits / 8 ) ) )
+         throw TIFFFileReadError( path );
+
+      TIFFOptions readOptions;
+      if ( options != nullptr )
+      {
+         readOptions.embedICCProfile = options->embedICCProfile;
+         ReadOptions( tif, readOptions, bits, isFloat );
+      }
+      std::unique_ptr<std::vector<uint8_t>> profile;
+      if ( iccProfile != nullptr )
+         profile = ReadICCProfile( tif );
+      qor::IPTCPhotoInfo info;
+      if ( iptc != nullptr )
+         ReadIPTC( tif, info );
+
+      const int32_t colorSpace = photometric == PHOTOMETRIC_RGB ? qor::ColorSpace::RGB : qor::ColorSpace::Gray;
+      image.Allocate( int32_t( width ), int32_t( height ), samples, colorSpace );
+      const bool planeWise = planar || samples == 1;
+      image.BeginTask( "Loading TIFF: " + Describe( bits, isFloat, samples, int32_t( width ), int32_t( height ), planar ),
+                       planeWise ? int64_t( samples ) * height : int64_t( height ) );
+      ReadPixels( tif, path, image, bits, isFloat, planar );
+      h.Close();
+      if ( isFloat )
+         NormalizeFloatSamples( image );
+      if ( photometric == PHOTOMETRIC_MINISWHITE )
+         image.Invert( 1u );
+
+      if ( options != nullptr )
+         *options = std::move( readOptions );
+      if ( iccProfile != nullptr )
+         *iccProfile = std::move( profile );
+      if ( iptc != nullptr )
+         *iptc = std::move( info );
+   }
+   catch ( ... )
+   {
+      image.FreeData();
+      throw;
+   }
+}
+
+void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOptions* options,
+                const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc )
+{
+   TIFFHandle h;
+   h.tif = TIFFOpen( path.c_str(), "w" );
+   if ( h.tif == nullptr )
+      throw TIFFUnableToCreateFile( path );
+   TIFF* tif = h.tif;
+
+   const int32_t w = image.Width();
+   const int32_t height = image.Height();
+   const int32_t channels = image.NumberOfChannels();
+   const bool isFloat = options != nullptr && options->floatingPoint;
+   int32_t bits = options != nullptr ? options->bitsPerSample : 8;
+   if ( isFloat )
+      bits = 32;
+   else if ( bits != 16 && bits != 32 )
+      bits = 8;
+   const bool planar = channels > 1 && options != nullptr && options->planar;
+   const int32_t compression = options != nullptr ? options->compression : 0;
+
+   TIFFSetField( tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB );
+   TIFFSetField( tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT );
+   TIFFSetField( tif, TIFFTAG_PHOTOMETRIC,
+                 image.GetColorSpace() == qor::ColorSpace::RGB ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK );
+   TIFFSetField( tif, TIFFTAG_PLANARCONFIG, planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG );
+   TIFFSetField( tif, TIFFTAG_IMAGEWIDTH, uint32_t( w ) );
+   TIFFSetField( tif, TIFFTAG_IMAGELENGTH, uint32_t( height ) );
+   TIFFSetField( tif, TIFFTAG_BITSPERSAMPLE, uint16_t( bits ) );
+   TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, isFloat ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT );
+   TIFFSetField( tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t( channels ) );
+   TIFFSetField( tif, TIFFTAG_ROWSPERSTRIP, uint32_t( std::max<int64_t>( 1, 8192 / ( 4 * int64_t( std::max( w, 1 ) ) ) ) ) );
+   if ( isFloat )
+   {
+      TIFFSetField( tif, TIFFTAG_SMINSAMPLEVALUE, 0.0 );
+      TIFFSetField( tif, TIFFTAG_SMAXSAMPLEVALUE, 1.0 );
+   }
+   if ( options != nullptr )
+   {
+      if ( compression != 0 )
+      {
+         // A codec this libtiff lacks must not turn into an uncompressed file that claims otherwise.
+         if ( TIFFSetField( tif, TIFFTAG_COMPRESSION, uint16_t( compression ) ) != 1 )
+            throw TIFFFileWriteError( path );
+         if ( bits < 32 )
+            TIFFSetField( tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL );
+      }
+      if ( options->metricResolution )
+         TIFFSetField( tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER );
+      if ( options->xResolution > 0 )
+         TIFFSetField( tif, TIFFTAG_XRESOLUTION, options->xResolution );
+      if ( options->yResolution > 0 )
+         TIFFSetField( tif, TIFFTAG_YRESOLUTION, options->yResolution );
+      if ( !options->software.empty() )
+         TIFFSetField( tif, TIFFTAG_SOFTWARE, options->software.c_str() );
+      if ( !options->description.empty() )
+         TIFFSetField( tif, TIFFTAG_IMAGEDESCRIPTION, options->description.c_str() );
+      if ( !options->copyright.empty() )
+         TIFFSetField( tif, TIFFTAG_COPYRIGHT, options->copyright.c_str() );
+   }
+   if ( iccProfile != nullptr && iccProfile->size() >= 4 && ( options == nullptr || options->embedICCProfile ) )
+   {
+      // The size in the profile's header, never beyond the bytes held.
+      const uint32_t size = qor::ReadBigEndianUInt32( iccProfile->data() );
+      if ( size != 0 && size <= iccProfile->size() )
+         TIFFSetField( tif, TIFFTAG_ICCPROFILE, size, iccProfile->data() );
+   }
+   if ( iptc != nullptr )
+   {
+      std::vector<uint8_t> block;
+      if ( iptc->Encode( block ) > 0 )
+      {
+         // Whole 32-bit words: the zero bytes that pad the last one are skipped by IPTC readers.
+         block.resize( ( block.size() + 3 ) / 4 * 4, 0 );
+         const uint32_t count = uint32_t( IPTCCountsWords( tif ) ? block.size() / 4 : block.size() );
+         TIFFSetField( tif, TIFFTAG_RICHTIFFIPTC, count, block.data() );
+      }
+   }
+
+   const bool planeWise = planar || channels == 1;
+   image.BeginTask( "Writing TIFF: " + Describe( bits, isFloat, channels, w, height, planar ) + ".",
+                    planeWise ? int64_t( channels ) * height : int64_t( height ) );
+   const int32_t interleaved = planeWise ? 1 : channels;
+   std::vector<uint8_t> row( size_t( w ) * size_t( interleaved ) * size_t( bits / 8 ) );
+   for ( int32_t p = 0; p < ( planeWise ? channels : 1 ); ++p )
+      for ( int32_t y = 0; y < height; ++y )
+      {
+         for ( int32_t c = 0; c < interleaved; ++c )
+         {
+            const float* in = image.ScanLine( p + c, y );
+            if ( isFloat )
+               formats::FloatToFloat( in, reinterpret_cast<float*>( row.data() ) + c, interleaved, w );
+            else if ( bits == 8 )
+               formats::FloatToUnsigned( in, row.data() + c, interleaved, w );
+            else if ( bits == 16 )
+               formats::FloatToUnsigned( in, reinterpret_cast<uint16_t*>( row.data() ) + c, interleaved, w );
+            else
+               formats::FloatToUnsigned( in, reinterpret_cast<uint32_t*>( row.data() ) + c, interleaved, w );
+         }
+         if ( TIFFWriteScanline( tif, row.data(), uint32_t( y ), uint16_t( p ) ) < 0 )
+            throw TIFFFileWriteError( path );
+         if ( image.IsMonitored() )
+            image.Status().Advance( 1 );
+      }
+   // A full disk shows when the last strips and the directory go out.
+   if ( TIFFFlush( tif ) != 1 )
+      throw TIFFFileWriteError( path );
+}

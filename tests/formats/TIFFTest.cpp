@@ -1,0 +1,465 @@
+// TIFF files: written and read back, made by libtiff itself with the tags other programs write, and damaged.
+
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestDirs.h"
+#include "classlib/ColorSpace.h"
+#include "formats/TIFF.h"
+
+namespace
+{
+
+using test::TempDir;
+
+// A w x h image whose samples are exact in 8 and 16 bits (k / 255 of a 16-bit step pattern) and differ everywhere.
+qor::Image Pattern( int32_t w, int32_t h, int32_t channels, int32_t colorSpace, int32_t fullScale )
+{
+   qor::Image image( w, h, channels, colorSpace );
+   for ( int32_t c = 0; c < channels; ++c )
+      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+         image.PixelData( c )[i] = float( ( c * 37 + i * 11 ) % ( fullScale + 1 ) ) / float( fullScale );
+   return image;
+}
+
+bool SamePixels( const qor::Image& a, const qor::Image& b )
+{
+   if ( a.Width() != b.Width() || a.Height() != b.Height() || a.NumberOfChannels() != b.NumberOfChannels() ||
+        a.GetColorSpace() != b.GetColorSpace() || a.NumberOfAlphaChannels() != b.NumberOfAlphaChannels() )
+      return false;
+   for ( int32_t c = 0; c < a.NumberOfChannels(); ++c )
+      if ( std::memcmp( a.PixelData( c ), b.PixelData( c ), size_t( a.NumberOfPixels() ) * 4 ) != 0 )
+         return false;
+   return true;
+}
+
+// Writes a one-directory TIFF with libtiff: `tags` sets the fields, then each strip of `data` is written raw
+// (as stored, so compressed bytes stay as given) or encoded.
+void MakeTIFF( const std::string& path, const std::function<void( TIFF* )>& tags,
+               const std::vector<std::vector<uint8_t>>& strips, bool raw = false, const char* mode = "w" )
+{
+   TIFF* tif = TIFFOpen( path.c_str(), mode );
+   ASSERT_NE( tif, nullptr );
+   tags( tif );
+   for ( size_t s = 0; s < strips.size(); ++s )
+   {
+      auto* data = const_cast<uint8_t*>( strips[s].data() );
+      if ( raw )
+         TIFFWriteRawStrip( tif, uint32_t( s ), data, tmsize_t( strips[s].size() ) );
+      else
+         TIFFWriteEncodedStrip( tif, uint32_t( s ), data, tmsize_t( strips[s].size() ) );
+   }
+   TIFFClose( tif );
+}
+
+// The basic tags of a w x h image in one strip.
+std::function<void( TIFF* )> Basic( uint32_t w, uint32_t h, uint16_t samples, uint16_t bits, uint16_t photometric,
+                                     std::function<void( TIFF* )> more = nullptr )
+{
+   return [=]( TIFF* tif )
+   {
+      TIFFSetField( tif, TIFFTAG_IMAGEWIDTH, w );
+      TIFFSetField( tif, TIFFTAG_IMAGELENGTH, h );
+      TIFFSetField( tif, TIFFTAG_SAMPLESPERPIXEL, samples );
+      TIFFSetField( tif, TIFFTAG_BITSPERSAMPLE, bits );
+      TIFFSetField( tif, TIFFTAG_PHOTOMETRIC, photometric );
+      TIFFSetField( tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG );
+      TIFFSetField( tif, TIFFTAG_ROWSPERSTRIP, h );
+      if ( more )
+         more( tif );
+   };
+}
+
+template <typename T> std::vector<uint8_t> Bytes( const std::vector<T>& values )
+{
+   std::vector<uint8_t> b( values.size() * sizeof( T ) );
+   std::memcpy( b.data(), values.data(), b.size() );
+   return b;
+}
+
+// Runs f on the written file's directory.
+void Inspect( const std::string& path, const std::function<void( TIFF* )>& f )
+{
+   TIFF* tif = TIFFOpen( path.c_str(), "r" );
+   ASSERT_NE( tif, nullptr );
+   f( tif );
+   TIFFClose( tif );
+}
+
+template <typename E> void ExpectRead( const std::string& path, const char* what )
+{
+   qor::Image image( 2, 2 );
+   TIFFOptions options;
+   try
+   {
+      ReadTIFF( image, path, &options, nullptr, nullptr );
+      ADD_FAILURE() << what << ": no exception";
+   }
+   catch ( const E& e )
+   {
+      EXPECT_EQ( e.Path(), path ) << what;
+      EXPECT_EQ( e.Message().rfind( "TIFF Support:\n", 0 ), 0u ) << what;
+   }
+   catch ( const std::exception& e )
+   {
+      ADD_FAILURE() << what << ": other exception " << e.what();
+   }
+   EXPECT_TRUE( image.IsEmpty() ) << what;
+}
+
+struct FormatCase
+{
+   int32_t bits;
+   bool isFloat;
+   bool planar;
+   int32_t compression;
+   int32_t colorSpace;
+   int32_t channels;
+};
+
+class TIFFRoundTrip : public ::testing::TestWithParam<FormatCase>
+{
+};
+
+TEST_P( TIFFRoundTrip, SamplesAndOptionsComeBackAsWritten )
+{
+   const FormatCase& f = GetParam();
+   TempDir dir;
+   const std::string path = dir.File( "a.tif" );
+   // 8 and 16-bit files hold exactly their full-scale fractions; floats hold every float in [0, 1].
+   qor::Image image = Pattern( 37, 29, f.channels, f.colorSpace, f.bits == 8 ? 255 : 65535 );
+   if ( f.isFloat )
+      image.PixelData( 0 )[5] = 0.123456789f;
+   TIFFOptions options;
+   options.bitsPerSample = f.bits;
+   options.floatingPoint = f.isFloat;
+   options.planar = f.planar;
+   options.compression = f.compression;
+   options.metricResolution = true;
+   options.xResolution = 118.5f;
+   options.yResolution = 120;
+   options.description = "Orion\rnebula";
+   options.software = "Lumenforge";
+   options.copyright = "(c) me";
+   WriteTIFF( image, path, &options, nullptr, nullptr );
+
+   qor::Image back;
+   TIFFOptions read;
+   read.embedICCProfile = false;
+   ReadTIFF( back, path, &read, nullptr, nullptr );
+   if ( f.bits == 32 && !f.isFloat )
+   {
+      // 32-bit integers keep every float to within its rounding.
+      ASSERT_EQ( back.NumberOfChannels(), image.NumberOfChannels() );
+      for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
+         for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
+         {
+            ASSERT_NEAR( back.PixelData( c )[i], image.PixelData( c )[i], 1e-7 );
+         }
+   }
+   else
+      EXPECT_TRUE( SamePixels( back, image ) );
+   TIFFOptions expected = options;
+   expected.planar = f.planar && f.channels > 1;
+   expected.embedICCProfile = false;
+   EXPECT_EQ( read, expected );
+}
+
+INSTANTIATE_TEST_SUITE_P( Formats, TIFFRoundTrip,
+                          ::testing::Values( FormatCase{ 8, false, false, 0, qor::ColorSpace::Gray, 1 },
+                                             FormatCase{ 16, false, false, 32946, qor::ColorSpace::RGB, 3 },
+                                             FormatCase{ 16, false, true, 5, qor::ColorSpace::RGB, 4 },
+                                             FormatCase{ 16, false, false, 5, qor::ColorSpace::Gray, 2 },
+                                             FormatCase{ 32, false, true, 0, qor::ColorSpace::RGB, 3 },
+                                             FormatCase{ 32, true, false, 32946, qor::ColorSpace::RGB, 4 },
+                                             FormatCase{ 32, true, true, 0, qor::ColorSpace::Gray, 1 },
+                                             FormatCase{ 8, false, true, 32946, qor::ColorSpace::RGB, 3 } ) );
+
+TEST( TIFFTest, TheWriterRoundsTiesToEvenAndSetsTheTagsOfItsFormat )
+{
+   TempDir dir;
+   qor::Image image( 300, 2, 1 );
+   image.Fill( 0, 0.5f );
+   image.Pixel( 1, 0 ) = 1.2f;                      // clamped, not wrapped
+   image.Pixel( 2, 0 ) = std::nanf( "" );            // NaN writes 0
+   struct Case
+   {
+      int32_t bits;
+      int32_t compression;
+      uint32_t half;
+      uint16_t predictor; // 0: none written
+   } cases[] = { { 8, 0, 128, 0 }, { 16, 32946, 32768, 2 }, { 32, 32946, 2147483648u, 0 } };
+   for ( const Case& c : cases )
+   {
+      const std::string path = dir.File( "r" + std::to_string( c.bits ) + ".tif" );
+      TIFFOptions options;
+      options.bitsPerSample = c.bits;
+      options.compression = c.compression;
+      WriteTIFF( image, path, &options, nullptr, nullptr );
+      Inspect( path,
+               [&]( TIFF* tif )
+               {
+                  std::vector<uint8_t> row( size_t( TIFFScanlineSize( tif ) ) );
+                  ASSERT_EQ( TIFFReadScanline( tif, row.data(), 0, 0 ), 1 );
+                  auto sample = [&]( int x ) -> uint64_t
+                  {
+                     if ( c.bits == 8 )
+                        return row[size_t( x )];
+                     if ( c.bits == 16 )
+                        return reinterpret_cast<uint16_t*>( row.data() )[x];
+                     return reinterpret_cast<uint32_t*>( row.data() )[x];
+                  };
+                  EXPECT_EQ( sample( 0 ), c.half ) << c.bits;
+                  EXPECT_EQ( sample( 1 ), ( uint64_t( 1 ) << c.bits ) - 1 ) << c.bits;
+                  EXPECT_EQ( sample( 2 ), 0u ) << c.bits;
+                  uint16_t predictor = 0;
+                  EXPECT_EQ( TIFFGetField( tif, TIFFTAG_PREDICTOR, &predictor ) == 1 ? predictor : 0, c.predictor );
+                  uint32_t rows = 0;
+                  TIFFGetField( tif, TIFFTAG_ROWSPERSTRIP, &rows );
+                  EXPECT_EQ( rows, 6u ); // 8192 / (4 x 300)
+                  uint16_t unit = 0;
+                  EXPECT_EQ( TIFFGetField( tif, TIFFTAG_RESOLUTIONUNIT, &unit ), 0 ); // inch: not written
+                  const char* text = nullptr;
+                  EXPECT_EQ( TIFFGetField( tif, TIFFTAG_SOFTWARE, &text ), 0 );
+               } );
+   }
+
+   // Floating point carries its sample range; without options the file holds 8-bit samples.
+   const std::string fp = dir.File( "f.tif" );
+   TIFFOptions options;
+   options.floatingPoint = true;
+   options.bitsPerSample = 16;
+   WriteTIFF( image, fp, &options, nullptr, nullptr );
+   Inspect( fp,
+            []( TIFF* tif )
+            {
+               uint16_t bits = 0, format = 0;
+               double lo = -1, hi = -1;
+               TIFFGetField( tif, TIFFTAG_BITSPERSAMPLE, &bits );
+               TIFFGetField( tif, TIFFTAG_SAMPLEFORMAT, &format );
+               EXPECT_EQ( bits, 32 );
+               EXPECT_EQ( format, SAMPLEFORMAT_IEEEFP );
+               ASSERT_EQ( TIFFGetField( tif, TIFFTAG_SMINSAMPLEVALUE, &lo ), 1 );
+               ASSERT_EQ( TIFFGetField( tif, TIFFTAG_SMAXSAMPLEVALUE, &hi ), 1 );
+               EXPECT_EQ( lo, 0.0 );
+               EXPECT_EQ( hi, 1.0 );
+            } );
+   const std::string plain = dir.File( "p.tif" );
+   WriteTIFF( image, plain, nullptr, nullptr, nullptr );
+   Inspect( plain,
+            []( TIFF* tif )
+            {
+               uint16_t bits = 0;
+               TIFFGetField( tif, TIFFTAG_BITSPERSAMPLE, &bits );
+               EXPECT_EQ( bits, 8 );
+            } );
+}
+
+TEST( TIFFTest, ProfileAndIPTCInformationRoundTripInEitherByteOrder )
+{
+   TempDir dir;
+   std::vector<uint8_t> profile( 301 );
+   for ( size_t i = 0; i < profile.size(); ++i )
+      profile[i] = uint8_t( i * 7 );
+   profile[0] = profile[1] = 0;
+   profile[2] = 1;
+   profile[3] = 45; // 301 bytes
+   qor::IPTCPhotoInfo iptc;
+   const std::string caption = "Horsehead";
+   iptc.Set( qor::IPTCPhotoInfo::DescriptionByName( "ObjectName" ), caption.data(), caption.size() );
+   std::vector<uint8_t> block;
+   iptc.Encode( block );
+
+   const std::string path = dir.File( "p.tif" );
+   WriteTIFF( Pattern( 4, 3, 1, 0, 255 ), path, nullptr, &profile, &iptc );
+   std::unique_ptr<std::vector<uint8_t>> icc;
+   qor::IPTCPhotoInfo read;
+   qor::Image image;
+   ReadTIFF( image, path, nullptr, &icc, &read );
+   ASSERT_NE( icc, nullptr );
+   EXPECT_EQ( *icc, profile );
+   EXPECT_EQ( read.FindValue( "ObjectName" ), caption );
+
+   // A big-endian file: the block is read as the bytes it holds, whatever unit this libtiff counts it in.
+   const std::string big = dir.File( "big.tif" );
+   block.resize( ( block.size() + 3 ) / 4 * 4, 0 );
+   MakeTIFF( big,
+             Basic( 2, 1, 1, 8, PHOTOMETRIC_MINISBLACK,
+                    [&]( TIFF* tif )
+                    { TIFFSetField( tif, TIFFTAG_RICHTIFFIPTC, uint32_t( block.size() ), block.data() ); } ),
+             { { 1, 2 } }, false, "wb" );
+   read.Clear();
+   ReadTIFF( image, big, nullptr, &icc, &read );
+   EXPECT_EQ( icc, nullptr );
+   EXPECT_EQ( read.FindValue( "ObjectName" ), caption );
+
+   // A profile whose header claims more than the bytes held is not embedded; options can leave it out.
+   profile[3] = 46;
+   WriteTIFF( Pattern( 4, 3, 1, 0, 255 ), path, nullptr, &profile, nullptr );
+   ReadTIFF( image, path, nullptr, &icc, &read );
+   EXPECT_EQ( icc, nullptr );
+   EXPECT_TRUE( read.IsEmpty() );
+   profile[3] = 45;
+   TIFFOptions options;
+   options.embedICCProfile = false;
+   WriteTIFF( Pattern( 4, 3, 1, 0, 255 ), path, &options, &profile, nullptr );
+   ReadTIFF( image, path, nullptr, &icc, nullptr );
+   EXPECT_EQ( icc, nullptr );
+}
+
+TEST( TIFFTest, FilesOfOtherProgramsReadAsTheirTagsSay )
+{
+   TempDir dir;
+   const std::string path = dir.File( "o.tif" );
+   qor::Image image;
+   TIFFOptions o;
+
+   // No SampleFormat, or SampleFormat 4 (void): unsigned integers. PackBits is kept as no compression.
+   for ( uint16_t format : { uint16_t( 0 ), uint16_t( SAMPLEFORMAT_VOID ) } )
+   {
+      MakeTIFF( path,
+                Basic( 3, 1, 1, 16, PHOTOMETRIC_MINISBLACK,
+                       [&]( TIFF* tif )
+                       {
+                          if ( format != 0 )
+                             TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, format );
+                          TIFFSetField( tif, TIFFTAG_COMPRESSION, COMPRESSION_PACKBITS );
+                          TIFFSetField( tif, TIFFTAG_XRESOLUTION, 300.0f );
+                       } ),
+                { Bytes<uint16_t>( { 0, 65535, 13107 } ) } );
+      ReadTIFF( image, path, &o, nullptr, nullptr );
+      EXPECT_EQ( image.Pixel( 1, 0 ), 1.0f );
+      EXPECT_EQ( image.Pixel( 2, 0 ), 0.2f );
+      EXPECT_FALSE( o.floatingPoint );
+      EXPECT_EQ( o.compression, 0 );
+      // XResolution without YResolution: the default resolution.
+      EXPECT_EQ( o.xResolution, 72.0f );
+      EXPECT_EQ( o.yResolution, 72.0f );
+   }
+
+   // Centimetres without a resolution: 72 dpi in centimetres.
+   MakeTIFF( path, Basic( 1, 1, 1, 8, PHOTOMETRIC_MINISBLACK,
+                          []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER ); } ),
+             { { 255 } } );
+   ReadTIFF( image, path, &o, nullptr, nullptr );
+   EXPECT_TRUE( o.metricResolution );
+   EXPECT_FLOAT_EQ( o.xResolution, 28.346456692913385f );
+   EXPECT_EQ( image.Pixel( 0, 0 ), 1.0f );
+
+   // Grey with one extra sample: a grey image with an alpha channel, written back the same way.
+   MakeTIFF( path, Basic( 2, 1, 2, 8, PHOTOMETRIC_MINISBLACK ), { { 0, 255, 51, 102 } } );
+   ReadTIFF( image, path, &o, nullptr, nullptr );
+   EXPECT_EQ( image.GetColorSpace(), qor::ColorSpace::Gray );
+   EXPECT_EQ( image.NumberOfAlphaChannels(), 1 );
+   EXPECT_EQ( image.Pixel( 1, 0, 1 ), 0.4f );
+   WriteTIFF( image, path, &o, nullptr, nullptr );
+   Inspect( path,
+            []( TIFF* tif )
+            {
+               uint16_t photometric = 0, samples = 0;
+               TIFFGetField( tif, TIFFTAG_PHOTOMETRIC, &photometric );
+               TIFFGetField( tif, TIFFTAG_SAMPLESPERPIXEL, &samples );
+               EXPECT_EQ( photometric, PHOTOMETRIC_MINISBLACK );
+               EXPECT_EQ( samples, 2 );
+            } );
+
+   // White is zero: shown as meant (0 is white), alpha left alone.
+   MakeTIFF( path, Basic( 2, 1, 1, 8, PHOTOMETRIC_MINISWHITE ), { { 0, 255 } } );
+   ReadTIFF( image, path, &o, nullptr, nullptr );
+   EXPECT_EQ( image.Pixel( 0, 0 ), 1.0f );
+   EXPECT_EQ( image.Pixel( 1, 0 ), 0.0f );
+
+   // Floating point: a channel outside [0, 1] is mapped from its own range, one inside is kept, NaN becomes 0, a
+   // channel of one value outside [0, 1] is clamped.
+   MakeTIFF( path,
+             Basic( 3, 1, 3, 32, PHOTOMETRIC_RGB,
+                    []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP ); } ),
+             { Bytes<float>( { -1.0f, 0.25f, 5.0f, 1.0f, 0.5f, 5.0f, 3.0f, std::nanf( "" ), 5.0f } ) } );
+   ReadTIFF( image, path, &o, nullptr, nullptr );
+   EXPECT_TRUE( o.floatingPoint );
+   EXPECT_EQ( image.Pixel( 0, 0, 0 ), 0.0f );
+   EXPECT_EQ( image.Pixel( 1, 0, 0 ), 0.5f );
+   EXPECT_EQ( image.Pixel( 2, 0, 0 ), 1.0f );
+   EXPECT_EQ( image.Pixel( 0, 0, 1 ), 0.25f );
+   EXPECT_EQ( image.Pixel( 2, 0, 1 ), 0.0f );
+   EXPECT_EQ( image.Pixel( 1, 0, 2 ), 1.0f );
+}
+
+TEST( TIFFTest, UnsupportedAndDamagedFilesRaiseTheirExceptionAndLeaveTheImageEmpty )
+{
+   TempDir dir;
+   const std::string path = dir.File( "bad.tif" );
+
+   ExpectRead<TIFFUnableToOpenFile>( dir.File( "missing.tif" ), "missing" );
+   MakeTIFF( path, Basic( 2, 1, 1, 8, PHOTOMETRIC_MINISBLACK,
+                          []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_INT ); } ),
+             { { 1, 2 } } );
+   ExpectRead<TIFFUnsupportedSampleFormat>( path, "signed" );
+   MakeTIFF( path, Basic( 2, 1, 1, 16, PHOTOMETRIC_MINISBLACK,
+                          []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP ); } ),
+             { { 1, 2, 3, 4 } } );
+   ExpectRead<TIFFUnsupportedSampleFormat>( path, "half float" );
+   std::vector<uint16_t> map( 16, 0 );
+   MakeTIFF( path,
+             Basic( 2, 1, 1, 4, PHOTOMETRIC_PALETTE,
+                    [&]( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COLORMAP, map.data(), map.data(), map.data() ); } ),
+             { { 0x12 } } );
+   ExpectRead<TIFFUnsupportedColorMode>( path, "palette" );
+   MakeTIFF( path, Basic( 2, 1, 2, 8, PHOTOMETRIC_RGB ), { { 1, 2, 3, 4 } } );
+   ExpectRead<TIFFUnsupportedColorMode>( path, "RGB of two samples" );
+   MakeTIFF( path, Basic( 2, 1, 1, 12, PHOTOMETRIC_MINISBLACK ), { { 1, 2, 3 } } );
+   ExpectRead<TIFFUnsupportedBitsPerSample>( path, "12 bits" );
+
+   // Tiled.
+   {
+      TIFF* tif = TIFFOpen( path.c_str(), "w" );
+      Basic( 16, 16, 1, 8, PHOTOMETRIC_MINISBLACK )( tif );
+      TIFFSetField( tif, TIFFTAG_TILEWIDTH, 16u );
+      TIFFSetField( tif, TIFFTAG_TILELENGTH, 16u );
+      std::vector<uint8_t> tile( 256, 7 );
+      TIFFWriteEncodedTile( tif, 0, tile.data(), 256 );
+      TIFFClose( tif );
+   }
+   ExpectRead<TIFFFileReadError>( path, "tiled" );
+
+   // 100000 x 100000 x 4 16-bit samples claimed by a file of a few hundred bytes, compressed or not.
+   for ( uint16_t compression : { uint16_t( COMPRESSION_NONE ), uint16_t( COMPRESSION_ADOBE_DEFLATE ) } )
+   {
+      MakeTIFF( path,
+                Basic( 100000, 100000, 4, 16, PHOTOMETRIC_RGB,
+                       [&]( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COMPRESSION, compression ); } ),
+                { std::vector<uint8_t>( 200, 0x55 ) }, true );
+      ExpectRead<TIFFFileReadError>( path, "huge" );
+   }
+
+   // A strip whose compressed data do not decode to its rows.
+   MakeTIFF( path,
+             Basic( 64, 64, 1, 8, PHOTOMETRIC_MINISBLACK,
+                    []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE ); } ),
+             { std::vector<uint8_t>( 100, 0x55 ) }, true );
+   ExpectRead<TIFFFileReadError>( path, "undecodable" );
+}
+
+TEST( TIFFTest, AnAbortedReadLeavesTheImageEmpty )
+{
+   TempDir dir;
+   const std::string path = dir.File( "a.tif" );
+   WriteTIFF( Pattern( 8, 600, 1, 0, 255 ), path, nullptr, nullptr, nullptr );
+   qor::Image image;
+   int events = 0;
+   image.Status().SetCallback( []( void* data, int32_t, qor::StatusCallback& m ) -> int32_t
+                               { return ++*static_cast<int*>( data ) > 1 && m.Text().rfind( "Loading TIFF: 8-bit integers, 1 channel(s), 8x600 pixels, chunky", 0 ) == 0; },
+                               &events );
+   EXPECT_THROW( ReadTIFF( image, path, nullptr, nullptr, nullptr ), qor::Image::AbortProcessEvent );
+   EXPECT_TRUE( image.IsEmpty() );
+}
+
+} // namespace
