@@ -15,7 +15,11 @@
 #include "process/Preferences.h"
 #include "support/Utils.h"
 #include "windows/main/MainWindow.h"
+#include "windows/main/PresentationWindow.h"
 #include "windows/main/SingleInstanceLock.h"
+#include "windows/main/SystemPerformance.h"
+#include "windows/tools/AdjustMonitorBrightnessWindow.h"
+#include "windows/tools/MemoryWatchWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
@@ -33,14 +37,12 @@ void Refuse( const StartUpOptions& options, const QString& text )
       platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(), text );
 }
 
-// The presentation window (when the preferences want it) shows here, before the main window exists.
+// The presentation window shows before the main window exists and paints before the benchmark starts.
 void ShowPresentationWindow()
 {
-}
-
-// The machine's speed is measured here at every start, with or without the presentation window.
-void MeasureSystemPerformance()
-{
+   PresentationWindow = new TPresentationWindow();
+   PresentationWindow->show();
+   QCoreApplication::processEvents();
 }
 
 // The display colour-management settings are loaded here, before the main window, and saved after it.
@@ -101,6 +103,22 @@ bool DesktopLargeEnough( QSize size )
    return size.width() >= MinimumDesktopSize.width() && size.height() >= MinimumDesktopSize.height();
 }
 
+void CreateStartUpForms( TMainWindow* owner )
+{
+   if ( AdjustMonitorBrightnessWindow == nullptr )
+      AdjustMonitorBrightnessWindow = new TAdjustMonitorBrightnessWindow( owner );
+   if ( MemoryWatchWindow == nullptr )
+      MemoryWatchWindow = new TMemoryWatchWindow( owner );
+}
+
+void DestroyStartUpForms()
+{
+   delete MemoryWatchWindow;
+   MemoryWatchWindow = nullptr;
+   delete AdjustMonitorBrightnessWindow;
+   AdjustMonitorBrightnessWindow = nullptr;
+}
+
 int RunApplication( QApplication& app, const StartUpOptions& options )
 {
    SingleInstanceLock lock( options.lockDirectory );
@@ -111,10 +129,16 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
    }
 
    std::unique_ptr<TMainWindow> window;
-   // The status dialog lives as long as the main window and goes before it.
+   // The status dialog and the tool windows live as long as the main window and go before it.
    struct StatusDialogOwner
    {
-      ~StatusDialogOwner() { DestroyStatusDialog(); }
+      ~StatusDialogOwner()
+      {
+         DestroyStartUpForms();
+         DestroyStatusDialog();
+         delete PresentationWindow;
+         PresentationWindow = nullptr;
+      }
    } statusDialogOwner;
    try
    {
@@ -143,6 +167,8 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
       // window's own settings are restored.
       window = std::make_unique<TMainWindow>();
       StatusDialog();
+      CreateStartUpForms( window.get() );
+      window->LoadSettings();
       QObject::connect( window.get(), &TMainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection );
       app.setQuitOnLastWindowClosed( false );
       window->show();
@@ -161,7 +187,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
 
       QApplication::exec();
 
-      // The main window's settings are saved here, before the colour management and the preferences.
+      window->SaveSettings();
       SaveColorManagementSettingsAtExit();
       CurrentPreferences.SaveToRegistry();
       return 0;

@@ -10,8 +10,10 @@
 //      pixels" and returns 1 (both boxes captioned with the toolkit title "Lumenforge 1.0"; nothing else has been
 //      done: the preferences are neither read nor written). Both texts also go to standard error, and on a display
 //      nobody sees the box is left out: it would wait for an answer that never comes;
-//   3. the preferences are loaded, the main window is created and shown, the message loop runs until the main
-//      window has closed, and the preferences are saved; 0 is returned.
+//   3. the preferences are loaded, the presentation window shows (when they ask for it) while the machine's speed is
+//      measured, the main window and the tool windows are created, the main window's settings are restored and the
+//      window shown; the message loop runs until the main window has closed; the main window's settings and the
+//      preferences are saved; 0 is returned.
 // An exception that escapes step 3 is shown; the loop is entered again when the main window exists, and nothing
 // is saved.
 
@@ -50,6 +52,13 @@ struct StartUpOptions
 
 constexpr QSize MinimumDesktopSize{ 1024, 768 };
 bool DesktopLargeEnough( QSize size );
+
+class TMainWindow;
+
+// The tool windows made once at start-up, after the main window (each reached through its global), and their
+// destruction before the main window goes.
+void CreateStartUpForms( TMainWindow* owner );
+void DestroyStartUpForms();
 
 int RunApplication( QApplication& app, const StartUpOptions& options );
 

@@ -17,12 +17,15 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 
 #include "platform/Prompter.h"
+#include "platform/Registry.h"
 #include "process/Preferences.h"
 #include "windows/dialogs/UnsavedImagesDialog.h"
 #include "windows/image/Bitmaps.h"
+#include "windows/image/Cursors.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 
@@ -82,6 +85,8 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    BuildMenus();
    BuildFileAndEditActions();
    BuildToolBars();
+   BuildCommandActions();
+   FillToolBars();
 
    if ( CurrentPreferences.mainWindow.maximizeAtStartup )
    {
@@ -96,12 +101,28 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    previousTIFFErrorHandler = TIFFSetErrorHandler( &TMainWindow::TIFFErrorHandler );
    previousTIFFWarningHandler = TIFFSetWarningHandler( &TMainWindow::TIFFWarningHandler );
 
-   // The New Process menu, the tool-bar cursors and the display colour management start-up (the monitor profile
-   // and its messages) are added here as those parts of the program arrive.
+   BuildNewProcessMenu();
+
+   // Over the tool bars the mouse shows the tool-selection cursor.
+   for ( QWidget* w : std::initializer_list<QWidget*>{
+             File_ToolBar, Edit_ToolBar, FastRotate_ToolBar, ImageView_ToolBar, SelectChannel_ComboBox, Zoom_ToolBar,
+             Preview_ToolBar, Mask_ToolBar, Geometry_ToolBar, ColorSpaces_ToolBar, TransferCurves_ToolBar,
+             AdvancedProcessing_ToolBar, ProcessIcons_ToolBar, Tools_ToolBar } )
+      w->setCursor( ScreenCursor( CursorSelectTool ) );
+
+   // The display colour management start-up (the monitor profile and its messages) is added here with the
+   // display transforms.
 
    HideAllToolBars();
-   // A tool-bar layout saved in the settings is restored by the settings loader; this is the first-run layout.
-   DockDefaultToolBars();
+   {
+      platform::Registry registry;
+      if ( LoadToolBarLayout( registry ) == 0 )
+         DockDefaultToolBars();
+   }
+
+   // New image windows are placed (cascaded, never collapsed) as they appear on the desktop.
+   desktop->viewport()->installEventFilter( this );
+   ConnectIdleUpdate();
 
    setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
 }
@@ -296,12 +317,13 @@ void TMainWindow::BuildMenus()
       return menu;
    };
    File_Menu = makeMenu( "File_Menu", "&File" );
-   Edit_Menu = makeMenu( "Edit_Menu", "&Edit" );
+   // The mouse modes own Alt+R, Z, P, C, D, B, N and E: the menus' mnemonics keep clear of them.
+   Edit_Menu = makeMenu( "Edit_Menu", "Edi&t" );
    Image_Menu = makeMenu( "Image_Menu", "&Image" );
-   Preview_Menu = makeMenu( "Preview_Menu", "&Preview" );
+   Preview_Menu = makeMenu( "Preview_Menu", "Pre&view" );
    Mask_Menu = makeMenu( "Mask_Menu", "&Mask" );
-   Process_Menu = makeMenu( "Process_Menu", "P&rocess" );
-   Tools_Menu = makeMenu( "Tools_Menu", "&Tools" );
+   Process_Menu = makeMenu( "Process_Menu", "Proce&ss" );
+   Tools_Menu = makeMenu( "Tools_Menu", "T&ools" );
    Window_Menu = makeMenu( "Window_Menu", "&Window" );
    Help_Menu = makeMenu( "Help_Menu", "&Help" );
 
@@ -346,21 +368,21 @@ void TMainWindow::BuildToolBars()
    Tools_ToolBar = MakeToolBar( "Tools_ToolBar", "Tools" );
    Readout_ToolBar = MakeToolBar( "Readout_ToolBar", "Readout" );
    ColorSamples_ToolBar = MakeToolBar( "ColorSamples_ToolBar", "Color Samples" );
-   Info_ToolBar = MakeToolBar( "Info_ToolBar", "Info" );
+   Info_ToolBar = MakeToolBar( "Info_ToolBar", "Information" );
 
    SelectChannel_ComboBox = new QComboBox( ImageView_ToolBar );
    SelectChannel_ComboBox->setObjectName( "SelectChannel_ComboBox" );
-   SelectChannel_ComboBox->setMinimumWidth( 110 );
+   SelectChannel_ComboBox->setFixedWidth( 128 );
    ImageView_ToolBar->addWidget( SelectChannel_ComboBox );
 
-   Position_Panel = MakePanel( Readout_ToolBar, "Position_Panel", 120 );
-   Readout_Panel = MakePanel( Readout_ToolBar, "Readout_Panel", 360 );
-   RGB_Panel = MakePanel( ColorSamples_ToolBar, "RGB_Panel", 24 );
-   R_Panel = MakePanel( ColorSamples_ToolBar, "R_Panel", 24 );
-   G_Panel = MakePanel( ColorSamples_ToolBar, "G_Panel", 24 );
-   B_Panel = MakePanel( ColorSamples_ToolBar, "B_Panel", 24 );
-   L_Panel = MakePanel( ColorSamples_ToolBar, "L_Panel", 24 );
-   Info_Panel = MakePanel( Info_ToolBar, "Info_Panel", 240 );
+   Position_Panel = MakePanel( Readout_ToolBar, "Position_Panel", 155 );
+   Readout_Panel = MakePanel( Readout_ToolBar, "Readout_Panel", 300 );
+   RGB_Panel = MakePanel( ColorSamples_ToolBar, "RGB_Panel", 23 );
+   R_Panel = MakePanel( ColorSamples_ToolBar, "R_Panel", 23 );
+   G_Panel = MakePanel( ColorSamples_ToolBar, "G_Panel", 23 );
+   B_Panel = MakePanel( ColorSamples_ToolBar, "B_Panel", 23 );
+   L_Panel = MakePanel( ColorSamples_ToolBar, "L_Panel", 23 );
+   Info_Panel = MakePanel( Info_ToolBar, "Info_Panel", 500 );
 }
 
 // Every tool bar starts hidden and untagged (tag 1 marks a docked or placed one).

@@ -27,6 +27,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "windows/main/ReadoutOptionsData.h"
@@ -38,7 +39,18 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
+class Process;
 class TImageWindow;
+
+namespace platform
+{
+class Registry;
+}
+
+namespace qor
+{
+class Image;
+}
 
 // What the Save As dialog proposes for a window: the folder and name (without extension) of its file, the filter
 // of its format, and per filter (1 TIFF, 2 FITS, 3 RAW, 4 JPEG) the default extension and the patterns, the
@@ -171,8 +183,199 @@ public:
    // The Open dialog's last filter (1-based) and folder.
    int openDialogFilterIndex = 1;
    QString openDialogInitialDirectory;
+   // The folder the process icon set open dialog starts in.
+   QString processIconsOpenDialogInitialDirectory;
    // The Save As dialog's default extensions by filter, as the last Save As set them.
    std::array<QString, 4> DefaultSaveExtensions;
+
+   // ---- Image, Mask, Preview, Tools, Window and Help actions (MainWindowActions.cpp) --------------------------
+   // Every handler repeats the tests it needs (an active image window, a target preview, a mask) and does nothing
+   // when one fails: an action triggered while its state is stale stays harmless. Enabled states, check marks and
+   // captions are set by the idle update alone.
+   void ImageDuplicate_ActionExecute();
+   void ImageEnableColorManagement_ActionExecute();
+   void MaskSelectMask_ActionExecute();
+   void MaskRemoveMask_ActionExecute();
+   void MaskEnableMask_ActionExecute();
+   void MaskShowMask_ActionExecute();
+   void PreviewNew_ActionExecute();
+   void PreviewProperties_ActionExecute();
+   void PreviewClone_ActionExecute();
+   void PreviewNext_ActionExecute();
+   void PreviewPrev_ActionExecute();
+   void PreviewUndo_ActionExecute();
+   void PreviewStore_ActionExecute();
+   void PreviewStoreAll_ActionExecute();
+   void PreviewRestore_ActionExecute();
+   void PreviewRestoreAll_ActionExecute();
+   void PreviewReset_ActionExecute();
+   void PreviewResetAll_ActionExecute();
+   void PreviewDelete_ActionExecute();
+   void PreviewDeleteAll_ActionExecute();
+   void ToolsMemoryWatch_ActionExecute();
+   void ToolsAdjustMonitorBrightness_ActionExecute();
+   void WindowCascade_ActionExecute();
+   void WindowTileHorizontal_ActionExecute();
+   void WindowTileVertical_ActionExecute();
+   void WindowArrangeIcons_ActionExecute();
+   void WindowZoomIn_ActionExecute();
+   void WindowZoomOut_ActionExecute();
+   // The fixed zooms of the zoom family (n > 0: n:1, -n: 1:n).
+   void WindowZoom_ActionExecute( int32_t zoom );
+   void WindowZoomToFit_ActionExecute();
+   void WindowFitWindow_ActionExecute();
+   void WindowStayOnTopProcessingWindows_ActionExecute();
+   void WindowHideAllProcessingWindows_ActionExecute();
+   void WindowMinimizeAllProcessingWindows_ActionExecute();
+   // Shows or hides a tool bar; one never placed is floated at its own bounds the first time.
+   void WindowToolBar_ActionExecute( QToolBar* toolBar );
+   void WindowShowControlBars_ActionExecute();
+   // Makes a tool bar float at a screen rectangle (it can be docked again by dragging it onto a tool-bar area).
+   void FloatToolBar( QToolBar* toolBar, const QRect& bounds );
+   void HelpIndex_ActionExecute();
+   void HelpOnlineHelp_ActionExecute();
+   void HelpLumenforgeHomePage_ActionExecute();
+   void HelpCorvantaHomePage_ActionExecute();
+   void HelpAbout_ActionExecute();
+   // The mouse mode shared by every image window (0 readout ... 8 edit preview).
+   void ImageWindowMode_ActionExecute( uint8_t mode );
+   void SelectChannel_ComboBoxClick();
+
+   // The web addresses of the Help menu and the local help file's place beside the program.
+   static constexpr const char* OnlineHelpAddress = "https://www.corvanta.com/lumenforge/help/";
+   static constexpr const char* LumenforgeHomePageAddress = "https://www.corvanta.com/lumenforge/";
+   static constexpr const char* CorvantaHomePageAddress = "https://www.corvanta.com/";
+   static QString LocalHelpIndexPath();
+
+   // The New Process submenu of the desktop's pop-up menu: one submenu per process category, one item per process
+   // of the registry's by-category list, in that order.
+   void BuildNewProcessMenu();
+   // Puts a new icon with a copy of the process at a desktop point; set by the process icons. Until it is set the
+   // New Process items do nothing.
+   std::function<void( const Process& prototype, QPoint desktopPoint )> newProcessIconCreator;
+   QMenu* NewProcess_MenuItem = nullptr;
+
+   // ---- Idle update (MainWindowIdle.cpp) ------------------------------------------------------------------------
+   // Sets every action's enabled state, check mark and caption, the pressed mode button, the channel selector and
+   // the information panels from the state of the active image window. Runs whenever the event loop runs dry.
+   void ApplicationEvents1Idle();
+   // The channel selector's items for an image: "RGB", "Red", "Green", "Blue", "Luminance", "Chrominance" for a
+   // colour image or "Gray" for a grey one, then "alpha01", "alpha02", ... for its alpha channels.
+   static QStringList ChannelSelectorItems( const qor::Image& image );
+
+   // ---- Settings (MainWindowRegistry.cpp) ----------------------------------------------------------------------
+   // Restore and save the recent files, readout options, RGB working space, initial directories, tool-bar layout
+   // and window positions under ApplicationRegistryKey(). Failures are reported in boxes and never thrown; a key
+   // whose value is damaged is reported once, and everything under the base key is written afresh at the next save.
+   void LoadSettings();
+   void SaveSettings();
+   void LoadSettings( platform::Registry& registry );
+   void SaveSettings( platform::Registry& registry );
+   // Places the tool bars saved in the settings; the number found (0: dock the default layout). With Ctrl held at
+   // start-up nothing is read.
+   int LoadToolBarLayout( platform::Registry& registry );
+   // Set when the settings were found damaged; the next save then deletes them and writes them anew.
+   static inline bool RegistryDataCorrupted = false;
+   // Moves a window to a point, kept so that at least 32 pixels of its width and its title bar lie on a screen
+   // that exists now (the nearest one when the point lies on none).
+   static void PlaceWindowClamped( QWidget* window, int left, int top );
+
+   // ---- Application events (MainWindowEvents.cpp) ---------------------------------------------------------------
+   // The last-resort report of an exception that escaped an event handler: "<* Unexpected Exception *>", the
+   // sender's address and the message, under the application title; the status dialog closes one level.
+   void ApplicationEvents1Exception( const QObject* sender, const QString& message );
+   // Places a new image window on the desktop: cascaded under the previous one and never smaller than a usable
+   // frame.
+   void PlaceNewDocumentChild( QMdiSubWindow* child );
+   // The smallest frame of an image window: wide enough for the title and its buttons, tall enough for a strip of
+   // the image.
+   static constexpr QSize MinimumDocumentChildSize{ 200, 120 };
+
+   QAction* ImageDuplicate_Action = nullptr;
+   QAction* ImageEnableColorManagement_Action = nullptr;
+   QAction* MaskSelectMask_Action = nullptr;
+   QAction* MaskRemoveMask_Action = nullptr;
+   QAction* MaskEnableMask_Action = nullptr;
+   QAction* MaskShowMask_Action = nullptr;
+   QAction* PreviewNew_Action = nullptr;
+   QAction* PreviewProperties_Action = nullptr;
+   QAction* PreviewClone_Action = nullptr;
+   QAction* PreviewNext_Action = nullptr;
+   QAction* PreviewPrev_Action = nullptr;
+   QAction* PreviewUndo_Action = nullptr;
+   QAction* PreviewStore_Action = nullptr;
+   QAction* PreviewStoreAll_Action = nullptr;
+   QAction* PreviewRestore_Action = nullptr;
+   QAction* PreviewRestoreAll_Action = nullptr;
+   QAction* PreviewReset_Action = nullptr;
+   QAction* PreviewResetAll_Action = nullptr;
+   QAction* PreviewDelete_Action = nullptr;
+   QAction* PreviewDeleteAll_Action = nullptr;
+   QAction* ToolsMemoryWatch_Action = nullptr;
+   QAction* ToolsAdjustMonitorBrightness_Action = nullptr;
+   QAction* WindowCascade_Action = nullptr;
+   QAction* WindowTileHorizontal_Action = nullptr;
+   QAction* WindowTileVertical_Action = nullptr;
+   QAction* WindowArrangeIcons_Action = nullptr;
+   QAction* WindowZoomIn_Action = nullptr;
+   QAction* WindowZoomOut_Action = nullptr;
+   QAction* WindowZoom11_Action = nullptr;
+   QAction* WindowZoom12_Action = nullptr;
+   QAction* WindowZoom13_Action = nullptr;
+   QAction* WindowZoom14_Action = nullptr;
+   QAction* WindowZoom16_Action = nullptr;
+   QAction* WindowZoom18_Action = nullptr;
+   QAction* WindowZoom21_Action = nullptr;
+   QAction* WindowZoom31_Action = nullptr;
+   QAction* WindowZoom41_Action = nullptr;
+   QAction* WindowZoom61_Action = nullptr;
+   QAction* WindowZoom81_Action = nullptr;
+   QAction* WindowZoomToFit_Action = nullptr;
+   QAction* WindowFitWindow_Action = nullptr;
+   QAction* WindowStayOnTopProcessingWindows_Action = nullptr;
+   QAction* WindowHideAllProcessingWindows_Action = nullptr;
+   QAction* WindowMinimizeAllProcessingWindows_Action = nullptr;
+   QAction* WindowToolBarFile_Action = nullptr;
+   QAction* WindowToolBarEdit_Action = nullptr;
+   QAction* WindowToolBarFastRotate_Action = nullptr;
+   QAction* WindowToolBarImageView_Action = nullptr;
+   QAction* WindowToolBarZoom_Action = nullptr;
+   QAction* WindowToolBarPreview_Action = nullptr;
+   QAction* WindowToolBarMask_Action = nullptr;
+   QAction* WindowToolBarGeometry_Action = nullptr;
+   QAction* WindowToolBarColorSpaces_Action = nullptr;
+   QAction* WindowToolBarTransferCurves_Action = nullptr;
+   QAction* WindowToolBarAdvancedProcessing_Action = nullptr;
+   QAction* WindowToolBarProcessIcons_Action = nullptr;
+   QAction* WindowToolBarTools_Action = nullptr;
+   QAction* WindowToolBarReadout_Action = nullptr;
+   QAction* WindowToolBarInformation_Action = nullptr;
+   QAction* WindowToolBarColorSamples_Action = nullptr;
+   QAction* WindowShowControlBars_Action = nullptr;
+   QAction* HelpIndex_Action = nullptr;
+   QAction* HelpOnlineHelp_Action = nullptr;
+   QAction* HelpLumenforgeHomePage_Action = nullptr;
+   QAction* HelpCorvantaHomePage_Action = nullptr;
+   QAction* HelpAbout_Action = nullptr;
+   QAction* ReadoutMode_Action = nullptr;
+   QAction* ZoomInMode_Action = nullptr;
+   QAction* ZoomOutMode_Action = nullptr;
+   QAction* PanMode_Action = nullptr;
+   QAction* CenterMode_Action = nullptr;
+   QAction* DynamicCropMode_Action = nullptr;
+   QAction* DynamicBackgroundExtractionMode_Action = nullptr;
+   QAction* NewPreviewMode_Action = nullptr;
+   QAction* EditPreviewMode_Action = nullptr;
+   // The nine mode actions in mode order (0 readout ... 8 edit preview).
+   std::array<QAction*, 9> ModeActions() const;
+   // The sixteen tool bars with their Window > Tool Bars actions, in the order of that menu.
+   std::vector<std::pair<QToolBar*, QAction*>> ToolBarActions() const;
+   // The tool-bar areas standing for the four control bars: top, left, bottom, right (the saved site numbers).
+   static constexpr std::array<Qt::ToolBarArea, 4> ControlBars{ Qt::TopToolBarArea, Qt::LeftToolBarArea,
+                                                                Qt::BottomToolBarArea, Qt::RightToolBarArea };
+   // Whether a control bar is shown (Window > Show/Hide Control Bars); by site number.
+   std::array<bool, 4> controlBarVisible{ true, true, true, true };
+   QMenu* WindowToolBars_MenuItem = nullptr;
 
    QAction* FileNew_Action = nullptr;
    QAction* FileOpen_Action = nullptr;
@@ -293,6 +496,12 @@ private:
    void BuildMenus();
    // The File and Edit actions with their menu items.
    void BuildFileAndEditActions();
+   // The actions of the other menus, the menus and the tool bars' buttons.
+   void BuildCommandActions();
+   void FillToolBars();
+   void ConnectIdleUpdate();
+   bool eventFilter( QObject* watched, QEvent* event ) override;
+   void changeEvent( QEvent* event ) override;
    void BuildToolBars();
    void HideAllToolBars();
    void DockDefaultToolBars();

@@ -630,12 +630,26 @@ TEST_F( ImageWindowTest, ThePaintBoxHoldsTheMenuOfTheCurrentKindOfViewMadeOfTheM
       ( new QAction( name, &main ) )->setObjectName( name );
    TImageWindow* w = Make( new qor::Image( 100, 100 ) );
    using Outline = std::vector<std::string>;
-   EXPECT_EQ( MenuOutline( *w->Image_PopupMenu ),
-              ( Outline{ "Window:", "WindowZoomIn_Action", "-", "WindowZoom11_Action", "Mask:", "MaskShowMask_Action",
-                         "View:", "ImageViewHistogram_Action", "ImageViewInformation_Action" } ) );
-   EXPECT_EQ( MenuOutline( *w->Preview_PopupMenu ),
-              ( Outline{ "Window:", "WindowZoomIn_Action", "-", "WindowZoom11_Action", "Preview:", "PreviewReset_Action",
-                         "View:", "ImageViewHistogram_Action" } ) );
+   // The main window has the mode, zoom, mask and preview actions itself; the two view actions are the test's.
+   const Outline modes{ "Mode:", "ReadoutMode_Action", "ZoomInMode_Action", "ZoomOutMode_Action", "CenterMode_Action",
+                        "PanMode_Action" };
+   const Outline window{ "Window:",           "WindowZoomIn_Action", "WindowZoomOut_Action",   "-",
+                         "WindowZoom11_Action", "WindowZoom12_Action", "WindowZoom21_Action",    "-",
+                         "WindowZoomToFit_Action", "WindowFitWindow_Action" };
+   Outline image = modes;
+   image.insert( image.end(), { "-", "DynamicCropMode_Action", "DynamicBackgroundExtractionMode_Action", "-",
+                                "NewPreviewMode_Action", "EditPreviewMode_Action" } );
+   image.insert( image.end(), window.begin(), window.end() );
+   image.insert( image.end(), { "Mask:", "MaskSelectMask_Action", "MaskRemoveMask_Action", "-", "MaskEnableMask_Action",
+                                "MaskShowMask_Action", "View:", "ImageViewHistogram_Action",
+                                "ImageViewInformation_Action" } );
+   EXPECT_EQ( MenuOutline( *w->Image_PopupMenu ), image );
+   Outline preview = modes;
+   preview.insert( preview.end(), window.begin(), window.end() );
+   preview.insert( preview.end(), { "Preview:", "PreviewUndo_Action", "-", "PreviewStore_Action",
+                                    "PreviewRestore_Action", "PreviewReset_Action", "-", "PreviewProperties_Action",
+                                    "PreviewDelete_Action", "View:", "ImageViewHistogram_Action" } );
+   EXPECT_EQ( MenuOutline( *w->Preview_PopupMenu ), preview );
 
    EXPECT_EQ( w->PaintBoxPopupMenu(), w->Image_PopupMenu );
    TImageWindow::Preview* p = w->CreatePreview( "", 0, 0, 20, 20 );

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "MainWindowTestSupport.h"
 #include "TestSupport.h"
 #include "classlib/Image.h"
 #include "process/Preferences.h"
@@ -43,14 +44,7 @@ protected:
 
    void TearDown() override
    {
-      std::vector<TImageWindow*> images;
-      for ( TImageWindow::View* v : MainViewList )
-         images.push_back( v->Window() );
-      for ( TImageWindow* image : images )
-      {
-         image->modificationCount = 0;
-         delete image->Frame();
-      }
+      test::DiscardAllImageWindows();
       window.reset();
       CurrentPreferences = savedPreferences;
       QGuiApplication::clipboard()->clear();

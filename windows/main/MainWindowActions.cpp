@@ -1,0 +1,894 @@
+// The main window's command surface beyond File and Edit: the actions of the Image, Mask, Preview, Tools, Window
+// and Help menus, the mouse modes and the channel selector, the menus that show them and the tool bars' buttons.
+
+#include "windows/main/MainWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+#include "classlib/Image.h"
+#include "platform/DialogRunner.h"
+#include "platform/Prompter.h"
+#include "process/ProcessRegistry.h"
+#include "support/Utils.h"
+#include "windows/dialogs/AboutDialog.h"
+#include "windows/dialogs/SelectViewsDialogs.h"
+#include "windows/image/ImageWindow.h"
+#include "windows/image/ImageWindow_ICM.h"
+#include "windows/main/ActionIcons.h"
+#include "windows/main/Application.h"
+#include "windows/processing/ProcessingWindow.h"
+#include "windows/tools/AdjustMonitorBrightnessWindow.h"
+#include "windows/tools/MemoryWatchWindow.h"
+
+namespace
+{
+
+// Makes a form visible, restores it when minimised and brings it to the front.
+void ShowForm( QWidget* form )
+{
+   if ( form == nullptr )
+      return;
+   if ( form->isMinimized() )
+      form->showNormal();
+   else
+      form->show();
+   form->raise();
+   form->activateWindow();
+}
+
+// An image window's frame back from the minimised state before it is worked on.
+void RestoreWindow( TImageWindow& window )
+{
+   if ( window.Frame()->isMinimized() )
+      window.Frame()->showNormal();
+}
+
+// The target preview: the current view when it is a preview, else the main view's selected preview.
+TImageWindow::Preview* TargetPreview( TImageWindow* window )
+{
+   if ( window == nullptr || window->currentView == nullptr )
+      return nullptr;
+   if ( window->currentView->IsPreview() )
+      return static_cast<TImageWindow::Preview*>( window->currentView );
+   return window->selectedPreview;
+}
+
+// Whether display colour management can be used at all; says why not when it cannot.
+bool ColorManagementAvailable()
+{
+   if ( ColorManagementSettings.displayAvailable )
+      return true;
+   platform::ShowMessage( platform::Icon::Error, ApplicationTitle(),
+                          "Lumenforge was unable to initialize a valid color management on this system.\n"
+                          "The Color Management interface is not available." );
+   return false;
+}
+
+// Runs an operation on the target preview of a window, restored first; nothing without one.
+template <class Operation>
+void OnTargetPreview( TImageWindow* window, Operation operation )
+{
+   TImageWindow::Preview* preview = TargetPreview( window );
+   if ( preview == nullptr )
+      return;
+   RestoreWindow( *window );
+   operation( *window, *preview );
+}
+
+// Runs an operation on every preview of a window, in order.
+template <class Operation>
+void OnEveryPreview( TImageWindow* window, Operation operation )
+{
+   if ( window != nullptr )
+      for ( TImageWindow::Preview* preview : std::vector<TImageWindow::Preview*>( window->previews ) )
+         operation( *preview );
+}
+
+// Fresh pixels from the main image under the preview's own rectangle.
+void ResetPreview( TImageWindow::Preview& preview )
+{
+   const qor::Image& image = preview.GetImage();
+   preview.Reset( preview.left, preview.top, image.Width(), image.Height() );
+}
+
+void SetToolButtonName( QToolBar* toolBar, QAction* action, const char* name )
+{
+   if ( QWidget* button = toolBar->widgetForAction( action ) )
+      button->setObjectName( name );
+}
+
+} // namespace
+
+// ---- Construction ------------------------------------------------------------------------------------------------
+
+void TMainWindow::BuildCommandActions()
+{
+   auto make = [this]( QAction*& member, const char* name, const QString& text, const QString& hint,
+                       const QKeySequence& shortcut, const QString& glyph, std::function<void()> handler )
+   {
+      member = new QAction( text, this );
+      member->setObjectName( name );
+      member->setShortcut( shortcut );
+      member->setToolTip( hint.isEmpty() ? text : hint );
+      member->setStatusTip( member->toolTip() );
+      if ( !glyph.isEmpty() )
+         member->setIcon( GlyphIcon( glyph ) );
+      connect( member, &QAction::triggered, this, std::move( handler ) );
+      addAction( member );
+      return member;
+   };
+   const QKeySequence none;
+
+   // Image
+   make( ImageDuplicate_Action, "ImageDuplicate_Action", "Duplicate Image", {}, none, "Dup",
+         [this] { ImageDuplicate_ActionExecute(); } );
+   make( ImageEnableColorManagement_Action, "ImageEnableColorManagement_Action", "Color Management Enabled", {},
+         QKeySequence( "F11" ), "CM", [this] { ImageEnableColorManagement_ActionExecute(); } );
+
+   // Mask
+   make( MaskSelectMask_Action, "MaskSelectMask_Action", "Select Mask...", "Select Mask", QKeySequence( "Ctrl+M" ),
+         "M", [this] { MaskSelectMask_ActionExecute(); } );
+   make( MaskRemoveMask_Action, "MaskRemoveMask_Action", "Remove Mask", {}, QKeySequence( "Ctrl+Alt+M" ), "M-",
+         [this] { MaskRemoveMask_ActionExecute(); } );
+   make( MaskEnableMask_Action, "MaskEnableMask_Action", "Enable Mask", "Mask Enabled", QKeySequence( "Ctrl+Shift+M" ),
+         "E", [this] { MaskEnableMask_ActionExecute(); } );
+   make( MaskShowMask_Action, "MaskShowMask_Action", "Show Mask", "Mask Shown", none, "S",
+         [this] { MaskShowMask_ActionExecute(); } );
+   MaskEnableMask_Action->setCheckable( true );
+   MaskShowMask_Action->setCheckable( true );
+
+   // Preview
+   make( PreviewNew_Action, "PreviewNew_Action", "New Preview...", "New Preview", QKeySequence( "Ctrl+P" ), "P+",
+         [this] { PreviewNew_ActionExecute(); } );
+   make( PreviewProperties_Action, "PreviewProperties_Action", "Preview Properties...", "Preview Properties", none,
+         "P?", [this] { PreviewProperties_ActionExecute(); } );
+   make( PreviewClone_Action, "PreviewClone_Action", "Clone Preview", {}, none, "PP",
+         [this] { PreviewClone_ActionExecute(); } );
+   make( PreviewNext_Action, "PreviewNext_Action", "Next Preview", {}, QKeySequence( "Ctrl+Right" ), "\u25B6",
+         [this] { PreviewNext_ActionExecute(); } );
+   make( PreviewPrev_Action, "PreviewPrev_Action", "Previous Preview", {}, QKeySequence( "Ctrl+Left" ), "\u25C0",
+         [this] { PreviewPrev_ActionExecute(); } );
+   make( PreviewUndo_Action, "PreviewUndo_Action", "Undo Preview", {}, QKeySequence( "Ctrl+Shift+Z" ), "\u21B6",
+         [this] { PreviewUndo_ActionExecute(); } );
+   make( PreviewStore_Action, "PreviewStore_Action", "Store Preview", {}, QKeySequence( "Ctrl+Alt+S" ), "St",
+         [this] { PreviewStore_ActionExecute(); } );
+   make( PreviewStoreAll_Action, "PreviewStoreAll_Action", "Store All Previews", {}, none, {},
+         [this] { PreviewStoreAll_ActionExecute(); } );
+   make( PreviewRestore_Action, "PreviewRestore_Action", "Restore Preview", {}, QKeySequence( "Ctrl+Alt+R" ), "Rs",
+         [this] { PreviewRestore_ActionExecute(); } );
+   make( PreviewRestoreAll_Action, "PreviewRestoreAll_Action", "Restore All Previews", {}, none, {},
+         [this] { PreviewRestoreAll_ActionExecute(); } );
+   make( PreviewReset_Action, "PreviewReset_Action", "Reset Preview", {}, QKeySequence( "Ctrl+R" ), "Rt",
+         [this] { PreviewReset_ActionExecute(); } );
+   make( PreviewResetAll_Action, "PreviewResetAll_Action", "Reset All Previews", {}, none, {},
+         [this] { PreviewResetAll_ActionExecute(); } );
+   make( PreviewDelete_Action, "PreviewDelete_Action", "Delete Preview", {}, none, "P\u00D7",
+         [this] { PreviewDelete_ActionExecute(); } );
+   make( PreviewDeleteAll_Action, "PreviewDeleteAll_Action", "Delete All Previews", {}, none, {},
+         [this] { PreviewDeleteAll_ActionExecute(); } );
+
+   // Tools
+   make( ToolsMemoryWatch_Action, "ToolsMemoryWatch_Action", "Memory Watch", {}, none, "MB",
+         [this] { ToolsMemoryWatch_ActionExecute(); } );
+   make( ToolsAdjustMonitorBrightness_Action, "ToolsAdjustMonitorBrightness_Action", "Adjust Monitor Brightness", {},
+         none, "\u263C", [this] { ToolsAdjustMonitorBrightness_ActionExecute(); } );
+
+   // Window
+   make( WindowCascade_Action, "WindowCascade_Action", "Cascade", {}, none, {}, [this] { WindowCascade_ActionExecute(); } );
+   make( WindowTileHorizontal_Action, "WindowTileHorizontal_Action", "Tile Horizontal", {}, none, {},
+         [this] { WindowTileHorizontal_ActionExecute(); } );
+   make( WindowTileVertical_Action, "WindowTileVertical_Action", "Tile Vertical", {}, none, {},
+         [this] { WindowTileVertical_ActionExecute(); } );
+   make( WindowArrangeIcons_Action, "WindowArrangeIcons_Action", "Arrange Icons", {}, none, {},
+         [this] { WindowArrangeIcons_ActionExecute(); } );
+   make( WindowZoomIn_Action, "WindowZoomIn_Action", "Zoom In", {}, QKeySequence( "Ctrl+Up" ), "+",
+         [this] { WindowZoomIn_ActionExecute(); } );
+   make( WindowZoomOut_Action, "WindowZoomOut_Action", "Zoom Out", {}, QKeySequence( "Ctrl+Down" ), "\u2212",
+         [this] { WindowZoomOut_ActionExecute(); } );
+   struct Zoom
+   {
+      QAction*& member;
+      const char* name;
+      const char* caption;
+      const char* shortcut;
+      int32_t zoom;
+   };
+   for ( const Zoom& z : { Zoom{ WindowZoom11_Action, "WindowZoom11_Action", "1:1", "Ctrl+1", 1 },
+                           Zoom{ WindowZoom12_Action, "WindowZoom12_Action", "1:2", "Ctrl+Shift+2", -2 },
+                           Zoom{ WindowZoom13_Action, "WindowZoom13_Action", "1:3", "Ctrl+Shift+3", -3 },
+                           Zoom{ WindowZoom14_Action, "WindowZoom14_Action", "1:4", "Ctrl+Shift+4", -4 },
+                           Zoom{ WindowZoom16_Action, "WindowZoom16_Action", "1:6", "Ctrl+Shift+6", -6 },
+                           Zoom{ WindowZoom18_Action, "WindowZoom18_Action", "1:8", "Ctrl+Shift+8", -8 },
+                           Zoom{ WindowZoom21_Action, "WindowZoom21_Action", "2:1", "Ctrl+2", 2 },
+                           Zoom{ WindowZoom31_Action, "WindowZoom31_Action", "3:1", "Ctrl+3", 3 },
+                           Zoom{ WindowZoom41_Action, "WindowZoom41_Action", "4:1", "Ctrl+4", 4 },
+                           Zoom{ WindowZoom61_Action, "WindowZoom61_Action", "6:1", "Ctrl+6", 6 },
+                           Zoom{ WindowZoom81_Action, "WindowZoom81_Action", "8:1", "Ctrl+8", 8 } } )
+   {
+      const int32_t value = z.zoom;
+      make( z.member, z.name, QString( "Zoom " ) + z.caption, {}, QKeySequence( z.shortcut ), z.caption,
+            [this, value] { WindowZoom_ActionExecute( value ); } );
+   }
+   make( WindowZoomToFit_Action, "WindowZoomToFit_Action", "Zoom to Fit", {}, QKeySequence( "Ctrl+0" ), "Fit",
+         [this] { WindowZoomToFit_ActionExecute(); } );
+   make( WindowFitWindow_Action, "WindowFitWindow_Action", "Fit Window", {}, QKeySequence( "Ctrl+W" ), "\u25A3",
+         [this] { WindowFitWindow_ActionExecute(); } );
+   make( WindowStayOnTopProcessingWindows_Action, "WindowStayOnTopProcessingWindows_Action",
+         "Stay On Top Processing Windows", {}, none, {}, [this] { WindowStayOnTopProcessingWindows_ActionExecute(); } );
+   WindowStayOnTopProcessingWindows_Action->setCheckable( true );
+   make( WindowHideAllProcessingWindows_Action, "WindowHideAllProcessingWindows_Action", "Hide All Processing Windows",
+         {}, QKeySequence( "Ctrl+H" ), {}, [this] { WindowHideAllProcessingWindows_ActionExecute(); } );
+   make( WindowMinimizeAllProcessingWindows_Action, "WindowMinimizeAllProcessingWindows_Action",
+         "Minimize All Processing Windows", {}, none, {},
+         [this] { WindowMinimizeAllProcessingWindows_ActionExecute(); } );
+   struct ToolBarToggle
+   {
+      QAction*& member;
+      const char* name;
+      const char* caption;
+      QToolBar* toolBar;
+   };
+   for ( const ToolBarToggle& t :
+         { ToolBarToggle{ WindowToolBarFile_Action, "WindowToolBarFile_Action", "File", File_ToolBar },
+           ToolBarToggle{ WindowToolBarEdit_Action, "WindowToolBarEdit_Action", "Edit", Edit_ToolBar },
+           ToolBarToggle{ WindowToolBarFastRotate_Action, "WindowToolBarFastRotate_Action", "Fast Rotate",
+                          FastRotate_ToolBar },
+           ToolBarToggle{ WindowToolBarImageView_Action, "WindowToolBarImageView_Action", "Image View",
+                          ImageView_ToolBar },
+           ToolBarToggle{ WindowToolBarZoom_Action, "WindowToolBarZoom_Action", "Zoom", Zoom_ToolBar },
+           ToolBarToggle{ WindowToolBarPreview_Action, "WindowToolBarPreview_Action", "Preview", Preview_ToolBar },
+           ToolBarToggle{ WindowToolBarMask_Action, "WindowToolBarMask_Action", "Mask", Mask_ToolBar },
+           ToolBarToggle{ WindowToolBarGeometry_Action, "WindowToolBarGeometry_Action", "Geometry", Geometry_ToolBar },
+           ToolBarToggle{ WindowToolBarColorSpaces_Action, "WindowToolBarColorSpaces_Action", "Color Spaces",
+                          ColorSpaces_ToolBar },
+           ToolBarToggle{ WindowToolBarTransferCurves_Action, "WindowToolBarTransferCurves_Action", "Transfer Curves",
+                          TransferCurves_ToolBar },
+           ToolBarToggle{ WindowToolBarAdvancedProcessing_Action, "WindowToolBarAdvancedProcessing_Action",
+                          "Advanced Processing", AdvancedProcessing_ToolBar },
+           ToolBarToggle{ WindowToolBarProcessIcons_Action, "WindowToolBarProcessIcons_Action",
+                          "Process Icon Management", ProcessIcons_ToolBar },
+           ToolBarToggle{ WindowToolBarTools_Action, "WindowToolBarTools_Action", "Tools", Tools_ToolBar },
+           ToolBarToggle{ WindowToolBarReadout_Action, "WindowToolBarReadout_Action", "Readout", Readout_ToolBar },
+           ToolBarToggle{ WindowToolBarInformation_Action, "WindowToolBarInformation_Action", "Information",
+                          Info_ToolBar },
+           ToolBarToggle{ WindowToolBarColorSamples_Action, "WindowToolBarColorSamples_Action", "Color Samples",
+                          ColorSamples_ToolBar } } )
+   {
+      QToolBar* toolBar = t.toolBar;
+      make( t.member, t.name, t.caption, {}, none, {}, [this, toolBar] { WindowToolBar_ActionExecute( toolBar ); } );
+      t.member->setCheckable( true );
+   }
+   make( WindowShowControlBars_Action, "WindowShowControlBars_Action", "Show Control Bars", {}, QKeySequence( "Ctrl+B" ),
+         {}, [this] { WindowShowControlBars_ActionExecute(); } );
+
+   // Help
+   make( HelpIndex_Action, "HelpIndex_Action", "Help Index", {}, QKeySequence( "F1" ), {},
+         [this] { HelpIndex_ActionExecute(); } );
+   make( HelpOnlineHelp_Action, "HelpOnlineHelp_Action", "Online Help", {}, QKeySequence( "Shift+F1" ), {},
+         [this] { HelpOnlineHelp_ActionExecute(); } );
+   make( HelpLumenforgeHomePage_Action, "HelpLumenforgeHomePage_Action", "Lumenforge Home Page", {}, none, {},
+         [this] { HelpLumenforgeHomePage_ActionExecute(); } );
+   make( HelpCorvantaHomePage_Action, "HelpCorvantaHomePage_Action", "Corvanta Home Page", {}, none, {},
+         [this] { HelpCorvantaHomePage_ActionExecute(); } );
+   make( HelpAbout_Action, "HelpAbout_Action", "About Lumenforge...", "About Lumenforge", none, {},
+         [this] { HelpAbout_ActionExecute(); } );
+   HelpAbout_Action->setMenuRole( QAction::AboutRole );
+   FileExit_Action->setMenuRole( QAction::QuitRole );
+
+   // Mouse modes: grouped check buttons, one pressed at a time.
+   struct Mode
+   {
+      QAction*& member;
+      const char* name;
+      const char* caption;
+      const char* shortcut;
+      const char* glyph;
+   };
+   auto* modes = new QActionGroup( this );
+   modes->setExclusive( true );
+   uint8_t mode = 0;
+   for ( const Mode& m : { Mode{ ReadoutMode_Action, "ReadoutMode_Action", "Readout", "Alt+R", "\u271A" },
+                           Mode{ ZoomInMode_Action, "ZoomInMode_Action", "Zoom In", "Alt+Z", "Z+" },
+                           Mode{ ZoomOutMode_Action, "ZoomOutMode_Action", "Zoom Out", "Alt+Shift+Z", "Z\u2212" },
+                           Mode{ PanMode_Action, "PanMode_Action", "Pan", "Alt+P", "\u2725" },
+                           Mode{ CenterMode_Action, "CenterMode_Action", "Center", "Alt+C", "\u25CE" },
+                           Mode{ DynamicCropMode_Action, "DynamicCropMode_Action", "Dynamic Crop/Rotate", "Alt+D", "DC" },
+                           Mode{ DynamicBackgroundExtractionMode_Action, "DynamicBackgroundExtractionMode_Action",
+                                 "Dynamic Background Extraction", "Alt+B", "DBE" },
+                           Mode{ NewPreviewMode_Action, "NewPreviewMode_Action", "New Preview", "Alt+N", "NP" },
+                           Mode{ EditPreviewMode_Action, "EditPreviewMode_Action", "Edit Preview", "Alt+E", "EP" } } )
+   {
+      const uint8_t value = mode++;
+      make( m.member, m.name, m.caption, QString( m.caption ) + " Mode", QKeySequence( m.shortcut ), m.glyph,
+            [this, value] { ImageWindowMode_ActionExecute( value ); } );
+      m.member->setCheckable( true );
+      modes->addAction( m.member );
+   }
+
+   connect( SelectChannel_ComboBox, &QComboBox::activated, this, [this] { SelectChannel_ComboBoxClick(); } );
+   SelectChannel_ComboBox->setToolTip( "Channel Selector" );
+
+   // ---- Menus ----
+   Image_Menu->addAction( ImageDuplicate_Action );
+   Image_Menu->addSeparator();
+   Image_Menu->addAction( ImageEnableColorManagement_Action );
+
+   Mask_Menu->addAction( MaskSelectMask_Action );
+   Mask_Menu->addAction( MaskRemoveMask_Action );
+   Mask_Menu->addSeparator();
+   Mask_Menu->addAction( MaskEnableMask_Action );
+   Mask_Menu->addAction( MaskShowMask_Action );
+
+   Preview_Menu->addAction( PreviewNew_Action );
+   Preview_Menu->addAction( PreviewProperties_Action );
+   Preview_Menu->addAction( PreviewClone_Action );
+   Preview_Menu->addSeparator();
+   Preview_Menu->addAction( PreviewNext_Action );
+   Preview_Menu->addAction( PreviewPrev_Action );
+   Preview_Menu->addSeparator();
+   Preview_Menu->addAction( PreviewUndo_Action );
+   Preview_Menu->addSeparator();
+   Preview_Menu->addAction( PreviewStore_Action );
+   Preview_Menu->addAction( PreviewStoreAll_Action );
+   Preview_Menu->addAction( PreviewRestore_Action );
+   Preview_Menu->addAction( PreviewRestoreAll_Action );
+   Preview_Menu->addAction( PreviewReset_Action );
+   Preview_Menu->addAction( PreviewResetAll_Action );
+   Preview_Menu->addSeparator();
+   Preview_Menu->addAction( PreviewDelete_Action );
+   Preview_Menu->addAction( PreviewDeleteAll_Action );
+
+   Tools_Menu->addAction( ToolsMemoryWatch_Action );
+   Tools_Menu->addAction( ToolsAdjustMonitorBrightness_Action );
+
+   Window_Menu->addAction( WindowCascade_Action );
+   Window_Menu->addAction( WindowTileHorizontal_Action );
+   Window_Menu->addAction( WindowTileVertical_Action );
+   Window_Menu->addAction( WindowArrangeIcons_Action );
+   Window_Menu->addSeparator();
+   QMenu* zoom = Window_Menu->addMenu( "&Zoom" );
+   zoom->setObjectName( "WindowZoom_MenuItem" );
+   zoom->addAction( WindowZoomIn_Action );
+   zoom->addAction( WindowZoomOut_Action );
+   zoom->addSeparator();
+   for ( QAction* a : { WindowZoom11_Action, WindowZoom12_Action, WindowZoom13_Action, WindowZoom14_Action,
+                        WindowZoom16_Action, WindowZoom18_Action } )
+      zoom->addAction( a );
+   zoom->addSeparator();
+   for ( QAction* a : { WindowZoom21_Action, WindowZoom31_Action, WindowZoom41_Action, WindowZoom61_Action,
+                        WindowZoom81_Action } )
+      zoom->addAction( a );
+   Window_Menu->addAction( WindowZoomToFit_Action );
+   Window_Menu->addAction( WindowFitWindow_Action );
+   Window_Menu->addSeparator();
+   QMenu* processingWindows = Window_Menu->addMenu( "&Processing Windows" );
+   processingWindows->setObjectName( "WindowProcessingWindows_MenuItem" );
+   processingWindows->addAction( WindowStayOnTopProcessingWindows_Action );
+   processingWindows->addAction( WindowHideAllProcessingWindows_Action );
+   processingWindows->addAction( WindowMinimizeAllProcessingWindows_Action );
+   WindowToolBars_MenuItem = Window_Menu->addMenu( "&Tool Bars" );
+   WindowToolBars_MenuItem->setObjectName( "WindowToolBars_MenuItem" );
+   for ( const auto& [toolBar, action] : ToolBarActions() )
+      WindowToolBars_MenuItem->addAction( action );
+   Window_Menu->addAction( WindowShowControlBars_Action );
+   Window_Menu->addSeparator();
+   // Below: the open image windows, each activating its window.
+   connect( Window_Menu, &QMenu::aboutToShow, this,
+            [this]
+            {
+               for ( QAction* item : Window_Menu->actions() )
+                  if ( item->property( "lf_documentChild" ).isValid() )
+                     delete item;
+               int n = 1;
+               for ( QMdiSubWindow* child : desktop->subWindowList( QMdiArea::CreationOrder ) )
+               {
+                  QAction* item = Window_Menu->addAction( QString( "&%1 %2" ).arg( n++ ).arg( child->windowTitle() ) );
+                  item->setProperty( "lf_documentChild", true );
+                  item->setCheckable( true );
+                  item->setChecked( child == desktop->currentSubWindow() );
+                  connect( item, &QAction::triggered, desktop,
+                           [this, child] { desktop->setActiveSubWindow( child ); } );
+               }
+            } );
+
+   Help_Menu->addAction( HelpIndex_Action );
+   Help_Menu->addAction( HelpOnlineHelp_Action );
+   Help_Menu->addSeparator();
+   Help_Menu->addAction( HelpLumenforgeHomePage_Action );
+   Help_Menu->addAction( HelpCorvantaHomePage_Action );
+   Help_Menu->addSeparator();
+   Help_Menu->addAction( HelpAbout_Action );
+
+   NewProcess_MenuItem = Desktop_PopupMenu->addMenu( "New Process" );
+   NewProcess_MenuItem->setObjectName( "NewProcess_MenuItem" );
+}
+
+void TMainWindow::FillToolBars()
+{
+   File_ToolBar->addAction( FileNew_Action );
+   File_ToolBar->addSeparator();
+   File_ToolBar->addAction( FileOpen_Action );
+   File_ToolBar->addAction( FileOpenACopy_Action );
+   File_ToolBar->addSeparator();
+   File_ToolBar->addAction( FileSave_Action );
+   File_ToolBar->addAction( FileSaveAs_Action );
+   File_ToolBar->addSeparator();
+   File_ToolBar->addAction( FileClose_Action );
+
+   Edit_ToolBar->addAction( EditUndo_Action );
+   SetToolButtonName( Edit_ToolBar, EditUndo_Action, "EditUndo_ToolButton" );
+   Edit_ToolBar->addSeparator();
+   Edit_ToolBar->addAction( EditPreferences_Action );
+   Edit_ToolBar->addAction( EditReadoutOptions_Action );
+
+   ImageView_ToolBar->addSeparator();
+   const char* buttons[] = { "ReadoutMode_ToolButton",     "ZoomInMode_ToolButton",
+                             "ZoomOutMode_ToolButton",     "PanMode_ToolButton",
+                             "CenterMode_ToolButton",      "DynamicCropMode_ToolButton",
+                             "DynamicBackgroundExtractionMode_ToolButton", "NewPreviewMode_ToolButton",
+                             "EditPreviewMode_ToolButton" };
+   const std::array<QAction*, 9> modes = ModeActions();
+   for ( size_t i = 0; i < modes.size(); ++i )
+   {
+      ImageView_ToolBar->addAction( modes[i] );
+      SetToolButtonName( ImageView_ToolBar, modes[i], buttons[i] );
+   }
+
+   Zoom_ToolBar->addAction( WindowZoomToFit_Action );
+   Zoom_ToolBar->addAction( WindowFitWindow_Action );
+   Zoom_ToolBar->addSeparator();
+   Zoom_ToolBar->addAction( WindowZoom11_Action );
+   Zoom_ToolBar->addAction( WindowZoom21_Action );
+   Zoom_ToolBar->addAction( WindowZoom12_Action );
+   Zoom_ToolBar->addSeparator();
+   Zoom_ToolBar->addAction( WindowZoomIn_Action );
+   Zoom_ToolBar->addAction( WindowZoomOut_Action );
+
+   Preview_ToolBar->addAction( PreviewUndo_Action );
+   SetToolButtonName( Preview_ToolBar, PreviewUndo_Action, "PreviewUndo_ToolButton" );
+   Preview_ToolBar->addSeparator();
+   Preview_ToolBar->addAction( PreviewNew_Action );
+   Preview_ToolBar->addAction( PreviewProperties_Action );
+   Preview_ToolBar->addSeparator();
+   Preview_ToolBar->addAction( PreviewStore_Action );
+   Preview_ToolBar->addAction( PreviewRestore_Action );
+   Preview_ToolBar->addAction( PreviewReset_Action );
+   Preview_ToolBar->addSeparator();
+   Preview_ToolBar->addAction( PreviewDelete_Action );
+
+   Mask_ToolBar->addAction( MaskSelectMask_Action );
+   Mask_ToolBar->addSeparator();
+   Mask_ToolBar->addAction( MaskEnableMask_Action );
+   Mask_ToolBar->addAction( MaskShowMask_Action );
+
+   Tools_ToolBar->addAction( ToolsMemoryWatch_Action );
+   Tools_ToolBar->addAction( ToolsAdjustMonitorBrightness_Action );
+
+   // The readout panels do not wrap: they keep one row.
+   for ( QToolBar* t : findChildren<QToolBar*>() )
+      t->setIconSize( QSize( 20, 20 ) );
+}
+
+std::array<QAction*, 9> TMainWindow::ModeActions() const
+{
+   return { ReadoutMode_Action,     ZoomInMode_Action,
+            ZoomOutMode_Action,     PanMode_Action,
+            CenterMode_Action,      DynamicCropMode_Action,
+            DynamicBackgroundExtractionMode_Action, NewPreviewMode_Action,
+            EditPreviewMode_Action };
+}
+
+std::vector<std::pair<QToolBar*, QAction*>> TMainWindow::ToolBarActions() const
+{
+   return { { File_ToolBar, WindowToolBarFile_Action },
+            { Edit_ToolBar, WindowToolBarEdit_Action },
+            { FastRotate_ToolBar, WindowToolBarFastRotate_Action },
+            { ImageView_ToolBar, WindowToolBarImageView_Action },
+            { Zoom_ToolBar, WindowToolBarZoom_Action },
+            { Preview_ToolBar, WindowToolBarPreview_Action },
+            { Mask_ToolBar, WindowToolBarMask_Action },
+            { Geometry_ToolBar, WindowToolBarGeometry_Action },
+            { ColorSpaces_ToolBar, WindowToolBarColorSpaces_Action },
+            { TransferCurves_ToolBar, WindowToolBarTransferCurves_Action },
+            { AdvancedProcessing_ToolBar, WindowToolBarAdvancedProcessing_Action },
+            { ProcessIcons_ToolBar, WindowToolBarProcessIcons_Action },
+            { Tools_ToolBar, WindowToolBarTools_Action },
+            { Readout_ToolBar, WindowToolBarReadout_Action },
+            { Info_ToolBar, WindowToolBarInformation_Action },
+            { ColorSamples_ToolBar, WindowToolBarColorSamples_Action } };
+}
+
+void TMainWindow::BuildNewProcessMenu()
+{
+   NewProcess_MenuItem->clear();
+   const ProcessRegistry::ByCategoryList& list = TheProcessRegistry().ByCategory();
+   for ( size_t k = 0; k < list.Length(); ++k )
+   {
+      const Process& prototype = list[k]->Prototype();
+      const QString category = QString::fromStdString( prototype.Category() );
+      QMenu* submenu = nullptr;
+      for ( QAction* item : NewProcess_MenuItem->actions() )
+         if ( item->menu() != nullptr &&
+              item->text().remove( '&' ).compare( QString( category ).remove( '&' ), Qt::CaseInsensitive ) == 0 )
+            submenu = item->menu();
+      if ( submenu == nullptr )
+         submenu = NewProcess_MenuItem->addMenu( QString( category ).replace( "&", "&&" ) );
+      QAction* item = submenu->addAction( QString::fromStdString( prototype.Id() ) );
+      item->setData( qulonglong( k ) );
+      connect( item, &QAction::triggered, this,
+               [this, k]
+               {
+                  const ProcessRegistry::ByCategoryList& entries = TheProcessRegistry().ByCategory();
+                  if ( k >= entries.Length() || !newProcessIconCreator )
+                     return;
+                  const QPoint at = desktop->viewport()->mapFromGlobal( Desktop_PopupMenu->pos() );
+                  newProcessIconCreator( entries[k]->Prototype(), at );
+               } );
+   }
+}
+
+// ---- Image ----------------------------------------------------------------------------------------------------------
+
+void TMainWindow::ImageDuplicate_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->image == nullptr )
+      return;
+   auto copy = std::make_unique<qor::Image>();
+   copy->Assign( *window->image );
+   TImageWindow* duplicate = CreateImageWindow( this, copy.release(), std::string() );
+   if ( duplicate != nullptr )
+   {
+      duplicate->Frame()->show();
+      desktop->setActiveSubWindow( duplicate->SubWindow() );
+      duplicate->Frame()->raise();
+   }
+}
+
+void TMainWindow::ImageEnableColorManagement_ActionExecute()
+{
+   if ( !ColorManagementAvailable() )
+      return;
+   // Switching one window's display colour management comes with the display transforms; until then display
+   // colour management is never available and the check above has said so.
+}
+
+// ---- Mask -----------------------------------------------------------------------------------------------------------
+
+void TMainWindow::MaskSelectMask_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   TSelectMaskDialog dialog( this, window );
+   if ( platform::DialogRunner::exec( dialog ) == QDialog::Accepted )
+      window->SetMask( dialog.maskWindow );
+}
+
+void TMainWindow::MaskRemoveMask_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->maskWindow == nullptr )
+      return;
+   RestoreWindow( *window );
+   window->SetMask( nullptr );
+}
+
+// Enabling, disabling, showing and hiding a mask come with the mask blending; the idle update keeps these two
+// actions disabled meanwhile.
+void TMainWindow::MaskEnableMask_ActionExecute()
+{
+}
+
+void TMainWindow::MaskShowMask_ActionExecute()
+{
+}
+
+// ---- Preview --------------------------------------------------------------------------------------------------------
+
+// The preview properties dialog, stored states and preview undo come with the preview editing; the idle update
+// keeps their actions disabled meanwhile.
+void TMainWindow::PreviewNew_ActionExecute()
+{
+}
+
+void TMainWindow::PreviewProperties_ActionExecute()
+{
+}
+
+void TMainWindow::PreviewUndo_ActionExecute()
+{
+}
+
+void TMainWindow::PreviewStore_ActionExecute()
+{
+}
+
+void TMainWindow::PreviewStoreAll_ActionExecute()
+{
+}
+
+void TMainWindow::PreviewClone_ActionExecute()
+{
+   OnTargetPreview( ActiveImageWindow(),
+                    []( TImageWindow& window, TImageWindow::Preview& preview )
+                    {
+                       const qor::Image& image = preview.GetImage();
+                       TImageWindow::Preview* clone = window.CreatePreview( std::string(), preview.left, preview.top,
+                                                                             image.Width(), image.Height() );
+                       if ( clone == nullptr )
+                          return;
+                       if ( window.currentView != nullptr && window.currentView->IsPreview() )
+                          window.SelectView( clone );
+                       else
+                       {
+                          window.selectedPreview = clone;
+                          window.RedrawImage();
+                       }
+                    } );
+}
+
+void TMainWindow::PreviewNext_ActionExecute()
+{
+   if ( TImageWindow* window = ActiveImageWindow() )
+      window->SelectNextView();
+}
+
+void TMainWindow::PreviewPrev_ActionExecute()
+{
+   if ( TImageWindow* window = ActiveImageWindow() )
+      window->SelectPreviousView();
+}
+
+void TMainWindow::PreviewRestore_ActionExecute()
+{
+   OnTargetPreview( ActiveImageWindow(), []( TImageWindow&, TImageWindow::Preview& p ) { p.Restore( true ); } );
+}
+
+void TMainWindow::PreviewRestoreAll_ActionExecute()
+{
+   OnEveryPreview( ActiveImageWindow(), []( TImageWindow::Preview& p ) { p.Restore( true ); } );
+}
+
+void TMainWindow::PreviewReset_ActionExecute()
+{
+   OnTargetPreview( ActiveImageWindow(), []( TImageWindow&, TImageWindow::Preview& p ) { ResetPreview( p ); } );
+}
+
+void TMainWindow::PreviewResetAll_ActionExecute()
+{
+   OnEveryPreview( ActiveImageWindow(), ResetPreview );
+}
+
+void TMainWindow::PreviewDelete_ActionExecute()
+{
+   OnTargetPreview( ActiveImageWindow(),
+                    []( TImageWindow& w, TImageWindow::Preview& p ) { w.DeletePreview( &p ); } );
+}
+
+void TMainWindow::PreviewDeleteAll_ActionExecute()
+{
+   if ( TImageWindow* window = ActiveImageWindow() )
+      window->DeleteAllPreviews();
+}
+
+// ---- Tools ----------------------------------------------------------------------------------------------------------
+
+void TMainWindow::ToolsMemoryWatch_ActionExecute()
+{
+   ShowForm( MemoryWatchWindow );
+}
+
+void TMainWindow::ToolsAdjustMonitorBrightness_ActionExecute()
+{
+   ShowForm( AdjustMonitorBrightnessWindow );
+}
+
+// ---- Window ---------------------------------------------------------------------------------------------------------
+
+void TMainWindow::WindowCascade_ActionExecute()
+{
+   desktop->cascadeSubWindows();
+}
+
+void TMainWindow::WindowTileHorizontal_ActionExecute()
+{
+   // One window per row, each as wide as the desktop.
+   const QList<QMdiSubWindow*> children = desktop->subWindowList( QMdiArea::CreationOrder );
+   QList<QMdiSubWindow*> shown;
+   for ( QMdiSubWindow* child : children )
+      if ( child->isVisible() && !child->isMinimized() )
+         shown << child;
+   if ( shown.isEmpty() )
+      return;
+   const QRect area = desktop->viewport()->rect();
+   const int h = area.height() / int( shown.size() );
+   for ( int i = 0; i < shown.size(); ++i )
+   {
+      shown[i]->showNormal();
+      shown[i]->setGeometry( 0, i * h, area.width(), h );
+   }
+}
+
+void TMainWindow::WindowTileVertical_ActionExecute()
+{
+   desktop->tileSubWindows();
+}
+
+void TMainWindow::WindowArrangeIcons_ActionExecute()
+{
+   // Minimised windows line up along the bottom of the desktop.
+   const QRect area = desktop->viewport()->rect();
+   int x = 0;
+   for ( QMdiSubWindow* child : desktop->subWindowList( QMdiArea::CreationOrder ) )
+      if ( child->isMinimized() )
+      {
+         child->move( x, area.height() - child->height() );
+         x += child->width();
+      }
+}
+
+void TMainWindow::WindowZoomIn_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->currentView == nullptr )
+      return;
+   RestoreWindow( *window );
+   window->SetZoom( TImageWindow::ZoomStepIn( window->currentView->zoom ) );
+}
+
+void TMainWindow::WindowZoomOut_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->currentView == nullptr )
+      return;
+   RestoreWindow( *window );
+   window->SetZoom( TImageWindow::ZoomStepOut( window->currentView->zoom ) );
+}
+
+void TMainWindow::WindowZoom_ActionExecute( int32_t zoom )
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   window->SetZoom( zoom );
+}
+
+void TMainWindow::WindowZoomToFit_ActionExecute()
+{
+   if ( TImageWindow* window = ActiveImageWindow() )
+      window->ZoomToFit( true );
+}
+
+void TMainWindow::WindowFitWindow_ActionExecute()
+{
+   if ( TImageWindow* window = ActiveImageWindow() )
+      window->FitWindow();
+}
+
+void TMainWindow::WindowStayOnTopProcessingWindows_ActionExecute()
+{
+   // The state is read from one window, which stands for all of them.
+   const bool onTop = AdjustMonitorBrightnessWindow != nullptr &&
+                      AdjustMonitorBrightnessWindow->windowFlags().testFlag( Qt::WindowStaysOnTopHint );
+   for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
+   {
+      const bool visible = w->isVisible();
+      w->setWindowFlag( Qt::WindowStaysOnTopHint, !onTop );
+      if ( visible )
+         w->show(); // changing the flags hides a window
+   }
+}
+
+void TMainWindow::WindowHideAllProcessingWindows_ActionExecute()
+{
+   for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
+      w->hide();
+}
+
+void TMainWindow::WindowMinimizeAllProcessingWindows_ActionExecute()
+{
+   for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
+      if ( w->isVisible() )
+         w->showMinimized();
+}
+
+void TMainWindow::WindowToolBar_ActionExecute( QToolBar* toolBar )
+{
+   if ( toolBar->property( "Tag" ).toInt() != 0 )
+   {
+      toolBar->setVisible( !toolBar->isVisible() );
+      return;
+   }
+   // Never placed: it floats at its own bounds from now on.
+   const QRect bounds( mapToGlobal( toolBar->pos() ), toolBar->sizeHint() );
+   FloatToolBar( toolBar, bounds );
+   toolBar->setProperty( "Tag", 1 );
+}
+
+void TMainWindow::WindowShowControlBars_ActionExecute()
+{
+   for ( size_t site = 0; site < ControlBars.size(); ++site )
+   {
+      const bool show = !controlBarVisible[site];
+      for ( QToolBar* t : findChildren<QToolBar*>( Qt::FindDirectChildrenOnly ) )
+         if ( !t->isFloating() && toolBarArea( t ) == ControlBars[site] && t->property( "Tag" ).toInt() != 0 )
+            t->setVisible( show );
+      controlBarVisible[site] = show;
+   }
+}
+
+// ---- Help -----------------------------------------------------------------------------------------------------------
+
+QString TMainWindow::LocalHelpIndexPath()
+{
+   return QDir( QCoreApplication::applicationDirPath() ).filePath( "help/index.html" );
+}
+
+void TMainWindow::HelpIndex_ActionExecute()
+{
+   const QString path = LocalHelpIndexPath();
+   if ( QFileInfo::exists( path ) )
+      OpenInWebBrowser( path.toStdString(), true );
+   else
+      HelpOnlineHelp_ActionExecute();
+}
+
+void TMainWindow::HelpOnlineHelp_ActionExecute()
+{
+   OpenInWebBrowser( OnlineHelpAddress, false );
+}
+
+void TMainWindow::HelpLumenforgeHomePage_ActionExecute()
+{
+   OpenInWebBrowser( LumenforgeHomePageAddress, false );
+}
+
+void TMainWindow::HelpCorvantaHomePage_ActionExecute()
+{
+   OpenInWebBrowser( CorvantaHomePageAddress, false );
+}
+
+void TMainWindow::HelpAbout_ActionExecute()
+{
+   TAboutDialog dialog( this );
+   platform::DialogRunner::exec( dialog );
+}
+
+// ---- Image view -----------------------------------------------------------------------------------------------------
+
+void TMainWindow::ImageWindowMode_ActionExecute( uint8_t mode )
+{
+   // The modes of the dynamic sessions and of preview editing work on a main view only.
+   if ( mode >= 5 )
+   {
+      TImageWindow* window = ActiveImageWindow();
+      if ( window == nullptr || window->currentView == nullptr || !window->currentView->IsMainView() )
+         return;
+   }
+   CurrentImageWindowMode = mode;
+}
+
+void TMainWindow::SelectChannel_ComboBoxClick()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || UpdatingControls() )
+      return;
+   window->SetDisplayChannel( SelectChannel_ComboBox->currentIndex() );
+   window->viewport()->setFocus();
+}
