@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "support/Utils.h"
+#include "windows/frames/SplashFrame.h"
 #include "windows/main/Application.h"
 
 namespace
@@ -58,8 +60,14 @@ TAboutDialog::TAboutDialog( QWidget* owner ) : QDialog( owner, Qt::Dialog | Qt::
    About_Panel->installEventFilter( this );
    outer->addWidget( About_Panel );
 
-   auto* layout = new QVBoxLayout( About_Panel );
+   // The splash picture at the left, the texts to its right.
+   auto* row = new QHBoxLayout( About_Panel );
+   row->setContentsMargins( 0, 0, 0, 0 );
+   Splash_Frame = new TSplashFrame( About_Panel );
+   row->addWidget( Splash_Frame );
+   auto* layout = new QVBoxLayout();
    layout->setContentsMargins( 16, 16, 16, 16 );
+   row->addLayout( layout );
    Version_Label = AddLabel( layout, About_Panel, ApplicationTitle(), Qt::white, true );
    Version_Label->setObjectName( "Version_Label" );
    Special_Label = AddLabel( layout, About_Panel, "Astronomical image processing", Qt::white );
@@ -90,7 +98,7 @@ TAboutDialog::TAboutDialog( QWidget* owner ) : QDialog( owner, Qt::Dialog | Qt::
                            "- Little CMS, the colour management engine.\n" );
    layout->addWidget( Ack_Memo );
 
-   setFixedSize( 366, 450 );
+   setFixedSize( 816, 450 );
    if ( QScreen* screen = QGuiApplication::primaryScreen() )
       move( screen->geometry().center() - rect().center() );
 }

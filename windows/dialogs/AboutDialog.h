@@ -1,7 +1,7 @@
 #ifndef LF_WINDOWS_DIALOGS_ABOUT_DIALOG_H
 #define LF_WINDOWS_DIALOGS_ABOUT_DIALOG_H
 
-// The about box: the program's name and version, its web address, the people credited and the acknowledgements of
+// The about box: the splash picture, the program's name and version, its web address, the people credited and the acknowledgements of
 // the libraries used. Borderless and centred; the first click or key closes it (accepted). Links use the hand
 // cursor, turn sky blue and underlined while pointed at, and open in the web browser when clicked.
 
@@ -10,6 +10,7 @@
 class QLabel;
 class QPlainTextEdit;
 class QWidget;
+class TSplashFrame;
 
 class TAboutDialog : public QDialog
 {
@@ -23,6 +24,7 @@ public:
    void MakeLink( QLabel* label, const QString& address );
 
    QWidget* About_Panel = nullptr;
+   TSplashFrame* Splash_Frame = nullptr;
    QLabel* Version_Label = nullptr;
    QLabel* Special_Label = nullptr;
    QLabel* URL_Label = nullptr;

@@ -192,6 +192,8 @@ void TMainWindow::ActivateDocumentChild( QMdiSubWindow* child )
 void TMainWindow::changeEvent( QEvent* event )
 {
    QMainWindow::changeEvent( event );
+   if ( event->type() == QEvent::WindowStateChange )
+      minimized = isMinimized();
    if ( event->type() == QEvent::EnabledChange && isEnabled() && pendingActiveChild != nullptr )
       ActivateDocumentChild( pendingActiveChild );
 }

@@ -501,7 +501,6 @@ private:
    void FillToolBars();
    void ConnectIdleUpdate();
    bool eventFilter( QObject* watched, QEvent* event ) override;
-   void changeEvent( QEvent* event ) override;
    void BuildToolBars();
    void HideAllToolBars();
    void DockDefaultToolBars();

@@ -1,4 +1,4 @@
-// Application-level events of the main window: minimising and restoring, the last-resort report of an exception
+// Application-level events of the main window: the last-resort report of an exception
 // that escaped an event handler, and where new image windows appear on the desktop.
 
 #include "windows/main/MainWindow.h"
@@ -15,13 +15,6 @@
 #include "platform/Prompter.h"
 #include "windows/main/Application.h"
 #include "windows/processing/ProcessingStatusDialog.h"
-
-void TMainWindow::changeEvent( QEvent* event )
-{
-   if ( event->type() == QEvent::WindowStateChange )
-      minimized = isMinimized();
-   QMainWindow::changeEvent( event );
-}
 
 void TMainWindow::ApplicationEvents1Exception( const QObject* sender, const QString& message )
 {

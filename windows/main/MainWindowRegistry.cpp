@@ -452,7 +452,8 @@ void TMainWindow::SaveSettings( platform::Registry& registry )
              const bool floating = toolBar->isFloating();
              const QRect frame = floating ? toolBar->frameGeometry() : toolBar->geometry();
              registry.WriteBool( t, true );
-             registry.WriteBool( t + "_Visible", toolBar->isVisible() );
+             // Saved after the window has closed: what counts is whether the bar itself is shown.
+             registry.WriteBool( t + "_Visible", !toolBar->isHidden() );
              registry.WriteBool( t + "_Floating", floating );
              registry.WriteInteger( t + "_Tag", toolBar->property( "Tag" ).toInt() );
              registry.WriteInteger( t + "_Left", frame.left() );

@@ -1,12 +1,10 @@
 #include "windows/main/PresentationWindow.h"
 
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QVBoxLayout>
 
-#include "windows/main/Application.h"
+#include "windows/frames/SplashFrame.h"
 
 TPresentationWindow* PresentationWindow = nullptr;
 
@@ -20,24 +18,10 @@ TPresentationWindow::TPresentationWindow( QWidget* owner )
    palette.setColor( QPalette::Window, QColor( 0xC0, 0xC0, 0xC0 ) );
    setPalette( palette );
 
-   // The 450x450 picture area inside a one-pixel border of the form's colour.
-   SplashFrame = new QWidget( this );
-   SplashFrame->setObjectName( "SplashFrame" );
-   SplashFrame->setGeometry( 1, 1, 450, 450 );
-   SplashFrame->setAutoFillBackground( true );
-   QPalette dark = SplashFrame->palette();
-   dark.setColor( QPalette::Window, QColor( 32, 32, 32 ) );
-   dark.setColor( QPalette::WindowText, Qt::white );
-   SplashFrame->setPalette( dark );
-   auto* layout = new QVBoxLayout( SplashFrame );
-   auto* title = new QLabel( ApplicationTitle(), SplashFrame );
-   title->setAlignment( Qt::AlignCenter );
-   QFont font = title->font();
-   font.setPointSize( 16 );
-   font.setBold( true );
-   title->setFont( font );
-   layout->addWidget( title );
-   setFixedSize( SplashFrame->width() + 2, SplashFrame->height() + 2 );
+   // The picture inside a one-pixel border of the form's colour.
+   SplashFrame = new TSplashFrame( this );
+   SplashFrame->setGeometry( 1, 1, TSplashFrame::PictureSize, TSplashFrame::PictureSize );
+   setFixedSize( TSplashFrame::PictureSize + 2, TSplashFrame::PictureSize + 2 );
 
    if ( QScreen* screen = QGuiApplication::primaryScreen() )
       move( screen->geometry().center() - rect().center() );

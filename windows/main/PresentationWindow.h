@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
-class QLabel;
+class TSplashFrame;
 
 class TPresentationWindow : public QWidget
 {
@@ -23,7 +23,7 @@ public:
    void Image1Click();
 
    QTimer* Timer1 = nullptr;
-   QWidget* SplashFrame = nullptr;
+   TSplashFrame* SplashFrame = nullptr;
    // The opacity of the fade, 255 (opaque) down to 0.
    int alpha = 255;
 

@@ -25,6 +25,7 @@
 #include "MainWindowTestSupport.h"
 #include "TestSupport.h"
 #include "classlib/Image.h"
+#include "platform/Registry.h"
 #include "process/Preferences.h"
 #include "process/ProcessRegistry.h"
 #include "windows/image/ImageWindow.h"
@@ -44,6 +45,7 @@ protected:
    {
       test::ScriptedUiTest::SetUp();
       savedPreferences = CurrentPreferences;
+      platform::Registry().DeleteKey( ApplicationRegistryKey() ); // the default tool-bar layout
       main = std::make_unique<TMainWindow>();
       main->resize( 1200, 900 );
       main->show();

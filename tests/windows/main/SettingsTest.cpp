@@ -220,6 +220,8 @@ TEST_F( SettingsTest, TheToolBarLayoutSurvivesARestartUnlessCtrlIsHeld )
    main->Zoom_ToolBar->hide();
    ASSERT_TRUE( main->Edit_ToolBar->isFloating() );
 
+   // Saved at exit, once the window has closed.
+   main->close();
    main->SaveSettings();
    main.reset();
    main = std::make_unique<TMainWindow>();

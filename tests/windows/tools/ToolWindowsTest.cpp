@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "windows/dialogs/AboutDialog.h"
+#include "windows/frames/SplashFrame.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SystemPerformance.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
@@ -117,7 +118,9 @@ TEST_F( ToolWindowsTest, TheAboutBoxClosesOnTheFirstKeyOrClick )
    EXPECT_EQ( 1, test::PressKeyOn( key, Qt::Key_Space ) );
    TAboutDialog click;
    click.show();
-   QTest::mouseClick( click.About_Panel, Qt::LeftButton );
+   EXPECT_EQ( QSize( 816, 450 ), click.size() );
+   // A click on the picture closes it too.
+   QTest::mouseClick( click.Splash_Frame->SplashImage, Qt::LeftButton );
    EXPECT_EQ( 1, click.result() );
    EXPECT_FALSE( click.isVisible() );
    EXPECT_EQ( Qt::PointingHandCursor, click.URL_Label->cursor().shape() );
