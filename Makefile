@@ -50,7 +50,8 @@ bench: build
 fuzz: deps
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	   -DLF_FUZZ=ON -DLF_BUILD_BENCH=OFF >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz RAWFuzz
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz RAWFuzz \
+	   SwapFileFuzz
 
 screenshot: program
 	@tools/screenshot screenshot.png $(BUILD)

@@ -332,11 +332,14 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
 
       TImageWindow* maskWindow = window->maskWindow;
       const bool masking = maskWindow != nullptr && window->maskEnabled && IsMaskable( view, maskWindow );
-      // A main view is blended from its undo data. A preview keeps no undo data, nor does a window without them:
-      // the pixels the run starts from (on a preview its restored state) are kept in memory for the run, so that
-      // the mask still does what it says.
+      // A main view is blended from the pixels its run saved for undo. A preview keeps no undo data, nor does a
+      // window whose run saved no pixels: the pixels the run starts from (on a preview its restored state) are kept
+      // in memory for the run, so that the mask still does what it says, and a result of another size, which has
+      // no pixels to blend with, is left unmasked.
+      const bool fromSwapFile = !target->IsPreview() && window->runUndoPrepared &&
+                                ( uint32_t( window->swapFileFlags ) & SwapFileFlag::PixelData ) != 0;
       std::unique_ptr<qor::Image> unprocessed;
-      if ( masking && ( target->IsPreview() || !window->undoAvailable ) )
+      if ( masking && !fromSwapFile )
          unprocessed = std::make_unique<qor::Image>( target->GetImage() );
 
       TimedRun( *this, [&] {
@@ -347,11 +350,8 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
          {
             status.AddTask( "Masking with " + maskWindow->MainViewId(), 1, 0 );
             status.NextTask();
-            bool masked = true;
-            if ( unprocessed != nullptr )
-               masked = MaskFromCopy( view, *unprocessed, *maskWindow );
-            else
-               window->ApplyMask();
+            const bool masked = unprocessed != nullptr ? MaskFromCopy( view, *unprocessed, *maskWindow )
+                                                       : window->ApplyMask( false );
             // The instance refers to the mask it was run with; a result that could not be blended records none.
             if ( masked )
                SetMask( maskWindow );
@@ -394,9 +394,11 @@ void Process::PrepareTarget( ProcessView& view )
       // A run on a preview always starts from its stored state; previews keep no undo files.
       preview->Restore( false );
    }
-   else if ( ModifiesTarget( view ) )
+   else
    {
-      if ( window->undoEnabled )
+      // A new run on the main view: only undo data saved for it may be recovered if it is aborted.
+      window->runUndoPrepared = false;
+      if ( ModifiesTarget( view ) && window->undoEnabled )
       {
          const bool keepCopy = window->undoAvailable || window->redoAvailable;
          if ( keepCopy )
@@ -413,7 +415,7 @@ void Process::PrepareTarget( ProcessView& view )
             throw;
          }
       }
-      else if ( AskBeforeRunningWithoutUndo && !ConfirmRunWithoutUndo( Id() ) )
+      else if ( ModifiesTarget( view ) && AskBeforeRunningWithoutUndo && !ConfirmRunWithoutUndo( Id() ) )
          throw ProcessRefusal( std::string() );
    }
 

@@ -49,16 +49,7 @@ std::vector<std::string> StatusLines()
 // Adds 0.25 to every sample of the view's image, a row strip at a time with progress, and marks the view modified.
 void Brighten( TImageWindow::View& view )
 {
-   qor::Image& image = view.GetImage();
-   image.BeginTask( "Brighten", int64_t( image.NumberOfChannels() ) * image.Height() );
-   for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
-      image.ParallelRows( image.Height(),
-                          [&]( int64_t y0, int64_t y1 )
-                          {
-                             for ( int64_t y = y0; y < y1; ++y )
-                                for ( float& v : image.Row( c, int32_t( y ) ) )
-                                   v += 0.25f;
-                          } );
+   test::AddToEverySample( view.GetImage(), 0.25f, "Brighten" );
    view.Modified( true );
 }
 
@@ -218,7 +209,8 @@ TEST_F( ProcessExecutionTest, ARunOnTheMainViewIsTimedRecordedAndAnnounced )
    ASSERT_TRUE( p.LaunchOn( *w->mainView ) );
 
    EXPECT_EQ( Samples( *w->image ), Plus( before, 0.25f ) );
-   EXPECT_EQ( linesDuring, ( std::vector<std::string>{ "Processing image: Image01:", "  Brighten", "" } ) );
+   EXPECT_EQ( linesDuring, ( std::vector<std::string>{ "Processing image: Image01:", "  Prepare undo: Image01",
+                                                        "  Brighten", "" } ) );
    EXPECT_EQ( p.percentAtEnd, "%100" ); // the image reported its progress to the dialog
    EXPECT_FALSE( w->image->IsMonitored() );
    EXPECT_FALSE( paintingDuring );
@@ -545,18 +537,23 @@ TEST_F( ProcessExecutionTest, AnAbortAtAChosenProgressEventIsAskedAndHonoured )
       bool onPreview;
       platform::Answer answer;
       QString message; // the box after the abort; empty: none
+      bool undo = true;
    };
    const std::vector<Case> cases = {
-       { "main view, Yes", false, platform::Answer::Yes, "Process aborted." },
+       { "main view, Yes", false, platform::Answer::Yes, "Process aborted. Image recovered." },
+       { "main view without undo, Yes", false, platform::Answer::Yes, "Process aborted.", false },
        { "preview, Yes", true, platform::Answer::Yes, "Process aborted. Preview restored." },
        { "main view, No", false, platform::Answer::No, "" },
    };
+   const bool asked = AskBeforeRunningWithoutUndo;
+   AskBeforeRunningWithoutUndo = false;
    qor::ThreadCountScope oneThread( 1 );
    for ( const Case& c : cases )
    {
       SCOPED_TRACE( c.name );
       TImageWindow* w = Make( RandomImage( 32, 600, 1, qor::ColorSpace::Gray ), "Image01" );
       TImageWindow::View* view = c.onPreview ? w->CreatePreview( "Preview01", 0, 0, 32, 500 ) : w->mainView;
+      w->undoEnabled = c.undo;
       const std::vector<float> before = Samples( view->GetImage() );
       TMainWindow& main = Main();
       StatusDialog().progressHook = [&]( int32_t event )
@@ -580,8 +577,8 @@ TEST_F( ProcessExecutionTest, AnAbortAtAChosenProgressEventIsAskedAndHonoured )
       const std::vector<float> after = Samples( view->GetImage() );
       if ( completed )
          EXPECT_EQ( after, Plus( before, 0.25f ) );
-      else if ( c.onPreview )
-         EXPECT_EQ( after, before ); // restored
+      else if ( c.onPreview || c.undo )
+         EXPECT_EQ( after, before ); // restored, from the undo data on a main view
       else
       {
          // Without undo data the image stays as the aborted process left it: some rows done, not all.
@@ -591,6 +588,7 @@ TEST_F( ProcessExecutionTest, AnAbortAtAChosenProgressEventIsAskedAndHonoured )
       StatusDialog().progressHook = nullptr;
       mainWindow.reset();
    }
+   AskBeforeRunningWithoutUndo = asked;
 }
 
 TEST_F( ProcessExecutionTest, FailuresAreReportedByKind )
@@ -646,6 +644,9 @@ TEST_F( ProcessExecutionTest, FailuresAreReportedByKind )
 TEST_F( ProcessExecutionTest, AFailureThatLosesTheImageLeavesAZeroPlaceholder )
 {
    TImageWindow* w = Make( RandomImage( 8, 8, 3, qor::ColorSpace::RGB ), "Image01" );
+   w->undoEnabled = false;
+   const bool asked = AskBeforeRunningWithoutUndo;
+   AskBeforeRunningWithoutUndo = false;
    ExpectBox( "Out of memory", ApplicationTitle(), platform::Icon::Warning );
    ExpectBox( "Fatal error: Lumenforge is unable to recover the image data.\n"
               "As a security procedure, you might consider to save and backup\n"
@@ -658,6 +659,7 @@ TEST_F( ProcessExecutionTest, AFailureThatLosesTheImageLeavesAZeroPlaceholder )
       throw std::bad_alloc();
    };
    EXPECT_FALSE( p.LaunchOn( *w->mainView ) );
+   AskBeforeRunningWithoutUndo = asked;
    const qor::Image& image = *w->image;
    ASSERT_EQ( image.Width(), 100 );
    ASSERT_EQ( image.Height(), 100 );

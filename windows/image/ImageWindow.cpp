@@ -91,6 +91,14 @@ private:
    std::map<std::string, std::string> folders;
 };
 
+// Serial numbers of the windows, from 1 (0 means none in a swap file; the top bit marks process instances).
+uint32_t NextWindowSerial()
+{
+   static uint32_t last = 0;
+   last = ( last % 0x7FFFFFFFu ) + 1;
+   return last;
+}
+
 } // namespace
 
 // ---- Mask link ------------------------------------------------------------------------------------------------------
@@ -104,10 +112,9 @@ public:
    void MaskChanged() override
    {
       owner->maskWindow = dynamic_cast<TImageWindow*>( mask );
-      owner->RedrawImage();
-      if ( owner->mainView != nullptr )
-         NotifyMaskChanged( *owner->mainView );
+      owner->MaskChanged();
    }
+   TImageWindow* Owner() const { return owner; }
 
 private:
    TImageWindow* owner;
@@ -118,7 +125,7 @@ private:
 TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo* iptc, JPEGOptions* jpeg,
                             RAWOptions* raw, FITSOptions* fits, TIFFOptions* tiff, std::vector<uint8_t>* icc,
                             const std::string& path, const std::string& identifier, qor::Image* img )
-    : QAbstractScrollArea( nullptr )
+    : QAbstractScrollArea( nullptr ), serial( NextWindowSerial() )
 {
    // Everything passed is owned from here on, whatever happens next.
    std::unique_ptr<qor::Image> imageHolder( img != nullptr ? img : new qor::Image );
@@ -332,21 +339,23 @@ void TImageWindow::RemoveMaskReference( Maskable* user )
 
 void TImageWindow::SetMask( TImageWindow* window )
 {
-   if ( window == this )
+   if ( window == this || window == maskWindow )
       return;
+   if ( window != nullptr )
+      maskEnabled = true;
+   // The link moves between the windows' reference lists and calls MaskChanged.
    maskLink->SetMask( window );
 }
 
-bool TImageWindow::CanUseAsMask( const TImageWindow& target, const TImageWindow& candidate )
+SwapFileMaskReference TImageWindow::MaskReferenceRecordOf( const Maskable* user )
 {
-   if ( &candidate == &target || candidate.maskWindow == &target )
-      return false;
-   const qor::Image* mask = candidate.image;
-   const qor::Image* image = target.image;
-   if ( mask == nullptr || image == nullptr || mask->IsEmpty() )
-      return false;
-   return mask->Width() == image->Width() && mask->Height() == image->Height() &&
-          !( mask->IsColor() && !image->IsColor() );
+   if ( const auto* link = dynamic_cast<const MaskLink*>( user ) )
+      return link->Owner()->MaskReferenceRecord();
+   // A process instance: never linked again from a file, so it gets an identity no window has (the top bit set).
+   static uint32_t lastInstanceIdentity = 0;
+   SwapFileMaskReference record;
+   record.identity = 0x80000000u | ( ++lastInstanceIdentity & 0x7FFFFFFFu );
+   return record;
 }
 
 void TImageWindow::ReleaseMaskReferences()
@@ -525,42 +534,6 @@ void TImageWindow::StopDBE()
    dbeData->Stop();
    dbeData->samples.clear();
    dbeData.reset();
-}
-
-void TImageWindow::PrepareUndo( uint32_t flags )
-{
-   // Nothing is written yet: undo stays unavailable, so no caller relies on a file that is not there.
-   swapFileFlags = 0;
-   (void)flags;
-}
-
-void TImageWindow::KeepRecoveryCopy()
-{
-   recoverySwapFileFlags = uint32_t( swapFileFlags );
-   recoveryUndoAvailable = undoAvailable;
-}
-
-void TImageWindow::DeleteRecoveryCopy()
-{
-   recoverySwapFileFlags = 0;
-   recoveryUndoAvailable = false;
-}
-
-bool TImageWindow::Recover( bool )
-{
-   return false;
-}
-
-void TImageWindow::PurgeUndo()
-{
-   for ( const std::string& f : { swapFilePath, tempFilePath } )
-      if ( !f.empty() )
-      {
-         std::error_code ignored;
-         std::filesystem::remove( f, ignored );
-      }
-   undoAvailable = redoAvailable = false;
-   swapFileFlags = 0;
 }
 
 void TImageWindow::DeleteICCProfile( bool redraw )

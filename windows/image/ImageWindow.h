@@ -37,6 +37,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@
 #include "process/Maskable.h"
 #include "process/Process.h"
 #include "windows/image/DynamicSessions.h"
+#include "windows/image/SwapFile.h"
 
 class ProcessContainer;
 class TProcessingWindow;
@@ -304,10 +306,35 @@ public:
    Preview* FindPreviewByIdentifier( const std::string& text ) const;
    std::string ExpandPreviewIdentifierMacros( const std::string& templ, bool wantExisting ) const;
 
-   // ---- Previews (minimal until the preview editing lands) ------------------------------------------------------
+   // ---- Previews -------------------------------------------------------------------------------------------------
+   // A new preview (an empty identifier: the default one; a given one is used as it is) appended to the window's
+   // previews; selected when the main view is current.
    Preview* CreatePreview( const std::string& identifier, int32_t left, int32_t top, int32_t width, int32_t height );
+   // A preview of this window gets another identifier and/or rectangle (a changed rectangle resets it).
+   void ModifyPreview( Preview* preview, const std::string& identifier, int32_t left, int32_t top, int32_t width,
+                       int32_t height );
+   void SetSelectedPreview( Preview* preview );
    void DeletePreview( Preview* preview );
+   // As DeletePreview, but the preview's current image goes to the caller; nullptr for a preview not of this window.
+   std::unique_ptr<qor::Image> DeletePreviewAndTakeImage( Preview* preview );
    void DeleteAllPreviews();
+   // The last created preview whose rectangle, widened by tolerance on every side, contains (x, y); or nullptr.
+   Preview* PreviewAt( int32_t x, int32_t y, int32_t tolerance ) const;
+   // Moving and resizing a preview with the mouse (image coordinates). The edit rectangle (inclusive edges) holds
+   // the rectangle while it changes; EndPreviewEdit gives it to the preview.
+   void BeginPreviewMove( Preview* preview, int32_t x, int32_t y );
+   void BeginPreviewResize( Preview* preview, int32_t x, int32_t y );
+   void MovePreviewEdit( int32_t x, int32_t y );
+   void EndPreviewEdit();
+   // The outlines drawn over the main view: every preview's rectangle (the selected one in its own colour) with its
+   // caption, and the edit rectangle with a cross at its centre while a preview is moved or resized.
+   void DrawPreviewOutlines( QPainter& painter ) const;
+   Preview* editedPreview = nullptr;
+   bool previewMoving = false;
+   bool previewResizing = false;
+   int32_t editLeft = 0, editTop = 0, editRight = 0, editBottom = 0;
+   int32_t editLastX = 0, editLastY = 0;
+   bool editGrabLeft = false, editGrabTop = false, editGrabRight = false, editGrabBottom = false;
 
    // ---- Dynamic sessions -----------------------------------------------------------------------------------------
    // Before an operation on the window or a run of the instance on one of its views: a session of another process
@@ -318,23 +345,68 @@ public:
    void StopDynamicCrop();
    void StopDBE();
 
-   // ---- Hooks of the later parts (minimal now) -------------------------------------------------------------------
-   // Undo and recovery: the swap files are not written yet, so undo never becomes available; these keep the
-   // flags consistent and touch no file.
+   // ---- Undo, redo and recovery (one level, in the window's swap file) --------------------------------------------
+   // Every failure is thrown: the texts of the operations as UndoError, or what the swap-file code throws.
+   class UndoError : public ProcessRefusal
+   {
+   public:
+      explicit UndoError( const std::string& text ) : ProcessRefusal( text ) {}
+   };
+   void EnableUndo();
+   // Deletes the undo data, then keeps none until undo is enabled again.
+   void DisableUndo();
+   // Before a process changes the main view: the parts of the window state that flags name go to the swap file.
+   // A write that fails (a full disk) leaves no file and the undo state as it was, and is thrown as UndoError.
    void PrepareUndo( uint32_t flags );
+   // Undoes when undo is possible, else redoes when redo is; the window state and the swap file change places.
+   // A failure leaves the window as it was.
+   void UndoRedo();
+   void Redo();
+   // Before a run that PrepareUndo prepares: the existing undo data become the recovery copy.
    void KeepRecoveryCopy();
-   void DeleteRecoveryCopy();
-   // Reads the pre-run state back; nothing to read yet (returns false).
+   // After an aborted run: the state before the run comes back from the swap file that the run's PrepareUndo
+   // wrote, and the undo state from the recovery copy. False when this run wrote no undo data (nothing changed).
    bool Recover( bool notify );
+   void DeleteRecoveryCopy();
+   // Deletes the undo data, whatever is left of them: undo and redo become impossible.
    void PurgeUndo();
-   // Masks: the link to the mask window (no file blending yet) and the references of the users of this window.
+   // The window state as the swap-file flags select it, to a new private file at path (replacing one there).
+   void WriteSwapFile( const std::string& path, uint32_t flags ) const;
+   // Replaces the window state by what the swap file at path holds. The whole file is read and checked first: a
+   // file that cannot be read in full, or is not a valid swap file of this window, changes nothing.
+   void ReadSwapFile( const std::string& path, bool notify );
+   // The swap file holds the state before the last run on the main view (its PrepareUndo succeeded). Cleared when
+   // the next run on the main view begins, and by undo, redo, recovery and purge.
+   bool runUndoPrepared = false;
+
+   // ---- Masks --------------------------------------------------------------------------------------------------
+   // Sets, replaces or removes (nullptr) the mask; a new mask enables masking.
    void SetMask( TImageWindow* window );
    // Whether the candidate can mask the target: another window with an image of the same size, not a colour image
    // for a grey target (a grey mask fits any image), and not itself masked by the target.
    static bool CanUseAsMask( const TImageWindow& target, const TImageWindow& candidate );
-   void ApplyMask() {}
+   // The mask changed: redrawn when shown, and the processing windows told.
+   void MaskChanged();
+   void EnableMask();
+   void DisableMask();
+   void ShowMask();
+   void HideMask();
+   // After a run on the main view: the result blended through the mask with the state before the run, read from
+   // the swap file. False (nothing done) without a mask or without undo data of the run.
+   bool ApplyMask( bool notify );
+   // Blends the main image through the mask image with the planes of the swap file at path: p = p*m + (1-m)*s.
+   void ApplyMaskFromSwapFile( const qor::Image& mask, const std::string& path, bool notify );
    void ReleaseMaskReferences();
    void NotifyMaskReferences();
+   // This window as a mask reference of a swap file, and any user of a mask as one.
+   SwapFileMaskReference MaskReferenceRecord() const;
+   static SwapFileMaskReference MaskReferenceRecordOf( const Maskable* user );
+   // The open window a reference read from a swap file names, when it still fits: as this window's mask
+   // (forMask), or as a window masked by this one. nullptr otherwise.
+   TImageWindow* FindSwapFileMaskReference( const SwapFileMaskReference& reference, bool forMask ) const;
+   // Never reused while the program runs; identifies the window in swap files.
+   const uint32_t serial;
+
    // Display colour management: no transform yet.
    void UpdateDisplayTransform() {}
    void DeleteICCProfile( bool redraw );
@@ -444,6 +516,9 @@ private:
 
    class MaskLink;
 
+   // Gives the window the state read from a swap file (nothing in it can fail but memory).
+   void ApplySwapFileContents( SwapFileContents&& contents, bool notify );
+
    // Builds Image_PopupMenu and Preview_PopupMenu from the main window's actions.
    void BuildPopupMenus();
 
@@ -461,8 +536,8 @@ private:
    bool beingDestroyed = false;
 };
 
-// A preview: a named rectangle of the main image with its own pixel copy. Minimal until the preview parts land:
-// the rectangle, the copy, Reset and Restore to the main image's pixels; no stored state yet.
+// A preview: a named rectangle of the main image with its own pixel copy, a stored state (pixels and history) that
+// every run on it starts from, and one level of undo and redo in memory.
 class TImageWindow::Preview : public TImageWindow::View
 {
 public:
@@ -483,15 +558,33 @@ public:
    }
 
    // Copies the rectangle of the main image anew (clamped to the image, alpha channels dropped); everything the
-   // preview kept is lost.
+   // preview kept (stored state, undo state, history) is lost.
    void SetRect( int32_t left, int32_t top, int32_t width, int32_t height );
    // SetRect, then a view-updated notification.
    void Reset( int32_t left, int32_t top, int32_t width, int32_t height );
-   // Returns to the stored state (none yet) or to the main image's pixels under the preview; history cleared.
+   // The current pixels and history become the stored state.
+   void Store();
+   // Returns to the stored state, or to the main image's pixels under the preview with an empty history.
    void Restore( bool notify );
+   // One level of undo and redo: Undo keeps the processed pixels and shows the stored state, Redo brings them back.
+   void Undo( bool notify );
+   void Redo( bool notify );
    bool HasStoredState() const { return storedImage != nullptr; }
-   void ApplyMask( bool /*notify*/ ) {}
-   void DiscardMaskingSource() {}
+   bool IsRedoPossible() const { return redoPossible; }
+   // The history that belongs to the stored pixels (empty without a stored state).
+   const ProcessContainer& StoredHistory() const;
+   // After a run: the result blended through the window's mask with the unprocessed pixels (the masking source
+   // when given, else the stored pixels, else the main image's). False without a mask.
+   bool ApplyMask( bool notify );
+   void ApplyMaskWithSource( const qor::Image& mask, const qor::Image* source, bool notify );
+   // The unprocessed copy a process container blends each masked instance with, kept from the current pixels or
+   // from the state every run starts from.
+   void PrepareMaskingSource( bool fromCurrent );
+   void DiscardMaskingSource();
+   const qor::Image* MaskingSource() const { return maskingSource.get(); }
+   // The identifier rendered white on black, for labelling the preview on the image.
+   void DrawCaptionBitmap();
+   const QImage& CaptionBitmap() const { return captionBitmap; }
 
    qor::Image* currentImage = nullptr; // owned
    std::unique_ptr<qor::Image> storedImage;
@@ -499,6 +592,18 @@ public:
    int32_t left = 0;
    int32_t top = 0;
    bool beingDeleted = false;
+
+private:
+   // Drops every image and state the preview keeps, and the history.
+   void ReleaseData();
+   // The unprocessed pixels a run started from: the stored image, else the main image's under the rectangle.
+   std::unique_ptr<qor::Image> StartingPixels() const;
+
+   std::unique_ptr<ProcessContainer> storedHistory;
+   std::unique_ptr<qor::Image> maskingSource;
+   std::unique_ptr<qor::Image> undoImage;
+   bool redoPossible = false;
+   QImage captionBitmap;
 };
 
 // ---- Global state --------------------------------------------------------------------------------------------------

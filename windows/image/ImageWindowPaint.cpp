@@ -481,6 +481,7 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
    painter.drawImage( drawn.topLeft(), bitmap );
    for ( const QRect& r : QRegion( clip ).subtracted( QRegion( drawn ) ) )
       painter.fillRect( r, backgroundColor );
+   DrawPreviewOutlines( painter );
 }
 
 void TImageWindow::resizeEvent( QResizeEvent* event )

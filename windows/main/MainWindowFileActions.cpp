@@ -567,7 +567,17 @@ void TMainWindow::EditUndo_ActionExecute()
    TProcessingStatusDialog& status = StatusDialog();
    status.BeginTasks();
    EndProcessing();
-   // Undo when there are undo data, else redo: the swap files are read back here once the windows write them.
+   // Undo when there are undo data, else redo.
+   try
+   {
+      window->UndoRedo();
+   }
+   catch ( ... )
+   {
+      status.EndTasks();
+      ReportCaughtFailure( SourceName, __LINE__ );
+      return;
+   }
    status.EndTasks();
 }
 

@@ -191,6 +191,10 @@ TEST_F( ImageWindowRunTest, AfterFailedRunsTheWindowPaintsThePlaceholderItHas )
    ASSERT_TRUE( QTest::qWaitForWindowExposed( w ) );
    SetClientSize( *w, 300, 300 );
    w->SetDisplayChannel( 1 );
+   // Without undo data to recover from, the image is lost.
+   w->undoEnabled = false;
+   const bool asked = AskBeforeRunningWithoutUndo;
+   AskBeforeRunningWithoutUndo = false;
 
    ExpectBox( "Out of memory", ApplicationTitle(), platform::Icon::Warning );
    ExpectBox( "Fatal error: Lumenforge is unable to recover the image data.", "Lumenforge - Fatal Error",
@@ -208,6 +212,7 @@ TEST_F( ImageWindowRunTest, AfterFailedRunsTheWindowPaintsThePlaceholderItHas )
    InvertProcess fail;
    fail.work = []( TImageWindow::View& ) { throw qor::CatchedException(); };
    EXPECT_FALSE( fail.LaunchOn( *w->mainView ) );
+   AskBeforeRunningWithoutUndo = asked;
    EXPECT_TRUE( w->paintingAllowed );
    EXPECT_EQ( prompter.PendingCount(), 0u );
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "TestSupport.h"
@@ -19,6 +20,21 @@
 
 namespace test
 {
+
+// Adds value to every sample, a row strip at a time with progress through the image's monitor (rows already done
+// stay done when the user aborts).
+inline void AddToEverySample( qor::Image& image, float value, const std::string& task )
+{
+   image.BeginTask( task, int64_t( image.NumberOfChannels() ) * image.Height() );
+   for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
+      image.ParallelRows( image.Height(),
+                          [&]( int64_t y0, int64_t y1 )
+                          {
+                             for ( int64_t y = y0; y < y1; ++y )
+                                for ( float& v : image.Row( c, int32_t( y ) ) )
+                                   v += value;
+                          } );
+}
 
 class ImageWindowTest : public ScriptedUiTest
 {
