@@ -585,33 +585,39 @@ inline float Clamp01( float s )
    return c < 1.0f ? c : 1.0f;
 }
 
+// Physical values and the ranges made of them. Finite doubles scaled by a finite BSCALE and shifted by a finite BZERO
+// can lie far beyond the largest double (and so can the width of their range); the extended type holds every such
+// value and width, so nothing overflows before the mapping's coefficients, which are back within double's range.
+using Physical = long double;
+
 // How floating-point samples of one channel go to [0, 1]: s = (raw * scale + zero - offset) / span.
 struct FloatMapping
 {
-   double offset = 0;
-   double span = 1;
+   Physical offset = 0;
+   Physical span = 1;
 };
 
 // The physical range [lo, hi] of stored values in [rawMin, rawMax], or an empty one (lo > hi) when there is none.
-void PhysicalRange( const FITSFileContext& ctx, double rawMin, double rawMax, double& lo, double& hi )
+void PhysicalRange( const FITSFileContext& ctx, double rawMin, double rawMax, Physical& lo, Physical& hi )
 {
    if ( !( rawMin <= rawMax ) )
    {
-      lo = std::numeric_limits<double>::infinity();
+      lo = std::numeric_limits<Physical>::infinity();
       hi = -lo;
       return;
    }
-   double a = rawMin * ctx.bscale + ctx.bzero;
-   double b = rawMax * ctx.bscale + ctx.bzero;
+   Physical a = Physical( rawMin ) * ctx.bscale + ctx.bzero;
+   Physical b = Physical( rawMax ) * ctx.bscale + ctx.bzero;
    lo = std::min( a, b );
    hi = std::max( a, b );
 }
 
 // The mappings of every channel from the physical range of each: [0, 1] widened to take in the samples, one range
 // shared by the nominal channels, one of its own for each alpha channel.
-std::vector<FloatMapping> FloatMappings( const std::vector<double>& lo, const std::vector<double>& hi, int32_t nominal )
+std::vector<FloatMapping> FloatMappings( const std::vector<Physical>& lo, const std::vector<Physical>& hi,
+                                         int32_t nominal )
 {
-   auto widen = []( double l, double h )
+   auto widen = []( Physical l, Physical h )
    {
       FloatMapping m;
       if ( l < m.offset )
@@ -621,7 +627,7 @@ std::vector<FloatMapping> FloatMappings( const std::vector<double>& lo, const st
       return m;
    };
    std::vector<FloatMapping> mappings( lo.size() );
-   double nl = std::numeric_limits<double>::infinity(), nh = -nl;
+   Physical nl = std::numeric_limits<Physical>::infinity(), nh = -nl;
    for ( int32_t c = 0; c < nominal; ++c )
    {
       nl = std::min( nl, lo[c] );
@@ -704,7 +710,7 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
       }
    }
 
-   std::vector<double> lo( n ), hi( n );
+   std::vector<Physical> lo( n ), hi( n );
    std::vector<bool> nonFinite( n );
    for ( int32_t c = 0; c < n; ++c )
    {
@@ -729,8 +735,8 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
          monitor.ThrowIfAborted();
          continue;
       }
-      const double a = ctx.bscale / m.span;
-      const double b = ( ctx.bzero - m.offset ) / m.span;
+      const double a = double( ctx.bscale / m.span );
+      const double b = double( ( ctx.bzero - m.offset ) / m.span );
       // NaN and the infinities end in [0, 1] too: NaN at 0, each infinity at its end of the range.
       auto map = [&]( const F* values, float* plane, int64_t samples )
       {

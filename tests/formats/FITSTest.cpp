@@ -82,6 +82,12 @@ template <typename T> std::string BigEndian( const std::vector<T>& values )
    return out;
 }
 
+// Floating-point samples as BITPIX -32 or -64 stores them.
+std::string FloatData( int bitpix, const std::vector<double>& values )
+{
+   return bitpix == -64 ? BigEndian( values ) : BigEndian( std::vector<float>( values.begin(), values.end() ) );
+}
+
 void WriteBytes( const std::string& path, const std::string& bytes )
 {
    std::ofstream( path, std::ios::binary ) << bytes;
@@ -458,12 +464,41 @@ TEST_F( FITSTest, NonFiniteFloatSamplesEndInZeroToOne )
       std::vector<std::string> cards = ImageCards( c.bitpix, { 4, 1 } );
       if ( c.bscale != nullptr )
          cards.push_back( Key( "BSCALE", c.bscale ) );
-      std::string data =
-          c.bitpix == -64 ? BigEndian( values ) : BigEndian( std::vector<float>( values.begin(), values.end() ) );
-      WriteBytes( Path( "nf.fits" ), FitsBytes( cards, data ) );
+      WriteBytes( Path( "nf.fits" ), FitsBytes( cards, FloatData( c.bitpix, values ) ) );
       qor::Image image = Read( Path( "nf.fits" ) );
       for ( int i = 0; i < 4; ++i )
          EXPECT_EQ( image[0][i], c.expected[i] ) << i;
+   }
+}
+
+// A physical range wider than the largest double, from the samples themselves or from BSCALE and BZERO, is mapped
+// like any other: its ends to 0 and 1, the middle to 0.5.
+TEST_F( FITSTest, FloatRangesBeyondTheLargestDoubleAreNormalised )
+{
+   struct Case
+   {
+      const char* name;
+      int bitpix;
+      const char* bscale; // nullptr: none
+      const char* bzero;
+      double values[3];
+      float expected[3];
+   } cases[] = { { "samples", -64, nullptr, nullptr, { -1e308, 0, 1e308 }, { 0, 0.5f, 1 } },
+                 { "scale", -64, "10.0", nullptr, { 0, 1e308, 5e307 }, { 0, 1, 0.5f } },
+                 { "reversing scale", -64, "-10.0", nullptr, { 0, 1e308, 5e307 }, { 1, 0, 0.5f } },
+                 { "scale and offset", -32, "1.0E300", "1.0E308", { -2e8, 0, 2e8 }, { 0, 0.5f, 1 } } };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.name );
+      std::vector<std::string> cards = ImageCards( c.bitpix, { 3, 1 } );
+      for ( const auto& [name, value] : { std::pair( "BSCALE", c.bscale ), std::pair( "BZERO", c.bzero ) } )
+         if ( value != nullptr )
+            cards.push_back( Key( name, value ) );
+      WriteBytes( Path( "wide.fits" ),
+                  FitsBytes( cards, FloatData( c.bitpix, { std::begin( c.values ), std::end( c.values ) } ) ) );
+      qor::Image image = Read( Path( "wide.fits" ) );
+      for ( int i = 0; i < 3; ++i )
+         EXPECT_NEAR( image[0][i], c.expected[i], 1e-6 ) << i;
    }
 }
 
