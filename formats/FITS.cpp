@@ -12,6 +12,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <random>
 #include <regex>
 #include <type_traits>
@@ -23,6 +25,15 @@
 
 #include "classlib/Parallel.h"
 #include "windows/main/Application.h"
+
+// CFITSIO's registration of an I/O driver, declared by its fitsio2.h, which is not ready for C++.
+extern "C" int fits_register_driver( char* prefix, int ( *init )(), int ( *shutdown )(), int ( *setOptions )( int ),
+                                     int ( *getOptions )( int* ), int ( *getVersion )( int* ),
+                                     int ( *checkFile )( char*, char*, char* ), int ( *open )( char*, int, int* ),
+                                     int ( *create )( char*, int* ), int ( *truncate )( int, LONGLONG ),
+                                     int ( *close )( int ), int ( *remove )( char* ), int ( *size )( int, LONGLONG* ),
+                                     int ( *flush )( int ), int ( *seek )( int, LONGLONG ),
+                                     int ( *read )( int, void*, long ), int ( *write )( int, void*, long ) );
 
 namespace
 {
@@ -37,9 +48,9 @@ constexpr int64_t MaxExtensionBytes = 256 << 20;
 // -----------------------------------------------------------------------------------------------------------------
 // Errors
 
-template <typename E> [[noreturn]] void Raise( const std::string& path, int status = 0 )
+template <typename E> [[noreturn]] void Raise( const std::string& path, int status = 0, int systemError = 0 )
 {
-   throw E( path, status );
+   throw E( path, status, systemError );
 }
 
 template <typename E> void Check( const std::string& path, int status )
@@ -203,6 +214,263 @@ void ToBigEndian( uint8_t* data, int64_t n, size_t size )
 }
 
 // -----------------------------------------------------------------------------------------------------------------
+// Files handed to CFITSIO by descriptor
+//
+// CFITSIO reaches every file through a driver of ours, over a descriptor the program opened itself ("lffd://<n>"),
+// never by its name: CFITSIO's own disk driver opens another file than the one named (x.fits.gz for a missing
+// x.fits), unpacks a compressed file whole into memory before anything can be checked, blocks on a pipe, and
+// reports a failed write without the system's reason. The driver reads and writes at the position CFITSIO last
+// sought, straight to the descriptor (no buffering of its own), and keeps the error of the last system call that
+// failed, so that the exception raised afterwards can say what went wrong.
+
+constexpr const char* DescriptorPrefix = "lffd://";
+
+struct DescriptorState
+{
+   int64_t position = 0;
+   int error = 0; // errno of the last system call that failed
+};
+
+std::mutex descriptorsMutex;
+std::map<int, DescriptorState> descriptors; // those CFITSIO may use, by descriptor
+
+// Runs f on the state of a registered descriptor; FILE_NOT_OPENED for any other.
+template <typename F> int WithDescriptor( int fd, F f )
+{
+   std::lock_guard<std::mutex> lock( descriptorsMutex );
+   auto i = descriptors.find( fd );
+   return i == descriptors.end() ? FILE_NOT_OPENED : f( i->second );
+}
+
+int DriverNothing()
+{
+   return 0;
+}
+
+int DriverFlush( int )
+{
+   return 0;
+}
+
+int DriverSetOptions( int )
+{
+   return 0;
+}
+
+int DriverOptions( int* options )
+{
+   *options = 0;
+   return 0;
+}
+
+int DriverVersion( int* version )
+{
+   *version = 1;
+   return 0;
+}
+
+// The name is the URL without its prefix: nothing to look for, nothing to unpack.
+int DriverCheckFile( char*, char*, char* )
+{
+   return 0;
+}
+
+int DriverOpen( char* name, int, int* handle )
+{
+   char* end = nullptr;
+   const long fd = std::strtol( name, &end, 10 );
+   if ( end == name || *end != '\0' || fd < 0 || fd > std::numeric_limits<int>::max() )
+      return FILE_NOT_OPENED;
+   *handle = int( fd );
+   return WithDescriptor( *handle,
+                          []( DescriptorState& state )
+                          {
+                             state.position = 0;
+                             return 0;
+                          } );
+}
+
+int DriverCreate( char* name, int* handle )
+{
+   return DriverOpen( name, READWRITE, handle ) == 0 ? 0 : FILE_NOT_CREATED;
+}
+
+// The descriptor stays open: the program closes what it opened.
+int DriverClose( int )
+{
+   return 0;
+}
+
+// The program removes its own files.
+int DriverRemove( char* )
+{
+   return 0;
+}
+
+int DriverSize( int handle, LONGLONG* size )
+{
+   return WithDescriptor( handle,
+                          [&]( DescriptorState& state )
+                          {
+                             struct stat info = {};
+                             if ( ::fstat( handle, &info ) != 0 )
+                             {
+                                state.error = errno;
+                                return SEEK_ERROR;
+                             }
+                             *size = info.st_size;
+                             return 0;
+                          } );
+}
+
+int DriverSeek( int handle, LONGLONG offset )
+{
+   return WithDescriptor( handle,
+                          [&]( DescriptorState& state )
+                          {
+                             state.position = offset;
+                             return 0;
+                          } );
+}
+
+int DriverTruncate( int handle, LONGLONG size )
+{
+   return WithDescriptor( handle,
+                          [&]( DescriptorState& state )
+                          {
+                             if ( ::ftruncate( handle, off_t( size ) ) != 0 )
+                             {
+                                state.error = errno;
+                                return WRITE_ERROR;
+                             }
+                             return 0;
+                          } );
+}
+
+// Moves n bytes between the buffer and the file at the state's position with op (pread or pwrite); false when the
+// file ends first or the system refuses (its error kept).
+template <typename Byte, typename Op> bool Transfer( int fd, DescriptorState& state, Byte* p, long n, Op op )
+{
+   while ( n > 0 )
+   {
+      const ssize_t done = op( fd, p, size_t( n ), off_t( state.position ) );
+      if ( done < 0 && errno == EINTR )
+         continue;
+      if ( done <= 0 )
+      {
+         if ( done < 0 )
+            state.error = errno;
+         return false;
+      }
+      p += done;
+      n -= long( done );
+      state.position += done;
+   }
+   return true;
+}
+
+int DriverRead( int handle, void* buffer, long n )
+{
+   return WithDescriptor(
+       handle, [&]( DescriptorState& state )
+       { return Transfer( handle, state, static_cast<char*>( buffer ), n, ::pread ) ? 0 : READ_ERROR; } );
+}
+
+int DriverWrite( int handle, void* buffer, long n )
+{
+   return WithDescriptor( handle,
+                          [&]( DescriptorState& state )
+                          {
+                             if ( Transfer( handle, state, static_cast<const char*>( buffer ), n, ::pwrite ) )
+                                return 0;
+                             if ( state.error == 0 )
+                                state.error = ENOSPC; // a write that makes no progress: the device is full
+                             return WRITE_ERROR;
+                          } );
+}
+
+bool RegisterDescriptorDriver()
+{
+   // CFITSIO sets up its own drivers first; registering before would be undone.
+   return fits_init_cfitsio() == 0 &&
+          fits_register_driver( const_cast<char*>( DescriptorPrefix ), &DriverNothing, &DriverNothing,
+                                &DriverSetOptions, &DriverOptions, &DriverVersion, &DriverCheckFile, &DriverOpen,
+                                &DriverCreate, &DriverTruncate, &DriverClose, &DriverRemove, &DriverSize, &DriverFlush,
+                                &DriverSeek, &DriverRead, &DriverWrite ) == 0;
+}
+
+// A descriptor of the program's own, closed on destruction.
+class Descriptor
+{
+public:
+   Descriptor() = default;
+   Descriptor( const Descriptor& ) = delete;
+   Descriptor& operator=( const Descriptor& ) = delete;
+   ~Descriptor() { Reset( -1 ); }
+
+   void Reset( int fd )
+   {
+      if ( descriptor >= 0 )
+         ::close( descriptor );
+      descriptor = fd;
+   }
+   int Get() const { return descriptor; }
+
+private:
+   int descriptor = -1;
+};
+
+// A descriptor CFITSIO may use while the object lives, under the name Url().
+class DescriptorChannel
+{
+public:
+   DescriptorChannel() = default;
+   DescriptorChannel( const DescriptorChannel& ) = delete;
+   DescriptorChannel& operator=( const DescriptorChannel& ) = delete;
+   ~DescriptorChannel() { Detach(); }
+
+   void Attach( int fd )
+   {
+      static const bool registered = RegisterDescriptorDriver();
+      (void)registered; // without the driver no open succeeds, and the caller says so
+      Detach();
+      std::lock_guard<std::mutex> lock( descriptorsMutex );
+      descriptors[fd] = DescriptorState();
+      descriptor = fd;
+   }
+
+   void Detach()
+   {
+      if ( descriptor < 0 )
+         return;
+      std::lock_guard<std::mutex> lock( descriptorsMutex );
+      descriptors.erase( std::exchange( descriptor, -1 ) );
+   }
+
+   std::string Url() const { return DescriptorPrefix + std::to_string( descriptor ); }
+
+   // errno of the last system call on the descriptor that failed (0: none).
+   int SystemError() const
+   {
+      std::lock_guard<std::mutex> lock( descriptorsMutex );
+      auto i = descriptors.find( descriptor );
+      return i == descriptors.end() ? 0 : i->second.error;
+   }
+
+private:
+   int descriptor = -1;
+};
+
+// Whether the first bytes of a file are those of a compressed stream that CFITSIO would unpack: gzip, compress,
+// pack, LZH, bzip2 or zip.
+bool IsCompressed( const unsigned char* head, ssize_t n )
+{
+   if ( n >= 2 && head[0] == 0x1F && ( head[1] == 0x8B || head[1] == 0x9D || head[1] == 0x1E || head[1] == 0xA0 ) )
+      return true;
+   return ( n >= 3 && std::memcmp( head, "BZh", 3 ) == 0 ) || ( n >= 4 && std::memcmp( head, "PK\x03\x04", 4 ) == 0 );
+}
+
+// -----------------------------------------------------------------------------------------------------------------
 // The open file
 
 // A CFITSIO file closed on destruction.
@@ -238,47 +506,23 @@ public:
    fitsfile* file = nullptr;
 };
 
-// The primary data unit of a plain disk file, read straight from the file with pread() on any thread: CFITSIO reads
-// through one shared record buffer, so it can neither fill the image in large blocks nor on several workers.
+// The primary data unit, read straight from the file with pread() on any thread: CFITSIO reads through one shared
+// record buffer, so it can neither fill the image in large blocks nor on several workers.
 class RawDataUnit
 {
 public:
-   RawDataUnit() = default;
-   RawDataUnit( const RawDataUnit& ) = delete;
-   RawDataUnit& operator=( const RawDataUnit& ) = delete;
-   ~RawDataUnit()
-   {
-      if ( fd >= 0 )
-         ::close( fd );
-   }
-
-   bool IsOpen() const { return fd >= 0; }
-
-   // Opens the file behind the CFITSIO file for reading; false (and nothing open) when CFITSIO does not read it
-   // byte for byte from disk (a compressed file, say) or it cannot be opened again as the same file.
-   bool Open( fitsfile* file, const std::string& path )
+   // Takes the data unit's place in the file behind the descriptor, which stays the caller's.
+   void Open( fitsfile* file, int descriptor, const std::string& path )
    {
       int status = 0;
-      char urlType[FLEN_FILENAME] = {};
       LONGLONG headStart = 0, dataStart = 0, dataEnd = 0;
-      if ( ffurlt( file, urlType, &status ) != 0 || std::strcmp( urlType, "file://" ) != 0 ||
-           ffghadll( file, &headStart, &dataStart, &dataEnd, &status ) != 0 )
-         return false;
-      fd = ::open( path.c_str(), O_RDONLY | O_CLOEXEC );
       struct stat info = {};
-      char start[6] = {};
-      if ( fd < 0 || ::fstat( fd, &info ) != 0 || !S_ISREG( info.st_mode ) || info.st_size != file->Fptr->filesize ||
-           ::pread( fd, start, sizeof start, 0 ) != ssize_t( sizeof start ) || std::memcmp( start, "SIMPLE", 6 ) != 0 )
-      {
-         if ( fd >= 0 )
-            ::close( fd );
-         fd = -1;
-         return false;
-      }
+      if ( ffghadll( file, &headStart, &dataStart, &dataEnd, &status ) != 0 || ::fstat( descriptor, &info ) != 0 )
+         Raise<FITSFileReadError>( path, status );
+      fd = descriptor;
       begin = dataStart;
       end = dataEnd;
       size = info.st_size;
-      return true;
    }
 
    // Whether the file holds the whole data unit, padding included: CFITSIO reads its last record whole.
@@ -296,7 +540,7 @@ public:
          if ( done < 0 && errno == EINTR )
             continue;
          if ( done <= 0 )
-            Raise<FITSFileReadError>( path );
+            Raise<FITSFileReadError>( path, 0, done < 0 ? errno : 0 );
          p += done;
          offset += done;
          length -= size_t( done );
@@ -305,7 +549,7 @@ public:
    }
 
 private:
-   int fd = -1;
+   int fd = -1;       // the file's, not closed here
    int64_t begin = 0; // offsets in the file: the data unit and the end of its last record
    int64_t end = 0;
    int64_t size = 0;
@@ -315,6 +559,8 @@ private:
 struct FITSFileContext
 {
    std::string path;
+   Descriptor file;           // the file named, opened by the program
+   DescriptorChannel channel; // the same for CFITSIO
    FitsFile fits;
    int bitpix = 0;           // BITPIX as stored
    int equivalentBitpix = 0; // BITPIX as CFITSIO reports it with BSCALE/BZERO folded in
@@ -323,12 +569,38 @@ struct FITSFileContext
    bool color = false;
    double bscale = 1;
    double bzero = 0;
-   RawDataUnit raw; // open when floating-point data are read past CFITSIO
+   RawDataUnit raw; // where floating-point data are read past CFITSIO
 
    int32_t Width() const { return int32_t( naxes[0] ); }
    int32_t Height() const { return int32_t( naxes[1] ); }
    int32_t Channels() const { return naxis == 2 ? 1 : int32_t( naxes[2] ); }
 };
+
+// Opens the file named, and no other, for CFITSIO. Something that is not a plain file is refused before a byte of it
+// is read (a pipe opens without waiting for a writer), and a compressed file before anything of it is unpacked.
+void OpenFITSFile( FITSFileContext& ctx )
+{
+   int fd;
+   do
+      fd = ::open( ctx.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK );
+   while ( fd < 0 && errno == EINTR );
+   if ( fd < 0 )
+      Raise<FITSUnableToOpenFile>( ctx.path, FILE_NOT_OPENED, errno );
+   ctx.file.Reset( fd );
+   struct stat info = {};
+   if ( ::fstat( fd, &info ) != 0 || !S_ISREG( info.st_mode ) )
+      Raise<FITSNotARegularFile>( ctx.path );
+   unsigned char head[4] = {};
+   if ( IsCompressed( head, ::pread( fd, head, sizeof head, 0 ) ) )
+      Raise<FITSCompressedFile>( ctx.path );
+   ctx.channel.Attach( fd );
+   int status = 0;
+   if ( ffopen( &ctx.fits.file, ctx.channel.Url().c_str(), READONLY, &status ) != 0 )
+   {
+      ctx.fits.file = nullptr;
+      Raise<FITSUnableToOpenFile>( ctx.path, status );
+   }
+}
 
 // Checks that the primary HDU is an image the program can hold and takes its geometry and sample type.
 void CheckFITSPrimaryHDU( FITSFileContext& ctx )
@@ -645,25 +917,13 @@ constexpr int64_t RawBlockSamples = 1 << 16;
 // Floating-point data. The stored values' range decides the mapping, so there are two passes: the first reads and
 // finds the range of every row, the second maps. 32-bit data are read straight into the planes and mapped there
 // (not at all when they lie in [0, 1]); 64-bit data are read again for the second pass, so the mapping works on the
-// stored doubles without a double-precision copy of the whole image. From a plain disk file the workers read their
-// own rows past CFITSIO; otherwise CFITSIO reads blocks of rows that the workers then take.
+// stored doubles without a double-precision copy of the whole image. The workers read their own rows from the file,
+// past CFITSIO.
 template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::Image& monitor, qor::Image& result )
 {
    constexpr bool inPlace = std::is_same_v<F, float>;
-   constexpr int datatype = inPlace ? TFLOAT : TDOUBLE;
    const int32_t w = ctx.Width(), h = ctx.Height(), n = result.NumberOfChannels();
-   const bool raw = ctx.raw.IsOpen();
-   const int64_t chunk = ChunkRows( w );
    const int64_t block = std::max<int64_t>( 1, RawBlockSamples / w );
-   std::vector<F> buffer( inPlace || raw ? 0 : size_t( std::min<int64_t>( chunk, h ) * w ) );
-   // Where the stored values of rows y0... of channel c are read to.
-   auto stored = [&]( int32_t c, int64_t y0 ) -> F*
-   {
-      if constexpr ( inPlace )
-         return result.ScanLine( c, int32_t( y0 ) );
-      else
-         return buffer.data();
-   };
    // Runs body(values, y0, rows) over every row of channel c, on blocks of the stored values in the machine's order.
    auto directly = [&]( int32_t c, const std::function<void( const F*, int64_t, int64_t )>& body, int64_t unitsPerRow )
    {
@@ -689,25 +949,16 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
    std::vector<uint8_t> rowNonFinite( rowMin.size() );
    for ( int32_t c = 0; c < n; ++c )
    {
-      // The range of rows y0... of channel c, from their values.
-      auto range = [&, base = size_t( int64_t( c ) * h )]( const F* values, int64_t y0, int64_t r0, int64_t r1 )
-      {
-         for ( int64_t r = r0; r < r1; ++r )
-            FiniteRange( values + r * w, w, rowMin[base + y0 + r], rowMax[base + y0 + r], rowNonFinite[base + y0 + r] );
-      };
-      if ( raw )
-      {
-         directly(
-             c, [&]( const F* values, int64_t y0, int64_t rows ) { range( values, y0, 0, rows ); }, 1 );
-         continue;
-      }
-      for ( int64_t y0 = 0; y0 < h; y0 += chunk )
-      {
-         int64_t rows = std::min<int64_t>( chunk, h - y0 );
-         F* values = stored( c, y0 );
-         ReadRows( ctx, datatype, c, y0, rows, values );
-         monitor.ParallelRows( rows, [&]( int64_t r0, int64_t r1 ) { range( values, y0, r0, r1 ); } );
-      }
+      const size_t base = size_t( int64_t( c ) * h );
+      directly(
+          c,
+          [&]( const F* values, int64_t y0, int64_t rows )
+          {
+             for ( int64_t r = 0; r < rows; ++r )
+                FiniteRange( values + r * w, w, rowMin[base + y0 + r], rowMax[base + y0 + r],
+                             rowNonFinite[base + y0 + r] );
+          },
+          1 );
    }
 
    std::vector<Physical> lo( n ), hi( n );
@@ -743,25 +994,18 @@ template <typename F> void ReadFloatChannels( FITSFileContext& ctx, const qor::I
          for ( int64_t i = 0; i < samples; ++i )
             plane[i] = Clamp01( float( double( values[i] ) * a + b ) );
       };
-      if ( raw && !inPlace )
+      if constexpr ( inPlace )
       {
+         float* plane = result.ScanLine( c, 0 );
+         monitor.ParallelRows(
+             h, [&]( int64_t r0, int64_t r1 ) { map( plane + r0 * w, plane + r0 * w, ( r1 - r0 ) * w ); }, w );
+      }
+      else
          directly(
              c,
              [&]( const F* values, int64_t y0, int64_t rows )
              { map( values, result.ScanLine( c, int32_t( y0 ) ), rows * w ); },
              w );
-         continue;
-      }
-      for ( int64_t y0 = 0; y0 < h; y0 += chunk )
-      {
-         int64_t rows = std::min<int64_t>( chunk, h - y0 );
-         const F* values = stored( c, y0 );
-         if ( !inPlace )
-            ReadRows( ctx, datatype, c, y0, rows, buffer.data() );
-         float* plane = result.ScanLine( c, int32_t( y0 ) );
-         monitor.ParallelRows(
-             rows, [&]( int64_t r0, int64_t r1 ) { map( values + r0 * w, plane + r0 * w, ( r1 - r0 ) * w ); }, w );
-      }
    }
 }
 
@@ -1351,18 +1595,13 @@ void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
 {
    FITSFileContext ctx;
    ctx.path = path;
-   int status = 0;
-   // The disk-file call takes the path as it is: brackets or other CFITSIO filename syntax in it select nothing.
-   if ( ffdkopn( &ctx.fits.file, path.c_str(), READONLY, &status ) != 0 )
-   {
-      ctx.fits.file = nullptr;
-      Raise<FITSUnableToOpenFile>( path, status );
-   }
+   OpenFITSFile( ctx );
    CheckFITSPrimaryHDU( ctx );
    FITSOptions read;
    ReadFITSKeywords( read, ctx );
-   if ( ( ctx.bitpix == FLOAT_IMG || ctx.bitpix == DOUBLE_IMG ) && ctx.raw.Open( ctx.fits.file, path ) )
+   if ( ctx.bitpix == FLOAT_IMG || ctx.bitpix == DOUBLE_IMG )
    {
+      ctx.raw.Open( ctx.fits.file, ctx.file.Get(), path );
       // The same refusal as CFITSIO's, which reads the last record of the data unit whole.
       if ( !ctx.raw.IsComplete() )
          Raise<FITSFileReadError>( path );

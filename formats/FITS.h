@@ -22,11 +22,14 @@
 // without it a three-axis image with three or more planes is a colour image. Channels beyond the nominal ones are
 // alpha channels.
 //
-// A file is refused, with the FITSException of its fault, when its primary HDU is not a 2- or 3-axis image,
-// a side is outside 1..32000, there are more than MaxFITSChannels planes, BSCALE is 0 or not finite, the data
-// do not reach as far as the header says (checked before anything is allocated), or a read fails. Nothing the
-// caller gave is changed unless the whole file was read: image, options, profile and IPTC information are replaced
-// together at the end.
+// The file named is the file read, and no other (no compressed file beside a missing one is taken instead). Before a
+// byte is read, something that is not a plain file is refused (FITSNotARegularFile: a pipe would block the
+// program), and so is a compressed file (FITSCompressedFile: gzip, compress, bzip2, zip...), which would have to be
+// unpacked whole before its size could be known. A file is refused, with the FITSException of its fault, when its
+// primary HDU is not a 2- or 3-axis image, a side is outside 1..32000, there are more than MaxFITSChannels planes,
+// BSCALE is 0 or not finite, the data do not reach as far as the header says (checked before anything is
+// allocated), or a read fails. Nothing the caller gave is changed unless the whole file was read: image, options,
+// profile and IPTC information are replaced together at the end.
 //
 // Writing. Samples are clamped to [0, 1] (NaN becomes 0), spread over the range of the chosen sample format and,
 // for integer formats, rounded to nearest with ties to even by the program itself, so the stored integers are

@@ -2,7 +2,10 @@
 
 #include <fitsio.h>
 
-FITSException::FITSException( std::string path, int status ) : path( std::move( path ) ), status( status )
+#include <cstring>
+
+FITSException::FITSException( std::string path, int status, int systemError )
+    : path( std::move( path ) ), status( status ), systemError( systemError )
 {
 }
 
@@ -13,4 +16,9 @@ std::string FITSException::StatusText() const
    char text[FLEN_STATUS] = {};
    fits_get_errstatus( status, text );
    return text;
+}
+
+std::string FITSException::WithSystemErrorText( const std::string& text ) const
+{
+   return systemError != 0 ? text + ":\n" + std::strerror( systemError ) : text;
 }

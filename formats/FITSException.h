@@ -3,10 +3,11 @@
 
 // Failures of the FITS reader and writer.
 //
-// Every one carries the path of the file concerned (not shown in the message) and, when a CFITSIO call failed,
-// that call's status code with CFITSIO's own text for it (for logs and tests; not shown either). The message is
-// "FITS Support:\n" followed by the error text of the class. The reader and writer turn a nonzero CFITSIO status
-// into one of these right after the call that set it.
+// Every one carries the path of the file concerned (not shown in the message, except by the refusals of a file
+// that is not read at all) and, when a CFITSIO call failed, that call's status code with CFITSIO's own text for it
+// (for logs and tests; not shown either). When a system call failed beneath, its error text ends the message ("No
+// space left on device"). The message is "FITS Support:\n" followed by the error text of the class. The reader and
+// writer turn a nonzero CFITSIO status into one of these right after the call that set it.
 
 #include <string>
 
@@ -15,7 +16,7 @@
 class FITSException : public qor::Exception
 {
 public:
-   explicit FITSException( std::string path, int status = 0 );
+   explicit FITSException( std::string path, int status = 0, int systemError = 0 );
 
    std::string ClassText() const override { return "FITS Support"; }
 
@@ -24,10 +25,17 @@ public:
    int Status() const { return status; }
    // CFITSIO's short text for the status ("" for 0).
    std::string StatusText() const;
+   // The errno value of the system call that failed beneath, 0 when none did.
+   int SystemError() const { return systemError; }
+
+protected:
+   // The text, followed by ":\n" and the system's text for the error when a system call failed.
+   std::string WithSystemErrorText( const std::string& text ) const;
 
 private:
    std::string path;
    int status;
+   int systemError;
 };
 
 #define LF_FITS_EXCEPTION( Name, Text )                                                                                \
@@ -35,7 +43,16 @@ private:
    {                                                                                                                   \
    public:                                                                                                             \
       using FITSException::FITSException;                                                                              \
-      std::string ErrorText() const override { return Text; }                                                          \
+      std::string ErrorText() const override { return WithSystemErrorText( Text ); }                                   \
+   };
+
+// A file the reader does not read at all; the message names it.
+#define LF_FITS_FILE_REFUSAL( Name, Text )                                                                             \
+   class Name : public FITSException                                                                                   \
+   {                                                                                                                   \
+   public:                                                                                                             \
+      using FITSException::FITSException;                                                                              \
+      std::string ErrorText() const override { return Text ":\n" + Path(); }                                           \
    };
 
 LF_FITS_EXCEPTION( FITSUnableToOpenFile, "Unable to open FITS file" )
@@ -51,6 +68,10 @@ LF_FITS_EXCEPTION( FITSUnableToCreatePrimaryHDU, "Unable to create primary FITS 
 LF_FITS_EXCEPTION( FITSKeywordWriteError, "Error writing keyword data to FITS header" )
 LF_FITS_EXCEPTION( FITSFileWriteError, "Error writing FITS file" )
 
+LF_FITS_FILE_REFUSAL( FITSCompressedFile, "Cannot open a compressed file; decompress it first" )
+LF_FITS_FILE_REFUSAL( FITSNotARegularFile, "Cannot open something that is not a file" )
+
 #undef LF_FITS_EXCEPTION
+#undef LF_FITS_FILE_REFUSAL
 
 #endif
