@@ -376,17 +376,20 @@ int DriverRead( int handle, void* buffer, long n )
        { return Transfer( handle, state, static_cast<char*>( buffer ), n, ::pread ) ? 0 : READ_ERROR; } );
 }
 
+// Writes n bytes at the state's position; false with the system's error kept when they do not all go.
+bool WriteAt( int fd, DescriptorState& state, const void* buffer, long n )
+{
+   if ( Transfer( fd, state, static_cast<const char*>( buffer ), n, ::pwrite ) )
+      return true;
+   if ( state.error == 0 )
+      state.error = ENOSPC; // a write that makes no progress: the device is full
+   return false;
+}
+
 int DriverWrite( int handle, void* buffer, long n )
 {
-   return WithDescriptor( handle,
-                          [&]( DescriptorState& state )
-                          {
-                             if ( Transfer( handle, state, static_cast<const char*>( buffer ), n, ::pwrite ) )
-                                return 0;
-                             if ( state.error == 0 )
-                                state.error = ENOSPC; // a write that makes no progress: the device is full
-                             return WRITE_ERROR;
-                          } );
+   return WithDescriptor( handle, [&]( DescriptorState& state )
+                          { return WriteAt( handle, state, buffer, n ) ? 0 : WRITE_ERROR; } );
 }
 
 bool RegisterDescriptorDriver()
@@ -1268,7 +1271,17 @@ public:
             WriteExtension( iptcBlock.data(), iptcBlock.size(), "IPTCPhotoInfo" );
          Check<FITSFileWriteError>( path, fits.Close() );
          if ( std::rename( temporary.c_str(), path.c_str() ) != 0 )
-            Raise<FITSFileWriteError>( path );
+            Raise<FITSFileWriteError>( path, 0, errno );
+      }
+      catch ( const FITSException& x )
+      {
+         fits.Close();
+         std::remove( temporary.c_str() );
+         // CFITSIO may come upon a write the system refused only in a later call (one that reads the header, say):
+         // that write is the failure, with the system's reason.
+         if ( const int error = channel.SystemError(); error != 0 && x.SystemError() == 0 )
+            Raise<FITSFileWriteError>( path, x.Status(), error );
+         throw;
       }
       catch ( ... )
       {
@@ -1291,15 +1304,21 @@ private:
          char suffix[32];
          std::snprintf( suffix, sizeof( suffix ), ".%08x.tmp", unsigned( random() ) );
          std::string name = path + suffix;
-         if ( ::access( name.c_str(), F_OK ) == 0 )
+         const int fd = ::open( name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666 );
+         if ( fd < 0 && errno == EEXIST )
             continue;
+         if ( fd < 0 )
+            Raise<FITSUnableToCreateFile>( path );
+         output.Reset( fd );
+         channel.Attach( fd );
          int status = 0;
-         // The disk-file call takes the name as it is: no CFITSIO filename syntax is applied to it.
-         if ( ffdkinit( &fits.file, name.c_str(), &status ) == 0 )
-            return name;
-         fits.file = nullptr;
-         if ( status != FILE_NOT_CREATED || ::access( name.c_str(), F_OK ) != 0 )
+         if ( ffinit( &fits.file, channel.Url().c_str(), &status ) != 0 )
+         {
+            fits.file = nullptr;
+            std::remove( name.c_str() );
             Raise<FITSUnableToCreateFile>( path, status );
+         }
+         return name;
       }
       Raise<FITSUnableToCreateFile>( path );
    }
@@ -1490,32 +1509,12 @@ private:
       Check<FITSFileWriteError>( path, status );
       fits.Abandon();
 
-      const int fd = ::open( temporary.c_str(), O_WRONLY | O_CLOEXEC );
-      if ( fd < 0 )
-         Raise<FITSFileWriteError>( path );
-      struct Closer
-      {
-         int fd;
-         ~Closer()
-         {
-            if ( fd >= 0 )
-               ::close( fd );
-         }
-      } closer{ fd };
       auto put = [&]( const void* data, size_t length, int64_t offset )
       {
-         for ( auto* p = static_cast<const char*>( data ); length > 0; )
-         {
-            ssize_t done = ::pwrite( fd, p, length, off_t( offset ) );
-            if ( done < 0 && errno == EINTR )
-               continue;
-            if ( done <= 0 )
-               return false;
-            p += done;
-            offset += done;
-            length -= size_t( done );
-         }
-         return true;
+         DescriptorState at;
+         at.position = offset;
+         if ( !WriteAt( output.Get(), at, data, long( length ) ) )
+            Raise<FITSFileWriteError>( path, 0, at.error );
       };
 
       const int32_t w = image.Width(), h = image.Height(), channels = image.NumberOfChannels();
@@ -1536,21 +1535,16 @@ private:
                                    ConvertForWrite( plane + r0 * w, out, ( r1 - r0 ) * w, format.datatype );
                                    ToBigEndian( out, ( r1 - r0 ) * w, format.size );
                                 } );
-            if ( !put( buffer.data(), size_t( rows ) * rowBytes,
-                       dataStart + ( int64_t( c ) * h + y0 ) * int64_t( rowBytes ) ) )
-               Raise<FITSFileWriteError>( path );
+            put( buffer.data(), size_t( rows ) * rowBytes,
+                 dataStart + ( int64_t( c ) * h + y0 ) * int64_t( rowBytes ) );
          }
       const int64_t end = dataStart + int64_t( channels ) * h * int64_t( rowBytes );
       const std::vector<char> padding( size_t( ( 2880 - end % 2880 ) % 2880 ), '\0' );
-      bool complete = put( padding.data(), padding.size(), end );
-      complete = ::close( std::exchange( closer.fd, -1 ) ) == 0 && complete;
-      if ( !complete )
-         Raise<FITSFileWriteError>( path );
+      put( padding.data(), padding.size(), end );
 
       if ( profile != nullptr || !iptcBlock.empty() )
       {
-         // Opened by its name as it is, like the file was created.
-         if ( ffdkopn( &fits.file, temporary.c_str(), READWRITE, &status ) != 0 )
+         if ( ffopen( &fits.file, channel.Url().c_str(), READWRITE, &status ) != 0 )
          {
             fits.file = nullptr;
             Raise<FITSFileWriteError>( path, status );
@@ -1581,6 +1575,8 @@ private:
    size_t profileLength = 0;
    int32_t iptcItems = 0;
    std::vector<uint8_t> iptcBlock;
+   Descriptor output;         // the file written
+   DescriptorChannel channel; // the same for CFITSIO
    FitsFile fits;
    std::string temporary; // the file written, renamed over the path when complete
    FITSOptions written;   // the header as written, handed to the options at the end

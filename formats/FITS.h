@@ -35,9 +35,10 @@
 // for integer formats, rounded to nearest with ties to even by the program itself, so the stored integers are
 // exact. 1.0 becomes the largest value of the format (2^63 - 1 for 64-bit integers). The file is written under a
 // temporary name in the same folder and renamed over the path only when complete, so a failed write leaves the
-// path as it was. A keyword strict FITS cannot hold as it is never stops a save (a file from another program must save
-// again): bytes outside printable ASCII become '?', a value that is no FITS value becomes a string, and a keyword no
-// card can hold is left out.
+// path as it was; a write the system refuses (a full disk) fails the save as FITSFileWriteError with the system's
+// reason, whichever call comes upon it. A keyword strict FITS cannot hold as it is never stops a save (a file from
+// another program must save again): bytes outside printable ASCII become '?', a value that is no FITS value becomes
+// a string, and a keyword no card can hold is left out.
 
 #include <cstdint>
 #include <memory>

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -1240,6 +1243,63 @@ TEST_F( FITSTest, WritingReplacesAnExistingFileOnlyWhenComplete )
    qor::Image empty;
    EXPECT_THROW( WriteFITS( empty, Path( "e.fits" ), nullptr, nullptr, nullptr ), FITSUnableToCreatePrimaryHDU );
    EXPECT_FALSE( std::filesystem::exists( Path( "e.fits" ) ) );
+}
+
+// The size up to which this process may write a file, for the life of the object: writes beyond it fail like writes
+// to a full disk (with EFBIG instead of ENOSPC), and the signal that would end the process is ignored meanwhile.
+class FileSizeLimit
+{
+public:
+   explicit FileSizeLimit( rlim_t bytes )
+   {
+      ::getrlimit( RLIMIT_FSIZE, &saved );
+      previousHandler = std::signal( SIGXFSZ, SIG_IGN );
+      const struct rlimit limit = { bytes, saved.rlim_max };
+      ::setrlimit( RLIMIT_FSIZE, &limit );
+   }
+   ~FileSizeLimit()
+   {
+      ::setrlimit( RLIMIT_FSIZE, &saved );
+      std::signal( SIGXFSZ, previousHandler );
+   }
+
+private:
+   struct rlimit saved = {};
+   void ( *previousHandler )( int ) = nullptr;
+};
+
+// A write the system refuses is reported as a failed write with the system's reason, whichever call found it: the
+// integer formats go through CFITSIO's buffers, the floating-point ones past them.
+TEST_F( FITSTest, AWriteTheSystemRefusesIsReportedWithTheSystemsReason )
+{
+   const qor::Image image = test::RandomImage( 300, 200, 3, qor::ColorSpace::RGB, 3 );
+   const std::string expected = "FITS Support:\nError writing FITS file:\n" + std::string( std::strerror( EFBIG ) );
+   for ( const FITSOptions& o : { Format( 8, true, false ), Format( 16, true, false ), Format( 32, false, false ),
+                                  Format( 32, false, true ), Format( 64, false, true ) } )
+   {
+      FITSOptions written = o;
+      WriteFITS( image, Path( "whole.fits" ), &written, nullptr, nullptr );
+      const auto size = rlim_t( std::filesystem::file_size( Path( "whole.fits" ) ) );
+      std::filesystem::remove( Path( "whole.fits" ) );
+      // The limit is reached among the samples, or only by the last block.
+      for ( rlim_t bytes : { size / 3, size - 1 } )
+      {
+         SCOPED_TRACE( std::to_string( o.bitsPerSample ) + ( o.floatingPoint ? " float, " : ", " ) +
+                       std::to_string( bytes ) + " of " + std::to_string( size ) + " bytes" );
+         FileSizeLimit limit( bytes );
+         try
+         {
+            WriteFITS( image, Path( "full.fits" ), &written, nullptr, nullptr );
+            ADD_FAILURE() << "no exception";
+         }
+         catch ( const FITSException& x )
+         {
+            EXPECT_EQ( x.Message(), expected );
+            EXPECT_EQ( x.SystemError(), EFBIG );
+         }
+         EXPECT_TRUE( std::filesystem::is_empty( dir.Path() ) );
+      }
+   }
 }
 
 // Float data units are the clamped samples in big-endian order, channel after channel, then zeros to the 2880-byte
