@@ -14,7 +14,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
-#include <random>
+#include <optional>
 #include <regex>
 #include <type_traits>
 #include <utility>
@@ -23,6 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "classlib/File.h"
+#include "classlib/FileReplacement.h"
 #include "classlib/Parallel.h"
 #include "windows/main/Application.h"
 
@@ -1257,71 +1259,76 @@ public:
       }
    }
 
-   void Write()
+   // Replaces the file at the path (replace true) or writes into the plain file there.
+   void Write( bool replace )
    {
       if ( image.IsEmpty() )
          Raise<FITSUnableToCreatePrimaryHDU>( path );
-      temporary = CreateTemporary();
       try
       {
+         Open( replace );
          WritePrimary();
          if ( profile != nullptr )
             WriteExtension( profile, profileLength, "ICCProfile" );
          if ( !iptcBlock.empty() )
             WriteExtension( iptcBlock.data(), iptcBlock.size(), "IPTCPhotoInfo" );
          Check<FITSFileWriteError>( path, fits.Close() );
-         if ( std::rename( temporary.c_str(), path.c_str() ) != 0 )
-            Raise<FITSFileWriteError>( path, 0, errno );
+         if ( replacement.has_value() )
+            replacement->Commit();
       }
       catch ( const FITSException& x )
       {
          fits.Close();
-         std::remove( temporary.c_str() );
          // CFITSIO may come upon a write the system refused only in a later call (one that reads the header, say):
          // that write is the failure, with the system's reason.
          if ( const int error = channel.SystemError(); error != 0 && x.SystemError() == 0 )
             Raise<FITSFileWriteError>( path, x.Status(), error );
          throw;
       }
-      catch ( ... )
+      catch ( const qor::File::Exception& x )
       {
-         fits.Close();
-         std::remove( temporary.c_str() );
-         throw;
+         Raise<FITSFileWriteError>( path, 0, x.SystemError() );
       }
       if ( options != nullptr )
          std::swap( options->keywords, written.keywords );
    }
 
 private:
-   // Creates an empty FITS file under a fresh name beside the path.
-   std::string CreateTemporary()
+   // The file to write, empty and handed to CFITSIO: a new temporary file that is to replace the path, or the file at
+   // the path itself.
+   void Open( bool replace )
    {
-      std::random_device seed;
-      std::mt19937 random( seed() );
-      for ( int attempt = 0; attempt < 100; ++attempt )
+      int fd = -1;
+      if ( replace )
       {
-         char suffix[32];
-         std::snprintf( suffix, sizeof( suffix ), ".%08x.tmp", unsigned( random() ) );
-         std::string name = path + suffix;
-         const int fd = ::open( name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666 );
-         if ( fd < 0 && errno == EEXIST )
-            continue;
-         if ( fd < 0 )
-            Raise<FITSUnableToCreateFile>( path );
-         output.Reset( fd );
-         channel.Attach( fd );
-         int status = 0;
-         if ( ffinit( &fits.file, channel.Url().c_str(), &status ) != 0 )
+         try
          {
-            fits.file = nullptr;
-            std::remove( name.c_str() );
-            Raise<FITSUnableToCreateFile>( path, status );
+            fd = replacement.emplace( path ).Handle();
          }
-         return name;
+         catch ( const qor::File::Exception& )
+         {
+            Raise<FITSUnableToCreateFile>( path );
+         }
       }
-      Raise<FITSUnableToCreateFile>( path );
+      else
+      {
+         output.Reset( ::open( path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC ) );
+         fd = output.Get();
+         struct stat info = {};
+         if ( fd < 0 || ::fstat( fd, &info ) != 0 || !S_ISREG( info.st_mode ) || ::ftruncate( fd, 0 ) != 0 )
+            Raise<FITSUnableToCreateFile>( path );
+      }
+      channel.Attach( fd );
+      int status = 0;
+      if ( ffinit( &fits.file, channel.Url().c_str(), &status ) != 0 )
+      {
+         fits.file = nullptr;
+         Raise<FITSUnableToCreateFile>( path, status );
+      }
    }
+
+   // The descriptor of the file written.
+   int Output() const { return replacement.has_value() ? replacement->Handle() : output.Get(); }
 
    void WritePrimary()
    {
@@ -1513,7 +1520,7 @@ private:
       {
          DescriptorState at;
          at.position = offset;
-         if ( !WriteAt( output.Get(), at, data, long( length ) ) )
+         if ( !WriteAt( Output(), at, data, long( length ) ) )
             Raise<FITSFileWriteError>( path, 0, at.error );
       };
 
@@ -1575,11 +1582,11 @@ private:
    size_t profileLength = 0;
    int32_t iptcItems = 0;
    std::vector<uint8_t> iptcBlock;
-   Descriptor output;         // the file written
-   DescriptorChannel channel; // the same for CFITSIO
+   std::optional<qor::FileReplacement> replacement; // the file written when it is to replace the path
+   Descriptor output;                               // the file written when it is the path's
+   DescriptorChannel channel;                       // the file written, for CFITSIO
    FitsFile fits;
-   std::string temporary; // the file written, renamed over the path when complete
-   FITSOptions written;   // the header as written, handed to the options at the end
+   FITSOptions written; // the header as written, handed to the options at the end
 };
 
 } // namespace
@@ -1664,7 +1671,14 @@ void WriteFITS( const qor::Image& image, const std::string& path, FITSOptions* o
                 const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
                 std::vector<std::string>* leftOut )
 {
-   FITSWriter( image, path, options, iccProfile, iptc, leftOut ).Write();
+   FITSWriter( image, path, options, iccProfile, iptc, leftOut ).Write( true );
+}
+
+void WriteFITSInto( const qor::Image& image, const std::string& path, FITSOptions* options,
+                    const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
+                    std::vector<std::string>* leftOut )
+{
+   FITSWriter( image, path, options, iccProfile, iptc, leftOut ).Write( false );
 }
 
 bool IsReservedFITSKeyword( const std::string& name )

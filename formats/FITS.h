@@ -34,8 +34,9 @@
 // Writing. Samples are clamped to [0, 1] (NaN becomes 0), spread over the range of the chosen sample format and,
 // for integer formats, rounded to nearest with ties to even by the program itself, so the stored integers are
 // exact. 1.0 becomes the largest value of the format (2^63 - 1 for 64-bit integers). The file is written under a
-// temporary name in the same folder and renamed over the path only when complete, so a failed write leaves the
-// path as it was; a write the system refuses (a full disk) fails the save as FITSFileWriteError with the system's
+// temporary name in the same folder, private to the user, and takes the path's place (and the access rights of the
+// file there) only when complete and on the disk (qor::FileReplacement), so a failed or killed write leaves the path
+// as it was; a write the system refuses (a full disk) fails the save as FITSFileWriteError with the system's
 // reason, whichever call comes upon it. A keyword strict FITS cannot hold as it is never stops a save (a file from
 // another program must save again): bytes outside printable ASCII become '?', a value that is no FITS value becomes
 // a string, and a keyword no card can hold is left out.
@@ -74,6 +75,13 @@ void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
 void WriteFITS( const qor::Image& image, const std::string& path, FITSOptions* options,
                 const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
                 std::vector<std::string>* leftOut = nullptr );
+
+// Writes the image as WriteFITS does, but into the plain file at the path itself (an empty one its caller made to
+// take the place of another file in its own time, say), without a temporary file of its own. On failure the file
+// holds whatever was written.
+void WriteFITSInto( const qor::Image& image, const std::string& path, FITSOptions* options,
+                    const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc,
+                    std::vector<std::string>* leftOut = nullptr );
 
 // The seventeen names the keyword editors refuse (compared case-insensitively): the structural keywords and those
 // the writer makes itself.

@@ -1245,6 +1245,67 @@ TEST_F( FITSTest, WritingReplacesAnExistingFileOnlyWhenComplete )
    EXPECT_FALSE( std::filesystem::exists( Path( "e.fits" ) ) );
 }
 
+// The access rights of every file in a folder, looked at whenever the writer reports progress.
+struct RightsWatch
+{
+   std::filesystem::path folder;
+   mode_t othersMay = 0; // what any file gave group or others at any look
+   int filesSeen = 0;
+
+   static int32_t Callback( void* data, int32_t event, qor::StatusCallback& )
+   {
+      auto* w = static_cast<RightsWatch*>( data );
+      if ( event == qor::StatusCallback::Progress )
+         for ( const auto& e : std::filesystem::directory_iterator( w->folder ) )
+         {
+            struct stat info = {};
+            ::stat( e.path().c_str(), &info );
+            w->othersMay |= info.st_mode & 077;
+            ++w->filesSeen;
+         }
+      return 0;
+   }
+};
+
+// The new pixels of a private file are never where others may read them, not even half-way through the save (where a
+// killed save would leave them), through CFITSIO as past it.
+TEST_F( FITSTest, ReplacingAPrivateFileKeepsTheNewPixelsPrivateAtEveryMoment )
+{
+   qor::Image image = test::RandomImage( 64, 2000, 3, qor::ColorSpace::RGB, 9 );
+   const std::string path = Path( "private.fits" );
+   for ( const FITSOptions& o : { Format( 16, true, false ), Format( 32, false, true ) } )
+   {
+      SCOPED_TRACE( o.floatingPoint ? "float" : "integer" );
+      WriteBytes( path, "secret" );
+      ::chmod( path.c_str(), 0600 );
+      RightsWatch watch{ dir.Path() };
+      image.Status().SetCallback( &RightsWatch::Callback, &watch );
+      FITSOptions written = o;
+      WriteFITS( image, path, &written, nullptr, nullptr );
+      EXPECT_GT( watch.filesSeen, 2 ); // the new file was seen beside the former one
+      EXPECT_EQ( watch.othersMay, 0u );
+      struct stat info = {};
+      ASSERT_EQ( ::stat( path.c_str(), &info ), 0 );
+      EXPECT_EQ( info.st_mode & 0777, 0600u );
+   }
+}
+
+// A name as long as the file system allows (255 bytes) is written like any other, new or over a file.
+TEST_F( FITSTest, NamesAsLongAsTheFileSystemAllowsAreWritten )
+{
+   qor::Image image( 3, 2 );
+   image.Fill( 0, 0.5f );
+   for ( size_t length : { size_t( 233 ), size_t( 234 ), size_t( 255 ) } )
+   {
+      SCOPED_TRACE( length );
+      const std::string path = Path( std::string( length - 5, 'n' ) + ".fits" );
+      for ( int round = 0; round < 2; ++round )
+         WriteFITS( image, path, nullptr, nullptr, nullptr );
+      EXPECT_EQ( Read( path ).NumberOfPixels(), 6 );
+   }
+   EXPECT_EQ( std::distance( std::filesystem::directory_iterator( dir.Path() ), {} ), 3 );
+}
+
 // The size up to which this process may write a file, for the life of the object: writes beyond it fail like writes
 // to a full disk (with EFBIG instead of ENOSPC), and the signal that would end the process is ignored meanwhile.
 class FileSizeLimit

@@ -1,0 +1,58 @@
+#ifndef QOR_FILE_REPLACEMENT_H
+#define QOR_FILE_REPLACEMENT_H
+
+// A new version of a file, written under a temporary name in the file's folder and put in the file's place by one
+// rename once it is complete and on the disk: the name holds a whole file at every moment, whatever happens to the
+// program or the machine meanwhile (the former file until the rename, the new one afterwards).
+//
+// The temporary name is the file's name followed by ".~lf-save.<8 hex digits>.tmp"; where the whole would be longer
+// than the file system allows, the file's name is shortened and a digest of it tells it apart from other names
+// shortened alike. The temporary file is made new (never an existing file, never through a link). When it replaces
+// a file it is private to the user (0600) until it takes that file's place, and only then gets that file's access
+// rights, so neither a save in progress nor one killed half-way shows the new data to anyone the former file did not;
+// a file made new gets the default rights at once.
+//
+// The object holds a lock on its temporary file while it lives. The next replacement of the same file, by this
+// process or another, can so tell a temporary file being written from one whose writer is gone (killed, or the
+// machine stopped): it removes those, when they are the user's, before it makes its own.
+
+#include <cstdint>
+#include <string>
+
+namespace qor
+{
+
+class FileReplacement
+{
+public:
+   // Removes what earlier replacements of the target left behind, then creates the temporary file. Throws
+   // File::UnableToCreateFile, with the system's error, when it cannot be made.
+   explicit FileReplacement( const std::string& target );
+   // Removes the temporary file unless it has taken the target's place.
+   ~FileReplacement();
+   FileReplacement( const FileReplacement& ) = delete;
+   FileReplacement& operator=( const FileReplacement& ) = delete;
+
+   const std::string& TemporaryPath() const { return temporaryPath; }
+   // The temporary file, open for reading and writing.
+   int Handle() const { return handle; }
+
+   // Puts the temporary file in the target's place: it takes the access rights of the file it replaces (if there is
+   // one), its data are flushed to the disk, it is renamed over the target, and the folder is flushed so that the
+   // new name survives a crash. Throws File::WriteError, with the system's error, when the data cannot be flushed or
+   // the rename fails; the target is then as it was.
+   void Commit();
+
+   // The name of a temporary file that replaces the target, with the tag in it.
+   static std::string TemporaryName( const std::string& target, uint32_t tag );
+
+private:
+   std::string target;
+   std::string temporaryPath;
+   int handle = -1;
+   bool committed = false;
+};
+
+} // namespace qor
+
+#endif
