@@ -12,11 +12,14 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include <fcntl.h> // AT_FDCWD
 #include <unistd.h>
 
 #include "classlib/ColorSpace.h"
+#include "classlib/File.h"
+#include "classlib/FileReplacement.h"
 #include "formats/DIB.h"
 #include "formats/FITS.h"
 #include "formats/JPEG.h"
@@ -105,7 +108,8 @@ bool AskYes( const QString& caption, const QString& text )
 
 void WriteFITSFile( const ImageFileWriteRequest& r )
 {
-   WriteFITS( r.image, r.path, r.window.fitsOptions.get(), r.iccProfile, r.window.iptcInfo.get(), &r.keywordsLeftOut );
+   WriteFITSInto( r.image, r.path, r.window.fitsOptions.get(), r.iccProfile, r.window.iptcInfo.get(),
+                  &r.keywordsLeftOut );
 }
 
 void WriteTIFFFile( const ImageFileWriteRequest& r )
@@ -148,17 +152,6 @@ bool RenameNoReplace( const std::string& from, const std::string& to )
    return ::renameat2( AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE ) == 0;
 }
 
-// A name in the path's folder that no file has: the writer fills it before it takes the path's name.
-std::string TemporaryNameFor( const std::string& path )
-{
-   for ( int32_t n = 0;; ++n )
-   {
-      std::string candidate = path + ".~lf-save" + ( n > 0 ? std::to_string( n ) : std::string() );
-      if ( !Exists( candidate ) )
-         return candidate;
-   }
-}
-
 // The file a save replaces: the target of a symbolic link, so that the link stays and its file gets the new data.
 std::string ResolvedTarget( const std::string& path )
 {
@@ -174,6 +167,13 @@ void RemoveQuietly( const std::string& path )
    std::error_code ignored;
    if ( !path.empty() )
       fs::remove( path, ignored );
+}
+
+// The system's refusal to make or replace the file, as the user is told of it.
+[[noreturn]] void RefuseWrite( const std::string& path, const qor::File::Exception& x )
+{
+   const std::string reason = x.SystemErrorText();
+   throw ProcessRefusal( "Unable to write file:\n" + path + ( reason.empty() ? std::string() : "\n" + reason ) );
 }
 
 // ---- Records for writing --------------------------------------------------------------------------------------------
@@ -571,7 +571,6 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
 {
    std::string target; // the file written: the path, or the file its symbolic link names
    std::string backupPath;
-   std::string temporaryPath;
    std::vector<std::string> keywordsLeftOut;
    bool dropAlpha = false;
    ImageFileFormat format = NoImageFileFormat;
@@ -596,11 +595,19 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
          Cancel();
 
       // The new file is written under a temporary name first; the former file keeps its name until the new one
-      // is complete, and the writer may read it (a format that carries a header over from it).
+      // is complete and on the disk, and the writer may read it (a format that carries a header over from it).
       target = ResolvedTarget( path );
       CheckReplaceable( target );
-      temporaryPath = TemporaryNameFor( target );
       const std::string former = Exists( target ) ? target : std::string();
+      std::optional<qor::FileReplacement> replacement;
+      try
+      {
+         replacement.emplace( target );
+      }
+      catch ( const qor::File::Exception& x )
+      {
+         RefuseWrite( path, x );
+      }
 
       std::unique_ptr<qor::Image> withoutAlpha;
       if ( dropAlpha )
@@ -611,23 +618,28 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
       const qor::Image& pixels = withoutAlpha != nullptr ? *withoutAlpha : *window.image;
       {
          StatusMonitorScope monitor( pixels );
-         writer->second( ImageFileWriteRequest{ pixels, temporaryPath, window, profile, former, keywordsLeftOut } );
+         writer->second(
+             ImageFileWriteRequest{ pixels, replacement->TemporaryPath(), window, profile, former, keywordsLeftOut } );
       }
-      if ( !Exists( temporaryPath ) )
+      if ( !Exists( replacement->TemporaryPath() ) )
          throw ProcessRefusal( "Unable to write file:\n" + path );
-      backupPath = BackupExistingFile( target );
-      // The new file keeps the access rights of the one it replaces.
-      std::error_code ec;
-      if ( !backupPath.empty() )
-         fs::permissions( temporaryPath, fs::status( backupPath, ec ).permissions(), ec );
-      if ( std::rename( temporaryPath.c_str(), target.c_str() ) != 0 )
-         throw ProcessRefusal( "Unable to write file:\n" + path );
-      temporaryPath.clear();
+      // Only a backup the user wants is ever made: one made and removed afterwards would stay when the program
+      // were stopped in between.
+      if ( CurrentPreferences.imageWindow.backupFiles )
+         backupPath = BackupExistingFile( target );
+      try
+      {
+         replacement->Commit();
+      }
+      catch ( const qor::File::Exception& x )
+      {
+         RefuseWrite( path, x );
+      }
    }
    catch ( ... )
    {
-      // Nothing half-written stays behind, and the former file has its name (a backup that is its second name goes).
-      RemoveQuietly( temporaryPath );
+      // Nothing half-written stays behind (the replacement has removed it), and the former file has its name (a
+      // backup that is its second name goes).
       std::error_code ec;
       if ( !backupPath.empty() && Exists( backupPath ) )
       {
@@ -651,8 +663,6 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
    window.UpdateCaption();
    window.PurgeUndo();
    window.modificationCount = 0;
-   if ( !CurrentPreferences.imageWindow.backupFiles && !backupPath.empty() )
-      RemoveQuietly( backupPath );
    NotifyViewSaved( *window.mainView );
    WarnOfKeywordsLeftOut( keywordsLeftOut );
    return true;

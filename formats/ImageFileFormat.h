@@ -19,10 +19,13 @@
 // Nothing is lost on a failure:
 //   - a read goes into a new image and into copies of the option records; the image and the window change only
 //     once the whole file has been read;
-//   - a save never writes under the target name directly: the writer fills a temporary file in the same folder,
-//     an existing file is first renamed to its backup (report.fits -> report.~fits, or ~~fits, ... the first free
-//     name) and the temporary file then takes the target's name. When anything fails the temporary file is
-//     deleted and the backup, if one was made, gets its name back; the window keeps its path and format.
+//   - a save never writes under the target name directly: the writer fills a temporary file in the same folder
+//     (qor::FileReplacement: private to the user while it replaces a file, its name within the file system's limit,
+//     what a killed save of the same file left removed first); when the backupFiles preference is on, the existing
+//     file gets its backup name (report.fits -> report.~fits, or ~~fits, ... the first free name); then the
+//     temporary file, flushed to the disk, takes the target's name and its access rights in one rename. No backup is
+//     made with the preference off. When anything fails the temporary file is deleted and the backup, if one was
+//     made, gets its name back; the window keeps its path and format.
 //
 // Everything runs on the GUI thread, inside the caller's processing status dialog bracket; readers and writers
 // report their progress through the image's monitor, connected to the status dialog for the run.
@@ -98,14 +101,13 @@ bool ConfirmFormatLosses( const TImageWindow& window, ImageFileFormat format, bo
 bool EditImageFileOptions( TImageWindow& window, ImageFileFormat format );
 
 // Writes the window's image to a path: the format's questions, its options dialog when asked for, the write to a
-// temporary file, the backup of the former file, and the new file renamed over the path (which names a whole file
-// at every moment); then the window takes the path and the format, loses its undo data and is unmodified; the
-// backup is deleted unless the backupFiles preference keeps it. Reports its own failures and
-// returns whether the file was written.
+// temporary file, the backup of the former file when the backupFiles preference wants one, and the new file renamed
+// over the path (which names a whole file at every moment); then the window takes the path and the format, loses its
+// undo data and is unmodified. Reports its own failures and returns whether the file was written.
 bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOptions );
 
 // What a format's writer gets: the pixels to write (the window's image, or a copy without its alpha channels),
-// the path to create, the window (its option records and IPTC information), the ICC profile to embed (nullptr:
+// the path to fill (an empty file made for the writer), the window (its option records and IPTC information), the ICC profile to embed (nullptr:
 // none), the file being replaced, still in place while the writer runs (empty: none), and where to list the names
 // of keywords the format could not hold and left out (the user is told after the save).
 struct ImageFileWriteRequest

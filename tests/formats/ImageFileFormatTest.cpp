@@ -15,9 +15,14 @@
 #include <filesystem>
 
 #include <lcms2.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "ImageFileTestSupport.h"
 #include "classlib/ColorSpace.h"
+#include "classlib/FileReplacement.h"
 #include "formats/ImageFileFormat.h"
 #include "platform/ICCProfile.h"
 #include "process/Maskable.h"
@@ -25,6 +30,7 @@
 #include "windows/processing/NotificationRecorder.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow_ICM.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace fs = std::filesystem;
 using test::ImageFileTest;
@@ -458,6 +464,150 @@ TEST_F( ImageFileTest, AFailedWriteLeavesTheFormerFileUnderItsNameAndNoPartialFi
    EXPECT_FALSE( SaveImageWindow( *w, fresh, false ) );
    EXPECT_FALSE( fs::exists( fresh ) );
    EXPECT_EQ( FolderNames(), std::vector<std::string>{ "kept.fit" } );
+}
+
+namespace
+{
+
+// The names made in a folder (created, or renamed into it), in order, while the object lives.
+class NamesMade
+{
+public:
+   explicit NamesMade( const fs::path& folder ) : fd( ::inotify_init1( IN_NONBLOCK | IN_CLOEXEC ) )
+   {
+      ::inotify_add_watch( fd, folder.c_str(), IN_CREATE | IN_MOVED_TO );
+   }
+   ~NamesMade() { ::close( fd ); }
+
+   std::vector<std::string> Names() const
+   {
+      std::vector<std::string> names;
+      alignas( inotify_event ) char buffer[65536];
+      for ( ssize_t n; ( n = ::read( fd, buffer, sizeof buffer ) ) > 0; )
+         for ( ssize_t at = 0; at < n; )
+         {
+            const auto* event = reinterpret_cast<const inotify_event*>( buffer + at );
+            names.emplace_back( event->len > 0 ? event->name : "" );
+            at += ssize_t( sizeof( inotify_event ) + event->len );
+         }
+      return names;
+   }
+
+private:
+   int fd;
+};
+
+// What the disk was asked to keep, in order: the file of each fsync() call, and where the saved path led then.
+struct Flush
+{
+   ino_t file;       // of the descriptor flushed
+   bool folder;      // the descriptor is a folder's
+   int64_t size;     // of what was flushed
+   ino_t pathLeadTo; // the file the saved path named at that moment
+};
+std::vector<Flush>* flushes = nullptr;
+std::string flushesPath;
+
+} // namespace
+
+// The process's fsync() while a test records: the call goes on to the system as it would.
+extern "C" int fsync( int fd )
+{
+   if ( flushes != nullptr )
+   {
+      struct stat info = {}, target = {};
+      ::fstat( fd, &info );
+      ::stat( flushesPath.c_str(), &target );
+      flushes->push_back( { info.st_ino, S_ISDIR( info.st_mode ), int64_t( info.st_size ), target.st_ino } );
+   }
+   return int( ::syscall( SYS_fsync, fd ) );
+}
+
+// A save leaves no more on the disk than the file, whenever it is stopped: the new file is flushed before it takes the
+// name and the folder after, no backup is made unless the preference wants one, and what an earlier save of the
+// same file left when it was killed goes.
+TEST_F( ImageFileTest, ASaveKilledAtAnyMomentLeavesTheFormerOrTheNewFileAndNothingElse )
+{
+   const std::string path = folder.File( "a.fits" );
+   TImageWindow* w = OpenAndEdit( path );
+   ASSERT_NE( w, nullptr );
+   const std::string dead = qor::FileReplacement::TemporaryName( path, 0x0badf00d );
+   const std::string others = qor::FileReplacement::TemporaryName( folder.File( "b.fits" ), 0x0badf00d );
+   WriteText( dead, std::string( 100000, 'x' ) );
+   WriteText( others, "someone else's save" );
+
+   CurrentPreferences.imageWindow.backupFiles = false;
+   std::vector<Flush> seen;
+   flushes = &seen;
+   flushesPath = path;
+   NamesMade made( folder.Path() );
+   const bool saved = SaveImageWindow( *w, path, false );
+   flushes = nullptr;
+   ASSERT_TRUE( saved );
+   for ( const std::string& name : made.Names() )
+      EXPECT_TRUE( name == "a.fits" || name.rfind( "a.fits.~lf-save.", 0 ) == 0 ) << name;
+   EXPECT_EQ( FolderNames(), ( std::vector<std::string>{ "a.fits", fs::path( others ).filename().string() } ) );
+
+   struct stat file = {};
+   ASSERT_EQ( ::stat( path.c_str(), &file ), 0 );
+   auto data = std::find_if( seen.begin(), seen.end(), [&]( const Flush& f ) { return f.file == file.st_ino; } );
+   ASSERT_NE( data, seen.end() ) << "the new file was never flushed";
+   EXPECT_EQ( data->size, int64_t( file.st_size ) );
+   EXPECT_NE( data->pathLeadTo, file.st_ino ); // still the former file
+   auto name = std::find_if( data, seen.end(), []( const Flush& f ) { return f.folder; } );
+   ASSERT_NE( name, seen.end() ) << "the folder was not flushed after the new file";
+   EXPECT_EQ( name->pathLeadTo, file.st_ino );
+}
+
+// Saving over a private file never shows its new pixels to others, not even half-way (where a killed save would leave
+// them), and the saved file keeps the former one's rights.
+TEST_F( ImageFileTest, SavingOverAPrivateFileKeepsTheNewPixelsPrivateAtEveryMoment )
+{
+   const std::string path = folder.File( "private.fits" );
+   WriteFloatFITS( *std::unique_ptr<qor::Image>( Pattern( 64, 2000, 3, qor::ColorSpace::RGB ) ), path );
+   ASSERT_EQ( ::chmod( path.c_str(), 0600 ), 0 );
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+   w->image->Fill( 0, 0.5f );
+
+   mode_t othersMay = 0; // what any file in the folder gave group or others at any look
+   int filesSeen = 0;
+   struct Hook
+   {
+      explicit Hook( std::function<void( int32_t )> f ) { StatusDialog().progressHook = std::move( f ); }
+      ~Hook() { StatusDialog().progressHook = nullptr; }
+   } hook(
+       [&]( int32_t )
+       {
+          for ( const auto& e : fs::directory_iterator( folder.Path() ) )
+          {
+             struct stat info = {};
+             ::stat( e.path().c_str(), &info );
+             othersMay |= info.st_mode & 077;
+             ++filesSeen;
+          }
+       } );
+   CurrentPreferences.imageWindow.backupFiles = false;
+   ASSERT_TRUE( SaveImageWindow( *w, path, false ) );
+   EXPECT_GT( filesSeen, 2 ); // the new file was seen beside the former one
+   EXPECT_EQ( othersMay, 0u );
+   EXPECT_EQ( fs::status( path ).permissions(), fs::perms::owner_read | fs::perms::owner_write );
+}
+
+// A name as long as the file system allows is saved like any other, new and over a file.
+TEST_F( ImageFileTest, NamesAsLongAsTheFileSystemAllowsAreSaved )
+{
+   const std::string path = folder.File( std::string( 250, 'n' ) + ".fits" );
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 4, 3 ), "" );
+   CurrentPreferences.imageWindow.backupFiles = false;
+   ASSERT_TRUE( SaveImageWindow( *w, path, false ) );
+   w->image->Fill( 0, 1.0f );
+   ASSERT_TRUE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( FolderNames(), std::vector<std::string>{ fs::path( path ).filename().string() } );
+   qor::Image back;
+   ImageFileData data;
+   ReadImageFile( back, path, data );
+   EXPECT_EQ( back.Pixel( 1, 1 ), 1.0f );
 }
 
 TEST_F( ImageFileTest, AReadOnlyFileIsNotOverwritten )
