@@ -522,8 +522,11 @@ void CheckReplaceable( const std::string& path )
    std::error_code ec;
    if ( !fs::is_regular_file( path, ec ) )
       throw ProcessRefusal( "Cannot overwrite something that is not a file:\n" + path );
+   // A save replaces the file by a rename, which the folder's rights allow whoever owns the file: the file's own
+   // rights must allow this user to write it. Its owner's write permission counts too, as root may write anything.
    const fs::perms perms = fs::status( path, ec ).permissions();
-   if ( !ec && ( perms & fs::perms::owner_write ) == fs::perms::none )
+   if ( ( !ec && ( perms & fs::perms::owner_write ) == fs::perms::none ) ||
+        ::faccessat( AT_FDCWD, path.c_str(), W_OK, AT_EACCESS ) != 0 )
       throw ProcessRefusal( "Cannot overwrite a read-only file:\n" + path );
 }
 

@@ -138,11 +138,15 @@ private:
 // Gives an existing file its first free backup name as a second name (a hard link; a rename where the file system
 // has none): the extension gets one tilde more per name taken (a.fits -> a.~fits, a.~~fits, ...). The path may
 // still name the same file afterwards, so it must then be replaced by a rename, never written in place. Returns
-// the backup path, or an empty text when there is no file at the path (or the path is empty). Throws "Cannot
-// overwrite something that is not a file:\n" + path when the path names a folder or anything else but a file (a
-// link to a file is a file), "Cannot overwrite a read-only file:\n" + path when the file is not writable by its
-// owner, and "Unable to rename file for backup:\n" + path when neither works.
+// the backup path, or an empty text when there is no file at the path (or the path is empty). Throws the refusals
+// of CheckReplaceable (a link to a file is a file), and "Unable to rename file for backup:\n" + path when neither
+// works.
 std::string BackupExistingFile( const std::string& path );
+// Refuses a path that a save must not replace: "Cannot overwrite something that is not a file:\n" + path for a
+// folder, a device or a pipe named like an image, "Cannot overwrite a read-only file:\n" + path for a file the user
+// may not write (whoever owns the folder, which would let the file be replaced by a rename) or whose owner may not.
+// Nothing happens for an empty path or one where nothing exists.
+void CheckReplaceable( const std::string& path );
 // The first backup candidate of a path (its extension with a tilde in front), without looking at the disk.
 std::string BackupFileName( const std::string& path );
 

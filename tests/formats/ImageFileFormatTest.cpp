@@ -15,9 +15,11 @@
 #include <filesystem>
 
 #include <lcms2.h>
+#include <grp.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ImageFileTestSupport.h"
@@ -620,6 +622,44 @@ TEST_F( ImageFileTest, AReadOnlyFileIsNotOverwritten )
    EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
    EXPECT_EQ( Contents( path ), "locked" );
    fs::permissions( path, fs::perms::owner_all );
+}
+
+// In a folder that everybody may write, a save could replace any file by a rename: only a file the user may write
+// is replaced. Root may write everything, so the user is another one here, in a child process.
+TEST_F( ImageFileTest, AFileTheUserMayNotWriteIsNotReplacedWhoeverOwnsTheFolder )
+{
+   if ( ::geteuid() != 0 )
+      GTEST_SKIP() << "only root can be another user for the test";
+   fs::permissions( folder.Path(), fs::perms::all );
+   struct Case
+   {
+      const char* name;
+      mode_t mode;
+      const char* refusal;
+   } cases[] = { { "theirs.fits", 0644, "Cannot overwrite a read-only file:\n" }, { "everyones.fits", 0666, "" } };
+   for ( const Case& c : cases )
+   {
+      WriteText( folder.File( c.name ), "root's" );
+      ::chmod( folder.File( c.name ).c_str(), c.mode );
+   }
+   const pid_t child = ::fork();
+   if ( child == 0 )
+   {
+      int wrong = 0;
+      if ( ::setgroups( 0, nullptr ) != 0 || ::setgid( 65534 ) != 0 || ::setuid( 65534 ) != 0 )
+         ::_exit( 100 );
+      for ( const Case& c : cases )
+      {
+         const std::string path = folder.File( c.name );
+         const std::string expected = *c.refusal != '\0' ? c.refusal + path : std::string();
+         wrong += RefusalOf( [&] { CheckReplaceable( path ); } ) != expected;
+      }
+      ::_exit( wrong );
+   }
+   int status = 0;
+   ASSERT_EQ( ::waitpid( child, &status, 0 ), child );
+   ASSERT_TRUE( WIFEXITED( status ) );
+   EXPECT_EQ( WEXITSTATUS( status ), 0 ) << "cases judged wrong (100: could not become another user)";
 }
 
 TEST_F( ImageFileTest, AFolderNamedLikeAnImageIsNeitherRenamedNorReplaced )
