@@ -11,10 +11,17 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
+#include <regex>
 #include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
@@ -55,6 +62,37 @@ std::string TrimmedPath( const std::string& path )
    return path.substr( begin, end - begin + 1 );
 }
 
+constexpr const char* SwapFolderPrefix = "lumenforge-";
+
+// The process that made a swap folder, from the folder's name; 0 when the name is not one SwapFolders gives.
+pid_t SwapFolderProcess( const std::string& name )
+{
+   static const std::regex pattern( std::string( SwapFolderPrefix ) + "([1-9][0-9]{0,9})-[A-Za-z0-9]{6}" );
+   std::smatch match;
+   if ( !std::regex_match( name, match, pattern ) )
+      return 0;
+   const long long pid = std::stoll( match[1] );
+   return pid <= std::numeric_limits<pid_t>::max() ? pid_t( pid ) : 0;
+}
+
+bool IsRunning( pid_t pid )
+{
+   // A process of another user answers EPERM: it runs.
+   return ::kill( pid, 0 ) == 0 || errno != ESRCH;
+}
+
+// Whether the folder holds nothing but the swap files of image windows (lf<n>.swp, lf<n>.tmp), all plain files.
+bool HoldsOnlySwapFiles( const std::filesystem::path& folder )
+{
+   static const std::regex swapFile( "lf[0-9]+\\.(swp|tmp)" );
+   std::error_code ec;
+   for ( std::filesystem::directory_iterator i( folder, ec ), end; !ec && i != end; i.increment( ec ) )
+      if ( !std::regex_match( i->path().filename().string(), swapFile ) ||
+           i->symlink_status( ec ).type() != std::filesystem::file_type::regular )
+         return false;
+   return !ec;
+}
+
 // The private swap-file folders made by this process, one per base folder; removed with their content at exit.
 class SwapFolders
 {
@@ -79,8 +117,9 @@ public:
          folders.erase( i );
       }
       // mkdtemp makes the folder with mode 0700 under a name nobody can foresee, and fails rather than reuse an
-      // existing one.
-      std::string pattern = ( std::filesystem::path( base ) / "lumenforge-XXXXXX" ).string();
+      // existing one. The process id in the name tells a later start whether the folder is still in use.
+      std::string pattern =
+          ( std::filesystem::path( base ) / ( SwapFolderPrefix + std::to_string( ::getpid() ) + "-XXXXXX" ) ).string();
       if ( ::mkdtemp( pattern.data() ) == nullptr )
          return {};
       folders[base] = pattern;
@@ -557,6 +596,21 @@ std::string TImageWindow::SwapDirectory()
    if ( base.empty() )
       return {};
    return folders.FolderIn( base );
+}
+
+void TImageWindow::RemoveAbandonedSwapDirectories( const std::string& base )
+{
+   std::error_code ec;
+   for ( std::filesystem::directory_iterator i( base, ec ), end; !ec && i != end; i.increment( ec ) )
+   {
+      const pid_t pid = SwapFolderProcess( i->path().filename().string() );
+      struct stat info = {};
+      if ( pid == 0 || IsRunning( pid ) || ::lstat( i->path().c_str(), &info ) != 0 ||
+           !S_ISDIR( info.st_mode ) || info.st_uid != ::geteuid() || !HoldsOnlySwapFiles( i->path() ) )
+         continue;
+      std::error_code ignored;
+      std::filesystem::remove_all( i->path(), ignored );
+   }
 }
 
 // ---- Caches of all views --------------------------------------------------------------------------------------------

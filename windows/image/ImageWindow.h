@@ -413,8 +413,12 @@ public:
    void ColorManageBitmap( QImage& ) {}
 
    // Swap-file folder of this process: private (mode 0700), made on first use under the swap-files preference
-   // folder (or the system temporary folder). Empty when it cannot be made.
+   // folder (or the system temporary folder) and named "lumenforge-<process id>-XXXXXX". Empty when it cannot be made.
    static std::string SwapDirectory();
+   // Removes from the base folder the swap-file folders that processes of this program left behind when they ended
+   // abnormally: the user's own folders named as SwapDirectory names them, whose process no longer runs, that hold
+   // nothing but swap files. Everything else stays.
+   static void RemoveAbandonedSwapDirectories( const std::string& base );
 
    // ---- Data -----------------------------------------------------------------------------------------------------
    qor::Image* image = nullptr;

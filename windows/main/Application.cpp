@@ -14,6 +14,7 @@
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "support/Utils.h"
+#include "windows/image/ImageWindow.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SingleInstanceLock.h"
@@ -52,6 +53,16 @@ void LoadColorManagementSettingsAtStartUp()
 
 void SaveColorManagementSettingsAtExit()
 {
+}
+
+// The swap-file folders that earlier runs left when they ended abnormally, in the system's temporary folder and in
+// the one the preferences choose.
+void RemoveAbandonedSwapFolders()
+{
+   TImageWindow::RemoveAbandonedSwapDirectories( GetTempDirectory() );
+   const std::string& chosen = CurrentPreferences.imageWindow.swapFilesDirectory;
+   if ( !chosen.empty() )
+      TImageWindow::RemoveAbandonedSwapDirectories( chosen );
 }
 
 void SaveScreenshot( TMainWindow& window, const QString& path )
@@ -158,6 +169,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
       }
 
       CurrentPreferences.LoadFromRegistry();
+      RemoveAbandonedSwapFolders();
       if ( CurrentPreferences.mainWindow.showSplashAtStartup )
          ShowPresentationWindow();
       MeasureSystemPerformance();

@@ -17,9 +17,14 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <string>
+#include <vector>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "ImageWindowTestSupport.h"
+#include "TestDirs.h"
 #include "support/Utils.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
 #include "windows/image/Bitmaps.h"
@@ -94,6 +99,50 @@ TEST_F( ImageWindowTest, SwapFilesLiveInAPrivateFolderOfTheProcess )
    // Every window of the process uses the same folder.
    TImageWindow* v = Make( new qor::Image( 8, 8 ) );
    EXPECT_EQ( fs::path( v->swapFilePath ).parent_path(), folder );
+}
+
+// A process that ends abnormally leaves its swap folder behind; a later start removes it once its process is gone,
+// and removes nothing else.
+TEST_F( ImageWindowTest, SwapFoldersOfProcessesThatAreGoneAreRemoved )
+{
+   TImageWindow* w = Make( new qor::Image( 8, 8 ) );
+   const std::string own = std::to_string( ::getpid() );
+   EXPECT_EQ( fs::path( w->swapFilePath ).parent_path().filename().string().rfind( "lumenforge-" + own + "-", 0 ), 0u );
+
+   // No process has the largest id the system allows.
+   int pidMax = 0;
+   std::ifstream( "/proc/sys/kernel/pid_max" ) >> pidMax;
+   ASSERT_GT( pidMax, 0 );
+   const std::string gone = std::to_string( pidMax );
+   test::TempDir base;
+   auto folder = [&]( const std::string& name, std::vector<std::string> files = {} )
+   {
+      fs::create_directory( base.Path() / name );
+      for ( const std::string& f : files )
+         std::ofstream( base.Path() / name / f ) << "data";
+      return name;
+   };
+   const std::vector<std::string> removed = { folder( "lumenforge-" + gone + "-a1B2c3" ),
+                                              folder( "lumenforge-" + gone + "-d4E5f6", { "lf0.swp", "lf12.tmp" } ) };
+   std::vector<std::string> kept = { folder( "lumenforge-" + gone + "-g7H8i9", { "lf0.swp", "notes.txt" } ),
+                                     folder( "lumenforge-" + own + "-j1K2l3" ),
+                                     folder( "lumenforge-m4N5o6" ),
+                                     folder( "other-" + gone + "-p7Q8r9" ),
+                                     folder( "lumenforge-" + gone + "-s1T2u3x" ) };
+   fs::create_directory_symlink( base.Path() / kept[0], base.Path() / ( "lumenforge-" + gone + "-v4W5x6" ) );
+   kept.push_back( "lumenforge-" + gone + "-v4W5x6" );
+   if ( ::geteuid() == 0 )
+   {
+      kept.push_back( folder( "lumenforge-" + gone + "-y7Z8a9" ) );
+      ASSERT_EQ( ::chown( ( base.Path() / kept.back() ).c_str(), 65534, 65534 ), 0 );
+   }
+
+   TImageWindow::RemoveAbandonedSwapDirectories( base.Path().string() );
+   for ( const std::string& name : removed )
+      EXPECT_FALSE( fs::exists( base.Path() / name ) ) << name;
+   for ( const std::string& name : kept )
+      EXPECT_TRUE( fs::exists( base.Path() / name ) ) << name;
+   EXPECT_TRUE( fs::exists( base.Path() / kept[0] / "notes.txt" ) );
 }
 
 TEST_F( ImageWindowTest, DestructionDeletesExistingSwapFilesEvenWithoutUndoData )

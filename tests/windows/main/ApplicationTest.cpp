@@ -5,6 +5,10 @@
 #include <QImage>
 #include <QSysInfo>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -119,7 +123,20 @@ TEST_F( ApplicationTest, AFullRunLoadsShowsTheMainWindowAndSavesAtExit )
 {
    options.desktopSize = QSize( 1024, 768 ); // exactly the minimum passes
    options.screenshotPath = QString::fromStdString( dir.File( "shot.png" ) );
+   // A swap folder that a run which ended abnormally left in the temporary folder (no process has the largest id).
+   int pidMax = 0;
+   std::ifstream( "/proc/sys/kernel/pid_max" ) >> pidMax;
+   test::TempDir temporary;
+   const std::filesystem::path abandoned = temporary.Path() / ( "lumenforge-" + std::to_string( pidMax ) + "-aBc123" );
+   std::filesystem::create_directory( abandoned );
+   const QByteArray savedTemporary = qgetenv( "TMPDIR" );
+   qputenv( "TMPDIR", QByteArray::fromStdString( temporary.Path().string() ) );
    EXPECT_EQ( 0, Run() );
+   if ( savedTemporary.isNull() )
+      qunsetenv( "TMPDIR" );
+   else
+      qputenv( "TMPDIR", savedTemporary );
+   EXPECT_FALSE( std::filesystem::exists( abandoned ) ); // removed at start-up
 
    EXPECT_EQ( "Stored", CurrentPreferences.identifiers.imagePrefix ); // loaded at start-up
    EXPECT_EQ( nullptr, MainWindow );                                  // gone with the run
