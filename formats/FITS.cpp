@@ -26,7 +26,7 @@
 #include "classlib/File.h"
 #include "classlib/FileReplacement.h"
 #include "classlib/Parallel.h"
-#include "windows/main/Application.h"
+#include "support/Utils.h"
 
 // CFITSIO's registration of an I/O driver, declared by its fitsio2.h, which is not ready for C++.
 extern "C" int fits_register_driver( char* prefix, int ( *init )(), int ( *shutdown )(), int ( *setOptions )( int ),
@@ -1358,7 +1358,7 @@ private:
    {
       int status = 0;
       fitsfile* f = fits.file;
-      std::string title = ApplicationTitle().toStdString();
+      std::string title = ProgramTitle();
       ffpkys( f, "LUMFORGE", title.c_str(), "Corvanta Lumenforge signature", &status );
       if ( options->floatingPoint && ( options->bitsPerSample == 32 || options->bitsPerSample == 64 ) )
       {
@@ -1565,7 +1565,7 @@ private:
    {
       int status = 0;
       LONGLONG axis = LONGLONG( length );
-      std::string title = ApplicationTitle().toStdString();
+      std::string title = ProgramTitle();
       ffcrimll( fits.file, BYTE_IMG, 1, &axis, &status );
       ffpkys( fits.file, "EXTNAME", name, title.c_str(), &status );
       LONGLONG first = 1;

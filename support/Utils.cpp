@@ -362,6 +362,11 @@ void ReportUnexpectedException( const std::string& sourceFile, int line )
                           QString::fromStdString( text ) );
 }
 
+std::string ProgramTitle()
+{
+   return "Corvanta Lumenforge " + GetProgramVersion();
+}
+
 std::string GetProgramVersion()
 {
 #ifdef LF_PRERELEASE

@@ -81,6 +81,8 @@ void ReportUnexpectedException( const std::string& sourceFile, int line );
 
 // The program's version ("1.0.0"), followed by " beta" in a pre-release build.
 std::string GetProgramVersion();
+// "Corvanta Lumenforge " and the program version: the program's name in its boxes and in the files it writes.
+std::string ProgramTitle();
 
 // The system temporary folder as an absolute path without a trailing separator (the root keeps its own); empty
 // when that folder does not exist.

@@ -80,7 +80,7 @@ void SaveScreenshot( TMainWindow& window, const QString& path )
 
 QString ApplicationTitle()
 {
-   return QStringLiteral( "Corvanta Lumenforge " ) + QString::fromStdString( GetProgramVersion() );
+   return QString::fromStdString( ProgramTitle() );
 }
 
 QString ToolkitApplicationTitle()
