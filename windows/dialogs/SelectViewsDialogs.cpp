@@ -93,7 +93,7 @@ TSelectViewsDialog::TSelectViewsDialog( TProcessingWindow* owner, Kind kind )
    connect( ClearAll_Button, &QPushButton::clicked, this, &TSelectViewsDialog::ClearAll_ButtonClick );
    connect( SelectAll_Button, &QPushButton::clicked, this, &TSelectViewsDialog::SelectAll_ButtonClick );
    connect( CheckListBox, &QListWidget::itemChanged, this, [this]( QListWidgetItem* ) { UpdateInfo(); } );
-   connect( CheckListBox, &QListWidget::itemDoubleClicked, this, [this]( QListWidgetItem* item ) {
+   connect( CheckListBox, &QListWidget::itemDoubleClicked, this, []( QListWidgetItem* item ) {
       item->setCheckState( item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked );
    } );
 }
