@@ -222,3 +222,33 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
       QApplication::exec();
    return 0;
 }
+
+bool DeliverGuarded( QObject* receiver, const std::function<bool()>& deliver )
+{
+   QString message;
+   try
+   {
+      return deliver();
+   }
+   catch ( const qor::Exception& e )
+   {
+      message = QString::fromStdString( e.Message() );
+   }
+   catch ( const std::exception& e )
+   {
+      message = QString::fromLocal8Bit( e.what() );
+   }
+   catch ( ... )
+   {
+   }
+   if ( MainWindow != nullptr )
+      MainWindow->ApplicationEvents1Exception( receiver, message );
+   else
+      platform::ShowMessage( platform::Icon::Error, ApplicationTitle(), "<* Unexpected Exception *>\n" + message );
+   return false;
+}
+
+bool LumenforgeApplication::notify( QObject* receiver, QEvent* event )
+{
+   return DeliverGuarded( receiver, [&] { return QApplication::notify( receiver, event ); } );
+}

@@ -22,7 +22,9 @@
 
 #include <optional>
 
-class QApplication;
+#include <QApplication>
+
+#include <functional>
 
 // "Corvanta Lumenforge " and the program version: the caption of the program's own message boxes.
 QString ApplicationTitle();
@@ -61,5 +63,18 @@ void CreateStartUpForms( TMainWindow* owner );
 void DestroyStartUpForms();
 
 int RunApplication( QApplication& app, const StartUpOptions& options );
+
+// Delivers an event, catching what an event handler lets escape: the exception is reported by the main window
+// (ApplicationEvents1Exception, with the receiver and the exception's message) and the event counts as not
+// handled. An exception must never unwind through the toolkit's event loop.
+bool DeliverGuarded( QObject* receiver, const std::function<bool()>& deliver );
+
+// The program's application object: every event goes through DeliverGuarded.
+class LumenforgeApplication : public QApplication
+{
+public:
+   LumenforgeApplication( int& argc, char** argv ) : QApplication( argc, argv ) {}
+   bool notify( QObject* receiver, QEvent* event ) override;
+};
 
 #endif

@@ -194,6 +194,11 @@ public:
    // captions are set by the idle update alone.
    void ImageDuplicate_ActionExecute();
    void ImageEnableColorManagement_ActionExecute();
+   void ImageViewStatistics_ActionExecute();
+   void ColorSpaceRGBSpaceParameters_ActionExecute();
+   void ColorSpaceResetToGlobalRGBSpace_ActionExecute();
+   // Launches a temporary instance of the process on the active window's main view, when the process accepts it.
+   void LaunchOnMainView( Process&& instance );
    void MaskSelectMask_ActionExecute();
    void MaskRemoveMask_ActionExecute();
    void MaskEnableMask_ActionExecute();
@@ -293,6 +298,19 @@ public:
 
    QAction* ImageDuplicate_Action = nullptr;
    QAction* ImageEnableColorManagement_Action = nullptr;
+   QAction* ImageViewStatistics_Action = nullptr;
+   QAction* ColorSpaceRGBSpaceParameters_Action = nullptr;
+   QAction* ColorSpaceResetToGlobalRGBSpace_Action = nullptr;
+   QAction* ColorSpaceConvertToGrayscale_Action = nullptr;
+   QAction* ColorSpaceConvertToRGBColor_Action = nullptr;
+   // The Process and Tools menus' show family: each shows its window.
+   QAction* ProcessRGBSpaceParameters_Action = nullptr;
+   QAction* ProcessExtractChannels_Action = nullptr;
+   QAction* ProcessImportChannels_Action = nullptr;
+   QAction* ProcessMedianFilter_Action = nullptr;
+   QAction* ProcessMinMaxFilter_Action = nullptr;
+   QAction* ProcessSCNR_Action = nullptr;
+   QAction* ToolsStatistics_Action = nullptr;
    QAction* MaskSelectMask_Action = nullptr;
    QAction* MaskRemoveMask_Action = nullptr;
    QAction* MaskEnableMask_Action = nullptr;

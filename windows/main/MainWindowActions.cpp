@@ -21,15 +21,25 @@
 #include "classlib/Image.h"
 #include "platform/DialogRunner.h"
 #include "platform/Prompter.h"
+#include "process/ConvertToGrayscale.h"
+#include "process/ConvertToRGBColor.h"
 #include "process/ProcessRegistry.h"
 #include "support/Utils.h"
 #include "windows/dialogs/AboutDialog.h"
+#include "windows/dialogs/PreviewPropertiesDialog.h"
 #include "windows/dialogs/SelectViewsDialogs.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/ActionIcons.h"
 #include "windows/main/Application.h"
+#include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/ImportChannelsWindow.h"
+#include "windows/processing/MedianFilterWindow.h"
+#include "windows/processing/MinMaxFiltersWindow.h"
 #include "windows/processing/ProcessingWindow.h"
+#include "windows/processing/RGBSpaceParametersWindow.h"
+#include "windows/processing/SCNRWindow.h"
+#include "windows/tools/StatisticsWindow.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
 
@@ -95,6 +105,15 @@ void OnEveryPreview( TImageWindow* window, Operation operation )
    if ( window != nullptr )
       for ( TImageWindow::Preview* preview : std::vector<TImageWindow::Preview*>( window->previews ) )
          operation( *preview );
+}
+
+// The properties dialog of the preview given, or of a new preview of the window when there is none.
+void RunPreviewPropertiesDialog( TImageWindow& window, TImageWindow::Preview* preview )
+{
+   TPreviewPropertiesDialog& dialog = PreviewPropertiesDialog();
+   dialog.targetWindow = &window;
+   dialog.preview = preview;
+   platform::DialogRunner::exec( dialog );
 }
 
 // Fresh pixels from the main image under the preview's own rectangle.
@@ -179,6 +198,34 @@ void TMainWindow::BuildCommandActions()
          [this] { PreviewDelete_ActionExecute(); } );
    make( PreviewDeleteAll_Action, "PreviewDeleteAll_Action", "Delete All Previews", {}, none, {},
          [this] { PreviewDeleteAll_ActionExecute(); } );
+
+   // Colour spaces and the view tools
+   make( ImageViewStatistics_Action, "ImageViewStatistics_Action", "Statistics", "View Statistics", none, "\u03A3",
+         [this] { ImageViewStatistics_ActionExecute(); } );
+   make( ColorSpaceRGBSpaceParameters_Action, "ColorSpaceRGBSpaceParameters_Action", "RGB Working Space Parameters",
+         {}, none, "WS", [this] { ColorSpaceRGBSpaceParameters_ActionExecute(); } );
+   make( ColorSpaceResetToGlobalRGBSpace_Action, "ColorSpaceResetToGlobalRGBSpace_Action",
+         "Reset to Global RGB Working Space", "Reset to Global RGBWS", none, {},
+         [this] { ColorSpaceResetToGlobalRGBSpace_ActionExecute(); } );
+   make( ColorSpaceConvertToGrayscale_Action, "ColorSpaceConvertToGrayscale_Action", "Convert to Grayscale", {}, none,
+         "Gy", [this] { LaunchOnMainView( ConvertToGrayscale() ); } );
+   make( ColorSpaceConvertToRGBColor_Action, "ColorSpaceConvertToRGBColor_Action", "Convert to RGB Color", {}, none,
+         "RGB", [this] { LaunchOnMainView( ConvertToRGBColor() ); } );
+
+   // The show family: no image window needed.
+   make( ProcessRGBSpaceParameters_Action, "ProcessRGBSpaceParameters_Action", "RGB Working Space Parameters", {},
+         none, "WS", [] { ShowForm( &RGBSpaceParametersWindow() ); } );
+   make( ProcessExtractChannels_Action, "ProcessExtractChannels_Action", "Extract Channels", {}, none, "Ex",
+         [] { ShowForm( &ExtractChannelsWindow() ); } );
+   make( ProcessImportChannels_Action, "ProcessImportChannels_Action", "Import Channels", {}, none, "Im",
+         [] { ShowForm( &ImportChannelsWindow() ); } );
+   make( ProcessMedianFilter_Action, "ProcessMedianFilter_Action", "Median Filter", {}, none, "Md",
+         [] { ShowForm( &MedianFilterWindow() ); } );
+   make( ProcessMinMaxFilter_Action, "ProcessMinMaxFilter_Action", "Minimum/Maximum Filters", {}, none, "Mx",
+         [] { ShowForm( &MinMaxFiltersWindow() ); } );
+   make( ProcessSCNR_Action, "ProcessSCNR_Action", "SCNR", {}, none, "Sc", [] { ShowForm( &SCNRWindow() ); } );
+   make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
+         [] { ShowForm( &StatisticsWindow() ); } );
 
    // Tools
    make( ToolsMemoryWatch_Action, "ToolsMemoryWatch_Action", "Memory Watch", {}, none, "MB",
@@ -325,6 +372,25 @@ void TMainWindow::BuildCommandActions()
    Image_Menu->addAction( ImageDuplicate_Action );
    Image_Menu->addSeparator();
    Image_Menu->addAction( ImageEnableColorManagement_Action );
+
+   QMenu* colorSpaces = Image_Menu->addMenu( "&Color Spaces" );
+   colorSpaces->addAction( ColorSpaceRGBSpaceParameters_Action );
+   colorSpaces->addAction( ColorSpaceResetToGlobalRGBSpace_Action );
+   colorSpaces->addSeparator();
+   colorSpaces->addAction( ColorSpaceConvertToGrayscale_Action );
+   colorSpaces->addAction( ColorSpaceConvertToRGBColor_Action );
+   QMenu* imageView = Image_Menu->addMenu( "&View" );
+   imageView->addAction( ImageViewStatistics_Action );
+
+   QMenu* colorSpaceProcesses = Process_Menu->addMenu( "&Color Spaces" );
+   colorSpaceProcesses->addAction( ProcessRGBSpaceParameters_Action );
+   colorSpaceProcesses->addAction( ProcessExtractChannels_Action );
+   colorSpaceProcesses->addAction( ProcessImportChannels_Action );
+   QMenu* filters = Process_Menu->addMenu( "&Filters" );
+   filters->addAction( ProcessMedianFilter_Action );
+   filters->addAction( ProcessMinMaxFilter_Action );
+   filters->addAction( ProcessSCNR_Action );
+   Tools_Menu->addAction( ToolsStatistics_Action );
 
    Mask_Menu->addAction( MaskSelectMask_Action );
    Mask_Menu->addAction( MaskRemoveMask_Action );
@@ -474,6 +540,17 @@ void TMainWindow::FillToolBars()
    Mask_ToolBar->addAction( MaskEnableMask_Action );
    Mask_ToolBar->addAction( MaskShowMask_Action );
 
+   ColorSpaces_ToolBar->addAction( ProcessRGBSpaceParameters_Action );
+   ColorSpaces_ToolBar->addAction( ProcessExtractChannels_Action );
+   ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
+
+   AdvancedProcessing_ToolBar->addAction( ProcessMedianFilter_Action );
+   AdvancedProcessing_ToolBar->addAction( ProcessMinMaxFilter_Action );
+   AdvancedProcessing_ToolBar->addSeparator();
+   AdvancedProcessing_ToolBar->addAction( ProcessSCNR_Action );
+
+   Tools_ToolBar->addAction( ToolsStatistics_Action );
+   Tools_ToolBar->addSeparator();
    Tools_ToolBar->addAction( ToolsMemoryWatch_Action );
    Tools_ToolBar->addAction( ToolsAdjustMonitorBrightness_Action );
 
@@ -566,6 +643,49 @@ void TMainWindow::ImageEnableColorManagement_ActionExecute()
    // colour management is never available and the check above has said so.
 }
 
+void TMainWindow::ImageViewStatistics_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   ShowForm( &StatisticsWindow() );
+   StatisticsWindow().SelectView( window->currentView );
+}
+
+// ---- Colour spaces --------------------------------------------------------------------------------------------------
+
+void TMainWindow::ColorSpaceRGBSpaceParameters_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RGBSpaceParametersWindow().SelectView( window->mainView );
+   ShowForm( &RGBSpaceParametersWindow() );
+}
+
+void TMainWindow::ColorSpaceResetToGlobalRGBSpace_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->rgbWorkingSpace.SharesDataWith( GlobalRGBWorkingSpace ) )
+      return;
+   RestoreWindow( *window );
+   window->rgbWorkingSpace = GlobalRGBWorkingSpace;
+   // Only the luminance display depends on the working space.
+   if ( window->displayChannel == 4 )
+      window->RedrawImage();
+}
+
+void TMainWindow::LaunchOnMainView( Process&& instance )
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || !instance.CanExecuteOn( *window->mainView ) )
+      return;
+   RestoreWindow( *window );
+   // LaunchOn reports every failure itself.
+   instance.LaunchOn( *window->mainView );
+}
+
 // ---- Mask -----------------------------------------------------------------------------------------------------------
 
 void TMainWindow::MaskSelectMask_ActionExecute()
@@ -588,38 +708,72 @@ void TMainWindow::MaskRemoveMask_ActionExecute()
    window->SetMask( nullptr );
 }
 
-// Enabling, disabling, showing and hiding a mask come with the mask blending; the idle update keeps these two
-// actions disabled meanwhile.
 void TMainWindow::MaskEnableMask_ActionExecute()
 {
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->maskWindow == nullptr )
+      return;
+   RestoreWindow( *window );
+   if ( window->maskEnabled )
+      window->DisableMask();
+   else
+      window->EnableMask();
 }
 
 void TMainWindow::MaskShowMask_ActionExecute()
 {
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr || window->maskWindow == nullptr )
+      return;
+   RestoreWindow( *window );
+   if ( window->maskShown )
+      window->HideMask();
+   else
+      window->ShowMask();
 }
 
 // ---- Preview --------------------------------------------------------------------------------------------------------
 
-// The preview properties dialog, stored states and preview undo come with the preview editing; the idle update
-// keeps their actions disabled meanwhile.
 void TMainWindow::PreviewNew_ActionExecute()
 {
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   RunPreviewPropertiesDialog( *window, nullptr );
 }
 
 void TMainWindow::PreviewProperties_ActionExecute()
 {
+   OnTargetPreview( ActiveImageWindow(), []( TImageWindow& w, TImageWindow::Preview& p )
+                    { RunPreviewPropertiesDialog( w, &p ); } );
 }
 
 void TMainWindow::PreviewUndo_ActionExecute()
 {
+   OnTargetPreview( ActiveImageWindow(),
+                    []( TImageWindow& window, TImageWindow::Preview& preview )
+                    {
+                       if ( preview.IsRedoPossible() )
+                          preview.Redo( true );
+                       else if ( preview.IsModified() )
+                          preview.Undo( true );
+                       else
+                          return;
+                       if ( window.currentView != &preview )
+                          window.SelectView( &preview );
+                    } );
 }
 
 void TMainWindow::PreviewStore_ActionExecute()
 {
+   OnTargetPreview( ActiveImageWindow(), []( TImageWindow&, TImageWindow::Preview& p ) { p.Store(); } );
 }
 
 void TMainWindow::PreviewStoreAll_ActionExecute()
 {
+   // Storing changes no pixels: the window is left as it is, even when minimised.
+   OnEveryPreview( ActiveImageWindow(), []( TImageWindow::Preview& p ) { p.Store(); } );
 }
 
 void TMainWindow::PreviewClone_ActionExecute()

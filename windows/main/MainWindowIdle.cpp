@@ -36,6 +36,7 @@ struct IdleState
    bool hasPreviews = false;
    bool hasMask = false;
    bool anyImage = false;
+   bool colorImage = false;
 
    explicit IdleState( TImageWindow* active ) : A( active )
    {
@@ -52,6 +53,7 @@ struct IdleState
          P = A->selectedPreview;
       hasPreviews = !A->previews.empty();
       hasMask = A->maskWindow != nullptr;
+      colorImage = A->image != nullptr && A->image->IsColor();
    }
 };
 
@@ -86,11 +88,6 @@ bool AnySession( Member member )
                        [member]( const TImageWindow::View* v ) { return v->Window()->*member != nullptr; } );
 }
 
-// Operations of the image windows that are not part of the program yet: their actions stay disabled until they
-// are. Masks are linked, but enabling and showing them comes with the mask blending; previews are created and
-// reset, but their properties dialog, stored states and in-memory undo come with the preview editing.
-constexpr bool MaskSwitchingAvailable = false;
-constexpr bool PreviewEditingAvailable = false;
 
 } // namespace
 
@@ -150,23 +147,28 @@ void TMainWindow::ApplicationEvents1Idle()
        { EditPaste_Action, IsClipboardImageAvailable() },
        { EditPurgeUndo_Action, s.anyImage },
        { ImageDuplicate_Action, s.imageActive },
-       { PreviewNew_Action, s.imageActive && PreviewEditingAvailable },
-       { PreviewProperties_Action, s.P != nullptr && PreviewEditingAvailable },
+       { ImageViewStatistics_Action, s.imageActive },
+       { ColorSpaceRGBSpaceParameters_Action, s.imageActive },
+       { ColorSpaceResetToGlobalRGBSpace_Action, s.imageActive },
+       { ColorSpaceConvertToGrayscale_Action, s.imageActive && s.colorImage },
+       { ColorSpaceConvertToRGBColor_Action, s.imageActive && !s.colorImage },
+       { PreviewNew_Action, s.imageActive },
+       { PreviewProperties_Action, s.P != nullptr },
        { PreviewClone_Action, s.P != nullptr },
        { PreviewNext_Action, s.hasPreviews },
        { PreviewPrev_Action, s.hasPreviews },
-       { PreviewStore_Action, s.P != nullptr && PreviewEditingAvailable },
+       { PreviewStore_Action, s.P != nullptr },
        { PreviewRestore_Action, s.P != nullptr },
        { PreviewReset_Action, s.P != nullptr },
        { PreviewDelete_Action, s.P != nullptr },
-       { PreviewStoreAll_Action, s.hasPreviews && PreviewEditingAvailable },
+       { PreviewStoreAll_Action, s.hasPreviews },
        { PreviewRestoreAll_Action, s.hasPreviews },
        { PreviewResetAll_Action, s.hasPreviews },
        { PreviewDeleteAll_Action, s.hasPreviews },
        { MaskSelectMask_Action, s.imageActive },
        { MaskRemoveMask_Action, s.hasMask },
-       { MaskEnableMask_Action, s.hasMask && MaskSwitchingAvailable },
-       { MaskShowMask_Action, s.hasMask && MaskSwitchingAvailable },
+       { MaskEnableMask_Action, s.hasMask },
+       { MaskShowMask_Action, s.hasMask },
        { WindowCascade_Action, s.anyImage },
        { WindowTileHorizontal_Action, s.anyImage },
        { WindowTileVertical_Action, s.anyImage },
@@ -262,14 +264,15 @@ void TMainWindow::ApplicationEvents1Idle()
                : A->colorManagementEnabled    ? "Disable Color Management (now enabled)"
                                               : "Enable Color Management (now disabled)" );
 
-   // A preview keeps no redo of its own yet: a modified preview can only be undone.
    if ( s.P == nullptr )
       SetCaption( PreviewUndo_Action, "No preview to undo/redo" );
-   else if ( s.P->IsModified() )
+   else if ( s.P->IsModified() && !s.P->IsRedoPossible() )
       SetCaption( PreviewUndo_Action, "Undo Preview" + ProcessSuffix( s.P->LastProcess() ) );
+   else if ( s.P->IsRedoPossible() )
+      SetCaption( PreviewUndo_Action, "Redo Preview" + ProcessSuffix( s.P->RedoProcess() ) );
    else
       SetCaption( PreviewUndo_Action, "Nothing to undo" );
-   PreviewUndo_Action->setEnabled( s.P != nullptr && s.P->IsModified() && PreviewEditingAvailable );
+   PreviewUndo_Action->setEnabled( s.P != nullptr && ( s.P->IsModified() || s.P->IsRedoPossible() ) );
 
    // 7. Panels.
    if ( A != nullptr )

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@
 #include "windows/main/SystemPerformance.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ProcessingTestKit.h"
+#include "windows/dialogs/PreviewPropertiesDialog.h"
+#include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/ImportChannelsWindow.h"
+#include "windows/processing/MedianFilterWindow.h"
+#include "windows/processing/MinMaxFiltersWindow.h"
+#include "windows/processing/RGBSpaceParametersWindow.h"
+#include "windows/processing/SCNRWindow.h"
+#include "windows/tools/StatisticsWindow.h"
 
 namespace
 {
@@ -210,6 +219,113 @@ TEST_F( CommandSurfaceTest, PreviewActionsWorkOnTheTargetPreview )
    EXPECT_TRUE( w->previews.empty() );
 }
 
+// New Preview and Preview Properties hand the dialog the window and the preview; Undo Preview undoes, then redoes,
+// the last run, saying which; Store keeps the processed pixels as the state runs start from.
+TEST_F( CommandSurfaceTest, PreviewDialogUndoAndStoreActionsReachThePreview )
+{
+   TImageWindow* w = Open( 100, 80 );
+   dialogs.Expect( "PreviewPropertiesDialog",
+                   [w]( QDialog& d )
+                   {
+                      auto& dialog = static_cast<TPreviewPropertiesDialog&>( d );
+                      EXPECT_EQ( w, dialog.targetWindow );
+                      EXPECT_EQ( nullptr, dialog.preview );
+                      dialog.FormShow();
+                      dialog.Apply();
+                      return int( QDialog::Accepted );
+                   } );
+   main->PreviewNew_Action->trigger();
+   ASSERT_EQ( 1u, w->previews.size() );
+   TImageWindow::Preview* p = w->previews[0];
+   w->selectedPreview = p;
+   dialogs.Expect( "PreviewPropertiesDialog",
+                   [p]( QDialog& d )
+                   {
+                      EXPECT_EQ( p, static_cast<TPreviewPropertiesDialog&>( d ).preview );
+                      return int( QDialog::Rejected );
+                   } );
+   main->PreviewProperties_Action->trigger();
+
+   const float original = p->GetImage().PixelData( 0 )[3];
+   test::Scale half( 0.5f );
+   ASSERT_TRUE( half.LaunchOn( *p ) );
+   Idle();
+   EXPECT_EQ( "Undo Preview Scale", main->PreviewUndo_Action->text() );
+   main->PreviewUndo_Action->trigger();
+   EXPECT_EQ( original, p->GetImage().PixelData( 0 )[3] );
+   EXPECT_EQ( p, w->currentView ); // the undone preview is shown
+   Idle();
+   EXPECT_EQ( "Redo Preview Scale", main->PreviewUndo_Action->text() );
+   EXPECT_TRUE( main->PreviewUndo_Action->isEnabled() );
+   main->PreviewUndo_Action->trigger();
+   EXPECT_EQ( original * 0.5f, p->GetImage().PixelData( 0 )[3] );
+
+   main->PreviewStore_Action->trigger();
+   EXPECT_TRUE( p->HasStoredState() );
+   Idle();
+   EXPECT_EQ( "Nothing to undo", main->PreviewUndo_Action->text() );
+   EXPECT_FALSE( main->PreviewUndo_Action->isEnabled() );
+}
+
+// Enable Mask and Show Mask switch the active window's mask and follow it with their check marks.
+TEST_F( CommandSurfaceTest, MaskActionsSwitchMaskingAndTheMaskDisplay )
+{
+   TImageWindow* w = Open( 32, 24 );
+   TImageWindow* mask = CreateImageWindow( main.get(), new qor::Image( 32, 24 ), "Mask" );
+   w->SetMask( mask );
+   main->Desktop()->setActiveSubWindow( w->SubWindow() );
+   Idle();
+   ASSERT_TRUE( main->MaskEnableMask_Action->isEnabled() );
+   EXPECT_TRUE( main->MaskEnableMask_Action->isChecked() );
+   main->MaskEnableMask_Action->trigger();
+   EXPECT_FALSE( w->maskEnabled );
+   main->MaskShowMask_Action->trigger();
+   EXPECT_FALSE( w->maskShown );
+   Idle();
+   EXPECT_FALSE( main->MaskEnableMask_Action->isChecked() );
+   EXPECT_FALSE( main->MaskShowMask_Action->isChecked() );
+   main->MaskEnableMask_Action->trigger();
+   main->MaskShowMask_Action->trigger();
+   EXPECT_TRUE( w->maskEnabled );
+   EXPECT_TRUE( w->maskShown );
+   w->SetMask( nullptr );
+}
+
+// The colour-space conversions run on the main view when the image allows them; the show family shows its window.
+TEST_F( CommandSurfaceTest, ColorSpaceActionsConvertTheImageAndProcessActionsShowTheirWindows )
+{
+   TImageWindow* w = Open( 8, 6, 3, qor::ColorSpace::RGB );
+   Idle();
+   EXPECT_TRUE( main->ColorSpaceConvertToGrayscale_Action->isEnabled() );
+   EXPECT_FALSE( main->ColorSpaceConvertToRGBColor_Action->isEnabled() );
+   main->ColorSpaceConvertToGrayscale_Action->trigger();
+   EXPECT_FALSE( w->image->IsColor() );
+   Idle();
+   EXPECT_TRUE( main->ColorSpaceConvertToRGBColor_Action->isEnabled() );
+   main->ColorSpaceConvertToRGBColor_Action->trigger();
+   EXPECT_TRUE( w->image->IsColor() );
+   EXPECT_EQ( 3, w->image->NumberOfChannels() );
+
+   const std::pair<QAction*, QWidget*> shows[] = {
+       { main->ProcessMedianFilter_Action, &MedianFilterWindow() },
+       { main->ProcessMinMaxFilter_Action, &MinMaxFiltersWindow() },
+       { main->ProcessSCNR_Action, &SCNRWindow() },
+       { main->ProcessExtractChannels_Action, &ExtractChannelsWindow() },
+       { main->ProcessImportChannels_Action, &ImportChannelsWindow() },
+       { main->ProcessRGBSpaceParameters_Action, &RGBSpaceParametersWindow() },
+       { main->ToolsStatistics_Action, &StatisticsWindow() } };
+   for ( auto [action, window] : shows )
+   {
+      window->hide();
+      action->trigger();
+      EXPECT_TRUE( window->isVisible() ) << action->objectName().toStdString();
+      window->hide();
+   }
+   main->ImageViewStatistics_Action->trigger();
+   EXPECT_TRUE( StatisticsWindow().isVisible() );
+   StatisticsWindow().hide();
+}
+
 TEST_F( CommandSurfaceTest, DuplicateMakesANewWindowWithACopyOfThePixels )
 {
    TImageWindow* w = Open( 8, 6, 3, qor::ColorSpace::RGB, "Source" );
@@ -261,17 +377,18 @@ TEST_F( CommandSurfaceTest, IdleRulesFollowTheStateOfTheActiveWindow )
          { "FileSaveAs_Action", "FileClose_Action", "FileCloseAll_Action", "EditCopy_Action", "WindowZoomIn_Action",
            "WindowCascade_Action", "MaskSelectMask_Action", "NewPreviewMode_Action", "DynamicCropMode_Action" },
          { "FileSave_Action", "FileRevert_Action", "EditUndo_Action", "PreviewNext_Action", "PreviewClone_Action",
-           "MaskRemoveMask_Action" } },
+           "MaskRemoveMask_Action", "MaskEnableMask_Action", "ColorSpaceConvertToGrayscale_Action" } },
        { Situation::ModifiedWithFile, { "FileSave_Action", "FileRevert_Action" }, {} },
        { Situation::ModifiedCopy, { "FileRevert_Action", "FileSaveAs_Action" }, { "FileSave_Action" } },
        { Situation::PreviewCurrent,
-         { "PreviewClone_Action", "PreviewDelete_Action", "PreviewNext_Action", "ReadoutMode_Action" },
-         { "NewPreviewMode_Action", "DynamicCropMode_Action", "PreviewStore_Action" } },
+         { "PreviewClone_Action", "PreviewDelete_Action", "PreviewNext_Action", "ReadoutMode_Action",
+           "PreviewStore_Action", "PreviewProperties_Action" },
+         { "NewPreviewMode_Action", "DynamicCropMode_Action", "PreviewUndo_Action" } },
        { Situation::MainViewWithSelectedPreview, { "PreviewReset_Action", "PreviewDelete_Action" }, {} },
        { Situation::MainViewWithUnselectedPreview,
          { "PreviewNext_Action", "PreviewDeleteAll_Action" },
          { "PreviewReset_Action", "PreviewClone_Action" } },
-       { Situation::Masked, { "MaskRemoveMask_Action" }, {} },
+       { Situation::Masked, { "MaskRemoveMask_Action", "MaskEnableMask_Action", "MaskShowMask_Action" }, {} },
    };
    for ( const IdleCase& c : cases )
    {
@@ -449,6 +566,25 @@ TEST_F( CommandSurfaceTest, AnEscapedExceptionIsReportedWithTheSenderAndClosesOn
    EXPECT_EQ( 0, StatusDialog().Nesting() );
    // An empty message adds nothing after the sender's address.
    EXPECT_TRUE( test::BoxTexts( prompter ).back().endsWith( address ) );
+}
+
+// An exception thrown by an event handler stops at the delivery: it is reported with its message, the event counts
+// as unhandled, and an exception of any other kind is reported too.
+TEST_F( CommandSurfaceTest, EventDeliveryCatchesWhatAHandlerLetsEscape )
+{
+   TMainWindow* previous = MainWindow;
+   MainWindow = main.get();
+   QObject receiver;
+   prompter.Expect( "", platform::Answer::Ok ).Expect( "", platform::Answer::Ok );
+   EXPECT_FALSE( DeliverGuarded( &receiver, []() -> bool { throw std::runtime_error( "Disk on fire" ); } ) );
+   EXPECT_FALSE( DeliverGuarded( &receiver, []() -> bool { throw 42; } ) );
+   EXPECT_TRUE( DeliverGuarded( &receiver, [] { return true; } ) );
+   MainWindow = previous;
+   const QStringList texts = test::BoxTexts( prompter );
+   ASSERT_EQ( 2, texts.size() );
+   EXPECT_TRUE( texts[0].startsWith( "<* Unexpected Exception *>" ) );
+   EXPECT_TRUE( texts[0].endsWith( "\nDisk on fire" ) );
+   EXPECT_FALSE( texts[1].contains( "Disk" ) );
 }
 
 TEST_F( CommandSurfaceTest, MinimisingTheWindowIsRecorded )

@@ -63,6 +63,8 @@ public:
       // Aborted after the work, so that a roll-back has something to undo.
       if ( *runs == abortAtRun )
          throw qor::Image::AbortProcessEvent( image );
+      // As every process does after its work.
+      view.Modified( true );
    }
 
    // Runs of this instance and its clones (shared, so that the window's fresh instances count too).
