@@ -449,9 +449,12 @@ void WriteJPEG( const qor::Image& image, const std::string& path, JPEGOptions& o
    if ( iptc != nullptr )
    {
       std::vector<uint8_t> block;
-      // A marker holds at most 65533 bytes of data.
-      if ( iptc->Encode( block ) > 0 && block.size() + 14 <= 65533 )
+      // A marker holds at most 65533 bytes of data. Information that does not fit is refused before the file is
+      // created: dropping it would lose it without a word.
+      if ( iptc->Encode( block ) > 0 )
       {
+         if ( block.size() + 14 > 65533 )
+            throw JPEGIPTCTooLarge( path );
          job.iptcMarker.assign( 14, 0 );
          std::memcpy( job.iptcMarker.data(), "IPTCPhotoInfo", 14 );
          job.iptcMarker.insert( job.iptcMarker.end(), block.begin(), block.end() );

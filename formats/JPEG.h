@@ -61,6 +61,7 @@ LF_JPEG_EXCEPTION( JPEGUnableToOpenFile, "Unable to open JPEG file" )
 LF_JPEG_EXCEPTION( JPEGUnableToCreateFile, "Unable to create JPEG file" )
 LF_JPEG_EXCEPTION( JPEGInvalidICCProfile, "Invalid or incomplete ICC profile in JPEG file" )
 LF_JPEG_EXCEPTION( JPEGICCProfileTooLarge, "The ICC profile is too large to be embedded in a JPEG file" )
+LF_JPEG_EXCEPTION( JPEGIPTCTooLarge, "The IPTC photo information is too large to be embedded in a JPEG file" )
 LF_JPEG_EXCEPTION( JPEGImageTooLarge, "The JPEG image is larger than its file can hold" )
 
 #undef LF_JPEG_EXCEPTION

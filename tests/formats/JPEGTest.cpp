@@ -215,6 +215,22 @@ TEST_F( JPEGTest, ImagesProfileIPTCQualityAndDensityRoundTrip )
    EXPECT_FALSE( std::filesystem::exists( path ) );
 }
 
+// IPTC information too large for the one marker it goes in is refused before anything is written: the file that
+// was there stays as it was.
+TEST_F( JPEGTest, IPTCInformationTooLargeForItsMarkerIsRefusedAndTheFileKept )
+{
+   JPEGOptions o;
+   WriteJPEG( Smooth( 8, 8, 1, qor::ColorSpace::Gray ), path, o, nullptr, nullptr );
+   const Bytes before = Load( path );
+   qor::IPTCPhotoInfo iptc;
+   std::string keywords;
+   for ( int i = 0; i < 5000; ++i ) // about 85000 bytes
+      keywords += "keyword" + std::to_string( i ) + ";";
+   iptc.Set( qor::IPTCPhotoInfo::DescriptionByName( "Keywords" ), keywords.data(), keywords.size() );
+   EXPECT_THROW( WriteJPEG( Smooth( 8, 8, 1, qor::ColorSpace::Gray ), path, o, nullptr, &iptc ), JPEGIPTCTooLarge );
+   EXPECT_EQ( Load( path ), before );
+}
+
 TEST_F( JPEGTest, MarkersOfOtherProgramsAreRecognised )
 {
    // Quality markers in other spellings, clamped to 1..100.
