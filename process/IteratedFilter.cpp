@@ -21,9 +21,7 @@ void RunIteratedFilter( ProcessView& view, int32_t iterations, bool useLuminance
    const qor::RGBColorSystem& rgbws = view.RGBWorkingSpace() != nullptr ? *view.RGBWorkingSpace() : defaultSpace;
    const bool luminance = useLuminance && target->IsColor();
 
-   std::unique_ptr<qor::Image> work =
-       luminance ? qor::ExtractLuminance( *target, rgbws ) : std::make_unique<qor::Image>( *target );
-   work->Status().SetCallback( target->Status().Callback(), target->Status().Data() );
+   std::unique_ptr<qor::Image> work = NewWorkImage( *target, luminance, rgbws );
 
    for ( int32_t i = 1; i <= iterations; ++i )
    {
@@ -34,18 +32,30 @@ void RunIteratedFilter( ProcessView& view, int32_t iterations, bool useLuminance
    }
    work->ThrowIfAborted();
 
+   TakeWorkImage( *target, *work, luminance, rgbws );
+   view.Modified( true );
+}
+
+std::unique_ptr<qor::Image> NewWorkImage( const qor::Image& target, bool luminance, const qor::RGBColorSystem& rgbws )
+{
+   std::unique_ptr<qor::Image> work =
+       luminance ? qor::ExtractLuminance( target, rgbws ) : std::make_unique<qor::Image>( target );
+   work->Status().SetCallback( target.Status().Callback(), target.Status().Data() );
+   return work;
+}
+
+void TakeWorkImage( qor::Image& target, qor::Image& work, bool luminance, const qor::RGBColorSystem& rgbws )
+{
    if ( luminance )
    {
-      // Written back into a copy too, so that an abort while the lightness goes back leaves the target whole.
-      qor::Image result( *target );
-      result.Status().SetCallback( target->Status().Callback(), target->Status().Data() );
+      qor::Image result( target );
+      result.Status().SetCallback( target.Status().Callback(), target.Status().Data() );
       result.BeginTask( "Setting Luminance", result.NumberOfPixels() );
-      qor::ReplaceLuminance( result, *work, rgbws );
-      target->Transfer( result );
+      qor::ReplaceLuminance( result, work, rgbws );
+      target.Transfer( result );
    }
    else
-      target->Transfer( *work );
-   view.Modified( true );
+      target.Transfer( work );
 }
 
 void BoxFilterParameters::Read( qor::File& file, float )

@@ -10,14 +10,27 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "process/Process.h"
+
+namespace qor
+{
+class RGBColorSystem;
+}
 
 // Runs `iterations` passes of `pass` on the view's image; with useLuminance on a colour image, on its lightness
 // (extracted and put back under the view's RGB working space). More than one iteration announces each pass as a
 // status task "Iteration i of n". Marks the view modified at the end. Nothing happens for a view without an image.
 void RunIteratedFilter( ProcessView& view, int32_t iterations, bool useLuminance,
                         const std::function<void( qor::Image& )>& pass );
+
+// The image a filter works on instead of its target: a copy of the target or, with luminance, its CIE lightness
+// under the working space; connected to the target's monitor.
+std::unique_ptr<qor::Image> NewWorkImage( const qor::Image& target, bool luminance, const qor::RGBColorSystem& rgbws );
+// Puts the finished work image in the target's place (the lightness written back into a copy of the target, so
+// that an abort meanwhile leaves the target whole).
+void TakeWorkImage( qor::Image& target, qor::Image& work, bool luminance, const qor::RGBColorSystem& rgbws );
 
 
 // The parameters common to the box filters (median, minimum and maximum), and their stream layout (15 bytes): int32

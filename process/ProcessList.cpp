@@ -1,6 +1,7 @@
 // The one list of the program's process classes. A new process adds its header and one Register line here; the
 // registry sorts the entries itself, so the order of the lines does not matter.
 
+#include "process/ATrousWaveletsTransform.h"
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
 #include "process/ExtractChannels.h"
@@ -23,4 +24,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<MinMaxFilter>();
    registry.Register<MedianFilter>();
    registry.Register<SCNR>();
+   registry.Register<ATrousWaveletsTransform>();
 }
