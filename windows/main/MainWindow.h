@@ -217,6 +217,7 @@ public:
    void PreviewResetAll_ActionExecute();
    void PreviewDelete_ActionExecute();
    void PreviewDeleteAll_ActionExecute();
+   void ProcessATrousWavelets_ActionExecute();
    void ToolsMemoryWatch_ActionExecute();
    void ToolsAdjustMonitorBrightness_ActionExecute();
    void WindowCascade_ActionExecute();
@@ -329,6 +330,7 @@ public:
    QAction* PreviewResetAll_Action = nullptr;
    QAction* PreviewDelete_Action = nullptr;
    QAction* PreviewDeleteAll_Action = nullptr;
+   QAction* ProcessATrousWavelets_Action = nullptr;
    QAction* ToolsMemoryWatch_Action = nullptr;
    QAction* ToolsAdjustMonitorBrightness_Action = nullptr;
    QAction* WindowCascade_Action = nullptr;

@@ -32,6 +32,7 @@
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/ActionIcons.h"
 #include "windows/main/Application.h"
+#include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
@@ -227,6 +228,10 @@ void TMainWindow::BuildCommandActions()
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
 
+   // Process
+   make( ProcessATrousWavelets_Action, "ProcessATrousWavelets_Action", QString::fromUtf8( "À Trous Wavelet Transform" ),
+         "Wavelets", none, "W", [this] { ProcessATrousWavelets_ActionExecute(); } );
+
    // Tools
    make( ToolsMemoryWatch_Action, "ToolsMemoryWatch_Action", "Memory Watch", {}, none, "MB",
          [this] { ToolsMemoryWatch_ActionExecute(); } );
@@ -387,6 +392,8 @@ void TMainWindow::BuildCommandActions()
    colorSpaceProcesses->addAction( ProcessExtractChannels_Action );
    colorSpaceProcesses->addAction( ProcessImportChannels_Action );
    QMenu* filters = Process_Menu->addMenu( "&Filters" );
+   filters->addAction( ProcessATrousWavelets_Action );
+   filters->addSeparator();
    filters->addAction( ProcessMedianFilter_Action );
    filters->addAction( ProcessMinMaxFilter_Action );
    filters->addAction( ProcessSCNR_Action );
@@ -416,6 +423,7 @@ void TMainWindow::BuildCommandActions()
    Preview_Menu->addSeparator();
    Preview_Menu->addAction( PreviewDelete_Action );
    Preview_Menu->addAction( PreviewDeleteAll_Action );
+
 
    Tools_Menu->addAction( ToolsMemoryWatch_Action );
    Tools_Menu->addAction( ToolsAdjustMonitorBrightness_Action );
@@ -544,6 +552,8 @@ void TMainWindow::FillToolBars()
    ColorSpaces_ToolBar->addAction( ProcessExtractChannels_Action );
    ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
 
+   AdvancedProcessing_ToolBar->addAction( ProcessATrousWavelets_Action );
+   AdvancedProcessing_ToolBar->addSeparator();
    AdvancedProcessing_ToolBar->addAction( ProcessMedianFilter_Action );
    AdvancedProcessing_ToolBar->addAction( ProcessMinMaxFilter_Action );
    AdvancedProcessing_ToolBar->addSeparator();
@@ -838,6 +848,13 @@ void TMainWindow::PreviewDeleteAll_ActionExecute()
 {
    if ( TImageWindow* window = ActiveImageWindow() )
       window->DeleteAllPreviews();
+}
+
+// ---- Process --------------------------------------------------------------------------------------------------------
+
+void TMainWindow::ProcessATrousWavelets_ActionExecute()
+{
+   ShowForm( &ATrousWaveletsWindow() );
 }
 
 // ---- Tools ----------------------------------------------------------------------------------------------------------

@@ -200,6 +200,8 @@ void TMainWindow::ApplicationEvents1Idle()
              ( A->dbeData != nullptr || !AnySession( &TImageWindow::dbeData ) ) },
        { NewPreviewMode_Action, s.mainViewCurrent },
        { EditPreviewMode_Action, s.mainViewCurrent },
+       // The process windows open without an image.
+       { ProcessATrousWavelets_Action, true },
    };
    for ( const auto& [action, on] : enabled )
       action->setEnabled( on );

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "process/Process.h"
+#include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/ProcessingInterface.h"
@@ -20,6 +21,7 @@ namespace
 const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
 {
    static const std::map<std::string, std::function<TProcessingInterface&()>> windows = {
+      { "ATrousWaveletTransform", [] () -> TProcessingInterface& { return ATrousWaveletsWindow(); } },
       { "ExtractChannels", [] () -> TProcessingInterface& { return ExtractChannelsWindow(); } },
       { "ImportChannels", [] () -> TProcessingInterface& { return ImportChannelsWindow(); } },
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
