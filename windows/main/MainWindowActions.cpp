@@ -424,7 +424,6 @@ void TMainWindow::BuildCommandActions()
    Preview_Menu->addAction( PreviewDelete_Action );
    Preview_Menu->addAction( PreviewDeleteAll_Action );
 
-
    Tools_Menu->addAction( ToolsMemoryWatch_Action );
    Tools_Menu->addAction( ToolsAdjustMonitorBrightness_Action );
 
