@@ -4,11 +4,15 @@
 
 #include <fitsio.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <thread>
+#include <vector>
 
 namespace bench
 {
@@ -145,6 +149,28 @@ void Register( const std::string& op, const std::string& size, std::function<voi
       if ( threads == cores )
          break;
    }
+}
+
+} // namespace bench
+
+namespace bench
+{
+
+std::string ScratchFile( const std::string& name )
+{
+   // Removes the files when the program ends.
+   static struct Scratch
+   {
+      ~Scratch()
+      {
+         for ( const std::string& f : files )
+            std::filesystem::remove( f );
+      }
+      std::vector<std::string> files;
+   } scratch;
+   std::string path = "/dev/shm/lumenforge-bench-" + std::to_string( ::getpid() ) + "-" + name;
+   scratch.files.push_back( path );
+   return path;
 }
 
 } // namespace bench

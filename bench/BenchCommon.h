@@ -22,6 +22,10 @@ namespace bench
 const qor::Image& GreyInput();
 const qor::Image& RgbInput();
 
+// A path for a scratch file of that name in /dev/shm (memory, so that the disk does not weigh on the figures),
+// removed when the program ends.
+std::string ScratchFile( const std::string& name );
+
 // "WxHxC" of an image.
 std::string SizeText( const qor::Image& image );
 

@@ -6,8 +6,6 @@
 #include "BenchCommon.h"
 #include "formats/FITS.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -25,22 +23,6 @@ FITSOptions Format( int32_t bits, bool isFloat )
    return o;
 }
 
-std::string ScratchFile( const std::string& name )
-{
-   return "/dev/shm/lumenforge-bench-" + std::to_string( ::getpid() ) + "-" + name;
-}
-
-// Files removed when the program ends.
-struct Scratch
-{
-   ~Scratch()
-   {
-      for ( const std::string& f : files )
-         std::filesystem::remove( f );
-   }
-   std::vector<std::string> files;
-} scratch;
-
 // The peers' file of that name, or the input written in that format to /dev/shm.
 std::string InputFile( const std::string& name, const qor::Image& image, bool isFloat )
 {
@@ -50,10 +32,9 @@ std::string InputFile( const std::string& name, const qor::Image& image, bool is
       if ( std::filesystem::exists( path ) )
          return path;
    }
-   std::string path = ScratchFile( name );
+   std::string path = bench::ScratchFile( name );
    FITSOptions o = Format( isFloat ? 32 : 16, isFloat );
    WriteFITS( image, path, &o, nullptr, nullptr );
-   scratch.files.push_back( path );
    return path;
 }
 
@@ -80,8 +61,7 @@ void RegisterImage( const std::string& stem, const std::function<const qor::Imag
                           std::unique_ptr<std::vector<uint8_t>> icc;
                           ReadFITS( *image, *path, options, icc, nullptr );
                        } );
-      const std::string out = ScratchFile( "out_" + file );
-      scratch.files.push_back( out );
+      const std::string out = bench::ScratchFile( "out_" + file );
       bench::Register( std::string( "fits_write_" ) + k.suffix, size,
                        [=]
                        {

@@ -8,8 +8,6 @@
 #include "formats/JPEG.h"
 #include "formats/TIFF.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -17,21 +15,6 @@
 
 namespace
 {
-
-std::string ScratchFile( const std::string& name )
-{
-   return "/dev/shm/lumenforge-bench-" + std::to_string( ::getpid() ) + "-" + name;
-}
-
-struct Scratch
-{
-   ~Scratch()
-   {
-      for ( const std::string& f : files )
-         std::filesystem::remove( f );
-   }
-   std::vector<std::string> files;
-} scratch;
 
 TIFFOptions U16( bool zip )
 {
@@ -57,9 +40,8 @@ std::string InputFile( const std::string& name, const std::function<void( const 
       if ( std::filesystem::exists( path ) )
          return path;
    }
-   std::string path = ScratchFile( name );
+   std::string path = bench::ScratchFile( name );
    write( path );
-   scratch.files.push_back( path );
    return path;
 }
 
@@ -80,8 +62,7 @@ void RegisterImage( const std::string& stem, const std::function<const qor::Imag
                                                 { TIFFOptions o = U16( zip ); WriteTIFF( input(), p, &o, nullptr, nullptr ); } );
                           ReadTIFF( *image, *path, nullptr, nullptr, nullptr );
                        } );
-      const std::string out = ScratchFile( "out_" + file );
-      scratch.files.push_back( out );
+      const std::string out = bench::ScratchFile( "out_" + file );
       bench::Register( "tiff_write_u16" + suffix, size,
                        [=]
                        {
@@ -99,8 +80,7 @@ void RegisterImage( const std::string& stem, const std::function<const qor::Imag
                                              { JPEGOptions o = Q90(); WriteJPEG( input(), p, o, nullptr, nullptr ); } );
                        ReadJPEG( *image, *path, nullptr, nullptr, nullptr );
                     } );
-   const std::string out = ScratchFile( "out_" + jpeg );
-   scratch.files.push_back( out );
+   const std::string out = bench::ScratchFile( "out_" + jpeg );
    bench::Register( "jpeg_write_q90", size,
                     [=]
                     {
