@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +107,26 @@ const qor::Image& RgbInput()
 {
    static const qor::Image& image = Input( "rgb_4096x2731_f32.fits", 4096, 2731, 3 );
    return image;
+}
+
+const qor::Image& RgbSquareInput()
+{
+   static const qor::Image& image = []() -> const qor::Image&
+   {
+      const qor::Image& grey = GreyInput();
+      auto* rgb = new qor::Image( grey.Width(), grey.Height(), 3, qor::ColorSpace::RGB ); // lives to the end
+      for ( int32_t c = 0; c < 3; ++c )
+         for ( int64_t i = 0; i < grey.NumberOfPixels(); ++i )
+            ( *rgb )[c][i] = grey[0][i] * ( 1.0f - 0.15f * float( c ) );
+      return *rgb;
+   }();
+   return image;
+}
+
+int32_t CoveredPixels( int32_t viewport, int32_t zoom, int32_t side )
+{
+   const int64_t n = zoom >= 1 ? ( viewport + zoom - 1 ) / zoom : int64_t( viewport ) * -zoom;
+   return int32_t( std::min<int64_t>( n, side ) );
 }
 
 std::string SizeText( const qor::Image& image )

@@ -26,6 +26,12 @@ const qor::Image& RgbInput();
 // removed when the program ends.
 std::string ScratchFile( const std::string& name );
 
+// The grey input with its three channels scaled apart: a 4096x4096 RGB image (cached).
+const qor::Image& RgbSquareInput();
+
+// Image pixels a viewport side covers at an image window's zoom, at most the image side.
+int32_t CoveredPixels( int32_t viewport, int32_t zoom, int32_t side );
+
 // "WxHxC" of an image.
 std::string SizeText( const qor::Image& image );
 

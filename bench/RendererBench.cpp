@@ -17,27 +17,6 @@ namespace
 constexpr int32_t viewportWidth = 2000;
 constexpr int32_t viewportHeight = 1500;
 
-const qor::Image& RgbSquare()
-{
-   static const qor::Image& image = []() -> const qor::Image&
-   {
-      const qor::Image& grey = bench::GreyInput();
-      auto* rgb = new qor::Image( grey.Width(), grey.Height(), 3, qor::ColorSpace::RGB ); // lives to the end
-      for ( int32_t c = 0; c < 3; ++c )
-         for ( int64_t i = 0; i < grey.NumberOfPixels(); ++i )
-            ( *rgb )[c][i] = grey[0][i] * ( 1.0f - 0.15f * float( c ) );
-      return *rgb;
-   }();
-   return image;
-}
-
-// Image pixels covered by a viewport side at a zoom, at most the image side.
-int32_t Covered( int32_t viewport, int32_t zoom, int32_t side )
-{
-   const int64_t n = zoom >= 1 ? ( viewport + zoom - 1 ) / zoom : int64_t( viewport ) * -zoom;
-   return int32_t( std::min<int64_t>( n, side ) );
-}
-
 struct Registration
 {
    Registration()
@@ -47,9 +26,9 @@ struct Registration
          bench::Register( "render_z" + std::to_string( zoom ), "4096x4096x3",
                           [ws, zoom]
                           {
-                             const qor::Image& image = RgbSquare();
-                             const int32_t w = Covered( viewportWidth, zoom, image.Width() );
-                             const int32_t h = Covered( viewportHeight, zoom, image.Height() );
+                             const qor::Image& image = bench::RgbSquareInput();
+                             const int32_t w = bench::CoveredPixels( viewportWidth, zoom, image.Width() );
+                             const int32_t h = bench::CoveredPixels( viewportHeight, zoom, image.Height() );
                              QImage bitmap =
                                  RenderImageBitmap( image, *ws, ( image.Width() - w ) / 2, ( image.Height() - h ) / 2,
                                                     w, h, zoom, RenderModeRGB, nullptr, -1, -1 );

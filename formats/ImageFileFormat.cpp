@@ -22,9 +22,11 @@
 #include "classlib/FileReplacement.h"
 #include "formats/DIB.h"
 #include "formats/FITS.h"
+#include "formats/ICCProfilePolicy.h"
 #include "formats/JPEG.h"
 #include "formats/RAW.h"
 #include "formats/TIFF.h"
+#include "platform/ColorManagementSettings.h"
 #include "platform/DialogRunner.h"
 #include "platform/ICCProfile.h"
 #include "platform/Prompter.h"
@@ -38,7 +40,6 @@
 #include "windows/dialogs/TIFFOptionsDialog.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageIdentifiers.h"
-#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
@@ -307,13 +308,14 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
       }
    }
 
-   // The ICC profile policies of colour management apply to the image and its profile here, once colour
-   // management is part of the program; until then the profile is kept as the file gave it.
+   bool colorManagementOn = true;
+   bool converted = false;
+   ApplyICCProfilePolicy( result, path, profile, colorManagementOn, converted );
    image.Transfer( result );
    data.format = format;
    data.iccProfile = std::move( profile );
-   data.colorManagementOn = true;
-   data.converted = false;
+   data.colorManagementOn = colorManagementOn;
+   data.converted = converted;
    if ( fits != nullptr )
       data.fitsOptions = std::move( fits );
    if ( tiff != nullptr )

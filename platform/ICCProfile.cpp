@@ -8,14 +8,16 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
 #include "classlib/Exception.h"
 #include "classlib/Image.h"
 #include "classlib/Math.h"
+#include "classlib/Parallel.h"
+#include "platform/ColorManagementSettings.h"
 #include "windows/image/ImageWindow.h"
-#include "windows/image/ImageWindow_ICM.h"
 
 ColorManagementSettingsRecord ColorManagementSettings;
 
@@ -282,10 +284,6 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
       FailTransform( "Error creating color transform" );
 
    const int64_t total = image.NumberOfPixels();
-   const int64_t blockPixels = std::min( total, TransformBlockPixels );
-   std::vector<uint16_t> input( size_t( blockPixels ) * WordsPerPixel );
-   std::vector<uint16_t> output( size_t( blockPixels ) * WordsPerPixel );
-
    if ( image.IsMonitored() )
       image.Status().Initialize( "ICM color transform", total );
 
@@ -297,32 +295,41 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
    const int inputWords = sourceRGB ? 3 : 1;
    const int outputWords = targetRGB ? 3 : 1;
 
-   for ( int64_t first = 0; first < total; )
+   // Blocks of pixels on all cores: a LittleCMS transform may be shared by threads. Each strip packs, translates
+   // and unpacks its own pixels, in blocks of TransformBlockPixels.
+   std::atomic<bool> failed = false;
+   auto strip = [&]( int64_t begin, int64_t end )
    {
-      const int64_t n = std::min( TransformBlockPixels, total - first );
-      for ( int64_t i = 0; i < n; ++i )
-         for ( int w = 0; w < inputWords; ++w )
-            input[size_t( i ) * WordsPerPixel + size_t( w )] = PackICCSample( in[w][first + i] );
-
-      uint64_t errors = lcmsErrorCount;
-      cmsDoTransform( transform.get(), input.data(), output.data(), cmsUInt32Number( n ) );
-      if ( lcmsErrorCount != errors )
-         FailTransform( "Color translation failed" );
-
-      for ( int w = 0; w < outputWords; ++w )
+      const int64_t blockPixels = std::min( end - begin, TransformBlockPixels );
+      std::vector<uint16_t> input( size_t( blockPixels ) * WordsPerPixel );
+      std::vector<uint16_t> output( size_t( blockPixels ) * WordsPerPixel );
+      for ( int64_t first = begin; first < end; first += blockPixels )
       {
-         float* out = result.PixelData( w ) + first;
+         const int64_t n = std::min( blockPixels, end - first );
          for ( int64_t i = 0; i < n; ++i )
-            out[i] = UnpackICCSample( output[size_t( i ) * WordsPerPixel + size_t( w )] );
+            for ( int w = 0; w < inputWords; ++w )
+               input[size_t( i ) * WordsPerPixel + size_t( w )] = PackICCSample( in[w][first + i] );
+         const uint64_t errors = lcmsErrorCount;
+         cmsDoTransform( transform.get(), input.data(), output.data(), cmsUInt32Number( n ) );
+         if ( lcmsErrorCount != errors )
+         {
+            failed = true;
+            return;
+         }
+         for ( int w = 0; w < outputWords; ++w )
+         {
+            float* out = result.PixelData( w ) + first;
+            for ( int64_t i = 0; i < n; ++i )
+               out[i] = UnpackICCSample( output[size_t( i ) * WordsPerPixel + size_t( w )] );
+         }
       }
-
-      first += n;
-      if ( image.IsMonitored() )
-      {
-         image.Status().Advance( n );
-         image.ThrowIfAborted();
-      }
-   }
+   };
+   const bool completed =
+       qor::ParallelFor( total, strip, image.IsMonitored() ? &image.Status() : nullptr, 1, TransformBlockPixels );
+   if ( failed )
+      FailTransform( "Color translation failed" );
+   if ( !completed )
+      throw qor::Image::AbortProcessEvent( &image );
 
    return newImage ? newImage.release() : &image;
 }

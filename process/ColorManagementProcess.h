@@ -3,7 +3,8 @@
 
 #include "process/Process.h"
 
-// Category of the processes that change an image's colour management (its embedded ICC profile).
+// Category of the processes that change an image's colour management (its embedded ICC profile). They run on main
+// views only: a preview has no profile of its own.
 class ColorManagementProcess : public Process
 {
 public:
@@ -11,6 +12,7 @@ public:
    ColorManagementProcess( const ColorManagementProcess& ) = default;
 
    std::string Category() const override;
+   bool CanExecuteOn( const ProcessView& view ) const override;
 };
 
 #endif

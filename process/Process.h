@@ -18,6 +18,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "process/Maskable.h"
 
@@ -61,6 +62,13 @@ public:
    virtual void RemoveMask() {}
    virtual bool HasMaskReferences() const { return false; }
    virtual void ReleaseMaskReferences() {}
+   // Colour management of the view's window: its embedded ICC profile (nullptr: untagged); giving it a new one
+   // (nullptr: forgetting it), which redraws the window; whether its file stores 32 or more bits per sample.
+   virtual const std::vector<uint8_t>* ICCProfileData() const { return nullptr; }
+   virtual void SetICCProfile( std::unique_ptr<std::vector<uint8_t>> /*profile*/ ) {}
+   virtual bool HasHighBitDepthFile() const { return false; }
+   // Puts a new image in the place of the view's image (a run that changed its colour type), which is deleted.
+   virtual void ReplaceImage( std::unique_ptr<qor::Image> /*image*/ ) {}
    // Adds a line to the running processing status (indented by level) and makes it the current one.
    virtual void AddStatusTask( const std::string& /*text*/, int32_t /*level*/ ) {}
 

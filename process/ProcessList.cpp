@@ -2,6 +2,7 @@
 // registry sorts the entries itself, so the order of the lines does not matter.
 
 #include "process/ATrousWaveletsTransform.h"
+#include "process/AssignICCProfile.h"
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
 #include "process/ExtractChannels.h"
@@ -25,4 +26,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<MedianFilter>();
    registry.Register<SCNR>();
    registry.Register<ATrousWaveletsTransform>();
+   registry.Register<AssignICCProfile>();
 }

@@ -26,12 +26,12 @@
 #include "classlib/ColorSpace.h"
 #include "classlib/FileReplacement.h"
 #include "formats/ImageFileFormat.h"
+#include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
-#include "windows/processing/NotificationRecorder.h"
 #include "windows/image/ImageIdentifiers.h"
-#include "windows/image/ImageWindow_ICM.h"
+#include "windows/processing/NotificationRecorder.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace fs = std::filesystem;

@@ -575,13 +575,6 @@ void TImageWindow::StopDBE()
    dbeData.reset();
 }
 
-void TImageWindow::DeleteICCProfile( bool redraw )
-{
-   iccProfile.reset();
-   if ( redraw )
-      RedrawImage();
-}
-
 std::string TImageWindow::SwapDirectory()
 {
    static SwapFolders folders;

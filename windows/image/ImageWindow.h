@@ -49,6 +49,7 @@
 #include "formats/JPEGOptions.h"
 #include "formats/RAWOptions.h"
 #include "formats/TIFFOptions.h"
+#include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
 #include "windows/image/DynamicSessions.h"
@@ -164,6 +165,14 @@ public:
       bool HasMaskReferences() const override { return !window->maskReferences.empty(); }
       void ReleaseMaskReferences() override { window->ReleaseMaskReferences(); }
       void AddStatusTask( const std::string& text, int32_t level ) override;
+      const std::vector<uint8_t>* ICCProfileData() const override { return window->iccProfile.get(); }
+      void SetICCProfile( std::unique_ptr<std::vector<uint8_t>> profile ) override
+      {
+         window->SetICCProfile( std::move( profile ), true );
+      }
+      bool HasHighBitDepthFile() const override { return window->HasHighBitDepthFile(); }
+      // Main views only: the window's image is replaced and its caption updated.
+      void ReplaceImage( std::unique_ptr<qor::Image> image ) override;
       // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
       // notification for this view and then for every preview of the window.
       virtual void SetIdentifier( const std::string& text );
@@ -407,10 +416,24 @@ public:
    // Never reused while the program runs; identifies the window in swap files.
    const uint32_t serial;
 
-   // Display colour management: no transform yet.
-   void UpdateDisplayTransform() {}
+   // ---- Display colour management (windows/image/ImageWindow_ICM.cpp) ---------------------------------------------
+
+   // Takes the profile block over (nullptr: none) and rebuilds the display transform; with redraw, a colour-managed
+   // window is redrawn and the processing windows are told.
+   void SetICCProfile( std::unique_ptr<std::vector<uint8_t>> profile, bool redraw );
    void DeleteICCProfile( bool redraw );
-   void ColorManageBitmap( QImage& ) {}
+   // Rebuilds the handle and the transform from the embedded profile. A profile that LittleCMS refuses, or whose
+   // colour space does not fit the image (a grey profile on a colour image), gets neither: the window is shown
+   // through the default profile's transform instead, as if untagged.
+   void UpdateDisplayTransform();
+   void EnableColorManagement();
+   void DisableColorManagement();
+   // Converts a bitmap rendered from a view of this window (nullptr: the current view) to the monitor profile.
+   void ColorManageBitmap( QImage& bitmap, View* view = nullptr );
+   // The transform ColorManageBitmap uses for a view; null when its bitmaps are shown as rendered.
+   ICCColorTransform DisplayTransformFor( const View* view ) const;
+   // The window's file stores 32 or more bits per sample (FITS, TIFF or raw, by their option records).
+   bool HasHighBitDepthFile() const;
 
    // Swap-file folder of this process: private (mode 0700), made on first use under the swap-files preference
    // folder (or the system temporary folder) and named "lumenforge-<process id>-XXXXXX". Empty when it cannot be made.
@@ -461,6 +484,8 @@ public:
    TImageWindow* maskWindow = nullptr;
    bool colorManagementEnabled = true;
    std::unique_ptr<std::vector<uint8_t>> iccProfile;
+   ICCProfileHandle iccProfileHandle = nullptr;   // owned; only while display colour management is available
+   ICCColorTransform displayTransform = nullptr; // owned; embedded profile -> monitor profile
    int32_t closingCount = 0;
 
    // Whether the processing status dialog is running and whether it lets windows paint meanwhile. Set by the

@@ -21,6 +21,7 @@
 #include "process/Preferences.h"
 #include "support/Utils.h"
 #include "windows/image/Bitmaps.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessEnvelope.h"
 
@@ -473,7 +474,7 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
 
    QImage bitmap = RenderImageBitmap( img, rgbWorkingSpace, c0, r0, c1 - c0 + 1, r1 - r0 + 1, zoom, CurrentRenderMode(),
                                       mask, maskX, maskY );
-   if ( colorManagementEnabled )
+   if ( colorManagementEnabled && ColorManagementSettings.EnableGlobalColorManagement )
       ColorManageBitmap( bitmap );
 
    const QRect drawn( Scaled( c0, zoom ) + imageOffsetX, Scaled( r0, zoom ) + imageOffsetY, bitmap.width(),

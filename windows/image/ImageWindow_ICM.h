@@ -1,51 +1,77 @@
 #ifndef LF_WINDOWS_IMAGE_IMAGE_WINDOW_ICM_H
 #define LF_WINDOWS_IMAGE_IMAGE_WINDOW_ICM_H
 
-// The global colour-management state of the display: what the image windows, the file formats and the colour
-// management processes read about profiles.
+// Display colour management: the monitor profile, the default profiles and their display transforms, the global
+// switch, the saved settings, and the tables that carry 8-bit display bytes to the 16-bit words of the colour
+// transforms and back. The per-window side (embedded profile, display transform, switch) is in TImageWindow.
 //
-// For now a plain record: nothing here loads or saves it, opens or closes its handles, builds its display
-// transforms or tells anyone of a change. Whoever stores a handle, a transform or a block here owns what it stores
-// until that code lands.
+// GUI thread only.
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "platform/ICCProfile.h"
+#include "platform/ColorManagementSettings.h"
 
-struct ColorManagementSettingsRecord
+namespace platform
 {
-   // The monitor profile, both default profiles and both default display transforms exist.
-   bool displayAvailable = false;
-   // The user's global switch.
-   bool EnableGlobalColorManagement = true;
-   std::string monitorProfilePath;
-   ICCProfileHandle monitorProfile = nullptr;
-   std::string DefaultRGBProfilePath;
-   std::unique_ptr<std::vector<uint8_t>> defaultRGBProfileData; // the whole profile file
-   ICCProfileHandle defaultRGBProfile = nullptr;
-   ICCColorTransform rgbDisplayTransform = nullptr;
-   std::string DefaultGrayProfilePath;
-   std::unique_ptr<std::vector<uint8_t>> defaultGrayProfileData;
-   ICCProfileHandle defaultGrayProfile = nullptr;
-   ICCColorTransform grayDisplayTransform = nullptr;
-   // 0 perceptual, 1 relative colorimetric, 2 saturation, 3 absolute colorimetric.
-   uint32_t DefaultRenderingIntent = 0;
-   // The preferred colour-management module: 0 the profile's or the system's, 0x57696E20 ('Win ') always the
-   // system's, else a module's signature.
-   uint32_t DefaultCMMIndex = 0;
-   // On opening a file whose profile differs from the default: 0 ask, 1 keep it, 2 convert to the default profile,
-   // 3 discard it, 4 disable colour management.
-   int8_t OnProfileMismatch = 1;
-   // On opening a file without a profile: 0 ask, 1 assign the default profile, 2 leave it untagged, 3 disable
-   // colour management.
-   int8_t OnMissingProfile = 2;
-   // The initial state of the embed-profile choice of the file options dialogs.
-   bool DefaultProfileEmbedding = true;
+class Registry;
+}
+
+// Where the monitor profile comes from. The program's provider answers the path the user chose (the environment
+// variable LUMENFORGE_MONITOR_PROFILE), else the profile the X11 desktop publishes on its root window
+// (_ICC_PROFILE), written to a private file, else an sRGB profile made by LittleCMS, written beside the settings.
+// A test installs a provider of its own.
+class MonitorProfileProvider
+{
+public:
+   virtual ~MonitorProfileProvider() = default;
+   // The path of the monitor's ICC profile file; empty when there is none.
+   virtual std::string MonitorProfilePath() = 0;
 };
 
-extern ColorManagementSettingsRecord ColorManagementSettings;
+// The provider in use; SetMonitorProfileProvider( nullptr ) puts the program's own back. Returns the one replaced
+// (which the caller keeps owning when it installed it).
+MonitorProfileProvider& CurrentMonitorProfileProvider();
+MonitorProfileProvider* SetMonitorProfileProvider( MonitorProfileProvider* provider );
+
+// 257 i: an 8-bit display byte as a 16-bit transform word.
+extern uint16_t DisplayLUT8To16[256];
+// round( j 255/65535 ): a 16-bit transform word as an 8-bit display byte.
+extern uint8_t DisplayLUT16To8[65536];
+void BuildDisplayLUTs();
+
+// The saved settings, under ApplicationRegistryKey() + "\Color Management". Failures are shown, never thrown.
+void LoadColorManagementSettings();
+void SaveColorManagementSettings();
+void LoadColorManagementSettings( platform::Registry& registry );
+void SaveColorManagementSettings( platform::Registry& registry );
+
+// Opens the monitor profile the provider names; displayAvailable false without one.
+void LoadMonitorProfile();
+// (Re)loads the default profiles and builds their display transforms; displayAvailable true when all are there.
+// With refresh the untagged colour-managed windows are redrawn and the processing windows told.
+void UpdateDefaultDisplayTransforms( bool refresh );
+// What the setup dialog's OK applies: the policies always, the rest (and a rebuild) only when it changed.
+void SetColorManagementDefaults( const std::string& rgbPath, const std::string& grayPath, uint32_t intent,
+                                 uint32_t cmm, int8_t onMismatch, int8_t onMissing );
+void ActivateGlobalColorManagement();
+void DeactivateGlobalColorManagement();
+// Closes every handle and transform of the record (program end, tests).
+void ReleaseColorManagement();
+
+// The display transform of a profile (RGB or grey input, 16-bit words) to the monitor profile with the default
+// intent; null when it cannot be built.
+ICCColorTransform CreateDisplayTransform( ICCProfileHandle profile );
+void DeleteDisplayTransform( ICCColorTransform transform );
+// Whether the transform takes RGB input (else grey).
+bool DisplayTransformTakesRGB( ICCColorTransform transform );
+
+// Converts 0xffRRGGBB pixels in place through a display transform: bytes to words by DisplayLUT8To16, the
+// transform, words back to bytes by DisplayLUT16To8. A grey transform reads the blue byte. The result is the same
+// as one transform of the whole buffer of words; it is computed through a cache of the transform's results for
+// every byte value per channel (grey) or through a 16-bit lattice ... see ImageWindow_ICM.cpp. false when the
+// transform failed: the pixels stay as they were.
+bool TranslateDisplayPixels( ICCColorTransform transform, uint32_t* pixels, int64_t count );
 
 #endif

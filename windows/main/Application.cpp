@@ -15,6 +15,7 @@
 #include "process/Preferences.h"
 #include "support/Utils.h"
 #include "windows/image/ImageWindow.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SingleInstanceLock.h"
@@ -49,10 +50,13 @@ void ShowPresentationWindow()
 // The display colour-management settings are loaded here, before the main window, and saved after it.
 void LoadColorManagementSettingsAtStartUp()
 {
+   LoadColorManagementSettings();
 }
 
 void SaveColorManagementSettingsAtExit()
 {
+   SaveColorManagementSettings();
+   ReleaseColorManagement();
 }
 
 // The swap-file folders that earlier runs left when they ended abnormally, in the system's temporary folder and in

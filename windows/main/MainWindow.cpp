@@ -27,6 +27,7 @@
 #include "windows/image/Bitmaps.h"
 #include "windows/image/Cursors.h"
 #include "windows/image/ImageWindow.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 
 TMainWindow* MainWindow = nullptr;
@@ -110,8 +111,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
              AdvancedProcessing_ToolBar, ProcessIcons_ToolBar, Tools_ToolBar } )
       w->setCursor( ScreenCursor( CursorSelectTool ) );
 
-   // The display colour management start-up (the monitor profile and its messages) is added here with the
-   // display transforms.
+   StartDisplayColorManagement();
 
    HideAllToolBars();
    {
@@ -468,4 +468,26 @@ void TMainWindow::DockToolBar( Qt::ToolBarArea site, Qt::ToolBarArea overflow, Q
          t->setVisible( std::find( hidden.begin(), hidden.end(), t ) == hidden.end() );
       }
    }
+}
+
+void TMainWindow::StartDisplayColorManagement()
+{
+   LoadMonitorProfile();
+   const ColorManagementSettingsRecord& s = ColorManagementSettings;
+   const QString file = QString::fromStdString( s.monitorProfilePath );
+   if ( s.monitorProfile == nullptr )
+   {
+      platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(),
+                             file.isEmpty() ? "Failed to find the monitor ICC profile.\nColor management will be disabled."
+                                            : "Failed to load the monitor ICC profile:\n" + file +
+                                                  "\nColor management will be disabled." );
+      return;
+   }
+   UpdateDefaultDisplayTransforms( false );
+   if ( !s.displayAvailable )
+      platform::ShowMessage( platform::Icon::Error, ToolkitApplicationTitle(),
+                             "Unable to initialize the system CMS.\nColor management will be disabled.\n"
+                             "Monitor profile: " + file + "\nDefault RGB profile: " +
+                                 QString::fromStdString( s.DefaultRGBProfilePath ) + "\nDefault gray profile: " +
+                                 QString::fromStdString( s.DefaultGrayProfilePath ) );
 }

@@ -199,6 +199,9 @@ public:
    void ColorSpaceResetToGlobalRGBSpace_ActionExecute();
    // Launches a temporary instance of the process on the active window's main view, when the process accepts it.
    void LaunchOnMainView( Process&& instance );
+   void ImageAssignICCProfile_ActionExecute();
+   void ImageTransformToDefaultICCProfile_ActionExecute();
+   void ProcessAssignICCProfile_ActionExecute();
    void MaskSelectMask_ActionExecute();
    void MaskRemoveMask_ActionExecute();
    void MaskEnableMask_ActionExecute();
@@ -312,6 +315,9 @@ public:
    QAction* ProcessMinMaxFilter_Action = nullptr;
    QAction* ProcessSCNR_Action = nullptr;
    QAction* ToolsStatistics_Action = nullptr;
+   QAction* ImageAssignICCProfile_Action = nullptr;
+   QAction* ImageTransformToDefaultICCProfile_Action = nullptr;
+   QAction* ProcessAssignICCProfile_Action = nullptr;
    QAction* MaskSelectMask_Action = nullptr;
    QAction* MaskRemoveMask_Action = nullptr;
    QAction* MaskEnableMask_Action = nullptr;
@@ -520,6 +526,9 @@ private:
    void BuildCommandActions();
    void FillToolBars();
    void ConnectIdleUpdate();
+   // Opens the monitor profile and builds the display transforms; tells the user when colour management cannot be
+   // used, naming the profile file that failed.
+   void StartDisplayColorManagement();
    bool eventFilter( QObject* watched, QEvent* event ) override;
    void BuildToolBars();
    void HideAllToolBars();

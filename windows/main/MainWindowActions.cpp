@@ -19,8 +19,10 @@
 #include <memory>
 
 #include "classlib/Image.h"
+#include "platform/ColorManagementSettings.h"
 #include "platform/DialogRunner.h"
 #include "platform/Prompter.h"
+#include "process/AssignICCProfile.h"
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
 #include "process/ProcessRegistry.h"
@@ -29,10 +31,10 @@
 #include "windows/dialogs/PreviewPropertiesDialog.h"
 #include "windows/dialogs/SelectViewsDialogs.h"
 #include "windows/image/ImageWindow.h"
-#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/ActionIcons.h"
 #include "windows/main/Application.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
+#include "windows/processing/AssignICCProfileWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
@@ -40,9 +42,9 @@
 #include "windows/processing/ProcessingWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SCNRWindow.h"
-#include "windows/tools/StatisticsWindow.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
+#include "windows/tools/StatisticsWindow.h"
 
 namespace
 {
@@ -157,6 +159,12 @@ void TMainWindow::BuildCommandActions()
          [this] { ImageDuplicate_ActionExecute(); } );
    make( ImageEnableColorManagement_Action, "ImageEnableColorManagement_Action", "Color Management Enabled", {},
          QKeySequence( "F11" ), "CM", [this] { ImageEnableColorManagement_ActionExecute(); } );
+   make( ImageAssignICCProfile_Action, "ImageAssignICCProfile_Action", "Assign ICC Profile...", "Assign ICC Profile",
+         none, "ICC", [this] { ImageAssignICCProfile_ActionExecute(); } );
+   make( ImageTransformToDefaultICCProfile_Action, "ImageTransformToDefaultICCProfile_Action",
+         "Transform to Default ICC Profile", {}, none, "ICC>", [this] { ImageTransformToDefaultICCProfile_ActionExecute(); } );
+   make( ProcessAssignICCProfile_Action, "ProcessAssignICCProfile_Action", "Assign ICC Profile", {}, none, "",
+         [this] { ProcessAssignICCProfile_ActionExecute(); } );
 
    // Mask
    make( MaskSelectMask_Action, "MaskSelectMask_Action", "Select Mask...", "Select Mask", QKeySequence( "Ctrl+M" ),
@@ -377,6 +385,9 @@ void TMainWindow::BuildCommandActions()
    Image_Menu->addAction( ImageDuplicate_Action );
    Image_Menu->addSeparator();
    Image_Menu->addAction( ImageEnableColorManagement_Action );
+   Image_Menu->addAction( ImageAssignICCProfile_Action );
+   Image_Menu->addAction( ImageTransformToDefaultICCProfile_Action );
+   Process_Menu->addMenu( "Color Management" )->addAction( ProcessAssignICCProfile_Action );
 
    QMenu* colorSpaces = Image_Menu->addMenu( "&Color Spaces" );
    colorSpaces->addAction( ColorSpaceRGBSpaceParameters_Action );
@@ -648,8 +659,47 @@ void TMainWindow::ImageEnableColorManagement_ActionExecute()
 {
    if ( !ColorManagementAvailable() )
       return;
-   // Switching one window's display colour management comes with the display transforms; until then display
-   // colour management is never available and the check above has said so.
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   if ( window->colorManagementEnabled )
+      window->DisableColorManagement();
+   else
+      window->EnableColorManagement();
+}
+
+void TMainWindow::ImageAssignICCProfile_ActionExecute()
+{
+   if ( !ColorManagementAvailable() )
+      return;
+   TAssignICCProfileWindow& form = AssignICCProfileWindow();
+   TImageWindow* window = ActiveImageWindow();
+   if ( window != nullptr )
+      form.SelectView( window->mainView );
+   ShowForm( &form );
+}
+
+void TMainWindow::ImageTransformToDefaultICCProfile_ActionExecute()
+{
+   if ( !ColorManagementAvailable() )
+      return;
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   const ColorManagementSettingsRecord& s = ColorManagementSettings;
+   AssignICCProfile::Parameters p;
+   p.profilePath = window->image->IsColor() ? s.DefaultRGBProfilePath : s.DefaultGrayProfilePath;
+   p.convert = true;
+   p.renderingIntent = int32_t( s.DefaultRenderingIntent );
+   AssignICCProfile( p ).LaunchOn( *window->mainView );
+}
+
+void TMainWindow::ProcessAssignICCProfile_ActionExecute()
+{
+   if ( ColorManagementAvailable() )
+      ShowForm( &AssignICCProfileWindow() );
 }
 
 void TMainWindow::ImageViewStatistics_ActionExecute()

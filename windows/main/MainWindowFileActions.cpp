@@ -20,11 +20,13 @@
 #include <vector>
 
 #include "formats/ImageFileFormat.h"
+#include "platform/ColorManagementSettings.h"
 #include "platform/FileDialogs.h"
 #include "platform/KeyTracker.h"
 #include "platform/Prompter.h"
 #include "process/Process.h"
 #include "support/FailureReport.h"
+#include "windows/dialogs/ColorManagementSetupDialog.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
@@ -551,10 +553,14 @@ void TMainWindow::EditReadoutOptions_ActionExecute()
 
 void TMainWindow::EditColorManagement_ActionExecute()
 {
-   // Display colour management is not available on this system until the colour-management layer is set up.
-   platform::ShowMessage( platform::Icon::Error, ApplicationTitle(),
-                          "Lumenforge was unable to initialize a valid color management on this system.\n"
-                          "The Color Management interface is not available." );
+   if ( !ColorManagementSettings.displayAvailable )
+   {
+      platform::ShowMessage( platform::Icon::Error, ApplicationTitle(),
+                             "Lumenforge was unable to initialize a valid color management on this system.\n"
+                             "The Color Management interface is not available." );
+      return;
+   }
+   ColorManagementSetupDialog().ShowModal();
 }
 
 // ---- Undo ---------------------------------------------------------------------------------------------------------

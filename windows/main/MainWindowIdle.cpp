@@ -16,8 +16,8 @@
 
 #include "classlib/Image.h"
 #include "formats/ImageFileFormat.h"
+#include "platform/ColorManagementSettings.h"
 #include "windows/image/ImageWindow.h"
-#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SystemPerformance.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
@@ -154,6 +154,8 @@ void TMainWindow::ApplicationEvents1Idle()
        { ColorSpaceConvertToRGBColor_Action, s.imageActive && !s.colorImage },
        { PreviewNew_Action, s.imageActive },
        { PreviewProperties_Action, s.P != nullptr },
+       { ImageAssignICCProfile_Action, s.imageActive },
+       { ImageTransformToDefaultICCProfile_Action, s.imageActive },
        { PreviewClone_Action, s.P != nullptr },
        { PreviewNext_Action, s.hasPreviews },
        { PreviewPrev_Action, s.hasPreviews },

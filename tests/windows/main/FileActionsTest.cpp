@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -27,7 +29,9 @@
 #include "formats/ImageFileTestSupport.h"
 #include "platform/KeyTracker.h"
 #include "process/Maskable.h"
+#include "windows/dialogs/ColorManagementSetupDialog.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
@@ -671,8 +675,40 @@ TEST_F( FileActionsTest, PurgesAskOnceAndReportWhatTheyDeleted )
    main->EditPurgeAll_Action->trigger();
 }
 
+TEST_F( FileActionsTest, ColorManagementSetupEditsTheSettingsWhenAvailable )
+{
+   // The main window started display colour management on the program's own monitor profile (sRGB).
+   ASSERT_TRUE( ColorManagementSettings.displayAvailable );
+   const int8_t mismatch = ColorManagementSettings.OnProfileMismatch;
+   const bool embedding = ColorManagementSettings.DefaultProfileEmbedding;
+
+   // Cancel after changing the choices leaves the settings alone; OK stores them.
+   for ( bool ok : { false, true } )
+   {
+      dialogs.Expect( "ColorManagementSetupDialog",
+                      [ok]( QDialog& d )
+                      {
+                         auto& setup = static_cast<TColorManagementSetupDialog&>( d );
+                         EXPECT_EQ( setup.CMM_ComboBox->currentText(), "0000" );
+                         EXPECT_EQ( setup.CMMPath_Panel->toolTip(),
+                                    "Use profile CMM (if available) or system default CMM" );
+                         EXPECT_TRUE( setup.Mismatch_RadioButton[ColorManagementSettings.OnProfileMismatch]->isChecked() );
+                         setup.Mismatch_RadioButton[0]->click();
+                         setup.Embed_CheckBox->click();
+                         ( ok ? setup.OK_SpeedButton : setup.Cancel_SpeedButton )->click();
+                         return d.result();
+                      } );
+      main->EditColorManagement_Action->trigger();
+      EXPECT_EQ( ColorManagementSettings.OnProfileMismatch, ok ? 0 : mismatch );
+      EXPECT_EQ( ColorManagementSettings.DefaultProfileEmbedding, ok ? !embedding : embedding );
+   }
+   ColorManagementSettings.OnProfileMismatch = mismatch;
+   ColorManagementSettings.DefaultProfileEmbedding = embedding;
+}
+
 TEST_F( FileActionsTest, ColorManagementSetupSaysWhenItIsNotAvailable )
 {
+   ReleaseColorManagement();
    prompter.Expect( { "Lumenforge was unable to initialize a valid color management on this system.\n"
                       "The Color Management interface is not available.",
                       {}, ApplicationTitle(), platform::Icon::Error, platform::Answer::Ok } );

@@ -1,0 +1,439 @@
+#include <QDir>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <lcms2.h>
+
+#include <cmath>
+
+#include "ICCTestProfiles.h"
+#include "ImageWindowTestSupport.h"
+#include "formats/ICCProfilePolicy.h"
+#include "platform/ICCProfile.h"
+#include "platform/Registry.h"
+#include "windows/dialogs/MissingProfileDialog.h"
+#include "windows/dialogs/ProfileMismatchDialog.h"
+#include "windows/image/Bitmaps.h"
+#include "windows/image/ImageWindow_ICM.h"
+
+namespace
+{
+
+class PathProvider : public MonitorProfileProvider
+{
+public:
+   std::string MonitorProfilePath() override { return path; }
+   std::string path;
+};
+
+// Display colour management with a monitor that is not sRGB: an Adobe-compatible profile written by the test.
+class DisplayColorManagementTest : public test::ImageWindowTest
+{
+protected:
+   void SetUp() override
+   {
+      ImageWindowTest::SetUp();
+      ASSERT_TRUE( dir.isValid() );
+      srgb = Save( cmsCreate_sRGBProfile(), "srgb.icc" );
+      monitor = Save( test::MakeAdobeCompatibleProfile( "Monitor" ), "monitor.icc" );
+      other = Save( test::MakeRGBProfile( "Other RGB", 1.8, { { 0.63, 0.34, 1 }, { 0.31, 0.595, 1 }, { 0.155, 0.07, 1 } } ),
+                    "other.icc" );
+      gray = Save( test::MakeGrayProfile( "Gray 2.2" ), "gray.icc" );
+
+      saved.EnableGlobalColorManagement = ColorManagementSettings.EnableGlobalColorManagement;
+      saved.DefaultRGBProfilePath = ColorManagementSettings.DefaultRGBProfilePath;
+      saved.DefaultGrayProfilePath = ColorManagementSettings.DefaultGrayProfilePath;
+      saved.DefaultRenderingIntent = ColorManagementSettings.DefaultRenderingIntent;
+      saved.OnProfileMismatch = ColorManagementSettings.OnProfileMismatch;
+      saved.OnMissingProfile = ColorManagementSettings.OnMissingProfile;
+      ReleaseColorManagement();
+      provider.path = monitor;
+      previous = SetMonitorProfileProvider( &provider );
+      ColorManagementSettings.EnableGlobalColorManagement = true;
+      ColorManagementSettings.DefaultRenderingIntent = 0;
+      Start( srgb, gray );
+   }
+
+   void TearDown() override
+   {
+      ImageWindowTest::TearDown();
+      ReleaseColorManagement();
+      SetMonitorProfileProvider( previous );
+      ColorManagementSettings.EnableGlobalColorManagement = saved.EnableGlobalColorManagement;
+      ColorManagementSettings.DefaultRGBProfilePath = saved.DefaultRGBProfilePath;
+      ColorManagementSettings.DefaultGrayProfilePath = saved.DefaultGrayProfilePath;
+      ColorManagementSettings.DefaultRenderingIntent = saved.DefaultRenderingIntent;
+      ColorManagementSettings.OnProfileMismatch = saved.OnProfileMismatch;
+      ColorManagementSettings.OnMissingProfile = saved.OnMissingProfile;
+   }
+
+   void Start( const std::string& rgbDefault, const std::string& grayDefault )
+   {
+      ColorManagementSettings.DefaultRGBProfilePath = rgbDefault;
+      ColorManagementSettings.DefaultGrayProfilePath = grayDefault;
+      LoadMonitorProfile();
+      UpdateDefaultDisplayTransforms( false );
+   }
+
+   std::string Save( cmsHPROFILE profile, const char* name )
+   {
+      const std::string path = dir.filePath( name ).toStdString();
+      EXPECT_TRUE( cmsSaveProfileToFile( profile, path.c_str() ) );
+      cmsCloseProfile( profile );
+      return path;
+   }
+
+   // The bitmap passed through LittleCMS directly: bytes to 16-bit words, the two profiles, words to bytes.
+   static QImage ThroughLittleCMS( const QImage& rendered, const std::string& from, const std::string& to, bool grayInput )
+   {
+      cmsHPROFILE in = cmsOpenProfileFromFile( from.c_str(), "r" );
+      cmsHPROFILE out = cmsOpenProfileFromFile( to.c_str(), "r" );
+      cmsHTRANSFORM t = cmsCreateTransform( in, grayInput ? TYPE_GRAY_16 : TYPE_RGB_16, out, TYPE_RGB_16,
+                                            INTENT_PERCEPTUAL, cmsFLAGS_HIGHRESPRECALC );
+      QImage result = rendered.copy();
+      for ( int y = 0; y < result.height(); ++y )
+      {
+         auto* row = reinterpret_cast<uint32_t*>( result.scanLine( y ) );
+         for ( int x = 0; x < result.width(); ++x )
+         {
+            const uint32_t p = row[x];
+            const uint16_t words[3] = { uint16_t( grayInput ? ( p & 0xff ) * 257 : ( ( p >> 16 ) & 0xff ) * 257 ),
+                                        uint16_t( ( ( p >> 8 ) & 0xff ) * 257 ), uint16_t( ( p & 0xff ) * 257 ) };
+            uint16_t o[3];
+            cmsDoTransform( t, words, o, 1 );
+            auto byte = []( uint16_t w ) { return uint32_t( std::nearbyint( w * 255.0L / 65535.0L ) ); };
+            row[x] = 0xff000000u | byte( o[0] ) << 16 | byte( o[1] ) << 8 | byte( o[2] );
+         }
+      }
+      cmsDeleteTransform( t );
+      cmsCloseProfile( in );
+      cmsCloseProfile( out );
+      return result;
+   }
+
+   static QImage Rendered( TImageWindow& w )
+   {
+      return RenderImageBitmap( *w.image, w.rgbWorkingSpace, 0, 0, w.image->Width(), w.image->Height(), 1,
+                                w.CurrentRenderMode(), nullptr, -1, -1 );
+   }
+
+   static QImage Managed( TImageWindow& w )
+   {
+      QImage bitmap = Rendered( w );
+      w.ColorManageBitmap( bitmap );
+      return bitmap;
+   }
+
+   QTemporaryDir dir;
+   std::string srgb, monitor, other, gray;
+   PathProvider provider;
+   MonitorProfileProvider* previous = nullptr;
+   ColorManagementSettingsRecord saved;
+};
+
+TEST_F( DisplayColorManagementTest, ConversionTables )
+{
+   BuildDisplayLUTs();
+   EXPECT_EQ( DisplayLUT8To16[255], 65535 );
+   EXPECT_EQ( DisplayLUT8To16[128], 32896 );
+   EXPECT_EQ( DisplayLUT16To8[32896], 128 );
+   EXPECT_EQ( DisplayLUT16To8[65535], 255 );
+   EXPECT_EQ( DisplayLUT16To8[128], 0 );
+   EXPECT_EQ( DisplayLUT16To8[129], 1 );
+}
+
+TEST_F( DisplayColorManagementTest, WindowsShowTheRendererBytesThroughTheDisplayTransform )
+{
+   ASSERT_TRUE( ColorManagementSettings.displayAvailable );
+
+   // Untagged colour: the default RGB profile to the monitor; twice, the second time from the cached colours.
+   TImageWindow* rgb = Make( RandomImage( 48, 32, 3, qor::ColorSpace::RGB ) );
+   const QImage expected = ThroughLittleCMS( Rendered( *rgb ), srgb, monitor, false );
+   EXPECT_EQ( Managed( *rgb ), expected );
+   EXPECT_EQ( Managed( *rgb ), expected );
+
+   // What the window paints is that bitmap.
+   SetClientSize( *rgb, 200, 150 );
+   rgb->show();
+   const QImage shown = rgb->viewport()->grab().toImage().convertToFormat( QImage::Format_RGB32 );
+   EXPECT_EQ( shown.copy( rgb->imageOffsetX, rgb->imageOffsetY, 48, 32 ), expected );
+
+   // An embedded profile is used instead of the default one.
+   rgb->SetICCProfile( std::make_unique<std::vector<uint8_t>>( test::FileBytes( other ) ), false );
+   EXPECT_EQ( Managed( *rgb ), ThroughLittleCMS( Rendered( *rgb ), other, monitor, false ) );
+
+   // A grey image: the grey default, fed by the blue byte.
+   TImageWindow* g = Make( RandomImage( 20, 10, 1, qor::ColorSpace::Gray ) );
+   EXPECT_EQ( Managed( *g ), ThroughLittleCMS( Rendered( *g ), gray, monitor, true ) );
+   // A grey image with an RGB profile is shown through it as RGB.
+   g->SetICCProfile( std::make_unique<std::vector<uint8_t>>( test::FileBytes( other ) ), false );
+   EXPECT_EQ( Managed( *g ), ThroughLittleCMS( Rendered( *g ), other, monitor, false ) );
+
+   // A grey profile on a colour image is never used: the image is shown as untagged.
+   rgb->SetICCProfile( std::make_unique<std::vector<uint8_t>>( test::FileBytes( gray ) ), false );
+   EXPECT_EQ( rgb->displayTransform, nullptr );
+   EXPECT_EQ( Managed( *rgb ), expected );
+   // So is a profile LittleCMS refuses.
+   rgb->SetICCProfile( std::make_unique<std::vector<uint8_t>>( std::vector<uint8_t>( 200, 7 ) ), false );
+   EXPECT_EQ( Managed( *rgb ), expected );
+
+   // Switched off, per window or globally: as rendered.
+   rgb->DeleteICCProfile( false );
+   rgb->DisableColorManagement();
+   EXPECT_FALSE( rgb->colorManagementEnabled );
+   rgb->EnableColorManagement();
+   DeactivateGlobalColorManagement();
+   EXPECT_FALSE( ColorManagementSettings.EnableGlobalColorManagement );
+   ActivateGlobalColorManagement();
+   EXPECT_TRUE( ColorManagementSettings.EnableGlobalColorManagement );
+}
+
+TEST_F( DisplayColorManagementTest, AChangedIntentRebuildsEveryTransform )
+{
+   TImageWindow* w = Make( RandomImage( 16, 16, 3, qor::ColorSpace::RGB ) );
+   w->SetICCProfile( std::make_unique<std::vector<uint8_t>>( test::FileBytes( other ) ), false );
+   const ICCColorTransform before = w->displayTransform;
+   ASSERT_NE( before, nullptr );
+   SetColorManagementDefaults( srgb, gray, 1, 0, 3, 1 );
+   EXPECT_EQ( ColorManagementSettings.OnProfileMismatch, 3 );
+   EXPECT_EQ( ColorManagementSettings.OnMissingProfile, 1 );
+   ASSERT_NE( w->displayTransform, nullptr );
+   QImage bitmap = Rendered( *w );
+   w->ColorManageBitmap( bitmap );
+   // Built anew with the new intent (relative colorimetric).
+   cmsHPROFILE in = cmsOpenProfileFromFile( other.c_str(), "r" );
+   cmsHPROFILE out = cmsOpenProfileFromFile( monitor.c_str(), "r" );
+   cmsHTRANSFORM t = cmsCreateTransform( in, TYPE_RGB_16, out, TYPE_RGB_16, INTENT_RELATIVE_COLORIMETRIC,
+                                         cmsFLAGS_HIGHRESPRECALC );
+   const QImage rendered = Rendered( *w );
+   const uint32_t p = reinterpret_cast<const uint32_t*>( rendered.constBits() )[0];
+   const uint16_t words[3] = { uint16_t( ( ( p >> 16 ) & 0xff ) * 257 ), uint16_t( ( ( p >> 8 ) & 0xff ) * 257 ),
+                               uint16_t( ( p & 0xff ) * 257 ) };
+   uint16_t o[3];
+   cmsDoTransform( t, words, o, 1 );
+   cmsDeleteTransform( t );
+   cmsCloseProfile( in );
+   cmsCloseProfile( out );
+   EXPECT_EQ( ( reinterpret_cast<const uint32_t*>( bitmap.constBits() )[0] >> 16 ) & 0xff,
+              uint32_t( std::nearbyint( o[0] * 255.0L / 65535.0L ) ) );
+
+   // Only the policies changed: nothing is rebuilt.
+   const ICCColorTransform kept = w->displayTransform;
+   SetColorManagementDefaults( srgb, gray, 1, 0, 0, 0 );
+   EXPECT_EQ( w->displayTransform, kept );
+   EXPECT_EQ( ColorManagementSettings.OnProfileMismatch, 0 );
+}
+
+TEST_F( DisplayColorManagementTest, DefaultsFallBackToTheMonitorProfile )
+{
+   ReleaseColorManagement();
+   // First start: no paths saved. Then a default naming a missing file, and one of the wrong colour space.
+   const std::string cases[] = { "", dir.filePath( "missing.icc" ).toStdString(), gray };
+   for ( const std::string& path : cases )
+   {
+      SCOPED_TRACE( path );
+      Start( path, "" );
+      EXPECT_TRUE( ColorManagementSettings.displayAvailable );
+      EXPECT_EQ( ColorManagementSettings.DefaultRGBProfilePath, monitor );
+      EXPECT_EQ( ColorManagementSettings.DefaultGrayProfilePath, monitor );
+      // Untagged images on a monitor that is their own default are shown as rendered.
+      TImageWindow* w = Make( RandomImage( 8, 8, 3, qor::ColorSpace::RGB ) );
+      EXPECT_EQ( Managed( *w ), Rendered( *w ) );
+      delete w;
+      ReleaseColorManagement();
+   }
+
+   // No monitor profile: nothing is converted and no switch moves.
+   provider.path = dir.filePath( "absent.icc" ).toStdString();
+   Start( srgb, gray );
+   EXPECT_FALSE( ColorManagementSettings.displayAvailable );
+   TImageWindow* w = Make( RandomImage( 8, 8, 3, qor::ColorSpace::RGB ) );
+   EXPECT_EQ( Managed( *w ), Rendered( *w ) );
+   w->DisableColorManagement();
+   EXPECT_TRUE( w->colorManagementEnabled );
+   DeactivateGlobalColorManagement();
+   EXPECT_TRUE( ColorManagementSettings.EnableGlobalColorManagement );
+   // A profile given meanwhile is kept for saving, without a transform.
+   w->SetICCProfile( std::make_unique<std::vector<uint8_t>>( test::FileBytes( other ) ), true );
+   EXPECT_NE( w->iccProfile, nullptr );
+   EXPECT_EQ( w->displayTransform, nullptr );
+}
+
+TEST_F( DisplayColorManagementTest, SettingsAreWrittenAndReadBack )
+{
+   const QString ini = dir.filePath( "settings.ini" );
+   ColorManagementSettingsRecord& s = ColorManagementSettings;
+   {
+      platform::Registry registry( ini );
+      // Nothing saved yet: every field stays.
+      s.OnProfileMismatch = 1;
+      LoadColorManagementSettings( registry );
+      EXPECT_EQ( s.OnProfileMismatch, 1 );
+   }
+   s.EnableGlobalColorManagement = false;
+   s.DefaultRenderingIntent = 3;
+   s.DefaultCMMIndex = 0x6C636D73;
+   s.OnProfileMismatch = 4;
+   s.OnMissingProfile = 0;
+   s.DefaultRGBProfilePath = other;
+   s.DefaultGrayProfilePath = gray;
+   s.DefaultProfileEmbedding = false;
+   {
+      platform::Registry registry( ini );
+      SaveColorManagementSettings( registry );
+   }
+   s.EnableGlobalColorManagement = true;
+   s.DefaultRenderingIntent = 0;
+   s.DefaultCMMIndex = 0;
+   s.OnProfileMismatch = 1;
+   s.OnMissingProfile = 2;
+   s.DefaultRGBProfilePath.clear();
+   s.DefaultGrayProfilePath.clear();
+   s.DefaultProfileEmbedding = true;
+   {
+      platform::Registry registry( ini );
+      LoadColorManagementSettings( registry );
+   }
+   EXPECT_FALSE( s.EnableGlobalColorManagement );
+   EXPECT_EQ( s.DefaultRenderingIntent, 3u );
+   EXPECT_EQ( s.DefaultCMMIndex, 0x6C636D73u );
+   EXPECT_EQ( s.OnProfileMismatch, 4 );
+   EXPECT_EQ( s.OnMissingProfile, 0 );
+   EXPECT_EQ( s.DefaultRGBProfilePath, other );
+   EXPECT_EQ( s.DefaultGrayProfilePath, gray );
+   EXPECT_FALSE( s.DefaultProfileEmbedding );
+   s.DefaultProfileEmbedding = true;
+}
+
+// ---- Policies on open ----------------------------------------------------------------------------------------------
+
+TEST_F( DisplayColorManagementTest, ProfilePoliciesOnOpen )
+{
+   enum Embedded
+   {
+      Same,
+      Different,
+      Missing,
+      Invalid
+   };
+   enum Outcome
+   {
+      Kept,
+      Converted,
+      Discarded,
+      Assigned,
+      Untagged
+   };
+   struct Case
+   {
+      Embedded embedded;
+      int policy;      // OnProfileMismatch, or OnMissingProfile for Missing
+      int dialogPress; // 0: no dialog; else the radio button's number pressed before OK (-1: Cancel, 9: OK alone)
+      Outcome outcome;
+      bool colorManagementOn;
+   };
+   const Case cases[] = {
+      { Same, 0, 0, Kept, true },           { Same, 2, 0, Kept, true },
+      { Different, 1, 0, Kept, true },      { Different, 2, 0, Converted, true },
+      { Different, 3, 0, Discarded, true }, { Different, 4, 0, Kept, false },
+      { Different, 0, 9, Kept, true },      { Different, 0, 2, Converted, true },
+      { Different, 0, 3, Discarded, true }, { Different, 0, 4, Kept, false },
+      { Missing, 1, 0, Assigned, true },    { Missing, 2, 0, Untagged, true },
+      { Missing, 3, 0, Untagged, false },   { Missing, 0, 9, Untagged, true },
+      { Missing, 0, 1, Assigned, true },    { Missing, 0, 3, Untagged, false },
+      { Invalid, 1, 0, Untagged, true },    { Invalid, 2, 0, Untagged, true },
+   };
+   const std::vector<uint8_t> srgbBytes = test::FileBytes( srgb );
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( testing::Message() << "embedded " << c.embedded << " policy " << c.policy << " press "
+                                       << c.dialogPress );
+      ColorManagementSettings.OnProfileMismatch = int8_t( c.policy );
+      ColorManagementSettings.OnMissingProfile = int8_t( c.policy );
+      std::unique_ptr<qor::Image> image( RandomImage( 4, 3, 3, qor::ColorSpace::RGB ) );
+      const std::vector<float> before( image->PixelData( 0 ), image->PixelData( 0 ) + 12 );
+      std::unique_ptr<std::vector<uint8_t>> profile;
+      if ( c.embedded == Same )
+         profile = std::make_unique<std::vector<uint8_t>>( *ColorManagementSettings.defaultRGBProfileData );
+      else if ( c.embedded == Different )
+         profile = std::make_unique<std::vector<uint8_t>>( test::FileBytes( other ) );
+      else if ( c.embedded == Invalid )
+         profile = std::make_unique<std::vector<uint8_t>>( 300, 1 );
+      if ( c.embedded == Invalid )
+         prompter.Expect( "The embedded ICC profile is invalid and has been discarded:\n  /data/x.tif" );
+      if ( c.dialogPress != 0 )
+         dialogs.Expect( c.embedded == Missing ? "MissingProfileDialog" : "ProfileMismatchDialog",
+                         [&c]( QDialog& d )
+                         {
+                            if ( c.dialogPress < 0 )
+                               return int( QDialog::Rejected );
+                            if ( c.embedded == Missing )
+                               EXPECT_TRUE( static_cast<TMissingProfileDialog&>( d ).Ignore_RadioButton->isChecked() );
+                            else
+                               EXPECT_TRUE( static_cast<TProfileMismatchDialog&>( d ).Keep_RadioButton->isChecked() );
+                            const char* names[] = { "", "Default_RadioButton", "Ignore_RadioButton", "Disable_RadioButton" };
+                            const char* mismatchNames[] = { "", "Keep_RadioButton", "Convert_RadioButton",
+                                                            "Discard_RadioButton", "Disable_RadioButton" };
+                            if ( c.dialogPress != 9 )
+                               d.findChild<QRadioButton*>( c.embedded == Missing ? names[c.dialogPress]
+                                                                                  : mismatchNames[c.dialogPress] )
+                                   ->click();
+                            return int( QDialog::Accepted );
+                         } );
+      bool on = true, converted = false;
+      ApplyICCProfilePolicy( *image, "/data/x.tif", profile, on, converted );
+      EXPECT_EQ( on, c.colorManagementOn );
+      EXPECT_EQ( converted, c.outcome == Converted );
+      const std::vector<float> after( image->PixelData( 0 ), image->PixelData( 0 ) + 12 );
+      switch ( c.outcome )
+      {
+      case Kept:
+         ASSERT_NE( profile, nullptr );
+         EXPECT_EQ( *profile, c.embedded == Same ? *ColorManagementSettings.defaultRGBProfileData : test::FileBytes( other ) );
+         EXPECT_EQ( after, before );
+         break;
+      case Converted:
+      case Assigned:
+         ASSERT_NE( profile, nullptr );
+         EXPECT_EQ( *profile, *ColorManagementSettings.defaultRGBProfileData );
+         EXPECT_EQ( after != before, c.outcome == Converted );
+         break;
+      case Discarded:
+      case Untagged:
+         EXPECT_EQ( profile, nullptr );
+         EXPECT_EQ( after, before );
+         break;
+      }
+   }
+
+   // Cancel in either question abandons the read without a word.
+   for ( bool missing : { false, true } )
+   {
+      ColorManagementSettings.OnProfileMismatch = 0;
+      ColorManagementSettings.OnMissingProfile = 0;
+      dialogs.ExpectResult( missing ? "MissingProfileDialog" : "ProfileMismatchDialog", QDialog::Rejected );
+      std::unique_ptr<qor::Image> image( RandomImage( 4, 3, 3, qor::ColorSpace::RGB ) );
+      auto profile = missing ? nullptr : std::make_unique<std::vector<uint8_t>>( test::FileBytes( other ) );
+      bool on = true, converted = false;
+      try
+      {
+         ApplyICCProfilePolicy( *image, "/data/x.tif", profile, on, converted );
+         ADD_FAILURE() << "not cancelled";
+      }
+      catch ( const ProcessRefusal& x )
+      {
+         EXPECT_STREQ( x.what(), "" );
+      }
+   }
+
+   // A grey profile embedded in a colour image is named and discarded, whatever the policy.
+   ColorManagementSettings.OnProfileMismatch = 1;
+   prompter.Expect( "The embedded ICC profile \"Gray 2.2\" does not fit the color space of the image" );
+   std::unique_ptr<qor::Image> image( RandomImage( 4, 3, 3, qor::ColorSpace::RGB ) );
+   auto profile = std::make_unique<std::vector<uint8_t>>( test::FileBytes( gray ) );
+   bool on = true, converted = false;
+   ApplyICCProfilePolicy( *image, "/data/x.tif", profile, on, converted );
+   EXPECT_EQ( profile, nullptr );
+}
+
+} // namespace
