@@ -49,13 +49,9 @@ constexpr size_t DescriptionTextOffset = 12;
 constexpr uint32_t MaxDescriptionCount = 256;
 
 constexpr int64_t TransformBlockPixels = 4096;
-// One pixel as the transform sees it: four 16-bit words, of which grey uses the first and RGB the first three.
-constexpr size_t WordsPerPixel = 4;
-constexpr cmsUInt32Number GrayRecordFormat =
-    COLORSPACE_SH( PT_GRAY ) | CHANNELS_SH( 1 ) | EXTRA_SH( 3 ) | BYTES_SH( 2 );
-constexpr cmsUInt32Number RGBRecordFormat = TYPE_RGBA_16;
-static_assert( T_CHANNELS( GrayRecordFormat ) + T_EXTRA( GrayRecordFormat ) == WordsPerPixel );
-static_assert( T_CHANNELS( RGBRecordFormat ) + T_EXTRA( RGBRecordFormat ) == WordsPerPixel );
+// The pixels as the transform sees them: packed 16-bit words, three for RGB, one for grey.
+constexpr cmsUInt32Number GrayRecordFormat = TYPE_GRAY_16;
+constexpr cmsUInt32Number RGBRecordFormat = TYPE_RGB_16;
 
 struct TransformDeleter
 {
@@ -301,14 +297,14 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
    auto strip = [&]( int64_t begin, int64_t end )
    {
       const int64_t blockPixels = std::min( end - begin, TransformBlockPixels );
-      std::vector<uint16_t> input( size_t( blockPixels ) * WordsPerPixel );
-      std::vector<uint16_t> output( size_t( blockPixels ) * WordsPerPixel );
+      std::vector<uint16_t> input( size_t( blockPixels ) * size_t( inputWords ) );
+      std::vector<uint16_t> output( size_t( blockPixels ) * size_t( outputWords ) );
       for ( int64_t first = begin; first < end; first += blockPixels )
       {
          const int64_t n = std::min( blockPixels, end - first );
          for ( int64_t i = 0; i < n; ++i )
             for ( int w = 0; w < inputWords; ++w )
-               input[size_t( i ) * WordsPerPixel + size_t( w )] = PackICCSample( in[w][first + i] );
+               input[size_t( i * inputWords + w )] = PackICCSample( in[w][first + i] );
          const uint64_t errors = lcmsErrorCount;
          cmsDoTransform( transform.get(), input.data(), output.data(), cmsUInt32Number( n ) );
          if ( lcmsErrorCount != errors )
@@ -320,7 +316,7 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
          {
             float* out = result.PixelData( w ) + first;
             for ( int64_t i = 0; i < n; ++i )
-               out[i] = UnpackICCSample( output[size_t( i ) * WordsPerPixel + size_t( w )] );
+               out[i] = UnpackICCSample( output[size_t( i * outputWords + w )] );
          }
       }
    };
