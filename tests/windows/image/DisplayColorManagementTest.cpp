@@ -1,4 +1,7 @@
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
@@ -15,6 +18,7 @@
 #include "windows/dialogs/ProfileMismatchDialog.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageWindow_ICM.h"
+#include "windows/processing/AssignICCProfileWindow.h"
 
 namespace
 {
@@ -434,6 +438,71 @@ TEST_F( DisplayColorManagementTest, ProfilePoliciesOnOpen )
    bool on = true, converted = false;
    ApplyICCProfilePolicy( *image, "/data/x.tif", profile, on, converted );
    EXPECT_EQ( profile, nullptr );
+}
+
+std::vector<float> AllSamples( const qor::Image& image )
+{
+   std::vector<float> samples;
+   for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
+      samples.insert( samples.end(), image.PixelData( c ), image.PixelData( c ) + image.NumberOfPixels() );
+   return samples;
+}
+
+// The index of the first listed profile of that colour model, or -1.
+int FirstProfileOf( const TAssignICCProfileWindow& window, uint32_t signature )
+{
+   for ( size_t i = 0; i < window.paths.size(); ++i )
+   {
+      ICCProfileHandle profile = OpenICCProfileFile( window.paths[i] );
+      const bool match = profile != nullptr && uint32_t( cmsGetColorSpace( profile ) ) == signature;
+      CloseICCProfile( profile );
+      if ( match )
+         return int( i );
+   }
+   return -1;
+}
+
+// The Assign ICC Profile window driven offscreen: the profiles it lists for colour and grey images, and a profile
+// assigned and forgotten through its controls.
+TEST_F( DisplayColorManagementTest, TheAssignWindowListsSuitableProfilesAndAssignsAndForgetsThem )
+{
+   ASSERT_TRUE( ColorManagementSettings.displayAvailable );
+   TAssignICCProfileWindow window;
+   TImageWindow* rgb = Make( RandomImage( 8, 6, 3, qor::ColorSpace::RGB ), "Colour" );
+   TImageWindow* grey = Make( RandomImage( 8, 6, 1, qor::ColorSpace::Gray ), "Grey" );
+
+   // A grey image may take grey and RGB profiles; a colour image only RGB ones.
+   window.SelectView( grey->mainView );
+   EXPECT_TRUE( window.CurrentProfile_Edit->text().contains( "<* default Grayscale *>" ) );
+   const size_t greyCount = window.paths.size();
+   window.SelectView( rgb->mainView );
+   EXPECT_TRUE( window.CurrentProfile_Edit->text().contains( "<* default RGB *>" ) );
+   ASSERT_FALSE( window.paths.empty() ) << "no RGB profile in " << GetICCColorDirectory();
+   EXPECT_GT( greyCount, window.paths.size() );
+   EXPECT_EQ( FirstProfileOf( window, ICCSignatureGray ), -1 );
+   EXPECT_EQ( window.AssignProfile_ComboBox->count(), int( window.paths.size() ) );
+
+   // Assigned without conversion: the pixels stay, the window carries the file's profile.
+   const int chosen = FirstProfileOf( window, ICCSignatureRGB );
+   ASSERT_GE( chosen, 0 );
+   window.AssignProfile_ComboBox->setCurrentIndex( chosen );
+   window.AssignProfile_ComboBoxSelect();
+   if ( window.ConvertToProfile_CheckBox->isChecked() )
+      window.ConvertToProfile_CheckBox->click();
+   const std::vector<float> before = AllSamples( *rgb->image );
+   ASSERT_TRUE( window.NewInstance()->LaunchOn( *rgb->mainView ) );
+   ASSERT_NE( rgb->iccProfile, nullptr );
+   EXPECT_EQ( *rgb->iccProfile, test::FileBytes( window.paths[size_t( chosen )] ) );
+   EXPECT_EQ( AllSamples( *rgb->image ), before );
+   window.SelectView( rgb->mainView );
+   EXPECT_FALSE( window.CurrentProfile_Edit->text().contains( "<* default" ) );
+
+   // Forgotten: the window goes back to the default profile.
+   window.ForgetProfile_CheckBox->click();
+   EXPECT_FALSE( window.AssignProfile_ComboBox->isEnabled() );
+   ASSERT_TRUE( window.NewInstance()->LaunchOn( *rgb->mainView ) );
+   EXPECT_EQ( rgb->iccProfile, nullptr );
+   EXPECT_EQ( AllSamples( *rgb->image ), before );
 }
 
 } // namespace

@@ -25,7 +25,9 @@
 #include <functional>
 #include <memory>
 
+#include "../../ICCTestProfiles.h"
 #include "formats/ImageFileFormat.h"
+#include "formats/TIFF.h"
 #include "formats/ImageFileTestSupport.h"
 #include "platform/KeyTracker.h"
 #include "process/Maskable.h"
@@ -673,6 +675,50 @@ TEST_F( FileActionsTest, PurgesAskOnceAndReportWhatTheyDeleted )
    prompter.Expect( "0 undo/redo buffer(s) destroyed.\n0 histogram/statistics structure(s) deleted.\n"
                     "No clipboard data were deleted." );
    main->EditPurgeAll_Action->trigger();
+}
+
+// A TIFF file with an embedded Adobe-compatible profile opens as the mismatch policy says: the profile kept with
+// the pixels as read, or the pixels converted to the default profile, which the window then carries; either way
+// the window displays through the monitor profile.
+TEST_F( FileActionsTest, AnEmbeddedProfileIsKeptOrConvertedOnOpenAsThePolicySays )
+{
+   ASSERT_TRUE( ColorManagementSettings.displayAvailable );
+   cmsHPROFILE adobe = test::MakeAdobeCompatibleProfile( "Adobe-compatible RGB" );
+   cmsUInt32Number size = 0;
+   cmsSaveProfileToMem( adobe, nullptr, &size );
+   std::vector<uint8_t> adobeBytes( size );
+   cmsSaveProfileToMem( adobe, adobeBytes.data(), &size );
+   cmsCloseProfile( adobe );
+   std::unique_ptr<qor::Image> image( Pattern( 6, 4, 3, qor::ColorSpace::RGB, 0.2f ) );
+   const std::string path = folder.File( "adobe.tif" );
+   TIFFOptions options;
+   options.bitsPerSample = 16;
+   WriteTIFF( *image, path, &options, &adobeBytes, nullptr );
+   const int8_t saved = ColorManagementSettings.OnProfileMismatch;
+
+   for ( int policy : { 1, 2 } ) // keep, convert
+   {
+      ColorManagementSettings.OnProfileMismatch = int8_t( policy );
+      main->OpenFiles( { QString::fromStdString( path ) }, false );
+      ASSERT_EQ( MainViewList.size(), 1u );
+      TImageWindow* w = MainViewList.front()->Window();
+      ASSERT_NE( w->iccProfile, nullptr );
+      if ( policy == 1 )
+      {
+         EXPECT_EQ( *w->iccProfile, adobeBytes );
+         EXPECT_NEAR( w->image->PixelData( 0 )[7], image->PixelData( 0 )[7], 1.0 / 65535 );
+      }
+      else
+      {
+         EXPECT_EQ( *w->iccProfile, *ColorManagementSettings.defaultRGBProfileData );
+         EXPECT_FALSE( w->image->PixelData( 0 )[7] == image->PixelData( 0 )[7] &&
+                       w->image->PixelData( 2 )[7] == image->PixelData( 2 )[7] );
+      }
+      EXPECT_TRUE( w->colorManagementEnabled );
+      EXPECT_NE( w->iccProfileHandle, nullptr );
+      CloseAllImageWindows();
+   }
+   ColorManagementSettings.OnProfileMismatch = saved;
 }
 
 TEST_F( FileActionsTest, ColorManagementSetupEditsTheSettingsWhenAvailable )
