@@ -71,6 +71,9 @@ public:
    virtual void ReplaceImage( std::unique_ptr<qor::Image> /*image*/ ) {}
    // Adds a line to the running processing status (indented by level) and makes it the current one.
    virtual void AddStatusTask( const std::string& /*text*/, int32_t /*level*/ ) {}
+   // Whether the user may abort the run from now on; returns whether they could before. A step that must not be
+   // cut short turns it off and, when it was on, back on afterwards.
+   virtual bool SetAbortable( bool /*abortable*/ ) { return false; }
 
 protected:
    ~ProcessView() = default;

@@ -13,6 +13,7 @@
 #include "process/ProcessRegistry.h"
 #include "process/RGBSpaceParameters.h"
 #include "process/SCNR.h"
+#include "process/SGBNR.h"
 
 void RegisterProcesses( ProcessRegistry& registry )
 {
@@ -27,4 +28,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<SCNR>();
    registry.Register<ATrousWaveletsTransform>();
    registry.Register<AssignICCProfile>();
+   registry.Register<SGBNR>();
 }

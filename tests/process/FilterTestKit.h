@@ -65,6 +65,13 @@ public:
    {
       tasks.push_back( std::to_string( level ) + ":" + text );
    }
+   // As the status dialog does, no abort is asked for while the run says it cannot be aborted.
+   bool SetAbortable( bool on ) override
+   {
+      const bool was = abortable;
+      abortable = on;
+      return was;
+   }
 
    static int32_t Callback( void* data, int32_t event, qor::StatusCallback& monitor )
    {
@@ -74,8 +81,8 @@ public:
       if ( event == qor::StatusCallback::Progress )
          ++view->progress;
       // Once asked, the abort is asked for at every later event, as the status dialog does.
-      const bool abort = ( view->abortFromPhase > 0 && int( view->monitorTexts.size() ) >= view->abortFromPhase ) ||
-                         ( view->abortFromTask > 0 && int( view->tasks.size() ) >= view->abortFromTask );
+      const bool abort = view->abortable && ( ( view->abortFromPhase > 0 && int( view->monitorTexts.size() ) >= view->abortFromPhase ) ||
+                         ( view->abortFromTask > 0 && int( view->tasks.size() ) >= view->abortFromTask ) );
       return abort ? 1 : 0;
    }
 
@@ -85,6 +92,7 @@ public:
    int progress = 0;
    int abortFromPhase = 0; // abort from the start of the monitor's phase of this number on (1: the first; 0: never)
    int abortFromTask = 0;  // abort once this many status tasks were added (0: never)
+   bool abortable = true;
    std::vector<std::string> tasks;
    std::vector<std::string> monitorTexts;
 };

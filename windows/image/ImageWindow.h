@@ -173,6 +173,8 @@ public:
       bool HasHighBitDepthFile() const override { return window->HasHighBitDepthFile(); }
       // Main views only: the window's image is replaced and its caption updated.
       void ReplaceImage( std::unique_ptr<qor::Image> image ) override;
+      // The main window's busy state, in which the status dialog takes abort requests.
+      bool SetAbortable( bool abortable ) override;
       // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
       // notification for this view and then for every preview of the window.
       virtual void SetIdentifier( const std::string& text );

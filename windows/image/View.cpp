@@ -170,6 +170,18 @@ void TImageWindow::View::AddStatusTask( const std::string& text, int32_t level )
    dialog.NextTask();
 }
 
+bool TImageWindow::View::SetAbortable( bool abortable )
+{
+   if ( MainWindow == nullptr )
+      return false;
+   const bool was = MainWindow->processing;
+   if ( abortable && !was )
+      MainWindow->BeginProcessing();
+   else if ( !abortable && was )
+      MainWindow->EndProcessing();
+   return was;
+}
+
 void TImageWindow::View::SetIdentifier( const std::string& text )
 {
    identifier = text;
