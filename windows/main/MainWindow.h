@@ -314,6 +314,7 @@ public:
    QAction* ProcessMedianFilter_Action = nullptr;
    QAction* ProcessMinMaxFilter_Action = nullptr;
    QAction* ProcessSCNR_Action = nullptr;
+   QAction* ProcessSGBNR_Action = nullptr;
    QAction* ToolsStatistics_Action = nullptr;
    QAction* ImageAssignICCProfile_Action = nullptr;
    QAction* ImageTransformToDefaultICCProfile_Action = nullptr;

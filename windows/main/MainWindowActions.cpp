@@ -42,6 +42,7 @@
 #include "windows/processing/ProcessingWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SCNRWindow.h"
+#include "windows/processing/SGBNRWindow.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
 #include "windows/tools/StatisticsWindow.h"
@@ -233,6 +234,7 @@ void TMainWindow::BuildCommandActions()
    make( ProcessMinMaxFilter_Action, "ProcessMinMaxFilter_Action", "Minimum/Maximum Filters", {}, none, "Mx",
          [] { ShowForm( &MinMaxFiltersWindow() ); } );
    make( ProcessSCNR_Action, "ProcessSCNR_Action", "SCNR", {}, none, "Sc", [] { ShowForm( &SCNRWindow() ); } );
+   make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
 
@@ -408,6 +410,7 @@ void TMainWindow::BuildCommandActions()
    filters->addAction( ProcessMedianFilter_Action );
    filters->addAction( ProcessMinMaxFilter_Action );
    filters->addAction( ProcessSCNR_Action );
+   filters->addAction( ProcessSGBNR_Action );
    Tools_Menu->addAction( ToolsStatistics_Action );
 
    Mask_Menu->addAction( MaskSelectMask_Action );
@@ -568,6 +571,7 @@ void TMainWindow::FillToolBars()
    AdvancedProcessing_ToolBar->addAction( ProcessMinMaxFilter_Action );
    AdvancedProcessing_ToolBar->addSeparator();
    AdvancedProcessing_ToolBar->addAction( ProcessSCNR_Action );
+   AdvancedProcessing_ToolBar->addAction( ProcessSGBNR_Action );
 
    Tools_ToolBar->addAction( ToolsStatistics_Action );
    Tools_ToolBar->addSeparator();

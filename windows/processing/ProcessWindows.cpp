@@ -13,6 +13,7 @@
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/ProcessingInterface.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
+#include "windows/processing/SGBNRWindow.h"
 
 namespace
 {
@@ -25,6 +26,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "ExtractChannels", [] () -> TProcessingInterface& { return ExtractChannelsWindow(); } },
       { "ImportChannels", [] () -> TProcessingInterface& { return ImportChannelsWindow(); } },
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
+      { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
    };
    return windows;
 }
