@@ -199,7 +199,9 @@ void SGBNR::Parameters::Write( qor::File& file, float ) const
 std::string SGBNR::Parameters::SetText( int32_t set ) const
 {
    const size_t s = size_t( set );
-   const std::string index = "[" + std::to_string( set ) + "]";
+   std::string index = "[";
+   index += std::to_string( set );
+   index += ']';
    std::string text = "sigma" + index + "=" + FormatReal( sigma[s], 1 );
    text += ",\namount" + index + "=" + FormatReal( amount[s], 2 );
    if ( numberOfIterations[s] != 1 )
