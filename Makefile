@@ -51,8 +51,8 @@ fuzz:
 	@tools/install-deps fuzz
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	   -DLF_FUZZ=ON -DLF_BUILD_BENCH=OFF >/dev/null
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz KernelFilterSetFuzz IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz \
-	   RAWFuzz SwapFileFuzz FITSReadFuzz FITSReadSeeds
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz KernelFilterSetFuzz IconSetFuzz \
+	   IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz RAWFuzz SwapFileFuzz FITSReadFuzz FITSReadSeeds
 	@$(FUZZ_BUILD)/tools/fuzz/FITSReadSeeds $(FUZZ_BUILD)/corpus/FITSRead
 
 screenshot: program

@@ -29,6 +29,7 @@
 #include "windows/image/ImageWindow.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
+#include "windows/processing/ProcessIcon.h"
 
 TMainWindow* MainWindow = nullptr;
 
@@ -103,6 +104,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    previousTIFFWarningHandler = TIFFSetWarningHandler( &TMainWindow::TIFFWarningHandler );
 
    BuildNewProcessMenu();
+   BuildProcessIconActions();
 
    // Over the tool bars the mouse shows the tool-selection cursor.
    for ( QWidget* w : std::initializer_list<QWidget*>{
@@ -256,7 +258,8 @@ bool TMainWindow::FormClose()
    if ( AnyImageUnsaved() && GetUnsavedImagesDialog().Ask() != TUnsavedImagesDialog::YesResult )
       return false;
 
-   // The question about an unsaved process icon set comes here with the process icons.
+   if ( ProcessIconSetModificationCount != 0 && !ConfirmProcessIconSetLoss() )
+      return false;
 
    const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
    if ( clipboard != nullptr && clipboard->hasFormat( rawImageClipboardFormat ) )

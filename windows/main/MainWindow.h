@@ -27,9 +27,12 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "process/ProcessIconSetModule.h"
 #include "windows/main/ReadoutOptionsData.h"
 
 class QAction;
@@ -40,7 +43,10 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class Process;
+class QRubberBand;
 class TImageWindow;
+class TProcessEnvelope;
+class TProcessIcon;
 
 namespace platform
 {
@@ -263,6 +269,56 @@ public:
    // New Process items do nothing.
    std::function<void( const Process& prototype, QPoint desktopPoint )> newProcessIconCreator;
    QMenu* NewProcess_MenuItem = nullptr;
+
+   // ---- Process icons on the desktop (MainWindowProcessIcons.cpp) ------------------------------------------------
+   // The icons are children of the desktop's viewport, kept under the image windows. Selection: a click on an icon
+   // (Shift adds), a press on the empty desktop deselects all, a rubber band selects what it touches.
+   // Creates an icon at a desktop point (snapped to the grid); empty identifier: a unique default one. With
+   // refresh the desktop is repainted.
+   TProcessIcon* CreateProcessIcon( int32_t x, int32_t y, std::unique_ptr<Process> instance,
+                                    const std::string& identifier, bool refresh );
+   // Replaces (merge false) or merges the desktop's icons with those of a set file. Replacing asks first when the
+   // set is modified (unless ask is false: the caller has asked); an empty path only removes the icons. A file
+   // that cannot be read changes nothing on the desktop: its icons, its set file and its modification state stay
+   // as they were. False when declined or failed.
+   bool LoadProcessIcons( const QString& path, bool merge, bool ask = true );
+   // Writes every icon to a set file, which the desktop is then bound to; false (after a box) on failure.
+   bool SaveProcessIcons( const QString& path );
+   // Columns of icons from the bottom-right corner leftwards, bottoms on a 28-pixel pitch.
+   void ArrangeProcessIcons();
+   void ProcessLoadProcessIcons_ActionExecute();
+   void ProcessSaveProcessIcons_ActionExecute();
+   void ProcessRemoveProcessIcons_ActionExecute();
+   // The question about a modified set; true when the icons may go (also when the set is not modified).
+   bool ConfirmProcessIconSetLoss();
+   // The pop-up menu of an icon, its items enabled for its instance.
+   void ShowProcessIconPopupMenu( TProcessIcon* icon, QPoint globalPos );
+   void LaunchInterface_MenuItemClick();
+   void ExecuteGlobal_MenuItemClick();
+   void RenameProcessIcon_MenuItemClick();
+   void DeleteSelectedIcons_MenuItemClick();
+   // Mouse handling of the empty desktop (viewport coordinates).
+   void DesktopMouseDown( QPoint point, Qt::MouseButton button );
+   void DesktopMouseMove( QPoint point );
+   void DesktopMouseUp();
+   void DesktopDoubleClick( bool shift );
+   // A dragged envelope dropped at a desktop point: icons move (with every selected one), anything else leaves a
+   // new icon there.
+   void DesktopDragDrop( TProcessEnvelope* envelope, QPoint point );
+   // The desktop's process icon set file (bound to a file after a read or write).
+   std::unique_ptr<ProcessIconSetModule> processIconSetModule;
+   QPointer<TProcessIcon> popupProcessIcon;
+   // Set by the Load action while it opens sets that replace the icons: the first set read replaces them.
+   bool replaceIconsWithNextSet = false;
+   QAction* ProcessLoadProcessIcons_Action = nullptr;
+   QAction* ProcessSaveProcessIcons_Action = nullptr;
+   QAction* ProcessArrangeProcessIcons_Action = nullptr;
+   QAction* ProcessRemoveProcessIcons_Action = nullptr;
+   QAction* LaunchInterface_MenuItem = nullptr;
+   QAction* ExecuteGlobal_MenuItem = nullptr;
+   QAction* RenameProcessIcon_MenuItem = nullptr;
+   QAction* DeleteSelectedIcons_MenuItem = nullptr;
+   QRubberBand* rubberBand = nullptr;
 
    // ---- Idle update (MainWindowIdle.cpp) ------------------------------------------------------------------------
    // Sets every action's enabled state, check mark and caption, the pressed mode button, the channel selector and
@@ -525,6 +581,10 @@ private:
    void BuildFileAndEditActions();
    // The actions of the other menus, the menus and the tool bars' buttons.
    void BuildCommandActions();
+   // The process icon actions, menus and desktop handling.
+   void BuildProcessIconActions();
+   // Mouse and drag events of the desktop's viewport; true when handled.
+   bool DesktopEvent( QEvent* event );
    void FillToolBars();
    void ConnectIdleUpdate();
    // Opens the monitor profile and builds the display transforms; tells the user when colour management cannot be

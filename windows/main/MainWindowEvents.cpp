@@ -31,6 +31,8 @@ void TMainWindow::ApplicationEvents1Exception( const QObject* sender, const QStr
 
 bool TMainWindow::eventFilter( QObject* watched, QEvent* event )
 {
+   if ( watched == desktop->viewport() && DesktopEvent( event ) )
+      return true;
    // A child is announced as polished once it is fully made (when it is added it is not yet a sub-window).
    if ( watched == desktop->viewport() && event->type() == QEvent::ChildPolished )
    {

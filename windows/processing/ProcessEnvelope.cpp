@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QDragMoveEvent>
 #include <QImage>
 #include <QMdiArea>
 #include <QMimeData>
@@ -291,4 +292,14 @@ TProcessEnvelope* DraggedEnvelope( const QMimeData* data )
    if ( currentDrag->drag != nullptr && currentDrag->drag->mimeData() != data )
       return nullptr;
    return currentDrag->envelope;
+}
+
+void AnswerEnvelopeDrag( QDragMoveEvent* event, bool accepted, const QWidget* target )
+{
+   if ( TProcessEnvelope::DragObject* drag = TProcessEnvelope::DragObject::Current() )
+      drag->ShowDragCursor( accepted, target );
+   if ( accepted )
+      event->acceptProposedAction();
+   else
+      event->ignore();
 }

@@ -31,6 +31,7 @@
 
 class Process;
 class QDrag;
+class QDragMoveEvent;
 class QMimeData;
 
 class TProcessEnvelope : public QFrame
@@ -115,5 +116,9 @@ extern const char* const ProcessEnvelopeMimeType;
 
 // The envelope being dragged when the data are those of the drag under way; nullptr otherwise.
 TProcessEnvelope* DraggedEnvelope( const QMimeData* data );
+
+// A target's answer to a drag entering or moving over it: the drag's cursor for that answer, then the event
+// accepted or ignored.
+void AnswerEnvelopeDrag( QDragMoveEvent* event, bool accepted, const QWidget* target );
 
 #endif

@@ -207,6 +207,8 @@ TEST_F( FileActionsTest, AfterAFailureTheUserDecidesWhetherToGoOn )
 TEST_F( FileActionsTest, ProcessIconSetModulesGoToTheirLoaderAndTheirOwnRecentList )
 {
    const QString module = QString::fromStdString( folder.File( "icons.LF-PSM" ) );
+   // Without a loader, module files are refused.
+   main->processIconSetLoader = nullptr;
    prompter.Expect( "Process icon set modules cannot be opened by this version of Lumenforge" );
    main->OpenFiles( { module }, false );
    EXPECT_TRUE( TMainWindow::RecentFiles( main->FileOpenRecentProcessIcons_MenuItem ).isEmpty() );

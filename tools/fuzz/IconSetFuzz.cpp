@@ -1,0 +1,53 @@
+// Fuzzes the process icon set reader: any input reads every icon or fails with a module, file or stream error and
+// keeps no icon, never with a crash, a huge allocation or a hang; a set that reads writes a file that reads back
+// to the same icons.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+#include "FuzzFile.h"
+#include "classlib/Exception.h"
+#include "process/Process.h"
+#include "process/ProcessIconSetModule.h"
+#include "process/ProcessRegistry.h"
+
+extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
+{
+   static fuzz::MemoryFile input( "iconset" );
+   static const std::string output = std::string( std::getenv( "TMPDIR" ) != nullptr ? std::getenv( "TMPDIR" ) : "/tmp" ) +
+                                     "/IconSetFuzz-" + std::to_string( ::getpid() ) + ".lf-psm";
+   TheProcessRegistry();
+
+   input.Fill( data, size );
+   ProcessIconSetModule module;
+   try
+   {
+      module.Read( input.Path() );
+   }
+   catch ( const ProcessRefusal& )
+   {
+      if ( !module.records.empty() )
+         std::abort();
+      return 0;
+   }
+   catch ( const qor::Exception& )
+   {
+      if ( !module.records.empty() )
+         std::abort();
+      return 0;
+   }
+
+   module.Write( output );
+   ProcessIconSetModule again;
+   again.Read( output );
+   if ( again.records.size() != module.records.size() )
+      std::abort();
+   for ( size_t i = 0; i < module.records.size(); ++i )
+      if ( again.records[i].identifier != module.records[i].identifier ||
+           again.records[i].instance->Id() != module.records[i].instance->Id() )
+         std::abort();
+   return 0;
+}
