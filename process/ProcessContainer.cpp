@@ -1,5 +1,7 @@
 #include "process/ProcessContainer.h"
 
+#include <QWidget>
+
 #include <QString>
 
 #include <chrono>
@@ -12,6 +14,7 @@
 #include "platform/Prompter.h"
 #include "process/ProcessExecution.h"
 #include "process/ProcessInstanceStream.h"
+#include "process/ProcessWindows.h"
 #include "support/Utils.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow.h"
@@ -297,6 +300,22 @@ std::unique_ptr<Process> ProcessContainer::ProbeInstance() const
 std::string ProcessContainer::Id() const
 {
    return "ProcessContainer";
+}
+
+bool ProcessContainer::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TProcessContainerWindow" );
+}
+
+bool ProcessContainer::IsInterfaceAvailable() const
+{
+   return IsProcessWindowAvailable( Id() );
+}
+
+void ProcessContainer::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      Process::LaunchInterface();
 }
 
 bool ProcessContainer::CanExecuteOn( const ProcessView& view ) const

@@ -89,6 +89,10 @@ public:
    // A new container with the probe instance of every enabled instance, in order.
    std::unique_ptr<Process> ProbeInstance() const override;
    std::string Id() const override;
+   // Its window edits the user's container.
+   bool IsInterface( const QWidget* form ) const override;
+   bool IsInterfaceAvailable() const override;
+   void LaunchInterface() override;
 
    // false without instances; otherwise false when an enabled instance cannot run.
    bool CanExecuteOn( const ProcessView& view ) const override;

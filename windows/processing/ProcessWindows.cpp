@@ -11,6 +11,7 @@
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
+#include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/ProcessingInterface.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SGBNRWindow.h"
@@ -25,6 +26,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "ATrousWaveletTransform", [] () -> TProcessingInterface& { return ATrousWaveletsWindow(); } },
       { "ExtractChannels", [] () -> TProcessingInterface& { return ExtractChannelsWindow(); } },
       { "ImportChannels", [] () -> TProcessingInterface& { return ImportChannelsWindow(); } },
+      { "ProcessContainer", [] () -> TProcessingInterface& { return ProcessContainerWindow(); } },
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
    };
