@@ -4,6 +4,8 @@
 // [0, w) x [0, h) it takes the kernel's value there (Interpolation.h), outside it the channel's fill value. The
 // source positions of a row are computed first (the same float arithmetic as a single position), then sampled.
 
+#include "ImageRotate.h"
+
 #include "Image.h"
 #include "Interpolation.h"
 #include "Math.h"
@@ -33,6 +35,37 @@ struct RotationGeometry
    float xmin, ymin; // top-left of the bounding box in the turned frame
    float c2, s2;     // cosine and sine of the angle (output to source)
 };
+
+// The bounding box of the four corner samples of a w x h image turned by `angle` about (centerX, centerY): its
+// top-left corner in the turned frame and its size. False when the size does not fit a 32-bit side.
+bool RotationBox( int32_t width, int32_t height, float centerX, float centerY, float angle, float& xmin, float& ymin,
+                  int32_t& newWidth, int32_t& newHeight )
+{
+   float c1, s1;
+   SinCos( -angle, s1, c1 );
+   const float cornerX[4] = { 0.0f, float( width - 1 ), 0.0f, float( width - 1 ) };
+   const float cornerY[4] = { 0.0f, 0.0f, float( height - 1 ), float( height - 1 ) };
+   float xmax = 0, ymax = 0;
+   xmin = ymin = 0;
+   for ( int k = 0; k < 4; ++k )
+   {
+      const float dx = cornerX[k] - centerX, dy = cornerY[k] - centerY;
+      const float x = ( c1 * dx + centerX ) - s1 * dy;
+      const float y = ( s1 * dx + centerY ) + c1 * dy;
+      xmin = k == 0 ? x : std::min( xmin, x );
+      xmax = k == 0 ? x : std::max( xmax, x );
+      ymin = k == 0 ? y : std::min( ymin, y );
+      ymax = k == 0 ? y : std::max( ymax, y );
+   }
+   const float w = Round( float( xmax + 1.0f - xmin ) );
+   const float h = Round( float( ymax + 1.0f - ymin ) );
+   // A centre far away from the image makes the box meaningless (and its size too large to hold).
+   if ( !( w >= 1.0f && w < float( INT32_MAX ) && h >= 1.0f && h < float( INT32_MAX ) ) )
+      return false;
+   newWidth = int32_t( w );
+   newHeight = int32_t( h );
+   return true;
+}
 
 // Source positions of output row j, columns [i0, i1).
 void SourcePositions( const RotationGeometry& g, int64_t j, int32_t i0, int32_t i1, float* xs, float* ys )
@@ -183,6 +216,15 @@ void RotateRows( const RotationGeometry& g, MakeRow makeRow, float fill, float* 
 
 } // namespace
 
+bool RotatedSize( int32_t width, int32_t height, float centerX, float centerY, float angle, int32_t& newWidth,
+                  int32_t& newHeight )
+{
+   float xmin, ymin;
+   if ( width < 1 || height < 1 || !std::isfinite( angle ) || !std::isfinite( centerX ) || !std::isfinite( centerY ) )
+      return false;
+   return RotationBox( width, height, centerX, centerY, angle, xmin, ymin, newWidth, newHeight );
+}
+
 void Image::Rotate( float centerX, float centerY, float angle, std::span<const float> fill, int32_t interpolation,
                     int32_t blockSize )
 {
@@ -204,34 +246,9 @@ void Image::Rotate( float centerX, float centerY, float angle, std::span<const f
    g.cx = centerX;
    g.cy = centerY;
 
-   // Bounding box of the four corner samples turned by -angle about the centre (the output frame).
-   {
-      float c1, s1;
-      SinCos( -angle, s1, c1 );
-      const float cornerX[4] = { 0.0f, float( width - 1 ), 0.0f, float( width - 1 ) };
-      const float cornerY[4] = { 0.0f, 0.0f, float( height - 1 ), float( height - 1 ) };
-      float xmin = 0, xmax = 0, ymin = 0, ymax = 0;
-      for ( int k = 0; k < 4; ++k )
-      {
-         const float dx = cornerX[k] - centerX, dy = cornerY[k] - centerY;
-         const float x = ( c1 * dx + centerX ) - s1 * dy;
-         const float y = ( s1 * dx + centerY ) + c1 * dy;
-         xmin = k == 0 ? x : std::min( xmin, x );
-         xmax = k == 0 ? x : std::max( xmax, x );
-         ymin = k == 0 ? y : std::min( ymin, y );
-         ymax = k == 0 ? y : std::max( ymax, y );
-      }
-      const float newWidth = Round( float( xmax + 1.0f - xmin ) );
-      const float newHeight = Round( float( ymax + 1.0f - ymin ) );
-      // A centre far away from the image makes the box meaningless (and its size too large to hold).
-      if ( !( newWidth >= 1.0f && newWidth < float( INT32_MAX ) && newHeight >= 1.0f &&
-              newHeight < float( INT32_MAX ) ) )
-         throw GenericException( "Invalid rotation: the rotated image would be too large" );
-      g.W = int32_t( newWidth );
-      g.H = int32_t( newHeight );
-      g.xmin = xmin;
-      g.ymin = ymin;
-   }
+   // Bounding box of the four corner samples turned about the centre (the output frame).
+   if ( !RotationBox( width, height, centerX, centerY, angle, g.xmin, g.ymin, g.W, g.H ) )
+      throw GenericException( "Invalid rotation: the rotated image would be too large" );
    SinCos( angle, g.s2, g.c2 );
 
    char text[64];

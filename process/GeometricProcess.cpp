@@ -1,6 +1,11 @@
 #include "process/GeometricProcess.h"
 
+#include <algorithm>
+
 #include "classlib/Image.h"
+#include "platform/Prompter.h"
+#include "process/ImageWindowService.h"
+#include "process/RGBColorParameters.h"
 
 std::string GeometricProcess::Category() const
 {
@@ -23,4 +28,44 @@ bool GeometricProcess::CanExecuteOnSize( const ProcessView& view, int32_t width,
       return false;
    GetNewSize( width, height, view );
    return IsValidSize( width, height );
+}
+
+bool GeometricProcess::ConfirmExecutionOn( ProcessView& view )
+{
+   if ( ImageWindows().Previews( view ).empty() && !view.HasMaskReferences() )
+      return true;
+   return platform::Ask( platform::Icon::None, QString::fromStdString( Id() ),
+                         QString::fromStdString( ConfirmationText() ), platform::Buttons::YesNo,
+                         platform::Answer::No ) == platform::Answer::Yes;
+}
+
+std::string GeometricProcess::ConfirmationText() const
+{
+   return "Previews and mask references will be destroyed. Some of these side-effects cannot be undone. Proceed?";
+}
+
+void GeometricProcess::AfterExecutionOn( ProcessView& view )
+{
+   ImageWindows().ImageSizeChanged( view, false );
+}
+
+bool GeometricProcess::IsMaskable( const ProcessView&, const MaskTarget* ) const
+{
+   return false;
+}
+
+void GeometricProcess::FinishGeometryChange( ProcessView& view, bool modified )
+{
+   ImageWindows().DeleteAllPreviews( view );
+   view.ReleaseMaskReferences();
+   view.RemoveMask();
+   if ( modified )
+      view.Modified( true );
+}
+
+std::vector<float> GeometricProcess::FillValues( const RGBColorParameters& color, const qor::Image& image )
+{
+   std::vector<float> fill = { color.red, color.green, color.blue };
+   fill.resize( size_t( std::clamp( image.NumberOfNominalChannels(), 0, 3 ) ) );
+   return fill;
 }

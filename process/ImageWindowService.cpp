@@ -18,3 +18,30 @@ ImageWindowService* SetImageWindowService( ImageWindowService* service )
    installed = service;
    return previous;
 }
+
+std::vector<ImageWindowService::PreviewRect> ImageWindowService::Previews( const ProcessView& )
+{
+   return {};
+}
+
+void ImageWindowService::DeleteAllPreviews( ProcessView& )
+{
+}
+
+void ImageWindowService::CreatePreview( ProcessView&, const PreviewRect& )
+{
+}
+
+void ImageWindowService::GetResolution( const ProcessView&, float& resolution, bool& metric )
+{
+   resolution = 72;
+   metric = false;
+}
+
+void ImageWindowService::SetResolution( ProcessView&, float, bool )
+{
+}
+
+void ImageWindowService::ImageSizeChanged( ProcessView&, bool )
+{
+}

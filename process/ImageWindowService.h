@@ -5,8 +5,10 @@
 // identifiers, the other images, and new image windows. The windows layer implements it
 // (windows/image/ImageWindowService.cpp); a test may put a service of its own in its place for a while.
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ProcessView;
 
@@ -35,6 +37,26 @@ public:
                                            const qor::RGBColorSystem& rgbws ) = 0;
    // Redraws the windows that use the working space's values and show something computed through them.
    virtual void RGBWorkingSpaceChanged( const qor::RGBColorSystem& rgbws ) = 0;
+
+   // What the processes that change the geometry of a whole image need of the window of a main view: its previews
+   // (identifier and rectangle, in the window's order), deleting them all and creating one, its print resolution
+   // (pixels per inch, or per centimetre when metric), and its display following a new image size (with fit, a
+   // window in its normal state is zoomed to fit, never beyond 1:1; otherwise the current zoom is set again). Here,
+   // for a view outside the image windows: no previews, 72 pixels per inch, and nothing happens.
+   struct PreviewRect
+   {
+      std::string identifier;
+      int32_t left = 0;
+      int32_t top = 0;
+      int32_t width = 0;
+      int32_t height = 0;
+   };
+   virtual std::vector<PreviewRect> Previews( const ProcessView& view );
+   virtual void DeleteAllPreviews( ProcessView& view );
+   virtual void CreatePreview( ProcessView& view, const PreviewRect& rect );
+   virtual void GetResolution( const ProcessView& view, float& resolution, bool& metric );
+   virtual void SetResolution( ProcessView& view, float resolution, bool metric );
+   virtual void ImageSizeChanged( ProcessView& view, bool fit );
 
 protected:
    ~ImageWindowService() = default;

@@ -5,13 +5,19 @@
 #include "process/AssignICCProfile.h"
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
+#include "process/CropExpand.h"
 #include "process/ExtractChannels.h"
+#include "process/FastRotate.h"
 #include "process/ImportChannels.h"
+#include "process/IntegerResample.h"
+#include "process/Invert.h"
 #include "process/MedianFilter.h"
 #include "process/MinMaxFilter.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
 #include "process/RGBSpaceParameters.h"
+#include "process/Resample.h"
+#include "process/Rotate.h"
 #include "process/SCNR.h"
 #include "process/SGBNR.h"
 
@@ -29,4 +35,10 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<ATrousWaveletsTransform>();
    registry.Register<AssignICCProfile>();
    registry.Register<SGBNR>();
+   registry.Register<Invert>();
+   registry.Register<FastRotate>();
+   registry.Register<IntegerResample>();
+   registry.Register<Resample>();
+   registry.Register<Rotate>();
+   registry.Register<CropExpand>();
 }

@@ -9,9 +9,68 @@
 namespace
 {
 
+// The window of a main view (previews have no geometry of their own), or nullptr.
+TImageWindow* MainViewWindow( const ProcessView& view )
+{
+   TImageWindow::View* target = AsImageView( const_cast<ProcessView&>( view ) );
+   return ( target != nullptr && target->IsMainView() ) ? target->Window() : nullptr;
+}
+
 class WindowsService final : public ImageWindowService
 {
 public:
+   std::vector<PreviewRect> Previews( const ProcessView& view ) override
+   {
+      std::vector<PreviewRect> rects;
+      if ( TImageWindow* window = MainViewWindow( view ) )
+         for ( const TImageWindow::Preview* p : window->previews )
+            rects.push_back( { p->Identifier(), p->left, p->top, p->GetImage().Width(), p->GetImage().Height() } );
+      return rects;
+   }
+
+   void DeleteAllPreviews( ProcessView& view ) override
+   {
+      if ( TImageWindow* window = MainViewWindow( view ) )
+         window->DeleteAllPreviews();
+   }
+
+   void CreatePreview( ProcessView& view, const PreviewRect& r ) override
+   {
+      if ( TImageWindow* window = MainViewWindow( view ) )
+         window->CreatePreview( r.identifier, r.left, r.top, r.width, r.height );
+   }
+
+   void GetResolution( const ProcessView& view, float& resolution, bool& metric ) override
+   {
+      ImageWindowService::GetResolution( view, resolution, metric );
+      if ( TImageWindow* window = MainViewWindow( view ) )
+      {
+         resolution = window->resolution;
+         metric = window->metricResolution;
+      }
+   }
+
+   void SetResolution( ProcessView& view, float resolution, bool metric ) override
+   {
+      if ( TImageWindow* window = MainViewWindow( view ) )
+      {
+         window->resolution = resolution;
+         window->metricResolution = metric;
+      }
+   }
+
+   void ImageSizeChanged( ProcessView& view, bool fit ) override
+   {
+      TImageWindow* window = MainViewWindow( view );
+      if ( window == nullptr )
+         return;
+      const QWidget* frame = window->Frame();
+      if ( fit && !frame->isMinimized() && !frame->isMaximized() )
+         window->ZoomToFit( false );
+      else if ( window->currentView != nullptr )
+         window->SetZoom( window->currentView->zoom );
+   }
+
    qor::RGBColorSystem& GlobalRGBWorkingSpace() override { return ::GlobalRGBWorkingSpace; }
 
    std::string ExpandIdentifierMacros( const std::string& templ, const std::string& imageId,

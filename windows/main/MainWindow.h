@@ -199,6 +199,19 @@ public:
    // when one fails: an action triggered while its state is stale stays harmless. Enabled states, check marks and
    // captions are set by the idle update alone.
    void ImageDuplicate_ActionExecute();
+   // ---- Geometry and Invert (MainWindowGeometryActions.cpp) ----
+   void GeometryResample_ActionExecute();
+   void GeometryIntegerResample_ActionExecute();
+   void GeometryCropExpand_ActionExecute();
+   void GeometryRotate_ActionExecute();
+   // Runs a FastRotate of that rotation on the active image's main view.
+   void GeometryFastRotate_ActionExecute( int32_t rotation );
+   void ImageInvert_ActionExecute();
+   void ProcessResample_ActionExecute();
+   void ProcessIntegerResample_ActionExecute();
+   void ProcessCropExpand_ActionExecute();
+   void ProcessRotate_ActionExecute();
+   void ProcessFastRotate_ActionExecute();
    void ImageEnableColorManagement_ActionExecute();
    void ImageViewStatistics_ActionExecute();
    void ColorSpaceRGBSpaceParameters_ActionExecute();
@@ -357,6 +370,21 @@ public:
    static constexpr QSize MinimumDocumentChildSize{ 200, 120 };
 
    QAction* ImageDuplicate_Action = nullptr;
+   QAction* GeometryResample_Action = nullptr;
+   QAction* GeometryIntegerResample_Action = nullptr;
+   QAction* GeometryCropExpand_Action = nullptr;
+   QAction* GeometryRotate_Action = nullptr;
+   QAction* GeometryRotate180_Action = nullptr;
+   QAction* GeometryRotate90CW_Action = nullptr;
+   QAction* GeometryRotate90CCW_Action = nullptr;
+   QAction* GeometryMirrorHorizontal_Action = nullptr;
+   QAction* GeometryMirrorVertical_Action = nullptr;
+   QAction* ImageInvert_Action = nullptr;
+   QAction* ProcessResample_Action = nullptr;
+   QAction* ProcessIntegerResample_Action = nullptr;
+   QAction* ProcessCropExpand_Action = nullptr;
+   QAction* ProcessRotate_Action = nullptr;
+   QAction* ProcessFastRotate_Action = nullptr;
    QAction* ImageEnableColorManagement_Action = nullptr;
    QAction* ImageViewStatistics_Action = nullptr;
    QAction* ColorSpaceRGBSpaceParameters_Action = nullptr;
@@ -586,6 +614,9 @@ private:
    // Mouse and drag events of the desktop's viewport; true when handled.
    bool DesktopEvent( QEvent* event );
    void FillToolBars();
+   // The geometry commands, the Invert command and their menus and tool bars (MainWindowGeometryActions.cpp).
+   void BuildGeometryActions();
+   void FillGeometryToolBars();
    void ConnectIdleUpdate();
    // Opens the monitor profile and builds the display transforms; tells the user when colour management cannot be
    // used, naming the profile file that failed.

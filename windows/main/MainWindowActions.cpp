@@ -499,6 +499,8 @@ void TMainWindow::BuildCommandActions()
    Help_Menu->addSeparator();
    Help_Menu->addAction( HelpAbout_Action );
 
+   BuildGeometryActions();
+
    NewProcess_MenuItem = Desktop_PopupMenu->addMenu( "New Process" );
    NewProcess_MenuItem->setObjectName( "NewProcess_MenuItem" );
 }
@@ -577,6 +579,8 @@ void TMainWindow::FillToolBars()
    Tools_ToolBar->addSeparator();
    Tools_ToolBar->addAction( ToolsMemoryWatch_Action );
    Tools_ToolBar->addAction( ToolsAdjustMonitorBrightness_Action );
+
+   FillGeometryToolBars();
 
    // The readout panels do not wrap: they keep one row.
    for ( QToolBar* t : findChildren<QToolBar*>() )

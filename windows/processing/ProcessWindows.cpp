@@ -10,11 +10,16 @@
 #include "process/Process.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/FastRotateWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
+#include "windows/processing/IntegerResampleWindow.h"
 #include "windows/processing/ProcessingInterface.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SGBNRWindow.h"
+#include "windows/processing/ResampleWindow.h"
+#include "windows/processing/RotateWindow.h"
+#include "windows/processing/CropExpandWindow.h"
 
 namespace
 {
@@ -27,6 +32,11 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "ExtractChannels", [] () -> TProcessingInterface& { return ExtractChannelsWindow(); } },
       { "ImportChannels", [] () -> TProcessingInterface& { return ImportChannelsWindow(); } },
       { "ProcessContainer", [] () -> TProcessingInterface& { return ProcessContainerWindow(); } },
+      { "FastRotate", [] () -> TProcessingInterface& { return FastRotateWindow(); } },
+      { "IntegerResample", [] () -> TProcessingInterface& { return IntegerResampleWindow(); } },
+      { "Resample", [] () -> TProcessingInterface& { return ResampleWindow(); } },
+      { "Rotate", [] () -> TProcessingInterface& { return RotateWindow(); } },
+      { "CropExpand", [] () -> TProcessingInterface& { return CropExpandWindow(); } },
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
    };
