@@ -214,6 +214,8 @@ public:
    void ProcessFastRotate_ActionExecute();
    void ImageEnableColorManagement_ActionExecute();
    void ImageViewStatistics_ActionExecute();
+   void ImageViewProcessingHistory_ActionExecute();
+   void ImageViewProcessingReport_ActionExecute();
    void ColorSpaceRGBSpaceParameters_ActionExecute();
    void ColorSpaceResetToGlobalRGBSpace_ActionExecute();
    // Launches a temporary instance of the process on the active window's main view, when the process accepts it.
@@ -387,6 +389,10 @@ public:
    QAction* ProcessFastRotate_Action = nullptr;
    QAction* ImageEnableColorManagement_Action = nullptr;
    QAction* ImageViewStatistics_Action = nullptr;
+   QAction* ImageViewProcessingHistory_Action = nullptr;
+   QAction* ImageViewProcessingReport_Action = nullptr;
+   QAction* ProcessProcessContainer_Action = nullptr;
+   QAction* ToolsProcessingHistory_Action = nullptr;
    QAction* ColorSpaceRGBSpaceParameters_Action = nullptr;
    QAction* ColorSpaceResetToGlobalRGBSpace_Action = nullptr;
    QAction* ColorSpaceConvertToGrayscale_Action = nullptr;

@@ -29,6 +29,7 @@
 #include "support/Utils.h"
 #include "windows/dialogs/AboutDialog.h"
 #include "windows/dialogs/PreviewPropertiesDialog.h"
+#include "windows/dialogs/ProcessingReportDialogs.h"
 #include "windows/dialogs/SelectViewsDialogs.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/ActionIcons.h"
@@ -39,6 +40,8 @@
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
+#include "windows/processing/ProcessContainerWindow.h"
+#include "windows/processing/ProcessingHistoryWindow.h"
 #include "windows/processing/ProcessingWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SCNRWindow.h"
@@ -237,6 +240,14 @@ void TMainWindow::BuildCommandActions()
    make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
+   make( ImageViewProcessingHistory_Action, "ImageViewProcessingHistory_Action", "Processing History",
+         "View Processing History", none, "H", [this] { ImageViewProcessingHistory_ActionExecute(); } );
+   make( ImageViewProcessingReport_Action, "ImageViewProcessingReport_Action", "Processing Report",
+         "View Processing Report", none, "R", [this] { ImageViewProcessingReport_ActionExecute(); } );
+   make( ProcessProcessContainer_Action, "ProcessProcessContainer_Action", "Process Container", {}, none, "PC",
+         [] { ShowForm( &ProcessContainerWindow() ); } );
+   make( ToolsProcessingHistory_Action, "ToolsProcessingHistory_Action", "Processing History", {}, none, "H",
+         [] { ShowForm( &ProcessingHistoryWindow() ); } );
 
    // Process
    make( ProcessATrousWavelets_Action, "ProcessATrousWavelets_Action", QString::fromUtf8( "À Trous Wavelet Transform" ),
@@ -399,6 +410,10 @@ void TMainWindow::BuildCommandActions()
    colorSpaces->addAction( ColorSpaceConvertToRGBColor_Action );
    QMenu* imageView = Image_Menu->addMenu( "&View" );
    imageView->addAction( ImageViewStatistics_Action );
+   imageView->addAction( ImageViewProcessingHistory_Action );
+   imageView->addAction( ImageViewProcessingReport_Action );
+   Process_Menu->addAction( ProcessProcessContainer_Action );
+   Tools_Menu->addAction( ToolsProcessingHistory_Action );
 
    QMenu* colorSpaceProcesses = Process_Menu->addMenu( "&Color Spaces" );
    colorSpaceProcesses->addAction( ProcessRGBSpaceParameters_Action );
@@ -575,6 +590,7 @@ void TMainWindow::FillToolBars()
    AdvancedProcessing_ToolBar->addAction( ProcessSCNR_Action );
    AdvancedProcessing_ToolBar->addAction( ProcessSGBNR_Action );
 
+   Tools_ToolBar->addAction( ToolsProcessingHistory_Action );
    Tools_ToolBar->addAction( ToolsStatistics_Action );
    Tools_ToolBar->addSeparator();
    Tools_ToolBar->addAction( ToolsMemoryWatch_Action );
@@ -718,6 +734,24 @@ void TMainWindow::ImageViewStatistics_ActionExecute()
    RestoreWindow( *window );
    ShowForm( &StatisticsWindow() );
    StatisticsWindow().SelectView( window->currentView );
+}
+
+void TMainWindow::ImageViewProcessingHistory_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   ShowForm( &ProcessingHistoryWindow() );
+   ProcessingHistoryWindow().SelectView( window->currentView );
+}
+
+void TMainWindow::ImageViewProcessingReport_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   platform::DialogRunner::exec( ProcessingReportDialog() );
 }
 
 // ---- Colour spaces --------------------------------------------------------------------------------------------------

@@ -679,8 +679,8 @@ TEST_F( ImageWindowTest, ThePaintBoxHoldsTheMenuOfTheCurrentKindOfViewMadeOfTheM
       ( new QAction( name, &main ) )->setObjectName( name );
    TImageWindow* w = Make( new qor::Image( 100, 100 ) );
    using Outline = std::vector<std::string>;
-   // The main window has the mode, zoom, mask, preview and statistics actions itself; the other two view actions
-   // are the test's.
+   // The main window has the mode, zoom, mask, preview, statistics, history and report actions itself; the other
+   // two view actions are the test's.
    const Outline modes{ "Mode:", "ReadoutMode_Action", "ZoomInMode_Action", "ZoomOutMode_Action", "CenterMode_Action",
                         "PanMode_Action" };
    const Outline window{ "Window:",           "WindowZoomIn_Action", "WindowZoomOut_Action",   "-",
@@ -692,14 +692,16 @@ TEST_F( ImageWindowTest, ThePaintBoxHoldsTheMenuOfTheCurrentKindOfViewMadeOfTheM
    image.insert( image.end(), window.begin(), window.end() );
    image.insert( image.end(), { "Mask:", "MaskSelectMask_Action", "MaskRemoveMask_Action", "-", "MaskEnableMask_Action",
                                 "MaskShowMask_Action", "View:", "ImageViewHistogram_Action",
-                                "ImageViewStatistics_Action", "ImageViewInformation_Action" } );
+                                "ImageViewStatistics_Action", "ImageViewInformation_Action",
+                                "ImageViewProcessingHistory_Action", "ImageViewProcessingReport_Action" } );
    EXPECT_EQ( MenuOutline( *w->Image_PopupMenu ), image );
    Outline preview = modes;
    preview.insert( preview.end(), window.begin(), window.end() );
    preview.insert( preview.end(), { "Preview:", "PreviewUndo_Action", "-", "PreviewStore_Action",
                                     "PreviewRestore_Action", "PreviewReset_Action", "-", "PreviewProperties_Action",
                                     "PreviewDelete_Action", "View:", "ImageViewHistogram_Action",
-                                    "ImageViewStatistics_Action" } );
+                                    "ImageViewStatistics_Action", "ImageViewProcessingHistory_Action",
+                                    "ImageViewProcessingReport_Action" } );
    EXPECT_EQ( MenuOutline( *w->Preview_PopupMenu ), preview );
 
    EXPECT_EQ( w->PaintBoxPopupMenu(), w->Image_PopupMenu );

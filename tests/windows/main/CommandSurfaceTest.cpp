@@ -42,6 +42,8 @@
 #include "windows/processing/MinMaxFiltersWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SCNRWindow.h"
+#include "windows/processing/ProcessContainerWindow.h"
+#include "windows/processing/ProcessingHistoryWindow.h"
 #include "windows/tools/StatisticsWindow.h"
 
 namespace
@@ -313,7 +315,9 @@ TEST_F( CommandSurfaceTest, ColorSpaceActionsConvertTheImageAndProcessActionsSho
        { main->ProcessExtractChannels_Action, &ExtractChannelsWindow() },
        { main->ProcessImportChannels_Action, &ImportChannelsWindow() },
        { main->ProcessRGBSpaceParameters_Action, &RGBSpaceParametersWindow() },
-       { main->ToolsStatistics_Action, &StatisticsWindow() } };
+       { main->ToolsStatistics_Action, &StatisticsWindow() },
+       { main->ToolsProcessingHistory_Action, &ProcessingHistoryWindow() },
+       { main->ProcessProcessContainer_Action, &ProcessContainerWindow() } };
    for ( auto [action, window] : shows )
    {
       window->hide();
@@ -324,6 +328,14 @@ TEST_F( CommandSurfaceTest, ColorSpaceActionsConvertTheImageAndProcessActionsSho
    main->ImageViewStatistics_Action->trigger();
    EXPECT_TRUE( StatisticsWindow().isVisible() );
    StatisticsWindow().hide();
+
+   // The history of the current view, and its report in the modal dialog.
+   main->ImageViewProcessingHistory_Action->trigger();
+   EXPECT_TRUE( ProcessingHistoryWindow().isVisible() );
+   ProcessingHistoryWindow().hide();
+   dialogs.ExpectResult( "ProcessingReportDialog", QDialog::Accepted );
+   main->ImageViewProcessingReport_Action->trigger();
+   EXPECT_EQ( 0u, dialogs.PendingCount() );
 }
 
 TEST_F( CommandSurfaceTest, DuplicateMakesANewWindowWithACopyOfThePixels )
