@@ -140,3 +140,24 @@ TEST( InteropTest, FilesWrittenByImageMagickReadWithTheirSamples )
    EXPECT_NEAR( image.Pixel( 5, 5 ), 128.0f / 255.0f, 1.5f / 255.0f );
    EXPECT_EQ( j.quality, 0 ); // no quality marker of the program's
 }
+
+// IPTC items that exiftool writes into a TIFF file are read back by the program, a repeatable item with every one
+// of its values.
+TEST( InteropTest, IPTCItemsWrittenByExiftoolAreRead )
+{
+   REQUIRE_TOOL( "convert", "imagemagick" );
+   REQUIRE_TOOL( "exiftool", "libimage-exiftool-perl" );
+   test::TempDir dir;
+   const std::string tiff = dir.File( "tagged.tif" );
+   Output( "convert -size 8x6 xc:gray40 -depth 16 " + tiff );
+   Output( "exiftool -q -overwrite_original -IPTC:ObjectName=M42 -IPTC:Keywords=nebula -IPTC:Keywords=Orion "
+           "-IPTC:City=Tenerife " + tiff );
+   qor::Image image;
+   TIFFOptions o;
+   qor::IPTCPhotoInfo iptc;
+   ASSERT_NO_THROW( ReadTIFF( image, tiff, &o, nullptr, &iptc ) );
+   EXPECT_EQ( iptc.FindValue( "ObjectName" ), "M42" );
+   EXPECT_EQ( iptc.FindValue( "Keywords" ), "nebula;Orion" );
+   EXPECT_EQ( iptc.FindValue( "City" ), "Tenerife" );
+}
+
