@@ -195,6 +195,9 @@ TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo*
    viewport()->setAttribute( Qt::WA_OpaquePaintEvent );
    viewport()->setAttribute( Qt::WA_NoSystemBackground );
    viewport()->setAcceptDrops( true );
+   // Moves without a button pressed show the position, the readout and the cursors of what the mode can grab.
+   viewport()->setMouseTracking( true );
+   setFocusPolicy( Qt::StrongFocus );
    horizontalScrollBar()->setSingleStep( 16 );
    verticalScrollBar()->setSingleStep( 16 );
    EnsureViewTabFont();

@@ -32,6 +32,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QPointF>
 #include <QString>
 
 #include <array>
@@ -54,6 +55,7 @@
 #include "process/Process.h"
 #include "windows/image/DynamicSessions.h"
 #include "windows/image/SwapFile.h"
+#include "windows/main/ReadoutOptionsData.h"
 
 class ProcessContainer;
 class TProcessingWindow;
@@ -215,6 +217,11 @@ public:
 
       // The readout of a channel at (x, y) (inside the image) with the main window's readout options.
       float ReadoutValue( int32_t channel, int32_t x, int32_t y ) const;
+      // The readout of a channel of an image at (x, y) with the given options: the pixel, or the statistic of the
+      // probe box around it over the samples that lie inside the image. 0 for a channel the image lacks or a point
+      // outside it.
+      static float ProbeValue( const qor::Image& image, int32_t channel, int32_t x, int32_t y,
+                               const ReadoutOptionsData& options );
 
       // Puts the image on the clipboard in the private format (TMainWindow::rawImageClipboardFormat). Throws a
       // std::runtime_error with the message on failure.
@@ -347,11 +354,81 @@ public:
    int32_t editLastX = 0, editLastY = 0;
    bool editGrabLeft = false, editGrabTop = false, editGrabRight = false, editGrabBottom = false;
 
+   // ---- Mouse modes, mouse and keyboard ---------------------------------------------------------------------------
+   // The handlers of the image area take paint-box coordinates (the viewport's plus the scroll positions); Qt's
+   // events are turned into these calls by the window's event overrides, tests may call them directly.
+   void Image_PaintBoxMouseDown( Qt::MouseButton button, Qt::KeyboardModifiers shift, int32_t X, int32_t Y );
+   void Image_PaintBoxMouseMove( Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int32_t X, int32_t Y );
+   void Image_PaintBoxMouseUp( Qt::MouseButton button, Qt::KeyboardModifiers shift, int32_t X, int32_t Y );
+   // Keys that choose modes (temporary ones while Space, Ctrl or Alt are held) and displayed channels. True when
+   // the key was used.
+   bool FormKeyDown( int key, Qt::KeyboardModifiers shift );
+   bool FormKeyUp( int key, Qt::KeyboardModifiers shift );
+   // A negative delta (rolled toward the user) zooms in one step, any other out, about the centre of the view.
+   void FormMouseWheel( int32_t delta );
+   void FormActivate();
+   // The mode's cursor on the image area; any temporary cursor is dropped.
+   void UpdateCursor();
+   // A cursor that stands for the mode's while the mouse is over something the mode can grab (0: the mode's).
+   void SetScreenCursor( int32_t slot );
+   int32_t ScreenCursorSlot() const { return screenCursor; }
+   // The cursor slot the image area shows now.
+   int32_t ShownCursorSlot() const;
+   // Whether a paint-box point lies in the visible client area, not covered by a floating tool window.
+   bool IsPointInsideImageArea( int32_t X, int32_t Y ) const;
+   // Image coordinates (floating point) of a paint-box point at the current view's zoom.
+   QPointF ImagePoint( int32_t X, int32_t Y ) const;
+
+   // Rubber band, image pixels of the current view (inclusive corners, first corner fixed).
+   void BeginRubberBand( int32_t x0, int32_t y0, int32_t x1, int32_t y1 );
+   void MoveRubberBand( int32_t x, int32_t y );
+   void EndRubberBand();
+   bool rubberBandActive = false;
+   int32_t rubberX0 = 0, rubberY0 = 0, rubberX1 = 0, rubberY1 = 0;
+
+   // Panning, in viewport pixels; with axisLock the pan follows the axis of the first movement only.
+   void BeginPan( int32_t x, int32_t y, bool axisLock );
+   void MovePan( int32_t x, int32_t y );
+   void EndPan();
+   bool panActive = false;
+   bool panAxisPending = false;
+   bool panLockedHorizontal = false;
+   bool panLockedVertical = false;
+   int32_t panStartX = 0, panStartY = 0, panStartScrollX = 0, panStartScrollY = 0;
+
+   // A process instance dragged over the view tabs switches to the tab under the point (never a drop there).
+   void ViewTabs_PaintBoxDragOver( const QMimeData* data, int32_t x, int32_t y, bool leaving );
+
+   // ---- Pixel readout and status panels (the main window's panels; nothing without a main window) --------------
+   // " x:%.2f<separator>y:%.2f" of an image point of the current view into the position panel.
+   void ShowPosition( double x, double y );
+   // The readout of the pixel at (column, row) of the current view with the main window's readout options, and its
+   // swatches; the rubber band's or the edited preview's rectangle while one is dragged; empty outside the image.
+   void ShowPixelReadout( int32_t column, int32_t row );
+   // The text ShowPixelReadout shows (no swatches, nothing written).
+   QString PixelReadoutText( int32_t column, int32_t row, const ReadoutOptionsData& options ) const;
+   // Size, colour space, working space, state, mask and colour management of the current view, in the
+   // information panel.
+   void UpdateInfoPanel();
+   QString InfoText() const;
+   // The main window's idle update while this window is active: the information panel.
+   void IdleUpdate( bool& done );
+   // The readout values of channels 0, 1 and 2 at a pixel of the current view (a grey image: its one channel).
+   void ReadoutValues( int32_t column, int32_t row, float values[3] ) const;
+   // Readout broadcasts to every processing window while the left button is held in readout mode.
+   void BeginReadout( View& view, float r, float g, float b );
+   void UpdateReadout( View& view, float r, float g, float b );
+   void EndReadout( View& view );
+
    // ---- Dynamic sessions -----------------------------------------------------------------------------------------
    // Before an operation on the window or a run of the instance on one of its views: a session of another process
    // than the instance's is cancelled only when the user agrees ("Cancel current Dynamic Crop session?", then the
    // same for DBE). False when a question was answered No: the caller gives its operation up.
    bool ConfirmCancelDynamicSessions( const Process& instance );
+   // Start a session of that kind on the window (image pixels); refused with an error box while a session of the
+   // kind runs on any window. A session object whose start did not make it active is dropped again.
+   void StartDynamicCrop( float x0, float y0, float x1, float y1 );
+   void StartDBE( float x, float y );
    // End the window's session of that kind and delete its object; nothing without one.
    void StopDynamicCrop();
    void StopDBE();
@@ -511,6 +588,13 @@ protected:
    void showEvent( QShowEvent* event ) override;
    bool viewportEvent( QEvent* event ) override;
    void contextMenuEvent( QContextMenuEvent* event ) override;
+   void mousePressEvent( QMouseEvent* event ) override;
+   void mouseMoveEvent( QMouseEvent* event ) override;
+   void mouseReleaseEvent( QMouseEvent* event ) override;
+   void wheelEvent( QWheelEvent* event ) override;
+   void keyPressEvent( QKeyEvent* event ) override;
+   void keyReleaseEvent( QKeyEvent* event ) override;
+   void focusInEvent( QFocusEvent* event ) override;
 
 public:
    // Event handlers named after their components.
@@ -565,6 +649,9 @@ private:
    int32_t paintBoxWidth = 0;
    int32_t paintBoxHeight = 0;
    bool beingDestroyed = false;
+   int32_t screenCursor = 0;
+   // Paints the rubber band over the image (inverting what lies under it).
+   void DrawRubberBand( QPainter& painter ) const;
 };
 
 // A preview: a named rectangle of the main image with its own pixel copy, a stored state (pixels and history) that
@@ -645,6 +732,13 @@ extern int32_t ImageWindowCounter;
 extern uint8_t CurrentImageWindowMode;
 extern qor::RGBColorSystem GlobalRGBWorkingSpace;
 constexpr int32_t MinimumPreviewSize = 16;
+// The mode to return to when the space bar is released; 255: none.
+extern uint8_t SpaceBarSavedMode;
+// The mouse mode of every image window: a mouse capture of the active one is released and every window shows the
+// new mode's cursor.
+void SetImageWindowMode( uint8_t mode );
+// The cursor slot of a mouse mode.
+int32_t ImageWindowModeCursor( uint8_t mode );
 
 // (Re)creates the view-tab font from the preferences (an automatic size is written back to them);
 // EnsureViewTabFont creates it only when there is none yet.

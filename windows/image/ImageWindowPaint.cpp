@@ -50,6 +50,7 @@ public:
    explicit ViewTabsStrip( TImageWindow* window ) : QWidget( window ), window( window )
    {
       setAttribute( Qt::WA_OpaquePaintEvent );
+      setAcceptDrops( true );
    }
 
 protected:
@@ -64,6 +65,34 @@ protected:
       if ( event->button() == Qt::LeftButton )
          window->ViewTabs_PaintBoxMouseDown( int32_t( event->position().x() ), int32_t( event->position().y() ) );
    }
+
+   // A process dragged over a tab switches to that view; the drop itself belongs on the image, never here, so the
+   // enter is accepted only to go on hearing the moves.
+   void dragEnterEvent( QDragEnterEvent* event ) override
+   {
+      if ( DraggedEnvelope( event->mimeData() ) == nullptr )
+      {
+         event->ignore();
+         return;
+      }
+      event->accept();
+      DragOver( event );
+   }
+   void dragMoveEvent( QDragMoveEvent* event ) override { DragOver( event ); }
+   void dragLeaveEvent( QDragLeaveEvent* ) override {}
+   void dropEvent( QDropEvent* event ) override { event->ignore(); }
+
+private:
+   void DragOver( QDragMoveEvent* event )
+   {
+      const QPoint p = event->position().toPoint();
+      window->ViewTabs_PaintBoxDragOver( event->mimeData(), p.x(), p.y(), false );
+      if ( TProcessEnvelope::DragObject* object = TProcessEnvelope::DragObject::Current() )
+         object->ShowDragCursor( false, this );
+      event->ignore( QRect( p, QSize( 1, 1 ) ) );
+   }
+
+public:
 
 private:
    TImageWindow* window;
@@ -345,7 +374,7 @@ void TImageWindow::SelectView( View* view )
    SetZoomAndCenter( view->centerX, view->centerY, view->zoom );
    // The modes that work on the main view only end when a preview is selected.
    if ( view->IsPreview() && CurrentImageWindowMode >= 5 && CurrentImageWindowMode <= 8 )
-      CurrentImageWindowMode = 0;
+      SetImageWindowMode( 0 );
    paintBoxPopupMenu = view->IsPreview() ? Preview_PopupMenu : Image_PopupMenu;
    if ( MainWindow != nullptr )
    {
@@ -355,6 +384,7 @@ void TImageWindow::SelectView( View* view )
    }
    RepaintViewTabs();
    UpdateCaption();
+   UpdateCursor();
 }
 
 void TImageWindow::SelectNextView()
@@ -483,6 +513,7 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
    for ( const QRect& r : QRegion( clip ).subtracted( QRegion( drawn ) ) )
       painter.fillRect( r, backgroundColor );
    DrawPreviewOutlines( painter );
+   DrawRubberBand( painter );
 }
 
 void TImageWindow::resizeEvent( QResizeEvent* event )

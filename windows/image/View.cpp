@@ -458,8 +458,16 @@ void TImageWindow::View::DiscardStatistics( bool notify )
 
 float TImageWindow::View::ReadoutValue( int32_t channel, int32_t x, int32_t y ) const
 {
-   const qor::Image& img = GetImage();
-   const ReadoutOptionsData options = MainWindow != nullptr ? MainWindow->readoutOptions : ReadoutOptionsData{};
+   return ProbeValue( GetImage(), channel, x, y,
+                      MainWindow != nullptr ? MainWindow->readoutOptions : ReadoutOptionsData{} );
+}
+
+float TImageWindow::View::ProbeValue( const qor::Image& img, int32_t channel, int32_t x, int32_t y,
+                                      const ReadoutOptionsData& options )
+{
+   // A channel the image lacks, or a point outside it, reads nothing.
+   if ( channel < 0 || channel >= img.NumberOfChannels() || x < 0 || y < 0 || x >= img.Width() || y >= img.Height() )
+      return 0;
    if ( options.probeSize <= 1 )
       return img.Pixel( x, y, channel );
 

@@ -89,6 +89,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    BuildToolBars();
    BuildCommandActions();
    FillToolBars();
+   BuildReadoutActions();
 
    if ( CurrentPreferences.mainWindow.maximizeAtStartup )
    {
@@ -125,6 +126,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    // New image windows are placed (cascaded, never collapsed) as they appear on the desktop.
    desktop->viewport()->installEventFilter( this );
    ConnectIdleUpdate();
+   showPixelReadout = []( TImageWindow& window, int32_t x, int32_t y ) { window.ShowPixelReadout( x, y ); };
 
    setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
 }

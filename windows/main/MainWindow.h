@@ -42,6 +42,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
+class QToolButton;
 class Process;
 class QRubberBand;
 class TImageWindow;
@@ -118,8 +119,8 @@ public:
    // The image point of a window's current view under a screen position: paint-box coordinates over the zoom,
    // floor(x / zoom) when magnified, x * -zoom when reduced.
    static QPoint ReadoutPoint( const TImageWindow& window, QPoint screenPosition );
-   // Writes the readout of an image point of a window into the readout panels; set by the image windows' pixel
-   // readout. Until it is set, RefreshReadout leaves the panels of an image window as they are.
+   // Writes the readout of an image point of a window into the readout panels: the window's own readout
+   // (TImageWindow::ShowPixelReadout); empty, RefreshReadout leaves the panels of an image window as they are.
    std::function<void( TImageWindow& window, int32_t x, int32_t y )> showPixelReadout;
 
    // Docks a tool bar into a tool-bar area: on the top row when it fits in the area's width right of the widest
@@ -556,6 +557,40 @@ public:
    // MIME type of the private image data on the clipboard: the one spelling of that wire name, for every window and
    // for the file formats (a constant, valid also while no main window exists).
    static inline const QString rawImageClipboardFormat = QStringLiteral( "application/x-lumenforge-raw-image" );
+
+   // ---- Readout options menu (MainWindowReadout.cpp) -----------------------------------------------------------
+   // The 34 actions of the readout options pop-up menu, dropped down by the tool button at the right end of the
+   // readout tool bar. Each setting action changes only its own fields and refreshes the readout; "Real" and
+   // "Integer" only open their submenus.
+   void BuildReadoutActions();
+   // Idle: the check marks of the actions that match readoutOptions; the mode actions only with a probe box.
+   void UpdateReadoutActions();
+   // The actions in menu order (data, mode, probe size, Real, precisions, Integer, ranges).
+   std::vector<QAction*> ReadoutActions() const;
+   QToolButton* ReadoutOptions_ToolButton = nullptr;
+   QMenu* ReadoutOptions_PopupMenu = nullptr;
+   QAction* ReadoutDataRGBGray_Action = nullptr;
+   QAction* ReadoutDataRGBL_Action = nullptr;
+   QAction* ReadoutDataHSV_Action = nullptr;
+   QAction* ReadoutDataCIEXYZ_Action = nullptr;
+   QAction* ReadoutDataCIELab_Action = nullptr;
+   QAction* ReadoutDataCIELch_Action = nullptr;
+   QAction* ReadoutModeMean_Action = nullptr;
+   QAction* ReadoutModeMedian_Action = nullptr;
+   QAction* ReadoutModeMin_Action = nullptr;
+   QAction* ReadoutModeMax_Action = nullptr;
+   std::array<QAction*, 8> ReadoutProbeSize_Actions{}; // ReadoutProbeSize1x1_Action ... ReadoutProbeSize15x15_Action
+   QAction* ReadoutReal_Action = nullptr;
+   std::array<QAction*, 6> ReadoutPrecision_Actions{}; // ReadoutPrecision1_Action ... ReadoutPrecision6_Action
+   QAction* ReadoutInteger_Action = nullptr;
+   QAction* ReadoutRange8bit_Action = nullptr;
+   QAction* ReadoutRange12bit_Action = nullptr;
+   QAction* ReadoutRange16bit_Action = nullptr;
+   QAction* ReadoutRange32bit_Action = nullptr;
+   QAction* ReadoutRange100_Action = nullptr;
+   QAction* ReadoutRange1000_Action = nullptr;
+   QAction* ReadoutRange10000_Action = nullptr;
+   QAction* ReadoutRange100000_Action = nullptr;
 
    // --- Components ---
    QMenu* File_Menu = nullptr;

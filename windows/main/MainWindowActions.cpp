@@ -1143,7 +1143,7 @@ void TMainWindow::ImageWindowMode_ActionExecute( uint8_t mode )
       if ( window == nullptr || window->currentView == nullptr || !window->currentView->IsMainView() )
          return;
    }
-   CurrentImageWindowMode = mode;
+   SetImageWindowMode( mode );
 }
 
 void TMainWindow::SelectChannel_ComboBoxClick()

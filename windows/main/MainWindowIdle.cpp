@@ -243,6 +243,8 @@ void TMainWindow::ApplicationEvents1Idle()
             mode->actionGroup()->setExclusionPolicy( QActionGroup::ExclusionPolicy::Exclusive );
          }
 
+   UpdateReadoutActions();
+
    // 4. Caption rules.
    if ( A == nullptr )
    {
@@ -303,6 +305,8 @@ void TMainWindow::ApplicationEvents1Idle()
       }
       if ( !SelectChannel_ComboBox->view()->isVisible() && SelectChannel_ComboBox->currentIndex() != A->displayChannel )
          SelectChannel_ComboBox->setCurrentIndex( A->displayChannel );
+      bool done = false;
+      A->IdleUpdate( done );
    }
    else
    {
