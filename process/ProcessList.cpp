@@ -15,6 +15,7 @@
 #include "process/MinMaxFilter.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
+#include "process/ReadoutOptions.h"
 #include "process/RGBSpaceParameters.h"
 #include "process/Resample.h"
 #include "process/Rotate.h"
@@ -41,4 +42,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<Resample>();
    registry.Register<Rotate>();
    registry.Register<CropExpand>();
+   registry.Register<ReadoutOptions>();
 }

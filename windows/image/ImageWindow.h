@@ -55,7 +55,7 @@
 #include "process/Process.h"
 #include "windows/image/DynamicSessions.h"
 #include "windows/image/SwapFile.h"
-#include "windows/main/ReadoutOptionsData.h"
+#include "process/ReadoutOptionsData.h"
 
 class ProcessContainer;
 class TProcessingWindow;

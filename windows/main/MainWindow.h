@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "process/ProcessIconSetModule.h"
-#include "windows/main/ReadoutOptionsData.h"
+#include "process/ReadoutOptionsData.h"
 
 class QAction;
 class QComboBox;

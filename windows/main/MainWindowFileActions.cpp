@@ -31,6 +31,7 @@
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 #include "windows/processing/ProcessingStatusDialog.h"
+#include "windows/processing/ReadoutOptionsWindow.h"
 
 namespace
 {
@@ -549,6 +550,14 @@ void TMainWindow::EditPreferences_ActionExecute()
 
 void TMainWindow::EditReadoutOptions_ActionExecute()
 {
+   TReadoutOptionsWindow& window = ReadoutOptionsWindow();
+   window.LoadCurrentOptions();
+   if ( window.isMinimized() )
+      window.showNormal();
+   else
+      window.show();
+   window.raise();
+   window.activateWindow();
 }
 
 void TMainWindow::EditColorManagement_ActionExecute()

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+#include "process/ReadoutOptions.h"
+
 namespace
 {
 
@@ -177,4 +179,30 @@ std::vector<QAction*> TMainWindow::ReadoutActions() const
    for ( const ReadoutActionEntry& e : ReadoutActionTable( const_cast<TMainWindow&>( *this ) ) )
       all.push_back( *e.member );
    return all;
+}
+
+// ---- The options in force, for the ReadoutOptions process ----------------------------------------------------------
+
+namespace
+{
+
+// The options while no main window holds them.
+ReadoutOptionsData keptReadoutOptions;
+
+} // namespace
+
+ReadoutOptionsData CurrentReadoutOptions()
+{
+   return MainWindow != nullptr ? MainWindow->readoutOptions : keptReadoutOptions;
+}
+
+void ApplyReadoutOptions( const ReadoutOptionsData& options )
+{
+   if ( MainWindow == nullptr )
+   {
+      keptReadoutOptions = options;
+      return;
+   }
+   MainWindow->readoutOptions = options;
+   MainWindow->RefreshReadout();
 }

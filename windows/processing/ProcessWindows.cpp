@@ -15,6 +15,7 @@
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/IntegerResampleWindow.h"
 #include "windows/processing/ProcessingInterface.h"
+#include "windows/processing/ReadoutOptionsWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SGBNRWindow.h"
 #include "windows/processing/ResampleWindow.h"
@@ -39,6 +40,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "CropExpand", [] () -> TProcessingInterface& { return CropExpandWindow(); } },
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
+      { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
    };
    return windows;
 }

@@ -1,5 +1,5 @@
-#ifndef LF_WINDOWS_MAIN_READOUT_OPTIONS_DATA_H
-#define LF_WINDOWS_MAIN_READOUT_OPTIONS_DATA_H
+#ifndef LF_PROCESS_READOUT_OPTIONS_DATA_H
+#define LF_PROCESS_READOUT_OPTIONS_DATA_H
 
 // What a pixel readout shows. The main window holds the options in force; the image windows read them at every
 // readout and never write them.
