@@ -14,6 +14,7 @@
 #include "windows/image/Cursors.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/processing/ProcessEnvelope.h"
+#include "windows/processing/NotificationRecorder.h"
 #include "windows/processing/ProcessingTestKit.h"
 
 namespace
@@ -319,6 +320,57 @@ TEST_F( InteractionTest, AProcessDraggedOverATabSwitchesViewsAndRunsOnceWhereItI
    EXPECT_EQ( *source.runs, 1 );
    EXPECT_EQ( w->previews[0]->History().instances.Length(), 1u );
    EXPECT_EQ( w->mainView->History().instances.Length(), 0u );
+}
+
+// A user's session on one image: zoom by rectangle, pan, read out a pixel, draw a preview and drop an instance on it.
+TEST_F( InteractionTest, ASessionZoomsPansReadsOutDrawsAPreviewAndRunsAProcessOnIt )
+{
+   TImageWindow* w = Shown( 1000, 800 );
+   test::NotificationRecorder tools;
+   w->SetZoomAndCenter( 500, 400, 1 );
+
+   // Z, then a 100 x 75 rectangle: 4:1 centred on it.
+   QTest::keyClick( w, Qt::Key_Z );
+   Drag( *w, At( *w, 450, 350 ), At( *w, 549, 424 ) );
+   EXPECT_EQ( w->currentView->zoom, 4 );
+   EXPECT_EQ( Centre( *w ), QPoint( 500, 387 ) );
+
+   // Space held: pan left by 40 screen pixels, 10 image pixels at 4:1; released, zoom-in mode again.
+   QTest::keyPress( w, Qt::Key_Space );
+   EXPECT_EQ( CurrentImageWindowMode, 3 );
+   Drag( *w, QPoint( 200, 150 ), QPoint( 240, 150 ) );
+   QTest::keyRelease( w, Qt::Key_Space );
+   EXPECT_EQ( CurrentImageWindowMode, 1 );
+   EXPECT_EQ( Centre( *w ), QPoint( 490, 387 ) );
+
+   // R: a readout drag is broadcast to the processing windows with the values under the pointer.
+   QTest::keyClick( w, Qt::Key_R );
+   tools.events.clear();
+   Drag( *w, At( *w, 480, 380 ), At( *w, 481, 380 ) );
+   EXPECT_EQ( tools.events,
+              ( std::vector<std::string>{ "beginreadout:Image01", "readout:Image01", "endreadout:Image01" } ) );
+   float v[3];
+   w->ReadoutValues( 481, 380, v );
+   EXPECT_EQ( v[1], w->image->Pixel( 481, 380, 1 ) );
+
+   // N: a preview drawn over part of the view, then an instance dropped on it runs there once.
+   QTest::keyClick( w, Qt::Key_N );
+   Drag( *w, At( *w, 470, 370 ), At( *w, 509, 399 ) );
+   ASSERT_EQ( w->previews.size(), 1u );
+   TImageWindow::Preview* p = w->previews[0];
+   EXPECT_EQ( QRect( p->left, p->top, p->GetImage().Width(), p->GetImage().Height() ), QRect( 470, 370, 40, 30 ) );
+   w->SelectView( p );
+   const float before = p->GetImage().Pixel( 3, 4, 0 );
+
+   test::TScaleWindow source;
+   source.show();
+   platform::ScriptedDragRunner drags;
+   platform::DragRunnerScope scope{ drags };
+   drags.ExpectDropOn( w->viewport(), QPoint( 20, 20 ) );
+   EXPECT_NE( source.processDragObject->BeginDrag(), Qt::IgnoreAction );
+   EXPECT_EQ( *source.runs, 1 );
+   EXPECT_FLOAT_EQ( p->GetImage().Pixel( 3, 4, 0 ), before * 0.5f );
+   EXPECT_EQ( w->image->Pixel( 473, 374, 0 ), before );
 }
 
 } // namespace
