@@ -52,7 +52,8 @@ fuzz:
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	   -DLF_FUZZ=ON -DLF_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz KernelFilterSetFuzz IconSetFuzz \
-	   IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz RAWFuzz SwapFileFuzz FITSReadFuzz FITSReadSeeds
+	   FITSKeywordsModuleFuzz IPTCPhotoInfoModuleFuzz IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz RAWFuzz SwapFileFuzz \
+	   FITSReadFuzz FITSReadSeeds
 	@$(FUZZ_BUILD)/tools/fuzz/FITSReadSeeds $(FUZZ_BUILD)/corpus/FITSRead
 
 screenshot: program

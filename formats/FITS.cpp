@@ -1227,6 +1227,25 @@ std::string CardValue( const std::string& value )
    return v;
 }
 
+// A valued card as CFITSIO lays it out (numbers right-aligned in column 30, comment after " / "); empty when the
+// name and value do not fit into one card.
+std::string MakeCard( const std::string& name, const FITSHeaderKeyword& k )
+{
+   std::string value = CardValue( k.value );
+   size_t used = ( name.size() <= 8 ? 10 : name.size() + 3 ) + value.size();
+   if ( used > 80 || name.size() > FLEN_KEYWORD - 1 )
+      return std::string();
+   char card[FLEN_CARD] = {};
+   int status = 0;
+   ffmkky( name.c_str(), const_cast<char*>( value.c_str() ), k.comment.c_str(), card, &status );
+   if ( status != 0 )
+   {
+      ffcmsg(); // a keyword CFITSIO cannot lay out is left out, not a failed save
+      return std::string();
+   }
+   return card;
+}
+
 class FITSWriter
 {
 public:
@@ -1456,25 +1475,6 @@ private:
    {
       if ( leftOut != nullptr )
          leftOut->push_back( k.name );
-   }
-
-   // A valued card as CFITSIO lays it out (numbers right-aligned in column 30, comment after " / "); empty when the
-   // name and value do not fit into one card.
-   std::string MakeCard( const std::string& name, const FITSHeaderKeyword& k )
-   {
-      std::string value = CardValue( k.value );
-      size_t used = ( name.size() <= 8 ? 10 : name.size() + 3 ) + value.size();
-      if ( used > 80 || name.size() > FLEN_KEYWORD - 1 )
-         return std::string();
-      char card[FLEN_CARD] = {};
-      int status = 0;
-      ffmkky( name.c_str(), const_cast<char*>( value.c_str() ), k.comment.c_str(), card, &status );
-      if ( status != 0 )
-      {
-         ffcmsg(); // a keyword CFITSIO cannot lay out is left out, not a failed save
-         return std::string();
-      }
-      return card;
    }
 
    void WritePixels()
@@ -1736,4 +1736,46 @@ std::string UnquoteFITSKeywordValue( const FITSHeaderKeyword& keyword )
    if ( !inner.empty() && inner.back() == '\'' )
       inner.pop_back();
    return FITSHeaderKeyword::Trimmed( inner );
+}
+
+const char* const FITSCardTooLongText = "Total length of FITS header card would exceed of 80 characters";
+
+std::string FITSKeywordProblem( const FITSHeaderKeyword& k )
+{
+   const std::string upper = Upper( k.name );
+   if ( k.name.empty() || k.name != upper || !IsStandardKeywordName( upper ) )
+      return k.name + " is not a FITS keyword name: a name has one to eight characters, each an upper-case letter "
+                      "A-Z, a digit, a hyphen or an underscore.";
+   if ( SkippedOnWrite( upper ) )
+      return k.name + " is written by the program itself according to the image and cannot be set.";
+   if ( !IsPrintableASCII( k.value ) || !IsPrintableASCII( k.comment ) )
+      return "A FITS header card holds only printable ASCII characters: the value or comment of " + k.name +
+             " holds another.";
+   if ( upper == "COMMENT" || upper == "HISTORY" )
+   {
+      if ( !k.value.empty() )
+         return k.name + " cards hold no value: write their text as the comment.";
+      return 8 + k.comment.size() > 80 ? FITSCardTooLongText : std::string();
+   }
+   if ( !IsValidFITSKeywordValue( k.value ) )
+   {
+      if ( !k.value.empty() && k.value.front() == '\'' )
+         return k.value + " is not a FITS string value: it must end with a quote, and a quote inside it must be "
+                          "written twice ('').";
+      return k.value + " is not a FITS value: write a number, T or F, or a text.";
+   }
+   if ( !k.value.empty() && k.value.front() == '\'' && !TakesStringValue( upper, UnquoteFITSKeywordValue( k ) ) )
+      return k.name + " takes a number or a logical value (or, for a date keyword, a date such as "
+                      "'2004-07-03T21:30:00'), not the text " + k.value + ".";
+   size_t length = 0;
+   if ( k.value.empty() )
+      length = 10 + k.comment.size();
+   else
+   {
+      const std::string card = MakeCard( upper, FITSHeaderKeyword( k.name, k.value, std::string() ) );
+      if ( card.empty() )
+         return FITSCardTooLongText;
+      length = card.size() + ( k.comment.empty() ? 0 : 3 + k.comment.size() );
+   }
+   return length > 80 ? FITSCardTooLongText : std::string();
 }

@@ -95,6 +95,17 @@ bool IsValidFITSKeywordName( const std::string& name );
 // an integer, a real number (exponent E or D) or a complex number "(re, im)".
 bool IsValidFITSKeywordValue( const std::string& value );
 
+// Why the writer could not store the keyword exactly as it is in one standard FITS card, or an empty text when it
+// can: the name must be a standard name in upper case (up to eight of A-Z, 0-9, '-' and '_') that the writer does
+// not set itself, the value a FITS value of printable ASCII (a quote inside a string written twice) of the type the
+// standard gives that keyword, COMMENT and HISTORY cards hold no value, and name, value and comment together fit into
+// 80 columns as the writer lays them out. The keyword editors refuse such a keyword with this reason, so that a save
+// never drops or changes what the user typed.
+std::string FITSKeywordProblem( const FITSHeaderKeyword& keyword );
+
+// The message of a keyword whose card would be longer than 80 columns.
+extern const char* const FITSCardTooLongText;
+
 // The value without its enclosing quotes, trimmed of blanks; a value that does not begin with a quote unchanged.
 std::string UnquoteFITSKeywordValue( const FITSHeaderKeyword& keyword );
 

@@ -1,6 +1,7 @@
 #include "process/Preferences.h"
 
 #include <QString>
+#include <QWidget>
 
 #include <cmath>
 #include <concepts>
@@ -11,10 +12,13 @@
 #include "classlib/File.h"
 #include "platform/Prompter.h"
 #include "platform/Registry.h"
+#include "process/ProcessWindows.h"
 #include "support/FailureReport.h"
 #include "support/RegistryReaders.h"
 #include "support/Utils.h"
+#include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
+#include "windows/main/MainWindow.h"
 
 GlobalPreferences CurrentPreferences;
 
@@ -560,4 +564,82 @@ void GlobalPreferences::SaveToRegistry( platform::Registry& registry ) const
           registry.CloseKey();
        },
        __LINE__ );
+}
+
+// ---- The Preferences process ----------------------------------------------------------------------------------------
+
+std::unique_ptr<Process::Parameters> Preferences::Parameters::Clone() const
+{
+   return std::make_unique<Parameters>( preferences );
+}
+
+void Preferences::Parameters::Assign( const Process::Parameters& source )
+{
+   preferences = dynamic_cast<const Parameters&>( source ).preferences;
+}
+
+void Preferences::Parameters::Read( qor::File& file, float version )
+{
+   GlobalPreferences read;
+   read.Read( file, version );
+   preferences = read;
+}
+
+void Preferences::Parameters::Write( qor::File& file, float version ) const
+{
+   preferences.Write( file, version );
+}
+
+std::string Preferences::Parameters::ToText( int32_t level ) const
+{
+   return preferences.ToText( level );
+}
+
+Preferences::Preferences()
+{
+   parameters = std::make_unique<Parameters>();
+}
+
+Preferences::Preferences( const GlobalPreferences& record )
+{
+   parameters = std::make_unique<Parameters>( record );
+}
+
+Preferences::Preferences( const Preferences& source ) : GlobalProcess( source )
+{
+   parameters = source.parameters->Clone();
+}
+
+std::unique_ptr<Process> Preferences::Clone() const
+{
+   return std::make_unique<Preferences>( *this );
+}
+
+std::string Preferences::Id() const
+{
+   return "Preferences";
+}
+
+bool Preferences::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TPreferencesWindow" );
+}
+
+bool Preferences::IsInterfaceAvailable() const
+{
+   return IsProcessWindowAvailable( Id() );
+}
+
+void Preferences::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      GlobalProcess::LaunchInterface();
+}
+
+void Preferences::ExecuteGlobal()
+{
+   CurrentPreferences = Values().preferences;
+   if ( MainWindow != nullptr )
+      MainWindow->ApplyPreferences();
+   ApplyPreferencesToImageWindows();
 }

@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <string>
 
+#include "process/GlobalProcess.h"
+
 namespace qor
 {
 class File;
@@ -183,5 +185,46 @@ struct GlobalPreferences
 
 // The preferences in force.
 extern GlobalPreferences CurrentPreferences;
+
+// The global process whose parameters are a whole preferences record: a run makes the record the preferences in
+// force and has the main window and every image window apply them. A set of preferences so travels as an icon, in
+// icon set files and containers like any process. There is no undo; nothing is written to the settings store (the
+// preferences reach it at exit).
+class Preferences : public GlobalProcess
+{
+public:
+   class Parameters : public Process::Parameters
+   {
+   public:
+      Parameters() = default;
+      explicit Parameters( const GlobalPreferences& record ) : preferences( record ) {}
+
+      std::unique_ptr<Process::Parameters> Clone() const override;
+      void Assign( const Process::Parameters& source ) override;
+      // The record's stream form; a failed read leaves the parameters as they were.
+      void Read( qor::File& file, float version ) override;
+      void Write( qor::File& file, float version ) const override;
+      std::string ToText( int32_t level ) const override;
+
+      GlobalPreferences preferences;
+   };
+
+   // The factory defaults (not the preferences in force).
+   Preferences();
+   explicit Preferences( const GlobalPreferences& record );
+   Preferences( const Preferences& source );
+
+   std::unique_ptr<Process> Clone() const override;
+   std::string Id() const override;
+   bool IsInterface( const QWidget* form ) const override;
+   bool IsInterfaceAvailable() const override;
+   void LaunchInterface() override;
+   // CurrentPreferences takes every field of the record, then the main window and the image windows apply them.
+   // No status task, no timing: the framework's global launch brackets it when it runs an icon.
+   void ExecuteGlobal() override;
+
+   Parameters& Values() { return static_cast<Parameters&>( *parameters ); }
+   const Parameters& Values() const { return static_cast<const Parameters&>( *parameters ); }
+};
 
 #endif

@@ -22,6 +22,7 @@
 
 #include "process/Maskable.h"
 
+class FITSOptions;
 class ProcessContainer;
 class QAction;
 class QWidget;
@@ -30,6 +31,7 @@ namespace qor
 {
 class File;
 class Image;
+class IPTCPhotoInfo;
 class RGBColorSystem;
 }
 
@@ -74,6 +76,10 @@ public:
    // Whether the user may abort the run from now on; returns whether they could before. A step that must not be
    // cut short turns it off and, when it was on, back on afterwards.
    virtual bool SetAbortable( bool /*abortable*/ ) { return false; }
+   // The FITS options (with the header keywords) and the IPTC photo information of the view's window; nullptr
+   // when the view has none (a preview never has).
+   virtual FITSOptions* FITSOptionsRecord() const { return nullptr; }
+   virtual qor::IPTCPhotoInfo* IPTCPhotoInfoRecord() const { return nullptr; }
 
 protected:
    ~ProcessView() = default;

@@ -8,11 +8,14 @@
 #include "process/CropExpand.h"
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
+#include "process/FITSKeywords.h"
+#include "process/IPTCPhotoInfoData.h"
 #include "process/ImportChannels.h"
 #include "process/IntegerResample.h"
 #include "process/Invert.h"
 #include "process/MedianFilter.h"
 #include "process/MinMaxFilter.h"
+#include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
 #include "process/ReadoutOptions.h"
@@ -43,4 +46,7 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<Rotate>();
    registry.Register<CropExpand>();
    registry.Register<ReadoutOptions>();
+   registry.Register<FITSKeywords>();
+   registry.Register<IPTCPhotoInfoData>();
+   registry.Register<Preferences>();
 }

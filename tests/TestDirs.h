@@ -23,6 +23,9 @@ private:
    std::filesystem::path path;
 };
 
+// What a shell command writes on its standard output and error (empty when it cannot be started).
+std::string CommandOutput( const std::string& command );
+
 } // namespace test
 
 #endif

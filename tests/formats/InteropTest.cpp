@@ -25,20 +25,6 @@ bool HasTool( const char* name )
    if ( !HasTool( name ) )                                                                                             \
    GTEST_SKIP() << name << " is not installed (Debian package " << package << "; tools/install-deps installs it)"
 
-std::string Output( const std::string& command )
-{
-   std::string out;
-   if ( FILE* p = ::popen( ( command + " 2>&1" ).c_str(), "r" ) )
-   {
-      char buffer[4096];
-      size_t n;
-      while ( ( n = std::fread( buffer, 1, sizeof( buffer ), p ) ) > 0 )
-         out.append( buffer, n );
-      ::pclose( p );
-   }
-   return out;
-}
-
 std::vector<uint8_t> SRGBProfile()
 {
    cmsHPROFILE h = cmsCreate_sRGBProfile();
@@ -83,7 +69,7 @@ TEST( InteropTest, TIFFFilesOfTheProgramAsTiffinfoReadsThem )
 {
    REQUIRE_TOOL( "tiffinfo", "libtiff-tools" );
    test::TempDir dir;
-   const std::string out = Output( "tiffinfo " + WriteSampleTIFF( dir ) );
+   const std::string out = test::CommandOutput( "tiffinfo " + WriteSampleTIFF( dir ) );
    for ( const char* expected : { "Image Width: 21 Image Length: 13", "Bits/Sample: 16", "Compression Scheme: Deflate",
                                   "Resolution: 300, 300 pixels/cm", "Samples/Pixel: 3", "RGB color",
                                   "ImageDescription: Rosette nebula", "ICC Profile: <present>" } )
@@ -96,10 +82,10 @@ TEST( InteropTest, TIFFAndJPEGFilesOfTheProgramAsImageMagickAndExiftoolReadThem 
    REQUIRE_TOOL( "exiftool", "libimage-exiftool-perl" );
    test::TempDir dir;
    const std::string tiff = WriteSampleTIFF( dir );
-   std::string out = Output( "identify -verbose " + tiff );
+   std::string out = test::CommandOutput( "identify -verbose " + tiff );
    for ( const char* expected : { "Geometry: 21x13+0+0", "Depth: 16", "Compression: Zip", "Colorspace: sRGB" } )
       EXPECT_NE( out.find( expected ), std::string::npos ) << expected << "\n" << out;
-   out = Output( "exiftool -s -ObjectName -ProfileDescription -XResolution -ResolutionUnit " + tiff );
+   out = test::CommandOutput( "exiftool -s -ObjectName -ProfileDescription -XResolution -ResolutionUnit " + tiff );
    for ( const char* expected : { "NGC 2237", "sRGB", "300", "cm" } )
       EXPECT_NE( out.find( expected ), std::string::npos ) << expected << "\n" << out;
 
@@ -109,10 +95,10 @@ TEST( InteropTest, TIFFAndJPEGFilesOfTheProgramAsImageMagickAndExiftoolReadThem 
    o.xResolution = o.yResolution = 240;
    const std::vector<uint8_t> profile = SRGBProfile();
    WriteJPEG( Ramp( 24, 16, 3, qor::ColorSpace::RGB ), jpeg, o, &profile, nullptr );
-   out = Output( "identify -verbose " + jpeg );
+   out = test::CommandOutput( "identify -verbose " + jpeg );
    for ( const char* expected : { "Geometry: 24x16+0+0", "Quality: 85", "Resolution: 240x240", "PixelsPerInch" } )
       EXPECT_NE( out.find( expected ), std::string::npos ) << expected << "\n" << out;
-   out = Output( "exiftool -s -ProfileDescription -JFIFVersion " + jpeg );
+   out = test::CommandOutput( "exiftool -s -ProfileDescription -JFIFVersion " + jpeg );
    for ( const char* expected : { "sRGB", "1.02" } )
       EXPECT_NE( out.find( expected ), std::string::npos ) << expected << "\n" << out;
 }
@@ -123,7 +109,7 @@ TEST( InteropTest, FilesWrittenByImageMagickReadWithTheirSamples )
    test::TempDir dir;
    // A 4 x 1 grey ramp from 0 to 65535 (0, 21845, 43690, 65535), as 16-bit TIFF and as grey JPEG.
    const std::string tiff = dir.File( "ramp.tif" ), jpeg = dir.File( "ramp.jpg" );
-   Output( "convert -size 1x4 gradient:white-black -rotate 90 -depth 16 -colorspace Gray -compress zip " + tiff );
+   test::CommandOutput( "convert -size 1x4 gradient:white-black -rotate 90 -depth 16 -colorspace Gray -compress zip " + tiff );
    qor::Image image;
    TIFFOptions o;
    ASSERT_NO_THROW( ReadTIFF( image, tiff, &o, nullptr, nullptr ) );
@@ -133,7 +119,7 @@ TEST( InteropTest, FilesWrittenByImageMagickReadWithTheirSamples )
    EXPECT_EQ( image.Pixel( 1, 0 ), 21845.0f / 65535.0f );
    EXPECT_EQ( image.Pixel( 3, 0 ), 1.0f );
 
-   Output( "convert -size 16x16 xc:gray50 -quality 95 " + jpeg );
+   test::CommandOutput( "convert -size 16x16 xc:gray50 -quality 95 " + jpeg );
    JPEGOptions j;
    ASSERT_NO_THROW( ReadJPEG( image, jpeg, &j, nullptr, nullptr ) );
    EXPECT_EQ( image.GetColorSpace(), qor::ColorSpace::Gray );

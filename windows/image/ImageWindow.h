@@ -177,6 +177,14 @@ public:
       void ReplaceImage( std::unique_ptr<qor::Image> image ) override;
       // The main window's busy state, in which the status dialog takes abort requests.
       bool SetAbortable( bool abortable ) override;
+      FITSOptions* FITSOptionsRecord() const override
+      {
+         return IsMainView() ? window->fitsOptions.get() : nullptr;
+      }
+      qor::IPTCPhotoInfo* IPTCPhotoInfoRecord() const override
+      {
+         return IsMainView() ? window->iptcInfo.get() : nullptr;
+      }
       // New identifier (not checked, not made unique): caption and tabs redrawn, mask references told, a rename
       // notification for this view and then for every preview of the window.
       virtual void SetIdentifier( const std::string& text );

@@ -30,6 +30,9 @@
 #include "windows/dialogs/ModifiedImageDialog.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
+#include "windows/processing/FITSHeaderWindow.h"
+#include "windows/processing/IPTCPhotoInfoWindow.h"
+#include "windows/processing/PreferencesWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ReadoutOptionsWindow.h"
 
@@ -529,8 +532,20 @@ void TMainWindow::FileExit_ActionExecute()
 }
 
 // ---- Tool windows of the File and Edit menus ---------------------------------------------------------------------
-// The New Image, FITS Header, IPTC Photo Info, Preferences and Readout Options windows are shown from here once they
-// are part of the program.
+// The New Image and Readout Options windows are shown from here once they are part of the program.
+
+namespace
+{
+
+// Visible, restored when minimised, in front.
+void ShowProcessingWindow( QWidget& window )
+{
+   window.showNormal();
+   window.raise();
+   window.activateWindow();
+}
+
+} // namespace
 
 void TMainWindow::FileNew_ActionExecute()
 {
@@ -538,14 +553,29 @@ void TMainWindow::FileNew_ActionExecute()
 
 void TMainWindow::FileFITSHeader_ActionExecute()
 {
+   TImageWindow* active = ActiveImageWindow();
+   if ( active == nullptr )
+      return;
+   TFITSHeaderWindow& window = FITSHeaderWindow();
+   window.SelectView( active->mainView );
+   ShowProcessingWindow( window );
 }
 
 void TMainWindow::FileIPTCPhotoInfo_ActionExecute()
 {
+   TImageWindow* active = ActiveImageWindow();
+   if ( active == nullptr )
+      return;
+   TIPTCPhotoInfoWindow& window = IPTCPhotoInfoWindow();
+   window.SelectView( active->mainView );
+   ShowProcessingWindow( window );
 }
 
 void TMainWindow::EditPreferences_ActionExecute()
 {
+   TPreferencesWindow& window = PreferencesWindow();
+   window.LoadCurrentPreferences();
+   ShowProcessingWindow( window );
 }
 
 void TMainWindow::EditReadoutOptions_ActionExecute()

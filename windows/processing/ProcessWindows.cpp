@@ -14,6 +14,9 @@
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/IntegerResampleWindow.h"
+#include "windows/processing/FITSHeaderWindow.h"
+#include "windows/processing/IPTCPhotoInfoWindow.h"
+#include "windows/processing/PreferencesWindow.h"
 #include "windows/processing/ProcessingInterface.h"
 #include "windows/processing/ReadoutOptionsWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
@@ -38,6 +41,9 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "Resample", [] () -> TProcessingInterface& { return ResampleWindow(); } },
       { "Rotate", [] () -> TProcessingInterface& { return RotateWindow(); } },
       { "CropExpand", [] () -> TProcessingInterface& { return CropExpandWindow(); } },
+      { "FITSKeywords", [] () -> TProcessingInterface& { return FITSHeaderWindow(); } },
+      { "IPTCPhotoInfo", [] () -> TProcessingInterface& { return IPTCPhotoInfoWindow(); } },
+      { "Preferences", [] () -> TProcessingInterface& { return PreferencesWindow(); } },
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },

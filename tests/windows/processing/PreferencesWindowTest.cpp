@@ -1,0 +1,160 @@
+// The Preferences process and window driven offscreen: the working copy and its checks, Apply reaching the
+// preferences in force and the image windows, imported instances, and preferences kept across a restart.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdlib>
+
+#include "support/Utils.h"
+#include "windows/image/Bitmaps.h"
+#include "windows/image/ImageWindowTestSupport.h"
+#include "windows/processing/PreferencesWindow.h"
+
+namespace
+{
+
+class PreferencesWindowTest : public test::ImageWindowProcessTest
+{
+protected:
+   void Enter( QLineEdit* edit, const char* text )
+   {
+      edit->setText( text );
+      RunEditExitHandler( edit );
+   }
+
+   TPreferencesWindow window;
+};
+
+TEST_F( PreferencesWindowTest, ThePrototypeHoldsTheFactoryDefaultsAndARunRestoresThem )
+{
+   CurrentPreferences.identifiers.rejectionMapId = "rejects";
+   CurrentPreferences.daDefaults.radius = 40;
+   Preferences process;
+   EXPECT_EQ( process.Category(), "Global" );
+   EXPECT_FALSE( process.CanExecuteOn( *Make( RandomImage( 4, 4, 1, qor::ColorSpace::Gray ) )->mainView ) );
+   EXPECT_EQ( process.ToText().substr( 0, 25 ), "Preferences mainWindow={\n" );
+   process.Clone()->ExecuteGlobal();
+   // Every field but the view-tab height, which the image windows set to the automatic one when they apply it.
+   GlobalPreferences expected;
+   expected.colorsFonts.viewTabFontSize = CurrentPreferences.colorsFonts.viewTabFontSize;
+   EXPECT_EQ( CurrentPreferences, expected );
+}
+
+TEST_F( PreferencesWindowTest, EditsAreCheckedAndRefusedValuesShownAgain )
+{
+   const GlobalPreferences inForce = CurrentPreferences;
+   struct Case
+   {
+      QLineEdit* edit;
+      const char* refused;
+      const char* accepted;
+      const char* shown;
+   };
+   const Case cases[] = {
+      { window.DefaultResolution_Edit, "0.5", "9999", "9999.00" },
+      { window.DefaultResolution_Edit, "10000", "1", "1.00" },
+      { window.CursorTolerance_Edit, "7", "6", "6" },
+      { window.CursorTolerance_Edit, "0", "1", "1" },
+      { window.FontHeight_Edit[0], "9", "10", "10" },
+      { window.FontHeight_Edit[1], "25", "24", "24" },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.edit->objectName().toStdString() + " " + c.refused );
+      const QString before = c.edit->text();
+      prompter.Expect( "out of range" );
+      Enter( c.edit, c.refused );
+      EXPECT_TRUE( window.inputError );
+      EXPECT_EQ( c.edit->text(), before );
+      window.inputError = false;
+      Enter( c.edit, c.accepted );
+      EXPECT_FALSE( window.inputError );
+      EXPECT_EQ( c.edit->text(), c.shown );
+   }
+   EXPECT_EQ( window.workingPreferences.imageWindow.defaultResolution, 1.0f );
+   EXPECT_EQ( window.workingPreferences.colorsFonts.viewTabFontSize, 24 );
+
+   Enter( window.DataSeparator_Edit, "" );
+   EXPECT_EQ( window.workingPreferences.mainWindow.dataSeparator, "   " );
+
+   prompter.Expect( "." );
+   Enter( window.ImagePrefix_Edit, "9bad" );
+   EXPECT_EQ( window.workingPreferences.identifiers.imagePrefix, "Image" );
+   Enter( window.NewImageCaption_Edit, "<untitled>" );
+   EXPECT_EQ( window.workingPreferences.identifiers.newImageCaption, "<untitled>" );
+   EXPECT_EQ( CurrentPreferences, inForce ) << "nothing reaches the preferences before Apply";
+}
+
+TEST_F( PreferencesWindowTest, SwapFolderFontsAndAutoHeights )
+{
+   window.UseSystemTEMPDirectory_CheckBox->click();
+   EXPECT_FALSE( window.workingPreferences.imageWindow.useSystemTEMPDirectory );
+   EXPECT_TRUE( window.SwapFilesDirectory_Button->isEnabled() );
+   EXPECT_EQ( window.SwapFilesDirectory_Edit->text().toStdString(), GetTempDirectory() );
+   EXPECT_TRUE( window.SwapFilesDirectory_DriveFree_StaticText->text().endsWith( " GB" ) );
+   files.Expect( platform::FileDialogs::Kind::Directory, { "/" } );
+   window.SwapFilesDirectory_Button->click();
+   EXPECT_EQ( window.workingPreferences.imageWindow.swapFilesDirectory, "/" );
+   window.UseSystemTEMPDirectory_CheckBox->click();
+   EXPECT_TRUE( window.workingPreferences.imageWindow.swapFilesDirectory.empty() );
+   EXPECT_FALSE( window.SwapFilesDirectory_Button->isEnabled() );
+   EXPECT_EQ( TPreferencesWindow::FreeSpaceText( "/no/such/folder/here" ), "unknown" );
+
+   // A font that is not installed becomes one that is.
+   Preferences imported;
+   imported.Values().preferences.colorsFonts.processIconFont = "No Such Font Anywhere";
+   window.ImportInstance( imported );
+   EXPECT_NE( window.workingPreferences.colorsFonts.processIconFont, "No Such Font Anywhere" );
+   EXPECT_EQ( QString::fromStdString( window.workingPreferences.colorsFonts.processIconFont ),
+              window.Font_ComboBox[0]->currentText() );
+
+   window.AutoFontHeight_CheckBox[0]->setChecked( false );
+   window.AutoFontHeight_CheckBox[0]->click();
+   EXPECT_EQ( window.workingPreferences.colorsFonts.processIconFontSize, AutoFontHeight() );
+   EXPECT_FALSE( window.FontHeight_Edit[0]->isEnabled() );
+}
+
+TEST_F( PreferencesWindowTest, ApplyReachesImageWindowsAndThePreferencesSurviveARestart )
+{
+   TImageWindow* w = Make( RandomImage( 8, 6, 1, qor::ColorSpace::Gray ), "M42" );
+   window.LoadCurrentPreferences();
+   window.ShowCaptionIdentifiers_CheckBox->click();
+   window.ConfirmProgramTermination_CheckBox->click();
+   colors.Expect( QColor( 10, 20, 30 ) );
+   window.ImageWindowsBackgroundColor_ColorBox->click();
+   window.workingPreferences.identifiers.rejectionMapId = "rejects"; // no control: passes through
+   EXPECT_TRUE( w->windowTitle().contains( "M42" ) );
+
+   window.Apply();
+   EXPECT_FALSE( CurrentPreferences.imageWindow.showCaptionIdentifiers );
+   EXPECT_TRUE( CurrentPreferences.mainWindow.confirmProgramTermination );
+   EXPECT_EQ( CurrentPreferences.colorsFonts.imageWindowBackgroundColor, 0x1E140Au );
+   EXPECT_EQ( CurrentPreferences.identifiers.rejectionMapId, "rejects" );
+   EXPECT_FALSE( w->windowTitle().contains( "M42" ) ) << w->windowTitle().toStdString();
+   EXPECT_EQ( w->viewport()->palette().color( QPalette::Window ), QColor( 10, 20, 30 ) );
+
+   // Exit saves the preferences; the next start reads them back.
+   const GlobalPreferences applied = CurrentPreferences;
+   CurrentPreferences.SaveToRegistry();
+   CurrentPreferences = GlobalPreferences();
+   CurrentPreferences.LoadFromRegistry();
+   EXPECT_EQ( CurrentPreferences, applied );
+   QFile::remove( QString( std::getenv( "XDG_CONFIG_HOME" ) ) + "/Corvanta/Lumenforge.ini" );
+
+   // Showing the window loads the preferences in force, unless an instance was imported just before.
+   Preferences imported;
+   window.ImportInstance( imported );
+   window.FormShow();
+   EXPECT_TRUE( window.ShowCaptionIdentifiers_CheckBox->isChecked() );
+   window.FormShow();
+   EXPECT_FALSE( window.ShowCaptionIdentifiers_CheckBox->isChecked() );
+}
+
+} // namespace
