@@ -135,9 +135,9 @@ TEST( InteropTest, IPTCItemsWrittenByExiftoolAreRead )
    REQUIRE_TOOL( "exiftool", "libimage-exiftool-perl" );
    test::TempDir dir;
    const std::string tiff = dir.File( "tagged.tif" );
-   Output( "convert -size 8x6 xc:gray40 -depth 16 " + tiff );
-   Output( "exiftool -q -overwrite_original -IPTC:ObjectName=M42 -IPTC:Keywords=nebula -IPTC:Keywords=Orion "
-           "-IPTC:City=Tenerife " + tiff );
+   test::CommandOutput( "convert -size 8x6 xc:gray40 -depth 16 " + tiff );
+   test::CommandOutput( "exiftool -q -overwrite_original -IPTC:ObjectName=M42 -IPTC:Keywords=nebula "
+                        "-IPTC:Keywords=Orion -IPTC:City=Tenerife " + tiff );
    qor::Image image;
    TIFFOptions o;
    qor::IPTCPhotoInfo iptc;
