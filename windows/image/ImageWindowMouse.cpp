@@ -650,7 +650,10 @@ bool TImageWindow::FormKeyDown( int key, Qt::KeyboardModifiers shift )
       int32_t channel = -1;
       switch ( key )
       {
-      case Qt::Key_0: channel = 0; break;
+      // Shift turns the 0 key into another symbol on most layouts: ')' on US and UK keyboards, '=' on German ones.
+      case Qt::Key_0:
+      case Qt::Key_ParenRight:
+      case Qt::Key_Equal: channel = 0; break;
       case Qt::Key_R: channel = 1; break;
       case Qt::Key_G: channel = 2; break;
       case Qt::Key_B: channel = 3; break;
@@ -784,7 +787,8 @@ void TImageWindow::StartDBE( float x, float y )
 
 void TImageWindow::ViewTabs_PaintBoxDragOver( const QMimeData* data, int32_t x, int32_t y, bool leaving )
 {
-   if ( DraggedEnvelope( data ) == nullptr )
+   // A leave event carries no data: the drag in progress tells whether a process is being dragged.
+   if ( leaving ? TProcessEnvelope::DragObject::Current() == nullptr : DraggedEnvelope( data ) == nullptr )
       return;
    if ( QMdiSubWindow* frame = SubWindow(); frame != nullptr && frame->mdiArea() != nullptr &&
                                             frame->mdiArea()->activeSubWindow() != frame )

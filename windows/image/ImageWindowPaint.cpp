@@ -79,7 +79,7 @@ protected:
       DragOver( event );
    }
    void dragMoveEvent( QDragMoveEvent* event ) override { DragOver( event ); }
-   void dragLeaveEvent( QDragLeaveEvent* ) override {}
+   void dragLeaveEvent( QDragLeaveEvent* ) override { window->ViewTabs_PaintBoxDragOver( nullptr, 0, 0, true ); }
    void dropEvent( QDropEvent* event ) override { event->ignore(); }
 
 private:

@@ -38,6 +38,7 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QIcon;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -343,6 +344,8 @@ public:
    // The channel selector's items for an image: "RGB", "Red", "Green", "Blue", "Luminance", "Chrominance" for a
    // colour image or "Gray" for a grey one, then "alpha01", "alpha02", ... for its alpha channels.
    static QStringList ChannelSelectorItems( const qor::Image& image );
+   // The small colour picture of a channel selector item.
+   static QIcon ChannelColorIcon( int index );
 
    // ---- Settings (MainWindowRegistry.cpp) ----------------------------------------------------------------------
    // Restore and save the recent files, readout options, RGB working space, initial directories, tool-bar layout

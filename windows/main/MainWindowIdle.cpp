@@ -8,10 +8,16 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
+#include <QIcon>
 #include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPixmap>
 #include <QToolBar>
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <utility>
 
 #include "classlib/Image.h"
@@ -102,6 +108,54 @@ QStringList TMainWindow::ChannelSelectorItems( const qor::Image& image )
    for ( int i = 1; i <= alpha; ++i )
       items << QString::asprintf( "alpha%02d", i );
    return items;
+}
+
+QIcon TMainWindow::ChannelColorIcon( int index )
+{
+   // 0 the RGB composite, 1-3 the three channels, 4 luminance (and grey images), 5 chrominance, 6 alpha.
+   static const std::array<QIcon, 7> icons = [] {
+      std::array<QIcon, 7> made;
+      auto swatch = []( const std::function<void( QPainter& )>& paint )
+      {
+         QPixmap pixmap( 16, 16 );
+         pixmap.fill( Qt::transparent );
+         QPainter painter( &pixmap );
+         paint( painter );
+         painter.setPen( QColor( 64, 64, 64 ) );
+         painter.drawRect( 1, 1, 13, 13 );
+         return QIcon( pixmap );
+      };
+      auto stripes = [&]( std::initializer_list<QColor> colours )
+      {
+         return swatch( [colours]( QPainter& p ) {
+            int x = 2;
+            const int w = 12 / int( colours.size() );
+            for ( const QColor& c : colours )
+            {
+               p.fillRect( x, 2, w, 12, c );
+               x += w;
+            }
+         } );
+      };
+      made[0] = stripes( { Qt::red, Qt::green, Qt::blue } );
+      made[1] = stripes( { Qt::red } );
+      made[2] = stripes( { Qt::green } );
+      made[3] = stripes( { Qt::blue } );
+      made[4] = swatch( []( QPainter& p ) {
+         QLinearGradient ramp( 2, 0, 14, 0 );
+         ramp.setColorAt( 0, Qt::black );
+         ramp.setColorAt( 1, Qt::white );
+         p.fillRect( 2, 2, 12, 12, ramp );
+      } );
+      made[5] = stripes( { QColor( 255, 0, 255 ), Qt::yellow, Qt::cyan } );
+      made[6] = swatch( []( QPainter& p ) {
+         for ( int y = 0; y < 3; ++y )
+            for ( int x = 0; x < 3; ++x )
+               p.fillRect( 2 + 4 * x, 2 + 4 * y, 4, 4, ( x + y ) % 2 != 0 ? Qt::white : Qt::lightGray );
+      } );
+      return made;
+   }();
+   return icons[std::clamp( index, 0, 6 )];
 }
 
 void TMainWindow::ConnectIdleUpdate()
@@ -298,10 +352,16 @@ void TMainWindow::ApplicationEvents1Idle()
       const qor::Image& image = A->DisplayedImage();
       const QStringList items = ChannelSelectorItems( image );
       ControlUpdateGuard guard( this );
-      if ( SelectChannel_ComboBox->count() != items.size() )
+      // Compared by their texts: a grey image with five alpha channels has as many items as a colour image.
+      bool same = SelectChannel_ComboBox->count() == items.size();
+      for ( int i = 0; same && i < items.size(); ++i )
+         same = SelectChannel_ComboBox->itemText( i ) == items[i];
+      if ( !same )
       {
          SelectChannel_ComboBox->clear();
-         SelectChannel_ComboBox->addItems( items );
+         for ( int i = 0; i < items.size(); ++i )
+            SelectChannel_ComboBox->addItem( ChannelColorIcon( image.IsColor() ? std::min( i, 6 ) : i == 0 ? 4 : 6 ),
+                                             items[i] );
       }
       if ( !SelectChannel_ComboBox->view()->isVisible() && SelectChannel_ComboBox->currentIndex() != A->displayChannel )
          SelectChannel_ComboBox->setCurrentIndex( A->displayChannel );

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -317,6 +318,16 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
          connect( box, &QPushButton::clicked, this, [this, box] { ColorBoxSelect( box ); } );
          return box;
       };
+      auto sample = [&]( QFormLayout* f, QWidget* p, const char* name, const char* text )
+      {
+         auto* panel = Named( new QLabel( text, p ), name );
+         panel->setAlignment( Qt::AlignCenter );
+         panel->setAutoFillBackground( true );
+         panel->setFrameStyle( QFrame::Panel | QFrame::Sunken );
+         panel->setMinimumSize( 120, 28 );
+         f->addRow( panel );
+         return panel;
+      };
       auto fontGroup = [&]( QFormLayout* f, QWidget* p, int g, const char* caption )
       {
          const std::string prefix = fontGroupNames[g];
@@ -385,6 +396,8 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       ProcessIconsSelectedTextColor_ColorBox = colour( f, p, "ProcessIconsSelectedTextColor_ColorBox",
                                                        "Selected Text Color:", &C::processIconSelectedTextColor );
       fontGroup( f, p, 0, "Process Icons Font:" );
+      NormalIconSample_Panel = sample( f, p, "NormalIconSample_Panel", "Normal Sample" );
+      SelectedIconSample_Panel = sample( f, p, "SelectedIconSample_Panel", "Selected Sample" );
 
       PageBuilder imagePage( ColorsFonts_PageControl, "Image Windows" );
       p = imagePage.page;
@@ -400,11 +413,14 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
          colour( f, p, "ViewTabTextColor_ColorBox", "View Tab Text Color:", &C::viewTabTextColor );
       SelectedViewTabTextColor_ColorBox = colour( f, p, "SelectedViewTabTextColor_ColorBox",
                                                   "Selected View Tab Text Color:", &C::selectedViewTabTextColor );
+      NormalTabSample_Panel = sample( f, p, "NormalTabSample_Panel", "Normal Sample" );
+      SelectedTabSample_Panel = sample( f, p, "SelectedTabSample_Panel", "Selected Sample" );
       f = imagePage.Group( "ImageBackground_Panel", "  Image Background",
                            "Reset_ColorsFonts_ImageWindowBackground_Button",
                            resetFields( { &C::imageWindowBackgroundColor }, -1 ) );
       ImageWindowsBackgroundColor_ColorBox =
          colour( f, p, "ImageWindowsBackgroundColor_ColorBox", "Color:", &C::imageWindowBackgroundColor );
+      ImageBackgroundSample_Panel = sample( f, p, "ImageBackgroundSample_Panel", "" );
 
       PageBuilder previewPage( ColorsFonts_PageControl, "Previews" );
       p = previewPage.page;
@@ -415,6 +431,23 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       SelectedPreviewColor_ColorBox =
          colour( f, p, "SelectedPreviewColor_ColorBox", "Selected Preview Color:", &C::selectedPreviewColor );
       fontGroup( f, p, 2, "Preview Title Font:" );
+      auto previewSample = [&]( const char* shapeName, const char* textName, const char* text, QLabel*& title )
+      {
+         auto* shape = Named( new QFrame( p ), shapeName );
+         shape->setFrameStyle( QFrame::Box | QFrame::Plain );
+         shape->setAutoFillBackground( true );
+         shape->setMinimumSize( 160, 48 );
+         auto* inside = new QVBoxLayout( shape );
+         title = Named( new QLabel( text, shape ), textName );
+         inside->addWidget( title, 0, Qt::AlignLeft | Qt::AlignTop );
+         f->addRow( shape );
+         return shape;
+      };
+      NormalPreviewSample_Shape = previewSample( "NormalPreviewSample_Shape", "NormalPreviewTitleSample_StaticText",
+                                                 "Preview Sample", NormalPreviewTitleSample_StaticText );
+      SelectedPreviewSample_Shape =
+         previewSample( "SelectedPreviewSample_Shape", "SelectedPreviewTitleSample_StaticText",
+                        "Selected Preview Sample", SelectedPreviewTitleSample_StaticText );
    }
 
    LoadCurrentPreferences_Button = MakeButton( this, "LoadCurrentPreferences_Button", "Load Current Preferences" );
@@ -552,6 +585,39 @@ void TPreferencesWindow::UpdateColorsFontsPage()
       WriteIntegerToEdit( FontHeight_Edit[g], c.*ff.size );
       FontHeight_Edit[g]->setEnabled( !( c.*ff.autoSize ) );
    }
+   UpdateSamples();
+}
+
+void TPreferencesWindow::UpdateSamples()
+{
+   const ColorsFontsPreferences& c = workingPreferences.colorsFonts;
+   auto font = [&]( int g )
+   {
+      QFont f( QString::fromStdString( c.*fontFields[g].font ) );
+      f.setPixelSize( std::max( 1, int( c.*fontFields[g].size ) ) );
+      return f;
+   };
+   auto paint = [&]( QWidget* w, uint32_t background, uint32_t text, const QFont* f )
+   {
+      QPalette palette = w->palette();
+      palette.setColor( QPalette::Window, PreferenceColor( background ) );
+      palette.setColor( QPalette::WindowText, PreferenceColor( text ) );
+      w->setPalette( palette );
+      if ( f != nullptr )
+         w->setFont( *f );
+   };
+   const QFont icons = font( 0 ), tabs = font( 1 ), titles = font( 2 );
+   paint( NormalIconSample_Panel, c.processIconColor, c.processIconTextColor, &icons );
+   paint( SelectedIconSample_Panel, c.processIconSelectedColor, c.processIconSelectedTextColor, &icons );
+   paint( NormalTabSample_Panel, c.viewTabColor, c.viewTabTextColor, &tabs );
+   paint( SelectedTabSample_Panel, c.selectedViewTabColor, c.selectedViewTabTextColor, &tabs );
+   paint( ImageBackgroundSample_Panel, c.imageWindowBackgroundColor, c.imageWindowBackgroundColor, nullptr );
+   // A preview is drawn as an outline with its title in the same colour, over the image background.
+   const uint32_t back = c.imageWindowBackgroundColor;
+   paint( NormalPreviewSample_Shape, back, c.previewColor, nullptr );
+   paint( SelectedPreviewSample_Shape, back, c.selectedPreviewColor, nullptr );
+   paint( NormalPreviewTitleSample_StaticText, back, c.previewColor, &titles );
+   paint( SelectedPreviewTitleSample_StaticText, back, c.selectedPreviewColor, &titles );
 }
 
 void TPreferencesWindow::ShowColor( QPushButton* box, uint32_t color )
@@ -680,6 +746,7 @@ void TPreferencesWindow::FontHeight_EditExit( int g )
       inputError = true;
    }
    WriteIntegerToEdit( FontHeight_Edit[g], size );
+   UpdateSamples();
 }
 
 void TPreferencesWindow::AutoFontHeight_CheckBoxClick( int g )
@@ -692,6 +759,7 @@ void TPreferencesWindow::AutoFontHeight_CheckBoxClick( int g )
    TMainWindow::ControlUpdateGuard guard;
    WriteIntegerToEdit( FontHeight_Edit[g], c.*ff.size );
    FontHeight_Edit[g]->setEnabled( !( c.*ff.autoSize ) );
+   UpdateSamples();
 }
 
 void TPreferencesWindow::Font_ComboBoxSelect( int g )
@@ -700,6 +768,7 @@ void TPreferencesWindow::Font_ComboBoxSelect( int g )
    if ( UpdatingControls() || index < 0 || index >= fontNames.size() )
       return;
    workingPreferences.colorsFonts.*fontFields[g].font = fontNames[index].toStdString();
+   UpdateSamples();
 }
 
 void TPreferencesWindow::ColorBoxSelect( QPushButton* box )
@@ -714,6 +783,7 @@ void TPreferencesWindow::ColorBoxSelect( QPushButton* box )
          field = uint32_t( chosen.red() ) | ( uint32_t( chosen.green() ) << 8 ) | ( uint32_t( chosen.blue() ) << 16 );
          ShowColor( box, field );
          PaintBackgroundPreview();
+         UpdateSamples();
       }
 }
 

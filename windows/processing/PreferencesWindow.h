@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -116,6 +117,16 @@ public:
    QComboBox* Font_ComboBox[3] = {};
    QLineEdit* FontHeight_Edit[3] = {};
    QCheckBox* AutoFontHeight_CheckBox[3] = {};
+   // The samples show the colours and fonts as they are chosen.
+   QLabel* NormalIconSample_Panel = nullptr;
+   QLabel* SelectedIconSample_Panel = nullptr;
+   QLabel* NormalTabSample_Panel = nullptr;
+   QLabel* SelectedTabSample_Panel = nullptr;
+   QLabel* ImageBackgroundSample_Panel = nullptr;
+   QFrame* NormalPreviewSample_Shape = nullptr;
+   QFrame* SelectedPreviewSample_Shape = nullptr;
+   QLabel* NormalPreviewTitleSample_StaticText = nullptr;
+   QLabel* SelectedPreviewTitleSample_StaticText = nullptr;
 
 protected:
    void showEvent( QShowEvent* event ) override;
@@ -147,6 +158,7 @@ private:
 
    void ShowColor( QPushButton* box, uint32_t color );
    void PaintBackgroundPreview();
+   void UpdateSamples();
 };
 
 // The program's Preferences window, made on first use.

@@ -65,6 +65,8 @@ bool OpenProcessWindow( const Process& instance )
       return false;
    TProcessingInterface& window = entry->second();
    window.ImportInstance( instance );
+   if ( window.isMinimized() )
+      window.showNormal();
    window.show();
    window.raise();
    window.activateWindow();

@@ -103,6 +103,9 @@ TEST_F( InteractionTest, EveryModeShowsItsCursorAndTheLetterKeysChooseThem )
    // Ctrl+Shift with a letter chooses the displayed channel; Ctrl alone with a letter does nothing here.
    QTest::keyClick( w, Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier );
    EXPECT_EQ( w->displayChannel, 2 );
+   // With Shift held the 0 key arrives as the symbol above it.
+   QTest::keyClick( w, Qt::Key_ParenRight, Qt::ControlModifier | Qt::ShiftModifier );
+   EXPECT_EQ( w->displayChannel, 0 );
    QTest::keyClick( w, Qt::Key_P, Qt::ControlModifier );
    EXPECT_EQ( CurrentImageWindowMode, 0 );
 

@@ -497,10 +497,21 @@ TEST_F( CommandSurfaceTest, TheChannelSelectorListsTheChannelsOfTheActiveImage )
    Idle();
    EXPECT_EQ( 3, main->SelectChannel_ComboBox->currentIndex() );
 
+   EXPECT_FALSE( main->SelectChannel_ComboBox->itemIcon( 1 ).isNull() );
+
    Open( 16, 16 );
    Idle();
    EXPECT_EQ( 1, main->SelectChannel_ComboBox->count() );
    EXPECT_EQ( "Gray", main->SelectChannel_ComboBox->itemText( 0 ) );
+
+   // As many items as a colour image without alpha, other labels: the list is made again.
+   Open( 16, 16, 6, qor::ColorSpace::Gray );
+   Idle();
+   ASSERT_EQ( 6, main->SelectChannel_ComboBox->count() );
+   EXPECT_EQ( "alpha05", main->SelectChannel_ComboBox->itemText( 5 ) );
+   Open( 16, 16, 3, qor::ColorSpace::RGB );
+   Idle();
+   EXPECT_EQ( "Chrominance", main->SelectChannel_ComboBox->itemText( 5 ) );
 }
 
 TEST_F( CommandSurfaceTest, WithoutAnImageThePanelsShowThePerformanceIndex )

@@ -121,6 +121,48 @@ TEST_F( PreferencesWindowTest, SwapFolderFontsAndAutoHeights )
    EXPECT_FALSE( window.FontHeight_Edit[0]->isEnabled() );
 }
 
+TEST_F( PreferencesWindowTest, TheSamplesFollowTheColoursAndFontsAsTheyAreChosen )
+{
+   auto window_ = []( QWidget* w ) { return w->palette().color( QPalette::Window ); };
+   auto text = []( QWidget* w ) { return w->palette().color( QPalette::WindowText ); };
+   const ColorsFontsPreferences& c = window.workingPreferences.colorsFonts;
+   EXPECT_EQ( window_( window.NormalIconSample_Panel ), PreferenceColor( c.processIconColor ) );
+   EXPECT_EQ( text( window.SelectedTabSample_Panel ), PreferenceColor( c.selectedViewTabTextColor ) );
+   EXPECT_EQ( window.NormalPreviewTitleSample_StaticText->text(), "Preview Sample" );
+
+   struct Case
+   {
+      QPushButton* box;
+      QWidget* sample;
+      bool asText;
+   };
+   const Case cases[] = {
+      { window.ProcessIconsSelectedColor_ColorBox, window.SelectedIconSample_Panel, false },
+      { window.ProcessIconsNormalTextColor_ColorBox, window.NormalIconSample_Panel, true },
+      { window.ViewTabColor_ColorBox, window.NormalTabSample_Panel, false },
+      { window.ImageWindowsBackgroundColor_ColorBox, window.ImageBackgroundSample_Panel, false },
+      { window.SelectedPreviewColor_ColorBox, window.SelectedPreviewSample_Shape, true },
+      { window.PreviewColor_ColorBox, window.NormalPreviewTitleSample_StaticText, true },
+   };
+   for ( const Case& k : cases )
+   {
+      SCOPED_TRACE( k.box->objectName().toStdString() );
+      const QColor chosen( 10, 120, 230 );
+      colors.Expect( chosen );
+      k.box->click();
+      EXPECT_EQ( k.asText ? text( k.sample ) : window_( k.sample ), chosen );
+   }
+
+   window.AutoFontHeight_CheckBox[2]->setChecked( true );
+   window.AutoFontHeight_CheckBox[2]->click();
+   Enter( window.FontHeight_Edit[2], "21" );
+   EXPECT_EQ( window.SelectedPreviewTitleSample_StaticText->font().pixelSize(), 21 );
+   const int last = window.Font_ComboBox[1]->count() - 1;
+   window.Font_ComboBox[1]->setCurrentIndex( last );
+   window.Font_ComboBox[1]->activated( last );
+   EXPECT_EQ( window.NormalTabSample_Panel->font().family(), window.Font_ComboBox[1]->itemText( last ) );
+}
+
 TEST_F( PreferencesWindowTest, ApplyReachesImageWindowsAndThePreferencesSurviveARestart )
 {
    TImageWindow* w = Make( RandomImage( 8, 6, 1, qor::ColorSpace::Gray ), "M42" );
