@@ -45,3 +45,8 @@ void ImageWindowService::SetResolution( ProcessView&, float, bool )
 void ImageWindowService::ImageSizeChanged( ProcessView&, bool )
 {
 }
+
+bool ImageWindowService::ApplyMask( ProcessView&, const qor::Image&, MaskTarget& )
+{
+   return false;
+}

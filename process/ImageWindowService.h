@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class MaskTarget;
 class ProcessView;
 
 namespace qor
@@ -37,6 +38,10 @@ public:
                                            const qor::RGBColorSystem& rgbws ) = 0;
    // Redraws the windows that use the working space's values and show something computed through them.
    virtual void RGBWorkingSpaceChanged( const qor::RGBColorSystem& rgbws ) = 0;
+   // Blends the pixels of a main view with unprocessed pixels through a mask window's image (p = p*m + (1-m)*s),
+   // as the run of a process on it would have been masked; the window's caches are dropped and the windows masked
+   // by it told. False, with nothing changed, when the three do not fit together; here always.
+   virtual bool ApplyMask( ProcessView& view, const qor::Image& unprocessed, MaskTarget& mask );
 
    // What the processes that change the geometry of a whole image need of the window of a main view: its previews
    // (identifier and rectangle, in the window's order), deleting them all and creating one, its print resolution

@@ -64,6 +64,8 @@ public:
    virtual void RemoveMask() {}
    virtual bool HasMaskReferences() const { return false; }
    virtual void ReleaseMaskReferences() {}
+   // The mask window of the view's window when masking is enabled there; nullptr otherwise.
+   virtual MaskTarget* EnabledMask() const { return nullptr; }
    // Colour management of the view's window: its embedded ICC profile (nullptr: untagged); giving it a new one
    // (nullptr: forgetting it), which redraws the window; whether its file stores 32 or more bits per sample.
    virtual const std::vector<uint8_t>* ICCProfileData() const { return nullptr; }

@@ -15,6 +15,7 @@
 #include "process/Invert.h"
 #include "process/MedianFilter.h"
 #include "process/MinMaxFilter.h"
+#include "process/PixelMathTransform.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
@@ -49,4 +50,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<FITSKeywords>();
    registry.Register<IPTCPhotoInfoData>();
    registry.Register<Preferences>();
+   registry.Register<PixelMathTransform>();
 }

@@ -166,6 +166,10 @@ public:
       void RemoveMask() override { window->SetMask( nullptr ); }
       bool HasMaskReferences() const override { return !window->maskReferences.empty(); }
       void ReleaseMaskReferences() override { window->ReleaseMaskReferences(); }
+      MaskTarget* EnabledMask() const override
+      {
+         return window->maskEnabled ? window->maskWindow : nullptr;
+      }
       void AddStatusTask( const std::string& text, int32_t level ) override;
       const std::vector<uint8_t>* ICCProfileData() const override { return window->iccProfile.get(); }
       void SetICCProfile( std::unique_ptr<std::vector<uint8_t>> profile ) override

@@ -2,6 +2,7 @@
 
 #include "process/ImageWindowService.h"
 
+#include "process/ProcessExecution.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/MainWindow.h"
@@ -92,6 +93,12 @@ public:
       TImageWindow* window = ::CreateImageWindow( MainWindow, image.release(), identifier );
       window->rgbWorkingSpace = rgbws;
       return *window->mainView;
+   }
+
+   bool ApplyMask( ProcessView& view, const qor::Image& unprocessed, MaskTarget& mask ) override
+   {
+      const auto* maskWindow = dynamic_cast<const TImageWindow*>( &mask );
+      return maskWindow != nullptr && MaskFromCopy( view, unprocessed, *maskWindow );
    }
 
    void RGBWorkingSpaceChanged( const qor::RGBColorSystem& rgbws ) override

@@ -409,6 +409,7 @@ public:
    QAction* ProcessMinMaxFilter_Action = nullptr;
    QAction* ProcessSCNR_Action = nullptr;
    QAction* ProcessSGBNR_Action = nullptr;
+   QAction* ProcessPixelMath_Action = nullptr;
    QAction* ToolsStatistics_Action = nullptr;
    QAction* ImageAssignICCProfile_Action = nullptr;
    QAction* ImageTransformToDefaultICCProfile_Action = nullptr;

@@ -40,6 +40,7 @@
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
+#include "windows/processing/PixelMathWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/ProcessingHistoryWindow.h"
 #include "windows/processing/ProcessingWindow.h"
@@ -238,6 +239,8 @@ void TMainWindow::BuildCommandActions()
          [] { ShowForm( &MinMaxFiltersWindow() ); } );
    make( ProcessSCNR_Action, "ProcessSCNR_Action", "SCNR", {}, none, "Sc", [] { ShowForm( &SCNRWindow() ); } );
    make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
+   make( ProcessPixelMath_Action, "ProcessPixelMath_Action", "Pixel Math", {}, none, "PM",
+         [] { ShowForm( &PixelMathWindow() ); } );
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
    make( ImageViewProcessingHistory_Action, "ImageViewProcessingHistory_Action", "Processing History",
@@ -426,6 +429,7 @@ void TMainWindow::BuildCommandActions()
    filters->addAction( ProcessMinMaxFilter_Action );
    filters->addAction( ProcessSCNR_Action );
    filters->addAction( ProcessSGBNR_Action );
+   Process_Menu->addAction( ProcessPixelMath_Action );
    Tools_Menu->addAction( ToolsStatistics_Action );
 
    Mask_Menu->addAction( MaskSelectMask_Action );
@@ -589,6 +593,8 @@ void TMainWindow::FillToolBars()
    AdvancedProcessing_ToolBar->addSeparator();
    AdvancedProcessing_ToolBar->addAction( ProcessSCNR_Action );
    AdvancedProcessing_ToolBar->addAction( ProcessSGBNR_Action );
+   AdvancedProcessing_ToolBar->addSeparator();
+   AdvancedProcessing_ToolBar->addAction( ProcessPixelMath_Action );
 
    Tools_ToolBar->addAction( ToolsProcessingHistory_Action );
    Tools_ToolBar->addAction( ToolsStatistics_Action );

@@ -270,6 +270,7 @@ void TMainWindow::ApplicationEvents1Idle()
        { EditPreviewMode_Action, s.mainViewCurrent },
        // The process windows open without an image.
        { ProcessATrousWavelets_Action, true },
+       { ProcessPixelMath_Action, true },
    };
    for ( const auto& [action, on] : enabled )
       action->setEnabled( on );

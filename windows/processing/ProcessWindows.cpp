@@ -16,6 +16,7 @@
 #include "windows/processing/IntegerResampleWindow.h"
 #include "windows/processing/FITSHeaderWindow.h"
 #include "windows/processing/IPTCPhotoInfoWindow.h"
+#include "windows/processing/PixelMathWindow.h"
 #include "windows/processing/PreferencesWindow.h"
 #include "windows/processing/ProcessingInterface.h"
 #include "windows/processing/ReadoutOptionsWindow.h"
@@ -47,6 +48,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
+      { "PixelMathTransform", [] () -> TProcessingInterface& { return PixelMathWindow(); } },
    };
    return windows;
 }
