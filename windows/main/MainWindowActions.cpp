@@ -36,6 +36,7 @@
 #include "windows/main/Application.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/AssignICCProfileWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
@@ -230,6 +231,7 @@ void TMainWindow::BuildCommandActions()
          [] { ShowForm( &StatisticsWindow() ); } );
    make( ToolsRealTimePreview_Action, "ToolsRealTimePreview_Action", "Real Time Preview", {}, none, "RT",
          [] { ShowForm( &RealTimePreviewWindow() ); } );
+   make( ProcessCurves_Action, "ProcessCurves_Action", "Curves", {}, none, "Cv", [] { ShowForm( &CurvesWindow() ); } );
    make( ImageViewProcessingHistory_Action, "ImageViewProcessingHistory_Action", "Processing History",
          "View Processing History", none, "H", [this] { ImageViewProcessingHistory_ActionExecute(); } );
    make( ImageViewProcessingReport_Action, "ImageViewProcessingReport_Action", "Processing Report",
@@ -409,6 +411,9 @@ void TMainWindow::BuildCommandActions()
    colorSpaceProcesses->addAction( ProcessRGBSpaceParameters_Action );
    colorSpaceProcesses->addAction( ProcessExtractChannels_Action );
    colorSpaceProcesses->addAction( ProcessImportChannels_Action );
+   QMenu* transferCurves = Process_Menu->addMenu( "&Transfer Curves" );
+   transferCurves->setObjectName( "ProcessTransferCurves_MenuItem" );
+   transferCurves->addAction( ProcessCurves_Action );
    QMenu* filters = Process_Menu->addMenu( "&Filters" );
    filters->addAction( ProcessATrousWavelets_Action );
    filters->addSeparator();
@@ -572,6 +577,8 @@ void TMainWindow::FillToolBars()
    ColorSpaces_ToolBar->addAction( ProcessRGBSpaceParameters_Action );
    ColorSpaces_ToolBar->addAction( ProcessExtractChannels_Action );
    ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
+
+   TransferCurves_ToolBar->addAction( ProcessCurves_Action );
 
    AdvancedProcessing_ToolBar->addAction( ProcessATrousWavelets_Action );
    AdvancedProcessing_ToolBar->addSeparator();

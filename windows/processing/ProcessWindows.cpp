@@ -9,6 +9,7 @@
 
 #include "process/Process.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/FastRotateWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
@@ -47,6 +48,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
+      { "CurvesTransform", [] () -> TProcessingInterface& { return CurvesWindow(); } },
    };
    return windows;
 }
