@@ -22,6 +22,7 @@
 #include "windows/main/SystemPerformance.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
@@ -124,6 +125,8 @@ void CreateStartUpForms( TMainWindow* owner )
       AdjustMonitorBrightnessWindow = new TAdjustMonitorBrightnessWindow( owner );
    if ( MemoryWatchWindow == nullptr )
       MemoryWatchWindow = new TMemoryWatchWindow( owner );
+   // Windows with registry settings of their own exist before the main window loads them.
+   CurvesWindow();
 }
 
 void DestroyStartUpForms()

@@ -36,6 +36,7 @@
 #include "windows/main/Application.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/AssignICCProfileWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
@@ -49,23 +50,11 @@
 #include "windows/processing/SGBNRWindow.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
+#include "windows/tools/RealTimePreviewWindow.h"
 #include "windows/tools/StatisticsWindow.h"
 
 namespace
 {
-
-// Makes a form visible, restores it when minimised and brings it to the front.
-void ShowForm( QWidget* form )
-{
-   if ( form == nullptr )
-      return;
-   if ( form->isMinimized() )
-      form->showNormal();
-   else
-      form->show();
-   form->raise();
-   form->activateWindow();
-}
 
 // An image window's frame back from the minimised state before it is worked on.
 void RestoreWindow( TImageWindow& window )
@@ -243,6 +232,9 @@ void TMainWindow::BuildCommandActions()
          [] { ShowForm( &PixelMathWindow() ); } );
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
+   make( ToolsRealTimePreview_Action, "ToolsRealTimePreview_Action", "Real Time Preview", {}, none, "RT",
+         [] { ShowForm( &RealTimePreviewWindow() ); } );
+   make( ProcessCurves_Action, "ProcessCurves_Action", "Curves", {}, none, "Cv", [] { ShowForm( &CurvesWindow() ); } );
    make( ImageViewProcessingHistory_Action, "ImageViewProcessingHistory_Action", "Processing History",
          "View Processing History", none, "H", [this] { ImageViewProcessingHistory_ActionExecute(); } );
    make( ImageViewProcessingReport_Action, "ImageViewProcessingReport_Action", "Processing Report",
@@ -422,6 +414,9 @@ void TMainWindow::BuildCommandActions()
    colorSpaceProcesses->addAction( ProcessRGBSpaceParameters_Action );
    colorSpaceProcesses->addAction( ProcessExtractChannels_Action );
    colorSpaceProcesses->addAction( ProcessImportChannels_Action );
+   QMenu* transferCurves = Process_Menu->addMenu( "&Transfer Curves" );
+   transferCurves->setObjectName( "ProcessTransferCurves_MenuItem" );
+   transferCurves->addAction( ProcessCurves_Action );
    QMenu* filters = Process_Menu->addMenu( "&Filters" );
    filters->addAction( ProcessATrousWavelets_Action );
    filters->addSeparator();
@@ -431,6 +426,7 @@ void TMainWindow::BuildCommandActions()
    filters->addAction( ProcessSGBNR_Action );
    Process_Menu->addAction( ProcessPixelMath_Action );
    Tools_Menu->addAction( ToolsStatistics_Action );
+   Tools_Menu->addAction( ToolsRealTimePreview_Action );
 
    Mask_Menu->addAction( MaskSelectMask_Action );
    Mask_Menu->addAction( MaskRemoveMask_Action );
@@ -586,6 +582,8 @@ void TMainWindow::FillToolBars()
    ColorSpaces_ToolBar->addAction( ProcessExtractChannels_Action );
    ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
 
+   TransferCurves_ToolBar->addAction( ProcessCurves_Action );
+
    AdvancedProcessing_ToolBar->addAction( ProcessATrousWavelets_Action );
    AdvancedProcessing_ToolBar->addSeparator();
    AdvancedProcessing_ToolBar->addAction( ProcessMedianFilter_Action );
@@ -598,6 +596,7 @@ void TMainWindow::FillToolBars()
 
    Tools_ToolBar->addAction( ToolsProcessingHistory_Action );
    Tools_ToolBar->addAction( ToolsStatistics_Action );
+   Tools_ToolBar->addAction( ToolsRealTimePreview_Action );
    Tools_ToolBar->addSeparator();
    Tools_ToolBar->addAction( ToolsMemoryWatch_Action );
    Tools_ToolBar->addAction( ToolsAdjustMonitorBrightness_Action );

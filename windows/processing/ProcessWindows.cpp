@@ -9,6 +9,7 @@
 
 #include "process/Process.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/FastRotateWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
@@ -49,6 +50,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
       { "PixelMathTransform", [] () -> TProcessingInterface& { return PixelMathWindow(); } },
+      { "CurvesTransform", [] () -> TProcessingInterface& { return CurvesWindow(); } },
    };
    return windows;
 }
