@@ -10,11 +10,13 @@
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
 #include "process/IPTCPhotoInfoData.h"
+#include "process/ImageIdentifier.h"
 #include "process/ImportChannels.h"
 #include "process/IntegerResample.h"
 #include "process/Invert.h"
 #include "process/MedianFilter.h"
 #include "process/MinMaxFilter.h"
+#include "process/NewImage.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
@@ -49,4 +51,6 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<FITSKeywords>();
    registry.Register<IPTCPhotoInfoData>();
    registry.Register<Preferences>();
+   registry.Register<ImageIdentifier>();
+   registry.Register<NewImage>();
 }

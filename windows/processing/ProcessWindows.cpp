@@ -24,6 +24,8 @@
 #include "windows/processing/ResampleWindow.h"
 #include "windows/processing/RotateWindow.h"
 #include "windows/processing/CropExpandWindow.h"
+#include "windows/processing/ImageIdentifierWindow.h"
+#include "windows/processing/NewImageWindow.h"
 
 namespace
 {
@@ -47,6 +49,8 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
+      { "ImageIdentifier", [] () -> TProcessingInterface& { return ImageIdentifierWindow(); } },
+      { "NewImage", [] () -> TProcessingInterface& { return NewImageWindow(); } },
    };
    return windows;
 }
