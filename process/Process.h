@@ -54,6 +54,9 @@ public:
    virtual void PreviewOrigin( int32_t& left, int32_t& top ) const { left = top = 0; }
    // The identifier of the window's main view (what "&imageId;" stands for in identifier templates).
    virtual std::string MainViewId() const { return FullId(); }
+   // Gives the window's main view another identifier, used as it is (the caller has checked it and made it
+   // unique): the window is renamed and whatever shows the name is told.
+   virtual void SetMainViewId( const std::string& /*identifier*/ ) {}
    // The RGB working space of the view's window, through which colour components are computed; nullptr for none.
    virtual qor::RGBColorSystem* RGBWorkingSpace() const { return nullptr; }
    // The view's pixels were changed by a run: with notify, whatever depends on them is told.

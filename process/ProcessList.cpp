@@ -11,12 +11,14 @@
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
 #include "process/IPTCPhotoInfoData.h"
+#include "process/ImageIdentifier.h"
 #include "process/ImportChannels.h"
 #include "process/IntegerResample.h"
 #include "process/Invert.h"
 #include "process/MedianFilter.h"
 #include "process/MinMaxFilter.h"
 #include "process/PixelMathTransform.h"
+#include "process/NewImage.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
@@ -53,4 +55,6 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<Preferences>();
    registry.Register<PixelMathTransform>();
    registry.Register<CurvesTransform>();
+   registry.Register<ImageIdentifier>();
+   registry.Register<NewImage>();
 }

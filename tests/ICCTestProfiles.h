@@ -56,6 +56,19 @@ inline cmsHPROFILE MakeGrayProfile( const char* description )
    return profile;
 }
 
+// The profile as a block of bytes, saved in the given ICC version (2.1 writes the description as a 'desc' element,
+// 4.3 as 'mluc'); closes it.
+inline std::vector<uint8_t> SaveProfile( cmsHPROFILE profile, double version = 2.1 )
+{
+   cmsSetProfileVersion( profile, version );
+   cmsUInt32Number size = 0;
+   cmsSaveProfileToMem( profile, nullptr, &size );
+   std::vector<uint8_t> bytes( size );
+   cmsSaveProfileToMem( profile, bytes.data(), &size );
+   cmsCloseProfile( profile );
+   return bytes;
+}
+
 } // namespace test
 
 #endif

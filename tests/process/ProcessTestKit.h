@@ -191,6 +191,17 @@ inline std::vector<uint8_t> FileBytes( const std::string& path )
    return std::vector<uint8_t>( std::istreambuf_iterator<char>( in ), std::istreambuf_iterator<char>() );
 }
 
+// The stream of a parameter set (version 1.0), written to a file at path and read back as bytes.
+inline std::vector<uint8_t> ParameterBytes( const Process::Parameters& parameters, const std::string& path )
+{
+   {
+      qor::File file;
+      file.CreateForWriting( path );
+      parameters.Write( file, 1.0f );
+   }
+   return FileBytes( path );
+}
+
 inline void WriteBytes( const std::string& path, const std::vector<uint8_t>& bytes )
 {
    std::ofstream out( path, std::ios::binary | std::ios::trunc );

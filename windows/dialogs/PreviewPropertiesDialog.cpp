@@ -34,12 +34,7 @@ TPreviewPropertiesDialog::TPreviewPropertiesDialog( QWidget* owner ) : TProcessi
    SizeInfo_StaticText->setObjectName( "SizeInfo_StaticText" );
    SizeInfo_StaticText->setFrameStyle( QFrame::Panel | QFrame::Sunken );
    layout->addWidget( SizeInfo_StaticText, 5, 0, 1, 3 );
-   OK_SpeedButton = new QToolButton( this );
-   OK_SpeedButton->setObjectName( "OK_SpeedButton" );
-   OK_SpeedButton->setText( "OK" );
-   Cancel_SpeedButton = new QToolButton( this );
-   Cancel_SpeedButton->setObjectName( "Cancel_SpeedButton" );
-   Cancel_SpeedButton->setText( "Cancel" );
+   MakeOKCancelButtons( OK_SpeedButton, Cancel_SpeedButton );
    layout->addWidget( OK_SpeedButton, 6, 1 );
    layout->addWidget( Cancel_SpeedButton, 6, 2 );
    Init();

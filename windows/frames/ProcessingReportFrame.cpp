@@ -53,15 +53,7 @@ TProcessingReportFrame::TProcessingReportFrame( QWidget* owner )
    : QFrame( owner ), fontName( ReportFontName ), fontSize( DefaultReportFontSize )
 {
    setObjectName( "ProcessingReport" );
-   Edit = new QTextEdit( this );
-   Edit->setObjectName( "Edit" );
-   Edit->setReadOnly( true );
-   Edit->setLineWrapMode( QTextEdit::NoWrap );
-   Edit->setHorizontalScrollBarPolicy( Qt::ScrollBarAlwaysOn );
-   Edit->setVerticalScrollBarPolicy( Qt::ScrollBarAlwaysOn );
-   QPalette p = Edit->palette();
-   p.setColor( QPalette::Base, palette().color( QPalette::ToolTipBase ) );
-   Edit->setPalette( p );
+   Edit = MakeReportEdit( this );
    Info_Panel = new QLabel( this );
    Info_Panel->setObjectName( "Info_Panel" );
    Info_Panel->setFrameStyle( QFrame::Panel | QFrame::Sunken );
@@ -122,11 +114,7 @@ void TProcessingReportFrame::Generate()
 {
    const QSignalBlocker blocker( Edit );
    Edit->setUpdatesEnabled( false );
-   Edit->clear();
-   QFont font( fontName );
-   font.setStyleHint( QFont::Monospace );
-   font.setPointSize( fontSize );
-   Edit->document()->setDefaultFont( font );
+   ClearReport( Edit, fontName, fontSize );
 
    std::vector<std::string> lines;
    lines.push_back( "// " + ApplicationTitle().toStdString() );
@@ -381,6 +369,29 @@ void TProcessingReportFrame::Save_ButtonClick()
    {
       ReportCaughtFailure( "windows/frames/ProcessingReportFrame", __LINE__ );
    }
+}
+
+QTextEdit* MakeReportEdit( QWidget* parent )
+{
+   auto* edit = new QTextEdit( parent );
+   edit->setObjectName( "Edit" );
+   edit->setReadOnly( true );
+   edit->setLineWrapMode( QTextEdit::NoWrap );
+   edit->setHorizontalScrollBarPolicy( Qt::ScrollBarAlwaysOn );
+   edit->setVerticalScrollBarPolicy( Qt::ScrollBarAlwaysOn );
+   QPalette p = edit->palette();
+   p.setColor( QPalette::Base, parent->palette().color( QPalette::ToolTipBase ) );
+   edit->setPalette( p );
+   return edit;
+}
+
+void ClearReport( QTextEdit* edit, const QString& fontName, int32_t pointSize )
+{
+   edit->clear();
+   QFont font( fontName );
+   font.setStyleHint( QFont::Monospace );
+   font.setPointSize( pointSize );
+   edit->document()->setDefaultFont( font );
 }
 
 QString AskReportFileName( const QString& title, const QString& directory, const QString& proposedName )

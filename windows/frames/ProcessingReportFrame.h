@@ -81,6 +81,11 @@ constexpr int32_t DefaultReportFontSize = 10;
 constexpr int32_t MinReportFontSize = 6;
 constexpr int32_t MaxReportFontSize = 12;
 
+// The read-only text box of a report: no word wrap, both scroll bars, on the tooltip background.
+QTextEdit* MakeReportEdit( QWidget* parent );
+// Empties the box and gives its document the report font (a fixed-pitch font when the name is not installed).
+void ClearReport( QTextEdit* edit, const QString& fontName, int32_t pointSize );
+
 // The save dialog of reports: the chosen name with ".txt" or ".rtf" added when it has no extension (by the
 // filter chosen); empty when cancelled.
 QString AskReportFileName( const QString& title, const QString& directory, const QString& proposedName );

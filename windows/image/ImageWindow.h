@@ -157,6 +157,7 @@ public:
       // What processes see of the window (ProcessView).
       const qor::Image* WholeImage() const override { return window->image; }
       std::string MainViewId() const override { return window->MainViewId(); }
+      void SetMainViewId( const std::string& identifier ) override { window->mainView->SetIdentifier( identifier ); }
       qor::RGBColorSystem* RGBWorkingSpace() const override { return &window->rgbWorkingSpace; }
       bool HasColorMask() const override
       {

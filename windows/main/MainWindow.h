@@ -201,6 +201,12 @@ public:
    // when one fails: an action triggered while its state is stale stays harmless. Enabled states, check marks and
    // captions are set by the idle update alone.
    void ImageDuplicate_ActionExecute();
+   // Renames the active image through the modal Image Identifier dialog (made for this use).
+   void ImageSetIdentifier_ActionExecute();
+   // The Image Information window for the active image's current view.
+   void ImageViewInformation_ActionExecute();
+   // Turns the target preview into an image window through the New Image from Preview dialog.
+   void PreviewMakeImage_ActionExecute();
    // ---- Geometry and Invert (MainWindowGeometryActions.cpp) ----
    void GeometryResample_ActionExecute();
    void GeometryIntegerResample_ActionExecute();
@@ -376,6 +382,12 @@ public:
    static constexpr QSize MinimumDocumentChildSize{ 200, 120 };
 
    QAction* ImageDuplicate_Action = nullptr;
+   QAction* ImageSetIdentifier_Action = nullptr;
+   QAction* ImageViewInformation_Action = nullptr;
+   QAction* PreviewMakeImage_Action = nullptr;
+   QAction* ProcessNewImage_Action = nullptr;
+   QAction* ProcessImageIdentifier_Action = nullptr;
+   QAction* ToolsImageInformation_Action = nullptr;
    QAction* GeometryResample_Action = nullptr;
    QAction* GeometryIntegerResample_Action = nullptr;
    QAction* GeometryCropExpand_Action = nullptr;

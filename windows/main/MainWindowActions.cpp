@@ -28,6 +28,8 @@
 #include "process/ProcessRegistry.h"
 #include "support/Utils.h"
 #include "windows/dialogs/AboutDialog.h"
+#include "windows/dialogs/ImageIdentifierDialog.h"
+#include "windows/dialogs/NewImageFromPreviewDialog.h"
 #include "windows/dialogs/PreviewPropertiesDialog.h"
 #include "windows/dialogs/ProcessingReportDialogs.h"
 #include "windows/dialogs/SelectViewsDialogs.h"
@@ -38,10 +40,12 @@
 #include "windows/processing/AssignICCProfileWindow.h"
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/ImageIdentifierWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
 #include "windows/processing/PixelMathWindow.h"
+#include "windows/processing/NewImageWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/ProcessingHistoryWindow.h"
 #include "windows/processing/ProcessingWindow.h"
@@ -49,6 +53,7 @@
 #include "windows/processing/SCNRWindow.h"
 #include "windows/processing/SGBNRWindow.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
+#include "windows/tools/ImageInformationWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
 #include "windows/tools/RealTimePreviewWindow.h"
 #include "windows/tools/StatisticsWindow.h"
@@ -151,6 +156,8 @@ void TMainWindow::BuildCommandActions()
    // Image
    make( ImageDuplicate_Action, "ImageDuplicate_Action", "Duplicate Image", {}, none, "Dup",
          [this] { ImageDuplicate_ActionExecute(); } );
+   make( ImageSetIdentifier_Action, "ImageSetIdentifier_Action", "Set Identifier...", "Set Image Identifier", none,
+         "Id", [this] { ImageSetIdentifier_ActionExecute(); } );
    make( ImageEnableColorManagement_Action, "ImageEnableColorManagement_Action", "Color Management Enabled", {},
          QKeySequence( "F11" ), "CM", [this] { ImageEnableColorManagement_ActionExecute(); } );
    make( ImageAssignICCProfile_Action, "ImageAssignICCProfile_Action", "Assign ICC Profile...", "Assign ICC Profile",
@@ -179,6 +186,8 @@ void TMainWindow::BuildCommandActions()
          "P?", [this] { PreviewProperties_ActionExecute(); } );
    make( PreviewClone_Action, "PreviewClone_Action", "Clone Preview", {}, none, "PP",
          [this] { PreviewClone_ActionExecute(); } );
+   make( PreviewMakeImage_Action, "PreviewMakeImage_Action", "Make Image...", "Make Image from Preview", none,
+         "P\u2192I", [this] { PreviewMakeImage_ActionExecute(); } );
    make( PreviewNext_Action, "PreviewNext_Action", "Next Preview", {}, QKeySequence( "Ctrl+Right" ), "\u25B6",
          [this] { PreviewNext_ActionExecute(); } );
    make( PreviewPrev_Action, "PreviewPrev_Action", "Previous Preview", {}, QKeySequence( "Ctrl+Left" ), "\u25C0",
@@ -205,6 +214,8 @@ void TMainWindow::BuildCommandActions()
    // Colour spaces and the view tools
    make( ImageViewStatistics_Action, "ImageViewStatistics_Action", "Statistics", "View Statistics", none, "\u03A3",
          [this] { ImageViewStatistics_ActionExecute(); } );
+   make( ImageViewInformation_Action, "ImageViewInformation_Action", "Information", {}, none, "i",
+         [this] { ImageViewInformation_ActionExecute(); } );
    make( ColorSpaceRGBSpaceParameters_Action, "ColorSpaceRGBSpaceParameters_Action", "RGB Working Space Parameters",
          {}, none, "WS", [this] { ColorSpaceRGBSpaceParameters_ActionExecute(); } );
    make( ColorSpaceResetToGlobalRGBSpace_Action, "ColorSpaceResetToGlobalRGBSpace_Action",
@@ -243,6 +254,12 @@ void TMainWindow::BuildCommandActions()
          [] { ShowForm( &ProcessContainerWindow() ); } );
    make( ToolsProcessingHistory_Action, "ToolsProcessingHistory_Action", "Processing History", {}, none, "H",
          [] { ShowForm( &ProcessingHistoryWindow() ); } );
+   make( ProcessNewImage_Action, "ProcessNewImage_Action", "New Image", {}, none, "New",
+         [] { ShowForm( &NewImageWindow() ); } );
+   make( ProcessImageIdentifier_Action, "ProcessImageIdentifier_Action", "Image Identifier", {}, none, "Id",
+         [] { ShowForm( &ImageIdentifierWindow() ); } );
+   make( ToolsImageInformation_Action, "ToolsImageInformation_Action", "Image Information", {}, none, "i",
+         [] { ShowForm( &ImageInformationWindow() ); } );
 
    // Process
    make( ProcessATrousWavelets_Action, "ProcessATrousWavelets_Action", QString::fromUtf8( "À Trous Wavelet Transform" ),
@@ -391,6 +408,7 @@ void TMainWindow::BuildCommandActions()
 
    // ---- Menus ----
    Image_Menu->addAction( ImageDuplicate_Action );
+   Image_Menu->addAction( ImageSetIdentifier_Action );
    Image_Menu->addSeparator();
    Image_Menu->addAction( ImageEnableColorManagement_Action );
    Image_Menu->addAction( ImageAssignICCProfile_Action );
@@ -405,9 +423,13 @@ void TMainWindow::BuildCommandActions()
    colorSpaces->addAction( ColorSpaceConvertToRGBColor_Action );
    QMenu* imageView = Image_Menu->addMenu( "&View" );
    imageView->addAction( ImageViewStatistics_Action );
+   imageView->addAction( ImageViewInformation_Action );
    imageView->addAction( ImageViewProcessingHistory_Action );
    imageView->addAction( ImageViewProcessingReport_Action );
    Process_Menu->addAction( ProcessProcessContainer_Action );
+   Process_Menu->addAction( ProcessNewImage_Action );
+   Process_Menu->addAction( ProcessImageIdentifier_Action );
+   Tools_Menu->addAction( ToolsImageInformation_Action );
    Tools_Menu->addAction( ToolsProcessingHistory_Action );
 
    QMenu* colorSpaceProcesses = Process_Menu->addMenu( "&Color Spaces" );
@@ -437,6 +459,7 @@ void TMainWindow::BuildCommandActions()
    Preview_Menu->addAction( PreviewNew_Action );
    Preview_Menu->addAction( PreviewProperties_Action );
    Preview_Menu->addAction( PreviewClone_Action );
+   Preview_Menu->addAction( PreviewMakeImage_Action );
    Preview_Menu->addSeparator();
    Preview_Menu->addAction( PreviewNext_Action );
    Preview_Menu->addAction( PreviewPrev_Action );
@@ -566,6 +589,7 @@ void TMainWindow::FillToolBars()
    Preview_ToolBar->addSeparator();
    Preview_ToolBar->addAction( PreviewNew_Action );
    Preview_ToolBar->addAction( PreviewProperties_Action );
+   Preview_ToolBar->addAction( PreviewMakeImage_Action );
    Preview_ToolBar->addSeparator();
    Preview_ToolBar->addAction( PreviewStore_Action );
    Preview_ToolBar->addAction( PreviewRestore_Action );
@@ -594,6 +618,7 @@ void TMainWindow::FillToolBars()
    AdvancedProcessing_ToolBar->addSeparator();
    AdvancedProcessing_ToolBar->addAction( ProcessPixelMath_Action );
 
+   Tools_ToolBar->addAction( ToolsImageInformation_Action );
    Tools_ToolBar->addAction( ToolsProcessingHistory_Action );
    Tools_ToolBar->addAction( ToolsStatistics_Action );
    Tools_ToolBar->addAction( ToolsRealTimePreview_Action );
@@ -684,6 +709,14 @@ void TMainWindow::ImageDuplicate_ActionExecute()
    }
 }
 
+void TMainWindow::ImageSetIdentifier_ActionExecute()
+{
+   if ( ActiveImageWindow() == nullptr )
+      return;
+   TImageIdentifierDialog dialog( nullptr );
+   dialog.ShowModal();
+}
+
 void TMainWindow::ImageEnableColorManagement_ActionExecute()
 {
    if ( !ColorManagementAvailable() )
@@ -748,6 +781,15 @@ void TMainWindow::ImageViewProcessingHistory_ActionExecute()
       return;
    ShowForm( &ProcessingHistoryWindow() );
    ProcessingHistoryWindow().SelectView( window->currentView );
+}
+
+void TMainWindow::ImageViewInformation_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   ShowForm( &ImageInformationWindow() );
+   ImageInformationWindow().SelectView( window->currentView );
 }
 
 void TMainWindow::ImageViewProcessingReport_ActionExecute()
@@ -899,6 +941,17 @@ void TMainWindow::PreviewClone_ActionExecute()
                           window.selectedPreview = clone;
                           window.RedrawImage();
                        }
+                    } );
+}
+
+void TMainWindow::PreviewMakeImage_ActionExecute()
+{
+   OnTargetPreview( ActiveImageWindow(),
+                    []( TImageWindow&, TImageWindow::Preview& preview )
+                    {
+                       TNewImageFromPreviewDialog& dialog = NewImageFromPreviewDialog();
+                       dialog.preview = &preview;
+                       dialog.ShowModal();
                     } );
 }
 

@@ -32,6 +32,7 @@
 #include "windows/main/Application.h"
 #include "windows/processing/FITSHeaderWindow.h"
 #include "windows/processing/IPTCPhotoInfoWindow.h"
+#include "windows/processing/NewImageWindow.h"
 #include "windows/processing/PreferencesWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ReadoutOptionsWindow.h"
@@ -532,7 +533,6 @@ void TMainWindow::FileExit_ActionExecute()
 }
 
 // ---- Tool windows of the File and Edit menus ---------------------------------------------------------------------
-// The New Image and Readout Options windows are shown from here once they are part of the program.
 
 namespace
 {
@@ -549,6 +549,10 @@ void ShowProcessingWindow( QWidget& window )
 
 void TMainWindow::FileNew_ActionExecute()
 {
+   TNewImageWindow& window = NewImageWindow();
+   if ( TImageWindow* active = ActiveImageWindow() )
+      window.SelectView( active->mainView );
+   ShowProcessingWindow( window );
 }
 
 void TMainWindow::FileFITSHeader_ActionExecute()

@@ -26,6 +26,8 @@
 #include "windows/processing/ResampleWindow.h"
 #include "windows/processing/RotateWindow.h"
 #include "windows/processing/CropExpandWindow.h"
+#include "windows/processing/ImageIdentifierWindow.h"
+#include "windows/processing/NewImageWindow.h"
 
 namespace
 {
@@ -51,6 +53,8 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
       { "PixelMathTransform", [] () -> TProcessingInterface& { return PixelMathWindow(); } },
       { "CurvesTransform", [] () -> TProcessingInterface& { return CurvesWindow(); } },
+      { "ImageIdentifier", [] () -> TProcessingInterface& { return ImageIdentifierWindow(); } },
+      { "NewImage", [] () -> TProcessingInterface& { return NewImageWindow(); } },
    };
    return windows;
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QKeyEvent>
+#include <QToolButton>
 
 #include "platform/DialogRunner.h"
 #include "windows/image/Cursors.h"
@@ -41,6 +42,16 @@ void TProcessingDialog::HookButtons( QWidget* control )
          continue;
       button->setProperty( "lf_hooked", true );
    }
+}
+
+void TProcessingDialog::MakeOKCancelButtons( QToolButton*& ok, QToolButton*& cancel )
+{
+   ok = new QToolButton( this );
+   ok->setObjectName( "OK_SpeedButton" );
+   ok->setText( "OK" );
+   cancel = new QToolButton( this );
+   cancel->setObjectName( "Cancel_SpeedButton" );
+   cancel->setText( "Cancel" );
 }
 
 int TProcessingDialog::ShowModal()

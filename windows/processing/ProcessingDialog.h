@@ -17,6 +17,8 @@
 #include "process/DynamicProcess.h"
 #include "windows/processing/ProcessingInterface.h"
 
+class QToolButton;
+
 class TProcessingDialog : public TProcessingInterface, public ProcessSessionDialog
 {
    Q_OBJECT
@@ -42,6 +44,8 @@ public:
    void OKButtonClick();
    void CancelButtonClick();
    void HookButtons( QWidget* control );
+   // Makes OK_SpeedButton ("OK") and Cancel_SpeedButton ("Cancel") on the form, wired by their names.
+   void MakeOKCancelButtons( QToolButton*& ok, QToolButton*& cancel );
 
    // The instance Apply is launching, while it does.
    const Process* ExecutingInstance() const override { return executing ? executedInstance : nullptr; }

@@ -1,9 +1,7 @@
 #include "windows/tools/MemoryWatchWindow.h"
 
-#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
-#include <QRegularExpression>
 
 TMemoryWatchWindow* MemoryWatchWindow = nullptr;
 
@@ -55,41 +53,6 @@ std::optional<double> ShowRow( QLabel* total, QLabel* free, uint64_t totalBytes,
 }
 
 } // namespace
-
-std::optional<MemoryStatus> MemoryStatus::FromMeminfo( const QString& text )
-{
-   auto field = [&text]( const char* name ) -> std::optional<uint64_t>
-   {
-      const QRegularExpression pattern( QString( "^%1:\\s+(\\d+)\\s*kB" ).arg( name ),
-                                        QRegularExpression::MultilineOption );
-      const QRegularExpressionMatch match = pattern.match( text );
-      if ( !match.hasMatch() )
-         return std::nullopt;
-      bool ok = false;
-      const qulonglong kb = match.captured( 1 ).toULongLong( &ok );
-      if ( !ok )
-         return std::nullopt;
-      return uint64_t( kb ) * 1024u;
-   };
-   const auto total = field( "MemTotal" );
-   const auto available = field( "MemAvailable" );
-   if ( !total || !available )
-      return std::nullopt;
-   MemoryStatus status;
-   status.totalPhysical = *total;
-   status.availablePhysical = *available;
-   status.totalPaged = field( "SwapTotal" ).value_or( 0 );
-   status.availablePaged = field( "SwapFree" ).value_or( 0 );
-   return status;
-}
-
-std::optional<MemoryStatus> MemoryStatus::Current()
-{
-   QFile file( "/proc/meminfo" );
-   if ( !file.open( QIODevice::ReadOnly | QIODevice::Text ) )
-      return std::nullopt;
-   return FromMeminfo( QString::fromLatin1( file.readAll() ) );
-}
 
 TMemoryWatchWindow::TMemoryWatchWindow( QWidget* owner ) : TLFToolWindow( owner )
 {

@@ -12,22 +12,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/SystemMemory.h"
 #include "windows/processing/LFToolWindow.h"
 
 class QLabel;
-
-// Bytes of memory as the system reports them (64 bits: machines have more than 4 GB).
-struct MemoryStatus
-{
-   uint64_t totalPhysical = 0;
-   uint64_t availablePhysical = 0;
-   uint64_t totalPaged = 0;
-   uint64_t availablePaged = 0;
-
-   // From the text of /proc/meminfo (MemTotal, MemAvailable, SwapTotal, SwapFree); nothing when it lacks them.
-   static std::optional<MemoryStatus> FromMeminfo( const QString& text );
-   static std::optional<MemoryStatus> Current();
-};
 
 class TMemoryWatchWindow : public TLFToolWindow
 {
