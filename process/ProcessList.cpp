@@ -9,6 +9,7 @@
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
+#include "process/HistogramsTransform.h"
 #include "process/IPTCPhotoInfoData.h"
 #include "process/ImportChannels.h"
 #include "process/IntegerResample.h"
@@ -49,4 +50,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<FITSKeywords>();
    registry.Register<IPTCPhotoInfoData>();
    registry.Register<Preferences>();
+   registry.Register<HistogramsTransform>();
 }

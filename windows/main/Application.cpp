@@ -18,6 +18,7 @@
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/PresentationWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/main/SingleInstanceLock.h"
 #include "windows/main/SystemPerformance.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
@@ -124,6 +125,7 @@ void CreateStartUpForms( TMainWindow* owner )
       AdjustMonitorBrightnessWindow = new TAdjustMonitorBrightnessWindow( owner );
    if ( MemoryWatchWindow == nullptr )
       MemoryWatchWindow = new TMemoryWatchWindow( owner );
+   HistogramWindow(); // before the settings are loaded, which it has its share of
 }
 
 void DestroyStartUpForms()

@@ -37,6 +37,7 @@
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/AssignICCProfileWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
@@ -215,6 +216,8 @@ void TMainWindow::BuildCommandActions()
    // Colour spaces and the view tools
    make( ImageViewStatistics_Action, "ImageViewStatistics_Action", "Statistics", "View Statistics", none, "\u03A3",
          [this] { ImageViewStatistics_ActionExecute(); } );
+   make( ImageViewHistogram_Action, "ImageViewHistogram_Action", "Histogram", "View Histogram", none, "Hg",
+         [this] { ImageViewHistogram_ActionExecute(); } );
    make( ColorSpaceRGBSpaceParameters_Action, "ColorSpaceRGBSpaceParameters_Action", "RGB Working Space Parameters",
          {}, none, "WS", [this] { ColorSpaceRGBSpaceParameters_ActionExecute(); } );
    make( ColorSpaceResetToGlobalRGBSpace_Action, "ColorSpaceResetToGlobalRGBSpace_Action",
@@ -237,6 +240,8 @@ void TMainWindow::BuildCommandActions()
    make( ProcessMinMaxFilter_Action, "ProcessMinMaxFilter_Action", "Minimum/Maximum Filters", {}, none, "Mx",
          [] { ShowForm( &MinMaxFiltersWindow() ); } );
    make( ProcessSCNR_Action, "ProcessSCNR_Action", "SCNR", {}, none, "Sc", [] { ShowForm( &SCNRWindow() ); } );
+   make( ProcessHistograms_Action, "ProcessHistograms_Action", "Histograms", {}, none, "Hg",
+         [] { ShowForm( &HistogramWindow() ); } );
    make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
@@ -409,6 +414,7 @@ void TMainWindow::BuildCommandActions()
    colorSpaces->addAction( ColorSpaceConvertToGrayscale_Action );
    colorSpaces->addAction( ColorSpaceConvertToRGBColor_Action );
    QMenu* imageView = Image_Menu->addMenu( "&View" );
+   imageView->addAction( ImageViewHistogram_Action );
    imageView->addAction( ImageViewStatistics_Action );
    imageView->addAction( ImageViewProcessingHistory_Action );
    imageView->addAction( ImageViewProcessingReport_Action );
@@ -419,6 +425,9 @@ void TMainWindow::BuildCommandActions()
    colorSpaceProcesses->addAction( ProcessRGBSpaceParameters_Action );
    colorSpaceProcesses->addAction( ProcessExtractChannels_Action );
    colorSpaceProcesses->addAction( ProcessImportChannels_Action );
+   QMenu* transferCurves = Process_Menu->addMenu( "&Transfer Curves" );
+   transferCurves->setObjectName( "ProcessTransferCurves_MenuItem" );
+   transferCurves->addAction( ProcessHistograms_Action );
    QMenu* filters = Process_Menu->addMenu( "&Filters" );
    filters->addAction( ProcessATrousWavelets_Action );
    filters->addSeparator();
@@ -582,6 +591,8 @@ void TMainWindow::FillToolBars()
    ColorSpaces_ToolBar->addAction( ProcessExtractChannels_Action );
    ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
 
+   TransferCurves_ToolBar->addAction( ProcessHistograms_Action );
+
    AdvancedProcessing_ToolBar->addAction( ProcessATrousWavelets_Action );
    AdvancedProcessing_ToolBar->addSeparator();
    AdvancedProcessing_ToolBar->addAction( ProcessMedianFilter_Action );
@@ -734,6 +745,16 @@ void TMainWindow::ImageViewStatistics_ActionExecute()
    RestoreWindow( *window );
    ShowForm( &StatisticsWindow() );
    StatisticsWindow().SelectView( window->currentView );
+}
+
+void TMainWindow::ImageViewHistogram_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   ShowForm( &HistogramWindow() );
+   HistogramWindow().SelectView( window->currentView );
 }
 
 void TMainWindow::ImageViewProcessingHistory_ActionExecute()

@@ -148,6 +148,7 @@ void TMainWindow::ApplicationEvents1Idle()
        { EditPurgeUndo_Action, s.anyImage },
        { ImageDuplicate_Action, s.imageActive },
        { ImageViewStatistics_Action, s.imageActive },
+       { ImageViewHistogram_Action, s.imageActive },
        { ImageViewProcessingHistory_Action, s.imageActive },
        { ImageViewProcessingReport_Action, s.imageActive },
        { ColorSpaceRGBSpaceParameters_Action, s.imageActive },

@@ -11,6 +11,7 @@
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/FastRotateWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/IntegerResampleWindow.h"
@@ -47,6 +48,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "RGBSpaceParameters", [] () -> TProcessingInterface& { return RGBSpaceParametersWindow(); } },
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
+      { "HistogramsTransform", [] () -> TProcessingInterface& { return HistogramWindow(); } },
    };
    return windows;
 }
