@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
@@ -1212,6 +1213,13 @@ void THistogramWindow::hideEvent( QHideEvent* event )
       RealTimePreview_CheckBoxClick();
    }
    TProcessingWindow::hideEvent( event );
+}
+
+void THistogramWindow::resizeEvent( QResizeEvent* event )
+{
+   TProcessingWindow::resizeEvent( event );
+   if ( processDragObject != nullptr )
+      processDragObject->move( 4, height() - processDragObject->height() - 4 );
 }
 
 THistogramWindow& HistogramWindow()

@@ -318,6 +318,8 @@ TEST_F( HistogramWindowTest, TheOutputPlotShownAndHidden )
    EXPECT_FALSE( window.showOutput );
    EXPECT_FALSE( window.OutputHistogram_ScrollBox->isVisible() );
    EXPECT_LT( window.height(), height );
+   ASSERT_NE( window.processDragObject, nullptr );
+   EXPECT_EQ( window.processDragObject->geometry().bottom(), window.height() - 5 );
    window.ShowOutput_CheckBox->click();
    EXPECT_TRUE( window.showOutput );
    EXPECT_TRUE( window.OutputHistogram_ScrollBox->isVisible() );
