@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QScreen>
 #include <QSlider>
 #include <QTreeView>
@@ -305,6 +306,36 @@ void WriteRealToEdit( QLineEdit* edit, double value, int decimals, bool showSign
 void WriteRealToPanel( QLabel* panel, double value, int decimals, bool showSign )
 {
    panel->setText( QString::fromStdString( FormatReal( value, decimals, showSign ) ) );
+}
+
+void SetPanelText( QLabel* panel, const QString& text )
+{
+   if ( panel != nullptr && panel->text() != text )
+      panel->setText( text );
+}
+
+void SetPanelColor( QLabel* panel, const QColor& color )
+{
+   if ( panel == nullptr )
+      return;
+   panel->setAutoFillBackground( true );
+   QPalette palette = panel->palette();
+   if ( palette.color( QPalette::Window ) == color )
+      return;
+   palette.setColor( QPalette::Window, color );
+   panel->setPalette( palette );
+}
+
+void ShowForm( QWidget* form )
+{
+   if ( form == nullptr )
+      return;
+   if ( form->isMinimized() )
+      form->showNormal();
+   else
+      form->show();
+   form->raise();
+   form->activateWindow();
 }
 
 void WriteIntegerToEdit( QLineEdit* edit, int value )

@@ -24,9 +24,11 @@
 
 #include "support/ToolkitError.h"
 
+class QColor;
 class QLabel;
 class QLineEdit;
 class QSlider;
+class QString;
 class QTreeView;
 class QWidget;
 
@@ -64,6 +66,14 @@ void WriteRealToEdit( QLineEdit* edit, double value, int decimals, bool showSign
 void WriteRealToPanel( QLabel* panel, double value, int decimals, bool showSign = false );
 void WriteIntegerToEdit( QLineEdit* edit, int value );
 void WriteIntegerToPanel( QLabel* panel, int value );
+// A panel's text and background colour, each set only when it differs (nothing for a null panel).
+void SetPanelText( QLabel* panel, const QString& text );
+void SetPanelColor( QLabel* panel, const QColor& color );
+
+// --- Forms ----------------------------------------------------------------------------------------------------------
+
+// Shows a form: visible, restored when minimised, brought to the front and activated (nothing for a null form).
+void ShowForm( QWidget* form );
 
 // --- Sliders (track bars) ---------------------------------------------------------------------------------------
 

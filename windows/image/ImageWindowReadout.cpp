@@ -11,6 +11,7 @@
 
 #include "classlib/RGBColorSystem.h"
 #include "process/Preferences.h"
+#include "support/Utils.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 
@@ -20,22 +21,6 @@ namespace
 QString DataSeparator()
 {
    return QString::fromLatin1( CurrentPreferences.mainWindow.dataSeparator.c_str() );
-}
-
-void SetPanelColor( QLabel* panel, const QColor& colour )
-{
-   if ( panel == nullptr )
-      return;
-   panel->setAutoFillBackground( true );
-   QPalette palette = panel->palette();
-   palette.setColor( QPalette::Window, colour );
-   panel->setPalette( palette );
-}
-
-void SetPanelText( QLabel* panel, const QString& text )
-{
-   if ( panel != nullptr && panel->text() != text )
-      panel->setText( text );
 }
 
 // One value of the readout: its label, its value as shown, and its decimals.

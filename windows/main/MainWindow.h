@@ -410,6 +410,7 @@ public:
    QAction* ProcessSCNR_Action = nullptr;
    QAction* ProcessSGBNR_Action = nullptr;
    QAction* ToolsStatistics_Action = nullptr;
+   QAction* ToolsRealTimePreview_Action = nullptr;
    QAction* ImageAssignICCProfile_Action = nullptr;
    QAction* ImageTransformToDefaultICCProfile_Action = nullptr;
    QAction* ProcessAssignICCProfile_Action = nullptr;

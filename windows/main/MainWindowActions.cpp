@@ -49,23 +49,11 @@
 #include "windows/processing/SGBNRWindow.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
+#include "windows/tools/RealTimePreviewWindow.h"
 #include "windows/tools/StatisticsWindow.h"
 
 namespace
 {
-
-// Makes a form visible, restores it when minimised and brings it to the front.
-void ShowForm( QWidget* form )
-{
-   if ( form == nullptr )
-      return;
-   if ( form->isMinimized() )
-      form->showNormal();
-   else
-      form->show();
-   form->raise();
-   form->activateWindow();
-}
 
 // An image window's frame back from the minimised state before it is worked on.
 void RestoreWindow( TImageWindow& window )
@@ -245,6 +233,8 @@ void TMainWindow::BuildCommandActions()
    make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
          [] { ShowForm( &StatisticsWindow() ); } );
+   make( ToolsRealTimePreview_Action, "ToolsRealTimePreview_Action", "Real Time Preview", {}, none, "RT",
+         [] { ShowForm( &RealTimePreviewWindow() ); } );
    make( ImageViewProcessingHistory_Action, "ImageViewProcessingHistory_Action", "Processing History",
          "View Processing History", none, "H", [this] { ImageViewProcessingHistory_ActionExecute(); } );
    make( ImageViewProcessingReport_Action, "ImageViewProcessingReport_Action", "Processing Report",
@@ -436,6 +426,7 @@ void TMainWindow::BuildCommandActions()
    filters->addAction( ProcessSCNR_Action );
    filters->addAction( ProcessSGBNR_Action );
    Tools_Menu->addAction( ToolsStatistics_Action );
+   Tools_Menu->addAction( ToolsRealTimePreview_Action );
 
    Mask_Menu->addAction( MaskSelectMask_Action );
    Mask_Menu->addAction( MaskRemoveMask_Action );
@@ -603,6 +594,7 @@ void TMainWindow::FillToolBars()
 
    Tools_ToolBar->addAction( ToolsProcessingHistory_Action );
    Tools_ToolBar->addAction( ToolsStatistics_Action );
+   Tools_ToolBar->addAction( ToolsRealTimePreview_Action );
    Tools_ToolBar->addSeparator();
    Tools_ToolBar->addAction( ToolsMemoryWatch_Action );
    Tools_ToolBar->addAction( ToolsAdjustMonitorBrightness_Action );

@@ -45,6 +45,7 @@
 #include "windows/processing/SCNRWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/ProcessingHistoryWindow.h"
+#include "windows/tools/RealTimePreviewWindow.h"
 #include "windows/tools/StatisticsWindow.h"
 
 namespace
@@ -148,6 +149,7 @@ TEST_F( CommandSurfaceTest, ToolBarsHoldTheirActionsAndTheModeButtonsAreNamed )
    EXPECT_TRUE( main->Preview_ToolBar->actions().contains( main->PreviewUndo_Action ) );
    EXPECT_TRUE( main->Mask_ToolBar->actions().contains( main->MaskShowMask_Action ) );
    EXPECT_TRUE( main->Tools_ToolBar->actions().contains( main->ToolsMemoryWatch_Action ) );
+   EXPECT_TRUE( main->Tools_ToolBar->actions().contains( main->ToolsRealTimePreview_Action ) );
    EXPECT_NE( nullptr, main->findChild<QWidget*>( "DynamicBackgroundExtractionMode_ToolButton" ) );
    EXPECT_NE( nullptr, main->findChild<QWidget*>( "EditUndo_ToolButton" ) );
    EXPECT_EQ( 128, main->SelectChannel_ComboBox->width() );
@@ -317,6 +319,7 @@ TEST_F( CommandSurfaceTest, ColorSpaceActionsConvertTheImageAndProcessActionsSho
        { main->ProcessImportChannels_Action, &ImportChannelsWindow() },
        { main->ProcessRGBSpaceParameters_Action, &RGBSpaceParametersWindow() },
        { main->ToolsStatistics_Action, &StatisticsWindow() },
+       { main->ToolsRealTimePreview_Action, &RealTimePreviewWindow() },
        { main->ToolsProcessingHistory_Action, &ProcessingHistoryWindow() },
        { main->ProcessProcessContainer_Action, &ProcessContainerWindow() } };
    for ( auto [action, window] : shows )
