@@ -37,6 +37,7 @@
 #include "windows/image/Cursors.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/FilterWindowParts.h"
+#include "windows/tools/RealTimePreviewWindow.h"
 
 namespace
 {
@@ -1148,10 +1149,19 @@ void THistogramWindow::RealTimePreview_CheckBoxClick()
    if ( UpdatingControls() )
       return;
    realTimePreview = RealTimePreview_CheckBox->isChecked();
+   TRealTimePreviewWindow& preview = RealTimePreviewWindow();
    if ( realTimePreview )
+   {
+      if ( !preview.isVisible() )
+         ShowForm( &preview );
+      preview.SetOwner( this ); // turns the live preview off in every other window
       UpdateRealTimePreview();
+   }
    else
+   {
       RealTimePreview_Timer->stop();
+      preview.Reset();
+   }
 }
 
 void THistogramWindow::BuildPreviewTables()
@@ -1176,10 +1186,15 @@ void THistogramWindow::UpdateRealTimePreview()
       return;
    }
    previewUpdating = true;
+   TRealTimePreviewWindow& preview = RealTimePreviewWindow();
    do
    {
       previewPending = false;
       BuildPreviewTables();
+      preview.ResetTransferTables();
+      preview.transferTables.bytes = previewTables;
+      if ( preview.isVisible() )
+         preview.UpdatePreview( true );
    } while ( previewPending );
    previewUpdating = false;
 }
@@ -1255,9 +1270,5 @@ void HistogramsTransform::LaunchInterface()
    if ( QAction* action = Action() )
       action->trigger();
    else
-   {
-      window.show();
-      window.raise();
-      window.activateWindow();
-   }
+      ShowForm( &window );
 }

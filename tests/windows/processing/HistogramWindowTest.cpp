@@ -28,6 +28,7 @@
 #include "windows/frames/ViewsListFrame.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/processing/HistogramWindow.h"
+#include "windows/tools/RealTimePreviewWindow.h"
 
 namespace
 {
@@ -433,14 +434,41 @@ TEST_F( HistogramWindowTest, RealTimePreviewTablesAndOwnership )
    EXPECT_EQ( window.previewTables[0][127], 0 );
    EXPECT_EQ( window.previewTables[1][64], 128 ); // 64/255 is the balance's 0.25 nearly: about half
 
+   // On: the preview window shows, this window owns it and fills its byte tables.
+   TRealTimePreviewWindow& rtp = RealTimePreviewWindow();
    window.RealTimePreview_CheckBox->click();
    EXPECT_TRUE( window.realTimePreview );
-   window.RealTimePreviewOwnerChanged( &window );
-   EXPECT_TRUE( window.realTimePreview );
+   EXPECT_TRUE( rtp.isVisible() );
+   EXPECT_EQ( rtp.Owner(), &window );
+   EXPECT_EQ( rtp.transferTables.bytes, window.previewTables );
+   EXPECT_EQ( rtp.floatTableActive, ( std::array<bool, 3>{} ) );
+   window.SetShadows( 0.5f ); // the RGB/K set: every table follows
+   EXPECT_EQ( rtp.transferTables.bytes[1][127], 0 );
+   EXPECT_EQ( rtp.transferTables.bytes, window.previewTables );
+
+   // What the preview shows: a grey image through table 3.
+   TImageWindow* grey = Row( { 0.1f, 0.1f, 0.9f, 0.9f } );
+   rtp.SelectView( grey->mainView );
+   window.UpdateRealTimePreview();
+   ASSERT_FALSE( rtp.previewBitmap.isNull() );
+   for ( int x = 0; x < rtp.previewBitmap.width(); ++x )
+   {
+      const int s = qRed( rtp.sourceBitmap.pixel( x, 0 ) );
+      EXPECT_EQ( qRed( rtp.previewBitmap.pixel( x, 0 ) ), window.previewTables[3][s] ) << x;
+   }
+
+   // Another window takes the preview over: this one's check box is cleared.
    QWidget other;
-   window.RealTimePreviewOwnerChanged( &other );
+   rtp.SetOwner( &other );
    EXPECT_FALSE( window.realTimePreview );
    EXPECT_FALSE( window.RealTimePreview_CheckBox->isChecked() );
+   // Off again after on: the preview is reset to no owner and identity tables.
+   window.RealTimePreview_CheckBox->click();
+   EXPECT_EQ( rtp.Owner(), &window );
+   window.RealTimePreview_CheckBox->click();
+   EXPECT_EQ( rtp.Owner(), nullptr );
+   EXPECT_EQ( rtp.transferTables.bytes[1][127], 127 );
+   rtp.hide();
 }
 
 TEST_F( HistogramWindowTest, ResetAndSettings )
