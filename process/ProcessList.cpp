@@ -6,6 +6,7 @@
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
 #include "process/CropExpand.h"
+#include "process/CurvesTransform.h"
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
@@ -51,4 +52,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<IPTCPhotoInfoData>();
    registry.Register<Preferences>();
    registry.Register<HistogramsTransform>();
+   registry.Register<CurvesTransform>();
 }

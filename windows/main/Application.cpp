@@ -23,6 +23,7 @@
 #include "windows/main/SystemPerformance.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
@@ -125,7 +126,9 @@ void CreateStartUpForms( TMainWindow* owner )
       AdjustMonitorBrightnessWindow = new TAdjustMonitorBrightnessWindow( owner );
    if ( MemoryWatchWindow == nullptr )
       MemoryWatchWindow = new TMemoryWatchWindow( owner );
-   HistogramWindow(); // before the settings are loaded, which it has its share of
+   // Windows with registry settings of their own exist before the main window loads them.
+   HistogramWindow();
+   CurvesWindow();
 }
 
 void DestroyStartUpForms()

@@ -411,6 +411,7 @@ public:
    QAction* ProcessSGBNR_Action = nullptr;
    QAction* ToolsStatistics_Action = nullptr;
    QAction* ToolsRealTimePreview_Action = nullptr;
+   QAction* ProcessCurves_Action = nullptr;
    QAction* ImageAssignICCProfile_Action = nullptr;
    QAction* ImageTransformToDefaultICCProfile_Action = nullptr;
    QAction* ProcessAssignICCProfile_Action = nullptr;

@@ -36,6 +36,7 @@
 #include "windows/main/Application.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/AssignICCProfileWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
@@ -235,6 +236,7 @@ void TMainWindow::BuildCommandActions()
          [] { ShowForm( &StatisticsWindow() ); } );
    make( ToolsRealTimePreview_Action, "ToolsRealTimePreview_Action", "Real Time Preview", {}, none, "RT",
          [] { ShowForm( &RealTimePreviewWindow() ); } );
+   make( ProcessCurves_Action, "ProcessCurves_Action", "Curves", {}, none, "Cv", [] { ShowForm( &CurvesWindow() ); } );
    make( ImageViewProcessingHistory_Action, "ImageViewProcessingHistory_Action", "Processing History",
          "View Processing History", none, "H", [this] { ImageViewProcessingHistory_ActionExecute(); } );
    make( ImageViewProcessingReport_Action, "ImageViewProcessingReport_Action", "Processing Report",
@@ -418,6 +420,7 @@ void TMainWindow::BuildCommandActions()
    QMenu* transferCurves = Process_Menu->addMenu( "&Transfer Curves" );
    transferCurves->setObjectName( "ProcessTransferCurves_MenuItem" );
    transferCurves->addAction( ProcessHistograms_Action );
+   transferCurves->addAction( ProcessCurves_Action );
    QMenu* filters = Process_Menu->addMenu( "&Filters" );
    filters->addAction( ProcessATrousWavelets_Action );
    filters->addSeparator();
@@ -583,6 +586,7 @@ void TMainWindow::FillToolBars()
    ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
 
    TransferCurves_ToolBar->addAction( ProcessHistograms_Action );
+   TransferCurves_ToolBar->addAction( ProcessCurves_Action );
 
    AdvancedProcessing_ToolBar->addAction( ProcessATrousWavelets_Action );
    AdvancedProcessing_ToolBar->addSeparator();

@@ -9,6 +9,7 @@
 
 #include "process/Process.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/FastRotateWindow.h"
 #include "windows/processing/HistogramWindow.h"
@@ -49,6 +50,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
       { "HistogramsTransform", [] () -> TProcessingInterface& { return HistogramWindow(); } },
+      { "CurvesTransform", [] () -> TProcessingInterface& { return CurvesWindow(); } },
    };
    return windows;
 }

@@ -43,6 +43,7 @@
 #include "windows/processing/MinMaxFiltersWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
 #include "windows/processing/SCNRWindow.h"
+#include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/ProcessingHistoryWindow.h"
 #include "windows/tools/RealTimePreviewWindow.h"
@@ -150,6 +151,7 @@ TEST_F( CommandSurfaceTest, ToolBarsHoldTheirActionsAndTheModeButtonsAreNamed )
    EXPECT_TRUE( main->Mask_ToolBar->actions().contains( main->MaskShowMask_Action ) );
    EXPECT_TRUE( main->Tools_ToolBar->actions().contains( main->ToolsMemoryWatch_Action ) );
    EXPECT_TRUE( main->Tools_ToolBar->actions().contains( main->ToolsRealTimePreview_Action ) );
+   EXPECT_TRUE( main->TransferCurves_ToolBar->actions().contains( main->ProcessCurves_Action ) );
    EXPECT_NE( nullptr, main->findChild<QWidget*>( "DynamicBackgroundExtractionMode_ToolButton" ) );
    EXPECT_NE( nullptr, main->findChild<QWidget*>( "EditUndo_ToolButton" ) );
    EXPECT_EQ( 128, main->SelectChannel_ComboBox->width() );
@@ -320,6 +322,7 @@ TEST_F( CommandSurfaceTest, ColorSpaceActionsConvertTheImageAndProcessActionsSho
        { main->ProcessRGBSpaceParameters_Action, &RGBSpaceParametersWindow() },
        { main->ToolsStatistics_Action, &StatisticsWindow() },
        { main->ToolsRealTimePreview_Action, &RealTimePreviewWindow() },
+       { main->ProcessCurves_Action, &CurvesWindow() },
        { main->ToolsProcessingHistory_Action, &ProcessingHistoryWindow() },
        { main->ProcessProcessContainer_Action, &ProcessContainerWindow() } };
    for ( auto [action, window] : shows )

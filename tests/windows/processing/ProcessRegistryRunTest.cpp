@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "classlib/Image.h"
+#include "process/CurvesTransform.h"
 #include "process/ImportChannels.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
@@ -46,6 +47,9 @@ protected:
                Make( RandomImage( target.Width(), target.Height(), 1, qor::ColorSpace::Gray, uint32_t( i ) ), id );
             import->Values().imageIdentifiers[i] = id;
          }
+      // Identity curves cost nothing (no pass, no progress): the run needs a curve that changes the samples.
+      if ( auto* curves = dynamic_cast<CurvesTransform*>( &instance ) )
+         curves->Params().y[CurvesTransform::RGBK] = { 0.1f, 0.9f };
    }
 };
 
