@@ -10,6 +10,7 @@
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
+#include "process/HistogramsTransform.h"
 #include "process/IPTCPhotoInfoData.h"
 #include "process/ImageIdentifier.h"
 #include "process/ImportChannels.h"
@@ -54,6 +55,7 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<IPTCPhotoInfoData>();
    registry.Register<Preferences>();
    registry.Register<PixelMathTransform>();
+   registry.Register<HistogramsTransform>();
    registry.Register<CurvesTransform>();
    registry.Register<ImageIdentifier>();
    registry.Register<NewImage>();

@@ -18,6 +18,7 @@
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/PresentationWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/main/SingleInstanceLock.h"
 #include "windows/main/SystemPerformance.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
@@ -126,6 +127,7 @@ void CreateStartUpForms( TMainWindow* owner )
    if ( MemoryWatchWindow == nullptr )
       MemoryWatchWindow = new TMemoryWatchWindow( owner );
    // Windows with registry settings of their own exist before the main window loads them.
+   HistogramWindow();
    CurvesWindow();
 }
 

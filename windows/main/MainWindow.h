@@ -222,6 +222,7 @@ public:
    void ProcessFastRotate_ActionExecute();
    void ImageEnableColorManagement_ActionExecute();
    void ImageViewStatistics_ActionExecute();
+   void ImageViewHistogram_ActionExecute();
    void ImageViewProcessingHistory_ActionExecute();
    void ImageViewProcessingReport_ActionExecute();
    void ColorSpaceRGBSpaceParameters_ActionExecute();
@@ -405,6 +406,8 @@ public:
    QAction* ProcessFastRotate_Action = nullptr;
    QAction* ImageEnableColorManagement_Action = nullptr;
    QAction* ImageViewStatistics_Action = nullptr;
+   QAction* ImageViewHistogram_Action = nullptr;
+   QAction* ProcessHistograms_Action = nullptr;
    QAction* ImageViewProcessingHistory_Action = nullptr;
    QAction* ImageViewProcessingReport_Action = nullptr;
    QAction* ProcessProcessContainer_Action = nullptr;

@@ -41,6 +41,7 @@
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/ImageIdentifierWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
@@ -216,6 +217,8 @@ void TMainWindow::BuildCommandActions()
          [this] { ImageViewStatistics_ActionExecute(); } );
    make( ImageViewInformation_Action, "ImageViewInformation_Action", "Information", {}, none, "i",
          [this] { ImageViewInformation_ActionExecute(); } );
+   make( ImageViewHistogram_Action, "ImageViewHistogram_Action", "Histogram", "View Histogram", none, "Hg",
+         [this] { ImageViewHistogram_ActionExecute(); } );
    make( ColorSpaceRGBSpaceParameters_Action, "ColorSpaceRGBSpaceParameters_Action", "RGB Working Space Parameters",
          {}, none, "WS", [this] { ColorSpaceRGBSpaceParameters_ActionExecute(); } );
    make( ColorSpaceResetToGlobalRGBSpace_Action, "ColorSpaceResetToGlobalRGBSpace_Action",
@@ -238,6 +241,8 @@ void TMainWindow::BuildCommandActions()
    make( ProcessMinMaxFilter_Action, "ProcessMinMaxFilter_Action", "Minimum/Maximum Filters", {}, none, "Mx",
          [] { ShowForm( &MinMaxFiltersWindow() ); } );
    make( ProcessSCNR_Action, "ProcessSCNR_Action", "SCNR", {}, none, "Sc", [] { ShowForm( &SCNRWindow() ); } );
+   make( ProcessHistograms_Action, "ProcessHistograms_Action", "Histograms", {}, none, "Hg",
+         [] { ShowForm( &HistogramWindow() ); } );
    make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
    make( ProcessPixelMath_Action, "ProcessPixelMath_Action", "Pixel Math", {}, none, "PM",
          [] { ShowForm( &PixelMathWindow() ); } );
@@ -422,6 +427,7 @@ void TMainWindow::BuildCommandActions()
    colorSpaces->addAction( ColorSpaceConvertToGrayscale_Action );
    colorSpaces->addAction( ColorSpaceConvertToRGBColor_Action );
    QMenu* imageView = Image_Menu->addMenu( "&View" );
+   imageView->addAction( ImageViewHistogram_Action );
    imageView->addAction( ImageViewStatistics_Action );
    imageView->addAction( ImageViewInformation_Action );
    imageView->addAction( ImageViewProcessingHistory_Action );
@@ -438,6 +444,7 @@ void TMainWindow::BuildCommandActions()
    colorSpaceProcesses->addAction( ProcessImportChannels_Action );
    QMenu* transferCurves = Process_Menu->addMenu( "&Transfer Curves" );
    transferCurves->setObjectName( "ProcessTransferCurves_MenuItem" );
+   transferCurves->addAction( ProcessHistograms_Action );
    transferCurves->addAction( ProcessCurves_Action );
    QMenu* filters = Process_Menu->addMenu( "&Filters" );
    filters->addAction( ProcessATrousWavelets_Action );
@@ -606,6 +613,7 @@ void TMainWindow::FillToolBars()
    ColorSpaces_ToolBar->addAction( ProcessExtractChannels_Action );
    ColorSpaces_ToolBar->addAction( ProcessImportChannels_Action );
 
+   TransferCurves_ToolBar->addAction( ProcessHistograms_Action );
    TransferCurves_ToolBar->addAction( ProcessCurves_Action );
 
    AdvancedProcessing_ToolBar->addAction( ProcessATrousWavelets_Action );
@@ -772,6 +780,16 @@ void TMainWindow::ImageViewStatistics_ActionExecute()
    RestoreWindow( *window );
    ShowForm( &StatisticsWindow() );
    StatisticsWindow().SelectView( window->currentView );
+}
+
+void TMainWindow::ImageViewHistogram_ActionExecute()
+{
+   TImageWindow* window = ActiveImageWindow();
+   if ( window == nullptr )
+      return;
+   RestoreWindow( *window );
+   ShowForm( &HistogramWindow() );
+   HistogramWindow().SelectView( window->currentView );
 }
 
 void TMainWindow::ImageViewProcessingHistory_ActionExecute()

@@ -205,6 +205,7 @@ void TMainWindow::ApplicationEvents1Idle()
        { ImageViewInformation_Action, s.imageActive },
        { PreviewMakeImage_Action, s.P != nullptr },
        { ImageViewStatistics_Action, s.imageActive },
+       { ImageViewHistogram_Action, s.imageActive },
        { ImageViewProcessingHistory_Action, s.imageActive },
        { ImageViewProcessingReport_Action, s.imageActive },
        { ColorSpaceRGBSpaceParameters_Action, s.imageActive },

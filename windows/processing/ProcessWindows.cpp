@@ -12,6 +12,7 @@
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
 #include "windows/processing/FastRotateWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/IntegerResampleWindow.h"
@@ -52,6 +53,7 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "SGBNR", [] () -> TProcessingInterface& { return SGBNRWindow(); } },
       { "ReadoutOptions", [] () -> TProcessingInterface& { return ReadoutOptionsWindow(); } },
       { "PixelMathTransform", [] () -> TProcessingInterface& { return PixelMathWindow(); } },
+      { "HistogramsTransform", [] () -> TProcessingInterface& { return HistogramWindow(); } },
       { "CurvesTransform", [] () -> TProcessingInterface& { return CurvesWindow(); } },
       { "ImageIdentifier", [] () -> TProcessingInterface& { return ImageIdentifierWindow(); } },
       { "NewImage", [] () -> TProcessingInterface& { return NewImageWindow(); } },

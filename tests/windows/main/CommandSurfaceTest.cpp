@@ -37,6 +37,7 @@
 #include "windows/processing/ProcessingTestKit.h"
 #include "windows/dialogs/PreviewPropertiesDialog.h"
 #include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
 #include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
@@ -652,4 +653,35 @@ TEST_F( CommandSurfaceTest, AScreenshotShowsTheMenusToolBarsAndAnOpenImage )
    }
    EXPECT_LT( darkest, 16 );
    EXPECT_GT( brightest, 240 );
+}
+
+// The histogram window: shown by Process > Transfer Curves > Histograms (also on the Transfer Curves tool bar) and
+// on the active image's current view by Image > View > Histogram, which needs an image; an instance launches it.
+TEST_F( CommandSurfaceTest, TheHistogramActionsShowTheWindowOnTheActiveView )
+{
+   EXPECT_TRUE( main->TransferCurves_ToolBar->actions().contains( main->ProcessHistograms_Action ) );
+   Idle();
+   EXPECT_FALSE( main->ImageViewHistogram_Action->isEnabled() );
+   EXPECT_TRUE( main->ProcessHistograms_Action->isEnabled() );
+   main->ProcessHistograms_Action->trigger();
+   EXPECT_TRUE( HistogramWindow().isVisible() );
+   EXPECT_EQ( HistogramWindow().CurrentView(), nullptr );
+   HistogramWindow().hide();
+
+   TImageWindow* w = Open( 16, 8, 3, qor::ColorSpace::RGB );
+   Idle();
+   EXPECT_TRUE( main->ImageViewHistogram_Action->isEnabled() );
+   main->ImageViewHistogram_Action->trigger();
+   EXPECT_TRUE( HistogramWindow().isVisible() );
+   EXPECT_EQ( HistogramWindow().CurrentView(), w->mainView );
+   HistogramWindow().hide();
+
+   HistogramsTransform instance;
+   instance.Params().c0[1] = 0.25f;
+   EXPECT_EQ( instance.Action(), main->ProcessHistograms_Action );
+   EXPECT_TRUE( instance.IsInterfaceAvailable() );
+   instance.LaunchInterface();
+   EXPECT_TRUE( HistogramWindow().isVisible() );
+   EXPECT_EQ( HistogramWindow().parameters.c0[1], 0.25f );
+   HistogramWindow().hide();
 }
