@@ -6,6 +6,7 @@
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
 #include "process/CropExpand.h"
+#include "process/DynamicCrop.h"
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
@@ -45,6 +46,7 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<Resample>();
    registry.Register<Rotate>();
    registry.Register<CropExpand>();
+   registry.Register<DynamicCrop>();
    registry.Register<ReadoutOptions>();
    registry.Register<FITSKeywords>();
    registry.Register<IPTCPhotoInfoData>();

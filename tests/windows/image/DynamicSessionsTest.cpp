@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ImageWindowTestSupport.h"
-#include "platform/KeyTracker.h"
+#include "DynamicSessionTestSupport.h"
 #include "windows/image/Cursors.h"
 #include "windows/image/DynamicSessions.h"
 #include "windows/image/ImageWindow.h"
@@ -62,37 +61,13 @@ public:
    int32_t hit = 0;
 };
 
-class DynamicSessionsTest : public test::ImageWindowTest
+class DynamicSessionsTest : public test::DynamicSessionWindowTest
 {
 protected:
    void SetUp() override
    {
-      ImageWindowTest::SetUp();
-      platform::KeyTracker::Instance().ReleaseAll();
-      SetImageWindowMode( 0 );
+      DynamicSessionWindowTest::SetUp();
       sessionLog.clear();
-   }
-
-   void TearDown() override
-   {
-      SetImageWindowMode( 0 );
-      ImageWindowTest::TearDown();
-   }
-
-   // A shown window of a w x h grey image at 1:1 with a client area of 300 x 200.
-   TImageWindow* Shown( int32_t w = 200, int32_t h = 150 )
-   {
-      TImageWindow* window = Make( RandomImage( w, h, 1, 0 ) );
-      window->show();
-      SetClientSize( *window, 300, 200 );
-      EXPECT_TRUE( QTest::qWaitForWindowExposed( window ) );
-      window->SetZoomAndCenter( 0, 0, 1 );
-      return window;
-   }
-
-   static QPoint At( const TImageWindow& w, int32_t x, int32_t y )
-   {
-      return w.ImageToScreen( float( x ), float( y ) ) - QPoint( w.ScrollX(), w.ScrollY() );
    }
 };
 
