@@ -32,16 +32,21 @@ bool GeometricProcess::CanExecuteOnSize( const ProcessView& view, int32_t width,
 
 bool GeometricProcess::ConfirmExecutionOn( ProcessView& view )
 {
+   return ConfirmDestroyingPreviewsAndMasks( view, Id(), ConfirmationText() );
+}
+
+bool GeometricProcess::ConfirmDestroyingPreviewsAndMasks( ProcessView& view, const std::string& caption,
+                                                          const std::string& text )
+{
    if ( ImageWindows().Previews( view ).empty() && !view.HasMaskReferences() )
       return true;
-   return platform::Ask( platform::Icon::None, QString::fromStdString( Id() ),
-                         QString::fromStdString( ConfirmationText() ), platform::Buttons::YesNo,
-                         platform::Answer::No ) == platform::Answer::Yes;
+   return platform::Ask( platform::Icon::None, QString::fromStdString( caption ), QString::fromStdString( text ),
+                         platform::Buttons::YesNo, platform::Answer::No ) == platform::Answer::Yes;
 }
 
 std::string GeometricProcess::ConfirmationText() const
 {
-   return "Previews and mask references will be destroyed. Some of these side-effects cannot be undone. Proceed?";
+   return DestroyingPreviewsAndMasksText;
 }
 
 void GeometricProcess::AfterExecutionOn( ProcessView& view )

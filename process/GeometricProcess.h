@@ -36,6 +36,12 @@ public:
    bool ConfirmExecutionOn( ProcessView& view ) override;
    // "Previews and mask references will be destroyed. Some of these side-effects cannot be undone. Proceed?"
    virtual std::string ConfirmationText() const;
+   // The same rule for any process that changes the size of a whole image: the question (the text above) under
+   // the caption, asked only when the view's window has previews or mask users.
+   static bool ConfirmDestroyingPreviewsAndMasks( ProcessView& view, const std::string& caption,
+                                                  const std::string& text = DestroyingPreviewsAndMasksText );
+   static constexpr const char* DestroyingPreviewsAndMasksText =
+      "Previews and mask references will be destroyed. Some of these side-effects cannot be undone. Proceed?";
    // The window's display follows the new size.
    void AfterExecutionOn( ProcessView& view ) override;
    // A result of another size cannot be blended with the unprocessed image.

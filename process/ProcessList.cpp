@@ -7,6 +7,7 @@
 #include "process/ConvertToRGBColor.h"
 #include "process/CropExpand.h"
 #include "process/CurvesTransform.h"
+#include "process/DynamicCrop.h"
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
@@ -50,6 +51,7 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<Resample>();
    registry.Register<Rotate>();
    registry.Register<CropExpand>();
+   registry.Register<DynamicCrop>();
    registry.Register<ReadoutOptions>();
    registry.Register<FITSKeywords>();
    registry.Register<IPTCPhotoInfoData>();

@@ -108,11 +108,15 @@ void Rotate::GetNewSize( int32_t& width, int32_t& height, const ProcessView& ) c
 
 Rotate::Operation Rotate::OperationFor() const
 {
-   const Parameters& p = Params();
-   if ( !p.optimizeFastRotations )
+   return OperationFor( Params().rotationAngle, Params().optimizeFastRotations );
+}
+
+Rotate::Operation Rotate::OperationFor( float angle, bool optimize )
+{
+   if ( !optimize )
       return Operation::General;
    const float thousand = float( qor::Pow10I( 3 ) );
-   const float scaled = Degrees( p.rotationAngle ) * thousand;
+   const float scaled = Degrees( angle ) * thousand;
    const float d = qor::Round( scaled ) / thousand;
    if ( d == 0 || d == 360 )
       return Operation::None;

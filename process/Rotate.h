@@ -59,6 +59,9 @@ public:
    // Degrees of a radian angle as the text and the fast-rotation test use them (float factor 57.29578).
    static float Degrees( float radians ) { return radians * 57.29578f; }
    Operation OperationFor() const;
+   // The operation of a turn by an angle (radians): with optimize, whole quarter turns after rounding the degrees to
+   // thousandths are exact transpositions, and 0 or 360 degrees is none; otherwise (and for other angles) General.
+   static Operation OperationFor( float angle, bool optimize );
 
    Parameters& Params() { return static_cast<Parameters&>( *parameters ); }
    const Parameters& Params() const { return static_cast<const Parameters&>( *parameters ); }

@@ -4,9 +4,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
 #include <QPointer>
 #include <QRadioButton>
 #include <QToolButton>
@@ -21,6 +18,7 @@
 #include "windows/frames/SelectColorFrame.h"
 #include "windows/frames/ViewsListFrame.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/AngleDial.h"
 #include "windows/processing/ColorSpaceControls.h"
 #include "windows/processing/FilterWindowParts.h"
 
@@ -30,57 +28,6 @@ namespace
 constexpr float RadiansPerDegree = 0.017453292f;
 
 } // namespace
-
-// The angle dial: a circle with its axes and a needle at the signed angle, painted off screen and copied at once.
-class TRotateWindow::Dial : public QWidget
-{
-public:
-   explicit Dial( TRotateWindow* window ) : QWidget( window ), window( window )
-   {
-      setObjectName( "Angle_PaintBox" );
-      setFixedSize( 81, 81 );
-   }
-
-protected:
-   void paintEvent( QPaintEvent* ) override
-   {
-      const int w = width(), h = height();
-      QPixmap bitmap( w, h );
-      bitmap.fill( Qt::black );
-      {
-         QPainter p( &bitmap );
-         p.setPen( QColor( 128, 128, 128 ) );
-         p.setBrush( Qt::NoBrush );
-         p.drawEllipse( 0, 0, w - 1, h - 1 );
-         p.drawLine( w / 2, 0, w / 2, h );
-         p.drawLine( 0, h / 2, w, h / 2 );
-         const float s = window->SignedAngle();
-         const float r = float( w ) * 0.5f;
-         const int x = int( qor::Round( float( w / 2 ) + r * std::cos( s ) ) );
-         const int y = int( qor::Round( float( h / 2 ) - r * std::sin( s ) ) );
-         p.setPen( Qt::white );
-         p.drawLine( w / 2, h / 2, x, y );
-         p.fillRect( x - 2, y - 2, 5, 5, Qt::white );
-      }
-      QPainter( this ).drawPixmap( 0, 0, bitmap );
-   }
-   void mousePressEvent( QMouseEvent* event ) override
-   {
-      if ( event->button() != Qt::LeftButton )
-         return;
-      window->dialDragging = true;
-      window->Angle_PaintBoxDrag( event->position().toPoint().x(), event->position().toPoint().y() );
-   }
-   void mouseMoveEvent( QMouseEvent* event ) override
-   {
-      if ( window->dialDragging )
-         window->Angle_PaintBoxDrag( event->position().toPoint().x(), event->position().toPoint().y() );
-   }
-   void mouseReleaseEvent( QMouseEvent* ) override { window->dialDragging = false; }
-
-private:
-   TRotateWindow* window;
-};
 
 TRotateWindow::TRotateWindow( QWidget* owner ) : TGeometryWindow( owner )
 {
@@ -105,7 +52,9 @@ TRotateWindow::TRotateWindow( QWidget* owner ) : TGeometryWindow( owner )
    CounterClockwise_RadioButton->setObjectName( "CounterClockwise_RadioButton" );
    for ( QRadioButton* b : { Clockwise_RadioButton, CounterClockwise_RadioButton } )
       connect( b, &QRadioButton::clicked, this, [this] { Direction_RadioButtonClick(); } );
-   Angle_PaintBox = new Dial( this );
+   Angle_PaintBox = new TAngleDial(
+       this, [this] { return SignedAngle(); }, [this]( int x, int y ) { Angle_PaintBoxDrag( x, y ); },
+       [this]( bool held ) { dialDragging = held; } );
    OptimizeFast_CheckBox = new QCheckBox( "Optimize fast rotations", parameters );
    OptimizeFast_CheckBox->setObjectName( "OptimizeFast_CheckBox" );
    grid->addWidget( label, 1, 0 );

@@ -19,8 +19,6 @@ class TRotateWindow : public TGeometryWindow
    Q_OBJECT
 
 public:
-   class Dial;
-
    explicit TRotateWindow( QWidget* owner = nullptr );
 
    std::unique_ptr<Process> NewInstance() override;
