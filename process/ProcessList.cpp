@@ -6,6 +6,7 @@
 #include "process/ConvertToGrayscale.h"
 #include "process/ConvertToRGBColor.h"
 #include "process/CropExpand.h"
+#include "process/DynamicBackgroundExtraction.h"
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
@@ -49,4 +50,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<FITSKeywords>();
    registry.Register<IPTCPhotoInfoData>();
    registry.Register<Preferences>();
+   registry.Register<DynamicBackgroundExtraction>();
 }

@@ -58,23 +58,3 @@ void DynamicCropData::MouseUp()
 {
    dragMode = NoHit;
 }
-
-void DynamicBackgroundExtractionData::Start( int32_t, int32_t )
-{
-}
-
-void DynamicBackgroundExtractionData::Stop()
-{
-   DynamicSessionData::Stop();
-   dragFlags = 0;
-}
-
-void DynamicBackgroundExtractionData::MouseDown( float x, float y )
-{
-   dragFlags = HitTest( x, y );
-}
-
-void DynamicBackgroundExtractionData::MouseUp()
-{
-   dragFlags = 0;
-}

@@ -93,51 +93,7 @@ public:
    Point rotationCenter;
 };
 
-class DynamicBackgroundExtractionData : public DynamicSessionData
-{
-public:
-   // Drag flags (also the hit-test codes) and symmetry flags.
-   enum DragFlag : int32_t
-   {
-      SampleDrag = 1,
-      VerticalLineDrag = 2,
-      HorizontalLineDrag = 4
-   };
-   enum SymmetryFlag : uint8_t
-   {
-      HorizontalSymmetry = 1,
-      VerticalSymmetry = 2,
-      CentralSymmetry = 4,
-      AxialSymmetry = 8
-   };
-
-   struct Sample
-   {
-      int32_t x = 0; // anchor, image pixels
-      int32_t y = 0;
-      int32_t radius = 0;
-      uint8_t symmetries = 0;
-      int32_t axialCount = 0;
-      float centroidX = 0;
-      float centroidY = 0;
-   };
-
-   explicit DynamicBackgroundExtractionData( TImageWindow* window ) : DynamicSessionData( window ) {}
-
-   // Starts the session at an image pixel.
-   virtual void Start( int32_t x, int32_t y );
-   void Stop() override;
-   void MouseDown( float x, float y ) override;
-   void MouseUp() override;
-
-   int32_t dragFlags = 0;
-   float symmetryCenterX = 0;
-   float symmetryCenterY = 0;
-   QColor sampleColor;
-   QColor selectedSampleColor;
-   int32_t currentSample = 0;
-   bool showAllSymmetries = false;
-   std::vector<Sample> samples;
-};
+// The background-extraction session: windows/image/DynamicBackgroundExtractionData.h.
+class DynamicBackgroundExtractionData;
 
 #endif

@@ -53,6 +53,7 @@
 #include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
+#include "windows/image/DynamicBackgroundExtractionData.h"
 #include "windows/image/DynamicSessions.h"
 #include "windows/image/SwapFile.h"
 #include "process/ReadoutOptionsData.h"

@@ -22,6 +22,7 @@
 #include "support/Utils.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
+#include "windows/processing/DynamicBackgroundExtractionDialog.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ProcessingWindow.h"
 
@@ -394,6 +395,7 @@ void TMainWindow::LoadSettings( platform::Registry& registry )
                 PlaceWindowClamped( window, left, top );
           };
           place( &StatusDialog(), "ProcessingStatusDialog" );
+          place( &DynamicBackgroundExtractionDialog(), "DynamicBackgroundExtractionDialog" );
           for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
           {
              w->LoadSettings( registry );
@@ -469,6 +471,9 @@ void TMainWindow::SaveSettings( platform::Registry& registry )
           const QPoint status = StatusDialog().pos();
           registry.WriteInteger( "ProcessingStatusDialog_Left", status.x() );
           registry.WriteInteger( "ProcessingStatusDialog_Top", status.y() );
+          const QPoint dbe = DynamicBackgroundExtractionDialog().pos();
+          registry.WriteInteger( "DynamicBackgroundExtractionDialog_Left", dbe.x() );
+          registry.WriteInteger( "DynamicBackgroundExtractionDialog_Top", dbe.y() );
           for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
           {
              const QString name = w->objectName();

@@ -76,11 +76,16 @@ void TProcessingDialog::Apply()
    executedInstance = instance.get();
    if ( instance == nullptr )
       return;
-   TImageWindow* window = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
+   TImageWindow* window = ApplyTarget();
    if ( window != nullptr && window->mainView != nullptr )
       instance->LaunchOn( *window->mainView );
    else
       instance->LaunchGlobal();
+}
+
+TImageWindow* TProcessingDialog::ApplyTarget() const
+{
+   return MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
 }
 
 bool TProcessingDialog::EditReturnHandled() const

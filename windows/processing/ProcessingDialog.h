@@ -17,6 +17,8 @@
 #include "process/DynamicProcess.h"
 #include "windows/processing/ProcessingInterface.h"
 
+class TImageWindow;
+
 class TProcessingDialog : public TProcessingInterface, public ProcessSessionDialog
 {
    Q_OBJECT
@@ -31,8 +33,10 @@ public:
    void ImportInstance( const Process& instance ) override;
    // The dialog's own loading of an instance into its controls; nothing here.
    virtual void DoImportInstance( const Process& instance );
-   // Runs a new instance on the active image window's main view, or globally without one.
+   // Runs a new instance on the main view of ApplyTarget(), or globally without one.
    void Apply() override;
+   // The image window Apply runs on: the main window's active one.
+   virtual TImageWindow* ApplyTarget() const;
    // false: Enter, once the edit is committed, is OK.
    bool EditReturnHandled() const override;
    // Whether OK closes the dialog after applying: true.
