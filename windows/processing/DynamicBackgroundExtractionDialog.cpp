@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
@@ -482,6 +483,8 @@ void TDynamicBackgroundExtractionDialog::ShowAxialCount( int32_t count )
 {
    TMainWindow::ControlUpdateGuard guard;
    WriteIntegerToEdit( AxialSymmetryCount_Edit, count );
+   // The up-down reports every change of its value; only the user's are clicks.
+   const QSignalBlocker blocker( AxialSymmetryCount_UpDown );
    AxialSymmetryCount_UpDown->setValue( std::clamp( count, 3, 24 ) );
 }
 
@@ -495,8 +498,11 @@ void TDynamicBackgroundExtractionDialog::UpdateCurrentSampleControls()
    Track_CheckBox->setChecked( data->tracking );
    ShowAll_CheckBox->setChecked( data->showAllSymmetries );
    SampleIndex_Label->setText( "Total: " + QString::number( count ) );
-   SampleIndex_UpDown->setRange( 0, count - 1 );
-   SampleIndex_UpDown->setValue( data->currentSample );
+   {
+      const QSignalBlocker blocker( SampleIndex_UpDown );
+      SampleIndex_UpDown->setRange( 0, count - 1 );
+      SampleIndex_UpDown->setValue( data->currentSample );
+   }
    WriteIntegerToEdit( SampleIndex_Edit, data->currentSample + 1 );
 
    WriteIntegerToEdit( AnchorX_Edit, s->anchorX );
