@@ -78,6 +78,8 @@ protected:
       ImageWindowProcessTest::SetUp();
       platform::KeyTracker::Instance().ReleaseAll();
       SetImageWindowMode( DBEMode );
+      // The dialog stays on top: away from the image windows, it covers none of the points the tests click.
+      dialog.move( 3000, 3000 );
    }
 
    void TearDown() override
@@ -102,13 +104,6 @@ protected:
       EXPECT_TRUE( QTest::qWaitForWindowExposed( window ) );
       window->SetZoomAndCenter( 0, 0, 1 );
       return window;
-   }
-
-   static QPoint At( const TImageWindow& w, int32_t x, int32_t y )
-   {
-      const int32_t zoom = w.currentView->zoom;
-      return { TImageWindow::Scaled( x, zoom ) + w.imageOffsetX - w.ScrollX(),
-               TImageWindow::Scaled( y, zoom ) + w.imageOffsetY - w.ScrollY() };
    }
 
    static void Click( TImageWindow& w, QPoint at )
@@ -227,7 +222,8 @@ TEST_F( DynamicBackgroundExtractionDialogTest, SamplesAreAddedDraggedAndSelected
    EXPECT_TRUE( dialog.Delete_Button->isEnabled() );
 
    // Over a sample the cursor says it can be grabbed; a drag moves it and measures it where it lands.
-   QTest::mouseMove( w->viewport(), At( *w, 62, 58 ) );
+   const QPoint over = At( *w, 62, 58 );
+   w->Image_PaintBoxMouseMove( Qt::NoButton, Qt::NoModifier, over.x() + w->ScrollX(), over.y() + w->ScrollY() );
    EXPECT_EQ( w->ShownCursorSlot(), CursorSelectObject );
    Drag( *w, At( *w, 62, 58 ), At( *w, 92, 78 ) );
    EXPECT_EQ( data.currentSample, 0 );
