@@ -80,7 +80,8 @@ std::unique_ptr<Image> ComputeBackgroundModel( const BackgroundModelInput& in, S
    BackgroundModelSize( in.width, in.height, in.subsample, w, h );
 
    auto model = std::make_unique<Image>( w, h, channels, channels == 1 ? ColorSpace::Gray : ColorSpace::RGB );
-   std::vector<float> coefficients( size_t( SurfaceSplineCoefficientCount( in.n, in.order ) ) );
+   const size_t count = size_t( SurfaceSplineCoefficientCount( in.n, in.order ) );
+   std::vector<std::vector<float>> coefficients( static_cast<size_t>( channels ), std::vector<float>( count ) );
    std::vector<float> columns( static_cast<size_t>( w ) ), rows( static_cast<size_t>( h ) );
    for ( int32_t i = 0; i < w; ++i )
       columns[size_t( i )] = float( i ) / float( w );
@@ -99,32 +100,36 @@ std::unique_ptr<Image> ComputeBackgroundModel( const BackgroundModelInput& in, S
          announce( text );
    };
 
+   // Every channel is fitted first; the channels are then evaluated together, since they share every kernel value
+   // (a third of the work of three separate passes on an RGB model).
+   std::vector<const float*> coefficientSets;
+   std::vector<float*> planes;
    for ( int32_t c = 0; c < channels; ++c )
    {
       if ( channels > 1 )
          step( "Processing channel #" + std::to_string( c ) );
       step( "Computing 2-D surface spline" );
       GenerateSurfaceSpline( in.n, in.x, in.y, in.f[size_t( c )], in.order, in.smoothing, nullptr,
-                             coefficients.data() );
+                             coefficients[size_t( c )].data() );
+      coefficientSets.push_back( coefficients[size_t( c )].data() );
+      planes.push_back( model->PixelData( c ) );
+   }
 
-      step( "Generating background model pixels" );
-      model->BeginTask( "2-D surface spline interpolation", model->NumberOfPixels() );
-      const float* coefficientSet = coefficients.data();
-      float* plane = model->PixelData( c );
-      StatusCallback* monitor = model->IsMonitored() ? &model->Status() : nullptr;
-      // The model dies with this exception, so the event names no image.
-      if ( !EvaluateSurfaceSplineGrid( in.n, in.order, in.x, in.y, std::span<const float* const>( &coefficientSet, 1 ),
-                                       columns, rows, std::span<float* const>( &plane, 1 ), monitor, w ) )
-         throw Image::AbortProcessEvent( nullptr );
+   step( "Generating background model pixels" );
+   model->BeginTask( "2-D surface spline interpolation", model->NumberOfPixels() );
+   StatusCallback* monitor = model->IsMonitored() ? &model->Status() : nullptr;
+   // The model dies with this exception, so the event names no image.
+   if ( !EvaluateSurfaceSplineGrid( in.n, in.order, in.x, in.y, coefficientSets, columns, rows, planes, monitor, w ) )
+      throw Image::AbortProcessEvent( nullptr );
 
-      std::atomic<bool> finite = true;
-      ParallelFor( h, [&]( int64_t r0, int64_t r1 ) {
+   std::atomic<bool> finite = true;
+   ParallelFor( h, [&]( int64_t r0, int64_t r1 ) {
+      for ( float* plane : planes )
          if ( !ClampRows( plane, w, r0, r1 ) )
             finite = false;
-      } );
-      if ( !finite )
-         throw GenericException( singularText );
-   }
+   } );
+   if ( !finite )
+      throw GenericException( singularText );
    return model;
 }
 

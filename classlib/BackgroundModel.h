@@ -38,12 +38,13 @@ struct BackgroundModelInput
    int32_t subsample = 1;
 };
 
-// Computes the model: a grey image for one row of values, an RGB image for three. For each channel in turn it
-// fits the spline and evaluates it at every model pixel on the worker threads. Steps are announced through
-// `announce` (when given) before they begin: "Processing channel #k" (only for three channels), then "Computing
-// 2-D surface spline" and "Generating background model pixels"; the evaluation is monitored through the model
-// image's monitor with `callback` and `data` ("2-D surface spline interpolation", one unit per model pixel), which
-// is cleared again before the call returns or throws.
+// Computes the model: a grey image for one row of values, an RGB image for three. It fits the spline of each
+// channel in turn, then evaluates every channel at every model pixel on the worker threads (the channels share
+// the kernel values). Steps are announced through `announce` (when given) before they begin: for each channel
+// "Processing channel #k" (only for three channels) and "Computing 2-D surface spline", then "Generating
+// background model pixels"; the evaluation is monitored through the model image's monitor with `callback` and
+// `data` ("2-D surface spline interpolation", one unit per model pixel), which is cleared again before the call
+// returns or throws.
 //
 // Throws GenericException "At least six samples are required" for fewer than six points (before allocating
 // anything), the surface spline's "Singular matrix in 2-D interpolation surface spline generator" for a system it

@@ -228,8 +228,8 @@ TEST( BackgroundModel, ThreeChannelsGiveAnRGBModelAnnouncedChannelByChannel )
    EXPECT_EQ( model->GetColorSpace(), qor::ColorSpace::RGB );
    std::vector<std::string> expected;
    for ( int c = 0; c < 3; ++c )
-      expected.insert( expected.end(), { "Processing channel #" + std::to_string( c ), "Computing 2-D surface spline",
-                                         "Generating background model pixels" } );
+      expected.insert( expected.end(), { "Processing channel #" + std::to_string( c ), "Computing 2-D surface spline" } );
+   expected.push_back( "Generating background model pixels" );
    EXPECT_EQ( steps, expected );
    // One unit per model pixel, and the monitor let go at the end.
    EXPECT_EQ( recorder.lastCount, int64_t( 40 ) * 30 );

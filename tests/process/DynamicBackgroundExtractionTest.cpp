@@ -324,10 +324,11 @@ TEST_F( DynamicBackgroundExtractionTest, ThreeChannelsGiveAnRGBModelWithATaskPer
    EXPECT_EQ( model.Height(), 16 );
    EXPECT_EQ( model.NumberOfChannels(), 3 );
    EXPECT_EQ( model.GetColorSpace(), qor::ColorSpace::RGB );
-   ASSERT_EQ( view.tasks.size(), 9u );
+   ASSERT_EQ( view.tasks.size(), 7u );
    EXPECT_EQ( view.tasks[0], "2 Processing channel #0" );
-   EXPECT_EQ( view.tasks[3], "2 Processing channel #1" );
-   EXPECT_EQ( view.tasks[6], "2 Processing channel #2" );
+   EXPECT_EQ( view.tasks[2], "2 Processing channel #1" );
+   EXPECT_EQ( view.tasks[4], "2 Processing channel #2" );
+   EXPECT_EQ( view.tasks[6], "2 Generating background model pixels" );
 }
 
 TEST_F( DynamicBackgroundExtractionTest, RunsThatCannotMakeAModelOpenNothing )
