@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
@@ -28,6 +30,8 @@
 #include "windows/image/DynamicBackgroundExtractionData.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/image/ImageWindowTestSupport.h"
+#include "windows/main/MainWindow.h"
+#include "windows/main/MainWindowTestSupport.h"
 #include "windows/processing/DynamicBackgroundExtractionDialog.h"
 
 namespace
@@ -522,4 +526,82 @@ TEST_F( DynamicBackgroundExtractionDialogTest, TheOverlayIsDrawnAndOnlyChangedMa
       data.Paint( painter );
    }
    EXPECT_EQ( canvas.pixelColor( 150 + w->imageOffsetX, 10 ), QColor( Qt::black ) );
+}
+
+// ---- With the main window: the mode action, its idle rule and the launch from an instance -------------------------
+
+namespace
+{
+
+class DynamicBackgroundExtractionMainWindowTest : public test::ScriptedUiTest
+{
+protected:
+   void SetUp() override
+   {
+      test::ScriptedUiTest::SetUp();
+      main = std::make_unique<TMainWindow>();
+      main->resize( 1200, 900 );
+      main->show();
+      ASSERT_TRUE( QTest::qWaitForWindowExposed( main.get() ) );
+   }
+
+   void TearDown() override
+   {
+      test::DiscardAllImageWindows();
+      main.reset();
+      CurrentImageWindowMode = 0;
+      test::ScriptedUiTest::TearDown();
+   }
+
+   TImageWindow* Open( const std::string& id )
+   {
+      TImageWindow* window = CreateImageWindow( main.get(), SkyImage( 120, 90, 1 ), id );
+      window->Frame()->show();
+      main->Desktop()->setActiveSubWindow( window->SubWindow() );
+      return window;
+   }
+
+   std::unique_ptr<TMainWindow> main;
+};
+
+} // namespace
+
+TEST_F( DynamicBackgroundExtractionMainWindowTest, TheModeActionFollowsTheSessionAndAnInstanceLaunchesOne )
+{
+   TImageWindow* a = Open( "A" );
+   TImageWindow* b = Open( "B" );
+   DynamicBackgroundExtraction prototype;
+   main->ApplicationEvents1Idle();
+   EXPECT_TRUE( main->DynamicBackgroundExtractionMode_Action->isEnabled() );
+   EXPECT_TRUE( prototype.IsInterfaceAvailable() );
+   EXPECT_EQ( prototype.Action(), main->DynamicBackgroundExtractionMode_Action );
+
+   // An instance launched on the active window chooses the mode and starts an edit from its samples.
+   DynamicBackgroundExtraction instance;
+   DynamicBackgroundExtraction::SampleData s;
+   s.x = 0.5f;
+   s.y = 0.5f;
+   s.r = 0.05f;
+   instance.Params().interfaceSamples = { s };
+   main->Desktop()->setActiveSubWindow( a->SubWindow() );
+   instance.LaunchInterface();
+   EXPECT_EQ( CurrentImageWindowMode, DBEMode );
+   ASSERT_NE( a->dbeData, nullptr );
+   ASSERT_EQ( a->dbeData->samples.size(), 1u );
+   EXPECT_EQ( a->dbeData->samples[0].anchorX, 60 );
+   EXPECT_EQ( a->dbeData->samples[0].radius, 6 );
+   EXPECT_TRUE( DynamicBackgroundExtractionDialog().isVisible() );
+
+   // The mode stays available on the edited window, not on another while the dialog serves this edit.
+   main->ApplicationEvents1Idle();
+   EXPECT_TRUE( main->DynamicBackgroundExtractionMode_Action->isEnabled() );
+   main->Desktop()->setActiveSubWindow( b->SubWindow() );
+   main->ApplicationEvents1Idle();
+   EXPECT_FALSE( main->DynamicBackgroundExtractionMode_Action->isEnabled() );
+   EXPECT_FALSE( prototype.IsInterfaceAvailable() );
+
+   DynamicBackgroundExtractionDialog().Cancel_SpeedButton->click();
+   EXPECT_EQ( a->dbeData, nullptr );
+   main->ApplicationEvents1Idle();
+   EXPECT_TRUE( main->DynamicBackgroundExtractionMode_Action->isEnabled() );
 }
