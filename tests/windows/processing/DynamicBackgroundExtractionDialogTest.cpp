@@ -539,10 +539,8 @@ protected:
    void SetUp() override
    {
       test::ScriptedUiTest::SetUp();
-      main = std::make_unique<TMainWindow>();
-      main->resize( 1200, 900 );
-      main->show();
-      ASSERT_TRUE( QTest::qWaitForWindowExposed( main.get() ) );
+      main = test::ShownMainWindow();
+      ASSERT_NE( main, nullptr );
    }
 
    void TearDown() override
