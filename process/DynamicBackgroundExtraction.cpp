@@ -8,6 +8,10 @@
 #include "classlib/Exception.h"
 #include "classlib/File.h"
 #include "classlib/Image.h"
+#include <QAction>
+#include <QWidget>
+
+#include "process/DynamicSessionLinks.h"
 #include "process/ImageWindowService.h"
 #include "process/Preferences.h"
 
@@ -250,6 +254,37 @@ std::string DynamicBackgroundExtraction::Id() const
 float DynamicBackgroundExtraction::Version() const
 {
    return 1.1f;
+}
+
+QAction* DynamicBackgroundExtraction::Action() const
+{
+   return DynamicSessionModeAction( Id() );
+}
+
+bool DynamicBackgroundExtraction::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TDynamicBackgroundExtractionDialog" );
+}
+
+bool DynamicBackgroundExtraction::IsInterfaceAvailable() const
+{
+   const QAction* action = Action();
+   return action != nullptr && action->isEnabled();
+}
+
+void DynamicBackgroundExtraction::LaunchInterface()
+{
+   StartDynamicSessionFromInstance( *this );
+}
+
+bool DynamicBackgroundExtraction::IsSessionActive( const ProcessView& view ) const
+{
+   return HasDynamicSession( view, Id() );
+}
+
+const ProcessSessionDialog* DynamicBackgroundExtraction::SessionDialog() const
+{
+   return DynamicSessionDialog( Id() );
 }
 
 void DynamicBackgroundExtraction::DoExecuteOn( ProcessView& view )

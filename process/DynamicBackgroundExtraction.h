@@ -14,8 +14,8 @@
 //
 // The points are sampled interactively on an image window (DynamicBackgroundExtractionData, driven by
 // TDynamicBackgroundExtractionDialog); the parameters keep both the points the model needs and the drawn samples,
-// from which an edit can be rebuilt on any image. The window side of the process (its dialog, its action and its
-// sessions) is defined with the dialog (windows/processing/DynamicBackgroundExtractionDialog.cpp).
+// from which an edit can be rebuilt on any image. The process reaches its action, its dialog and the sessions of the
+// image windows through process/DynamicSessionLinks.h.
 class DynamicBackgroundExtraction : public DynamicProcess
 {
 public:
@@ -78,10 +78,10 @@ public:
    // 1.1.
    float Version() const override;
 
-   // The window side (DynamicBackgroundExtractionDialog.cpp): the main window's background-extraction mode action;
-   // the dialog; whether the action is enabled; the launch, which chooses the mode on the active image window (when
-   // its main view is current) and starts an edit there from this instance; whether the view's window holds
-   // background-extraction edit data; and the dialog that drives such edits.
+   // The main window's background-extraction mode action; the dialog; whether the action is enabled; the launch,
+   // which chooses the mode on the active image window (when its main view is current) and starts an edit there
+   // from this instance; whether the view's window holds background-extraction edit data; and the dialog that
+   // drives such edits.
    QAction* Action() const override;
    bool IsInterface( const QWidget* form ) const override;
    bool IsInterfaceAvailable() const override;

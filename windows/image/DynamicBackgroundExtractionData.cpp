@@ -435,18 +435,6 @@ std::unique_ptr<DynamicBackgroundExtraction> DynamicBackgroundExtractionData::Ne
 
 // ---- Overlay --------------------------------------------------------------------------------------------------------
 
-bool DynamicBackgroundExtractionData::Visible() const
-{
-   return active && window != nullptr && window->mainView != nullptr && window->currentView == window->mainView;
-}
-
-QPoint DynamicBackgroundExtractionData::ScreenPoint( double x, double y ) const
-{
-   const int32_t z = window->mainView->zoom;
-   auto map = [z]( double v, int32_t offset ) { return Nearest( ( z > 0 ? v * z : v / -z ) + offset ); };
-   return { map( x, window->imageOffsetX ), map( y, window->imageOffsetY ) };
-}
-
 bool DynamicBackgroundExtractionData::ShowsSymmetries( int32_t i ) const
 {
    return samples[size_t( i )].symmetries != 0 && ( i == currentSample || showAllSymmetries );
@@ -456,10 +444,10 @@ DynamicBackgroundExtractionData::Mark DynamicBackgroundExtractionData::SampleMar
 {
    const Sample& s = samples[size_t( i )];
    Mark mark;
-   const QPoint tl = ScreenPoint( s.anchorX - s.radius, s.anchorY - s.radius );
-   const QPoint br = ScreenPoint( s.anchorX + s.radius + 1, s.anchorY + s.radius + 1 );
+   const QPoint tl = ImageToScreen( s.anchorX - s.radius, s.anchorY - s.radius );
+   const QPoint br = ImageToScreen( s.anchorX + s.radius + 1, s.anchorY + s.radius + 1 );
    mark.box << tl << QPoint( tl.x(), br.y() ) << br << QPoint( br.x(), tl.y() ) << tl;
-   mark.centroid = ScreenPoint( s.centerX, s.centerY );
+   mark.centroid = ImageToScreen( s.centerX, s.centerY );
    if ( !ShowsSymmetries( i ) )
       return mark;
    const double cx = symmetryCenterX, cy = symmetryCenterY;
@@ -474,13 +462,13 @@ DynamicBackgroundExtractionData::Mark DynamicBackgroundExtractionData::SampleMar
       {
          const double t = j * 2 * std::numbers::pi / k;
          const double dx = s.centerX - cx, dy = s.centerY - cy;
-         mark.symmetries << ScreenPoint( cx + std::cos( t ) * dx + std::sin( t ) * dy,
+         mark.symmetries << ImageToScreen( cx + std::cos( t ) * dx + std::sin( t ) * dy,
                                          cy - dx * std::sin( t ) + std::cos( t ) * dy );
       }
       mark.symmetries << mark.centroid;
       return mark;
    }
-   const QPoint mirror = ScreenPoint( 2 * cx - s.centerX, 2 * cy - s.centerY );
+   const QPoint mirror = ImageToScreen( 2 * cx - s.centerX, 2 * cy - s.centerY );
    const QPoint p = mark.centroid;
    if ( s.symmetries & HorizontalSymmetry )
       mark.symmetries << p << QPoint( mirror.x(), p.y() );
@@ -491,14 +479,13 @@ DynamicBackgroundExtractionData::Mark DynamicBackgroundExtractionData::SampleMar
    return mark;
 }
 
-void DynamicBackgroundExtractionData::Paint( QPainter& painter ) const
+void DynamicBackgroundExtractionData::DrawOverlay( QPainter& painter ) const
 {
-   if ( !Visible() )
+   if ( !OverlayShown() )
       return;
-   painter.save();
    painter.setBrush( Qt::NoBrush );
    const QSize size = window->PaintBoxSize();
-   const QPoint centre = ScreenPoint( symmetryCenterX, symmetryCenterY );
+   const QPoint centre = ImageToScreen( symmetryCenterX, symmetryCenterY );
    painter.setPen( QPen( ( dragFlags & VerticalLineDrag ) ? currentSampleColor : sampleColor, 1 ) );
    painter.drawLine( centre.x(), 0, centre.x(), size.height() );
    painter.setPen( QPen( ( dragFlags & HorizontalLineDrag ) ? currentSampleColor : sampleColor, 1 ) );
@@ -517,20 +504,19 @@ void DynamicBackgroundExtractionData::Paint( QPainter& painter ) const
          for ( int32_t k = 0; k + 1 < mark.symmetries.size(); k += 2 )
             painter.drawLine( mark.symmetries[k], mark.symmetries[k + 1] );
    }
-   painter.restore();
 }
 
 void DynamicBackgroundExtractionData::RepaintRect( const QRect& rect ) const
 {
-   if ( !Visible() || window->IsBeingDestroyed() || window->closingCount > 0 )
+   if ( !OverlayShown() || window->IsBeingDestroyed() || window->closingCount > 0 )
       return;
-   // Paint-box coordinates to the viewport's, with room for the pen and the ends of the crosses.
-   window->viewport()->update( rect.normalized().adjusted( -2, -2, 2, 2 ).translated( -window->ScrollX(), -window->ScrollY() ) );
+   // With room for the pen and the ends of the crosses.
+   RepaintScreenArea( rect.normalized().adjusted( -2, -2, 2, 2 ) );
 }
 
 void DynamicBackgroundExtractionData::RepaintSample( int32_t i ) const
 {
-   if ( !Visible() || i < 0 || i >= int32_t( samples.size() ) )
+   if ( !OverlayShown() || i < 0 || i >= int32_t( samples.size() ) )
       return;
    const Mark mark = SampleMark( i );
    QRect bounds = mark.box.boundingRect().united( QRect( mark.centroid - QPoint( 5, 5 ), mark.centroid + QPoint( 6, 6 ) ) );
@@ -541,10 +527,10 @@ void DynamicBackgroundExtractionData::RepaintSample( int32_t i ) const
 
 void DynamicBackgroundExtractionData::RepaintCenter() const
 {
-   if ( !Visible() )
+   if ( !OverlayShown() )
       return;
    const QSize size = window->PaintBoxSize();
-   const QPoint centre = ScreenPoint( symmetryCenterX, symmetryCenterY );
+   const QPoint centre = ImageToScreen( symmetryCenterX, symmetryCenterY );
    RepaintRect( QRect( centre.x(), 0, 1, size.height() + 1 ) );
    RepaintRect( QRect( 0, centre.y(), size.width() + 1, 1 ) );
 }
@@ -564,7 +550,22 @@ void DynamicBackgroundExtractionData::RepaintOverlay() const
       RepaintSample( i );
 }
 
+bool DynamicBackgroundExtractionData::DeletePressed()
+{
+   if ( !active )
+      return false;
+   TDynamicBackgroundExtractionDialog* dialog = ExistingDynamicBackgroundExtractionDialog();
+   if ( dialog != nullptr && dialog->data == this )
+      dialog->DeleteCurrentSample();
+   return true;
+}
+
 // ---- Dialog ---------------------------------------------------------------------------------------------------------
+
+const ProcessSessionDialog* DynamicBackgroundExtractionData::SessionDialog()
+{
+   return ExistingDynamicBackgroundExtractionDialog();
+}
 
 void DynamicBackgroundExtractionData::RefreshDialog() const
 {

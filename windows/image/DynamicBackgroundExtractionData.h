@@ -28,9 +28,10 @@
 #include <vector>
 
 #include "classlib/BackgroundSamples.h"
-#include "windows/image/DynamicSessions.h"
+#include "windows/image/DynamicSessionData.h"
 
 class DynamicBackgroundExtraction;
+class ProcessSessionDialog;
 class QPainter;
 class QPolygon;
 class QRect;
@@ -106,8 +107,14 @@ public:
    int32_t SampleAt( int32_t x, int32_t y ) const;
    // The pick tolerance in image pixels at the main view's zoom.
    int32_t PickTolerance() const;
-   // Draws the overlay (paint-box coordinates) when the edit is active and the main view is current.
-   void Paint( QPainter& painter ) const;
+   // The centre lines and every sample's marks (paint-box coordinates); nothing unless the overlay shows.
+   void DrawOverlay( QPainter& painter ) const override;
+   // Delete on the image: the dialog deletes the current sample (never the last one). The key is the session's.
+   bool DeletePressed() override;
+
+   // The dialog that drives the background-extraction sessions, as the processes see it; nullptr when there is
+   // none.
+   static const ProcessSessionDialog* SessionDialog();
 
    // The window's main image, its size, and its nominal channel count for the model (3 for RGB, else 1).
    const qor::Image& Image() const;
@@ -134,10 +141,6 @@ public:
    int32_t lastY = 0;
 
 private:
-   // Whether the overlay shows now (active, main view current).
-   bool Visible() const;
-   // Paint-box position of an image point at the main view's zoom.
-   QPoint ScreenPoint( double x, double y ) const;
    // The marks of sample i: its box outline, its centroid, and the path through its symmetric positions (as
    // drawn: a closed path for an axial sample, else lines from the centroid).
    struct Mark;

@@ -23,7 +23,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/Prompter.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "support/Utils.h"
@@ -537,45 +536,6 @@ void TImageWindow::closeEvent( QCloseEvent* event )
    }
    ++closingCount;
    event->accept();
-}
-
-// ---- Hooks of later parts -------------------------------------------------------------------------------------------
-
-bool TImageWindow::ConfirmCancelDynamicSessions( const Process& instance )
-{
-   auto agreed = []( const char* question )
-   {
-      return platform::Ask( platform::Icon::Question, "Lumenforge", question, platform::Buttons::YesNo,
-                            platform::Answer::Yes ) == platform::Answer::Yes;
-   };
-   if ( dynamicCropData != nullptr && instance.Id() != DynamicCropProcessId )
-   {
-      if ( !agreed( "Cancel current Dynamic Crop session?" ) )
-         return false;
-      StopDynamicCrop();
-   }
-   if ( dbeData != nullptr && instance.Id() != DynamicBackgroundExtractionProcessId )
-   {
-      if ( !agreed( "Cancel current Dynamic Background Extraction session?" ) )
-         return false;
-      StopDBE();
-   }
-   return true;
-}
-
-void TImageWindow::StopDynamicCrop()
-{
-   // The object's destructor stops the session.
-   dynamicCropData.reset();
-}
-
-void TImageWindow::StopDBE()
-{
-   if ( dbeData == nullptr )
-      return;
-   dbeData->Stop();
-   dbeData->samples.clear();
-   dbeData.reset();
 }
 
 std::string TImageWindow::SwapDirectory()

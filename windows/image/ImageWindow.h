@@ -37,6 +37,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -53,7 +54,6 @@
 #include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
-#include "windows/image/DynamicBackgroundExtractionData.h"
 #include "windows/image/DynamicSessions.h"
 #include "windows/image/SwapFile.h"
 #include "process/ReadoutOptionsData.h"
@@ -434,13 +434,25 @@ public:
    // than the instance's is cancelled only when the user agrees ("Cancel current Dynamic Crop session?", then the
    // same for DBE). False when a question was answered No: the caller gives its operation up.
    bool ConfirmCancelDynamicSessions( const Process& instance );
-   // Start a session of that kind on the window (image pixels); refused with an error box while a session of the
-   // kind runs on any window. A session object whose start did not make it active is dropped again.
+   // Start a session of that kind on the window (image pixels), or from an instance of the session's process;
+   // refused with an error box ("There is a Dynamic Crop session already active", "There is a Dynamic Background
+   // Extraction session already active") while a session of the kind runs on any window. A session object whose
+   // start did not make it active is dropped again.
    void StartDynamicCrop( float x0, float y0, float x1, float y1 );
+   void StartDynamicCropFromInstance( const Process& instance );
    void StartDBE( float x, float y );
+   void StartDBEFromInstance( const Process& instance );
    // End the window's session of that kind and delete its object; nothing without one.
    void StopDynamicCrop();
    void StopDBE();
+   // Whether a session of the kind is active on any image window.
+   static bool DynamicCropSessionRunning();
+   static bool DBESessionRunning();
+   // The paint-box point of an image point of the current view: scaled by the zoom, the image offset added, then
+   // rounded to the nearest integer (halves to even).
+   QPoint ImageToScreen( float x, float y ) const;
+   // Repaints a rectangle of the image area (paint-box coordinates).
+   void RepaintScreenArea( const QRect& area );
 
    // ---- Undo, redo and recovery (one level, in the window's swap file) --------------------------------------------
    // Every failure is thrown: the texts of the operations as UndoError, or what the swap-file code throws.
@@ -661,6 +673,14 @@ private:
    int32_t screenCursor = 0;
    // Paints the rubber band over the image (inverting what lies under it).
    void DrawRubberBand( QPainter& painter ) const;
+   // The overlays of the active sessions over the main view: Dynamic Crop, then background extraction.
+   void DrawDynamicSessionOverlays( QPainter& painter ) const;
+   // The start of a session of the kind (refused while one runs anywhere): a new object, started by start, kept
+   // when the start made it active.
+   void StartDynamicCropWith( const std::function<void( DynamicCropData& )>& start );
+   void StartDBEWith( const std::function<void( DynamicBackgroundExtractionData& )>& start );
+   // Gives the mouse free when the image area holds it (a session's key ends the drag that held it).
+   void ReleaseSessionMouse();
 };
 
 // A preview: a named rectangle of the main image with its own pixel copy, a stored state (pixels and history) that

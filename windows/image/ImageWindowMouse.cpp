@@ -79,18 +79,6 @@ int32_t PreviewHoverCursor( const EdgeNearness& e )
    return CursorMovePreview;
 }
 
-// Whether a session of the kind runs on another window than this.
-template <typename Member> bool SessionElsewhere( const TImageWindow* window, Member member )
-{
-   for ( TImageWindow::View* v : MainViewList )
-   {
-      const TImageWindow* other = v->Window();
-      if ( other != window && ( other->*member ) != nullptr && ( other->*member )->active )
-         return true;
-   }
-   return false;
-}
-
 } // namespace
 
 // ---- Modes and cursors ----------------------------------------------------------------------------------------------
@@ -217,7 +205,8 @@ void TImageWindow::Image_PaintBoxMouseDown( Qt::MouseButton button, Qt::Keyboard
          dynamicCropData->MouseDown( float( p.x ), float( p.y ) );
          break;
       }
-      if ( SessionElsewhere( this, &TImageWindow::dynamicCropData ) )
+      // Without a session here, one running on another window leaves nothing to start.
+      if ( DynamicCropSessionRunning() )
          break;
       [[fallthrough]];
    case ZoomInMode:
@@ -581,6 +570,7 @@ bool TImageWindow::FormKeyDown( int key, Qt::KeyboardModifiers shift )
    case Qt::Key_Escape:
       if ( dynamicCropData != nullptr )
       {
+         ReleaseSessionMouse();
          StopDynamicCrop();
          UpdateCursor();
          return true;
@@ -588,11 +578,18 @@ bool TImageWindow::FormKeyDown( int key, Qt::KeyboardModifiers shift )
       return false;
    case Qt::Key_Return:
    case Qt::Key_Enter:
-      // The Dynamic Crop dialog's OK runs the session; until the dialog exists there is nothing to run.
+      // The Dynamic Crop session runs its dialog's OK.
+      if ( dynamicCropData != nullptr )
+      {
+         ReleaseSessionMouse();
+         const bool used = dynamicCropData->EnterPressed();
+         UpdateCursor();
+         return used;
+      }
       return false;
    case Qt::Key_Delete:
-      // Deleting the current sample belongs to the DBE dialog.
-      return false;
+      // The background-extraction session deletes its current sample.
+      return mode == DynamicBackgroundExtractionMode && dbeData != nullptr && dbeData->DeletePressed();
    case Qt::Key_Space:
       if ( SpaceBarSavedMode == 255 )
       {
@@ -747,37 +744,6 @@ void TImageWindow::focusInEvent( QFocusEvent* event )
 {
    QAbstractScrollArea::focusInEvent( event );
    FormActivate();
-}
-
-// ---- Dynamic sessions -----------------------------------------------------------------------------------------------
-
-void TImageWindow::StartDynamicCrop( float x0, float y0, float x1, float y1 )
-{
-   if ( SessionElsewhere( this, &TImageWindow::dynamicCropData ) )
-   {
-      platform::ShowMessage( platform::Icon::Error, "Lumenforge", "There is a Dynamic Crop session already active" );
-      return;
-   }
-   dynamicCropData.reset();
-   dynamicCropData = std::make_unique<DynamicCropData>( this );
-   dynamicCropData->Start( x0, y0, x1, y1 );
-   if ( !dynamicCropData->active )
-      dynamicCropData.reset();
-}
-
-void TImageWindow::StartDBE( float x, float y )
-{
-   if ( SessionElsewhere( this, &TImageWindow::dbeData ) )
-   {
-      platform::ShowMessage( platform::Icon::Error, "Lumenforge",
-                             "There is a Dynamic Background Extraction session already active" );
-      return;
-   }
-   StopDBE();
-   dbeData = std::make_unique<DynamicBackgroundExtractionData>( this );
-   dbeData->Start( int32_t( x ), int32_t( y ) );
-   if ( !dbeData->active )
-      StopDBE();
 }
 
 // ---- View tabs under a process drag ---------------------------------------------------------------------------------

@@ -513,6 +513,7 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
    for ( const QRect& r : QRegion( clip ).subtracted( QRegion( drawn ) ) )
       painter.fillRect( r, backgroundColor );
    DrawPreviewOutlines( painter );
+   DrawDynamicSessionOverlays( painter );
    DrawRubberBand( painter );
 }
 

@@ -606,7 +606,7 @@ void TDynamicBackgroundExtractionDialog::Apply()
    TProcessingDialog::Apply();
 }
 
-TImageWindow* TDynamicBackgroundExtractionDialog::ApplyTarget() const
+TImageWindow* TDynamicBackgroundExtractionDialog::TargetWindow() const
 {
    // Generate always runs on the edited window, whichever window the user activated last.
    return data != nullptr ? data->Window() : nullptr;
@@ -972,66 +972,4 @@ TDynamicBackgroundExtractionDialog& DynamicBackgroundExtractionDialog()
 TDynamicBackgroundExtractionDialog* ExistingDynamicBackgroundExtractionDialog()
 {
    return DialogSlot().data();
-}
-
-// ---- The window side of the process ---------------------------------------------------------------------------------
-
-namespace
-{
-
-// A new edit on the window from the instance, in the place of the window's own; refused while another window has
-// one.
-void StartSessionFromInstance( TImageWindow& window, const Process& instance )
-{
-   for ( TImageWindow::View* v : MainViewList )
-      if ( v->Window() != &window && v->Window()->dbeData != nullptr && v->Window()->dbeData->active )
-      {
-         platform::ShowMessage( platform::Icon::Error, "Lumenforge",
-                                "There is a Dynamic Background Extraction session already active" );
-         return;
-      }
-   window.StopDBE();
-   window.dbeData = std::make_unique<DynamicBackgroundExtractionData>( &window );
-   window.dbeData->StartFromInstance( instance );
-   if ( !window.dbeData->active )
-      window.StopDBE();
-}
-
-} // namespace
-
-QAction* DynamicBackgroundExtraction::Action() const
-{
-   return MainWindow != nullptr ? MainWindow->DynamicBackgroundExtractionMode_Action : nullptr;
-}
-
-bool DynamicBackgroundExtraction::IsInterface( const QWidget* form ) const
-{
-   return form != nullptr && form->inherits( "TDynamicBackgroundExtractionDialog" );
-}
-
-bool DynamicBackgroundExtraction::IsInterfaceAvailable() const
-{
-   const QAction* action = Action();
-   return action != nullptr && action->isEnabled();
-}
-
-void DynamicBackgroundExtraction::LaunchInterface()
-{
-   TImageWindow* window = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
-   if ( window == nullptr || window->currentView != window->mainView )
-      return;
-   if ( QAction* action = Action() )
-      action->trigger();
-   StartSessionFromInstance( *window, *this );
-}
-
-bool DynamicBackgroundExtraction::IsSessionActive( const ProcessView& view ) const
-{
-   const auto* v = dynamic_cast<const TImageWindow::View*>( &view );
-   return v != nullptr && v->Window()->dbeData != nullptr;
-}
-
-const ProcessSessionDialog* DynamicBackgroundExtraction::SessionDialog() const
-{
-   return ExistingDynamicBackgroundExtractionDialog();
 }

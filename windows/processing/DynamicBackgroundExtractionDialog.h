@@ -59,7 +59,7 @@ public:
    std::unique_ptr<Process> NewProbeInstance() override;
    // Runs the instance on the edited window's main view (brought to the front first); nothing without data.
    void Apply() override;
-   TImageWindow* ApplyTarget() const override;
+   TImageWindow* TargetWindow() const override;
    // true: Enter in an edit only commits it.
    bool EditReturnHandled() const override;
    // A DynamicBackgroundExtraction instance restarts the edit from it.

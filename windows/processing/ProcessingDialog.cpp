@@ -76,14 +76,14 @@ void TProcessingDialog::Apply()
    executedInstance = instance.get();
    if ( instance == nullptr )
       return;
-   TImageWindow* window = ApplyTarget();
+   TImageWindow* window = TargetWindow();
    if ( window != nullptr && window->mainView != nullptr )
       instance->LaunchOn( *window->mainView );
    else
       instance->LaunchGlobal();
 }
 
-TImageWindow* TProcessingDialog::ApplyTarget() const
+TImageWindow* TProcessingDialog::TargetWindow() const
 {
    return MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
 }

@@ -33,10 +33,11 @@ public:
    void ImportInstance( const Process& instance ) override;
    // The dialog's own loading of an instance into its controls; nothing here.
    virtual void DoImportInstance( const Process& instance );
-   // Runs a new instance on the main view of ApplyTarget(), or globally without one.
+   // Runs a new instance on the target window's main view, or globally without one.
    void Apply() override;
-   // The image window Apply runs on: the main window's active one.
-   virtual TImageWindow* ApplyTarget() const;
+   // The image window Apply runs on: the active one (nullptr: none). A dialog that serves an edit on one window
+   // names that window.
+   virtual TImageWindow* TargetWindow() const;
    // false: Enter, once the edit is committed, is OK.
    bool EditReturnHandled() const override;
    // Whether OK closes the dialog after applying: true.

@@ -286,24 +286,10 @@ TEST_F( ImageWindowTest, ClosingAsksOnlyAboutUnsavedChangesAndMaskUsers )
 
 // ---- Dynamic sessions -------------------------------------------------------------------------------------------
 
-namespace
-{
-
-class NamedProcess : public Process
-{
-public:
-   explicit NamedProcess( std::string id ) : id( std::move( id ) ) {}
-   std::unique_ptr<Process> Clone() const override { return std::make_unique<NamedProcess>( *this ); }
-   std::string Id() const override { return id; }
-   std::string id;
-};
-
-} // namespace
-
 TEST_F( ImageWindowTest, ASessionOfAnotherProcessIsCancelledOnlyWithTheUsersConsent )
 {
    TImageWindow* w = Make( new qor::Image( 8, 8 ) );
-   const NamedProcess other( "Invert" ), crop( "DynamicCrop" ), dbe( "DynamicBackgroundExtraction" );
+   const test::NamedProcess other( "Invert" ), crop( "DynamicCrop" ), dbe( "DynamicBackgroundExtraction" );
 
    // No session: nothing is asked.
    EXPECT_TRUE( w->ConfirmCancelDynamicSessions( other ) );

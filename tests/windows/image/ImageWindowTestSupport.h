@@ -36,6 +36,16 @@ inline void AddToEverySample( qor::Image& image, float value, const std::string&
                           } );
 }
 
+// A process of which only the identifier matters (the dynamic sessions tell processes apart by it).
+class NamedProcess : public Process
+{
+public:
+   explicit NamedProcess( std::string id ) : id( std::move( id ) ) {}
+   std::unique_ptr<Process> Clone() const override { return std::make_unique<NamedProcess>( *this ); }
+   std::string Id() const override { return id; }
+   std::string id;
+};
+
 class ImageWindowTest : public ScriptedUiTest
 {
 protected:

@@ -266,7 +266,8 @@ TEST_F( DynamicBackgroundExtractionDialogTest, DeletingFollowsTheCurrentSample )
    TImageWindow* w = Shown( 300, 200 );
    Click( *w, At( *w, 40, 40 ) );
    DynamicBackgroundExtractionData& data = *w->dbeData;
-   // One sample is never deleted.
+   // One sample is never deleted; the Delete key of the mode still belongs to the session.
+   EXPECT_TRUE( w->FormKeyDown( Qt::Key_Delete, Qt::NoModifier ) );
    dialog.DeleteCurrentSample();
    EXPECT_EQ( data.samples.size(), 1u );
 
@@ -276,8 +277,8 @@ TEST_F( DynamicBackgroundExtractionDialogTest, DeletingFollowsTheCurrentSample )
    dialog.SampleIndex_Edit->setText( "2" );
    RunEditExitHandler( dialog.SampleIndex_Edit );
    EXPECT_EQ( data.currentSample, 1 );
-   // The current sample deleted: the one after it becomes current.
-   dialog.Delete_Button->click();
+   // The current sample deleted (by the key on the image): the one after it becomes current.
+   EXPECT_TRUE( w->FormKeyDown( Qt::Key_Delete, Qt::NoModifier ) );
    ASSERT_EQ( data.samples.size(), 3u );
    EXPECT_EQ( data.currentSample, 1 );
    EXPECT_EQ( data.samples[1].anchorX, 160 );
@@ -476,7 +477,7 @@ TEST_F( DynamicBackgroundExtractionDialogTest, TheOverlayIsDrawnAndOnlyChangedMa
    canvas.fill( Qt::black );
    {
       QPainter painter( &canvas );
-      data.Paint( painter );
+      data.DrawOverlay( painter );
    }
    auto at = [&]( int32_t x, int32_t y ) { return canvas.pixelColor( x + w->imageOffsetX, y + w->imageOffsetY ); };
    EXPECT_EQ( at( 50, 45 ), QColor( Qt::white ) );  // top edge of the first box
@@ -492,6 +493,11 @@ TEST_F( DynamicBackgroundExtractionDialogTest, TheOverlayIsDrawnAndOnlyChangedMa
       for ( int32_t dx = -1; dx <= 1; ++dx )
          onLine = onLine || at( qx + dx, qy + dy ) == QColor( Qt::red );
    EXPECT_TRUE( onLine );
+
+   // The window draws the same over the image.
+   const QImage shot = w->viewport()->grab().toImage();
+   EXPECT_EQ( shot.pixelColor( At( *w, 190, 145 ) ), QColor( Qt::red ) );
+   EXPECT_EQ( shot.pixelColor( At( *w, 50, 45 ) ), QColor( Qt::white ) );
 
    // Moving a sample repaints the two places of its marks only.
    QRegion painted;
@@ -523,7 +529,7 @@ TEST_F( DynamicBackgroundExtractionDialogTest, TheOverlayIsDrawnAndOnlyChangedMa
    canvas.fill( Qt::black );
    {
       QPainter painter( &canvas );
-      data.Paint( painter );
+      data.DrawOverlay( painter );
    }
    EXPECT_EQ( canvas.pixelColor( 150 + w->imageOffsetX, 10 ), QColor( Qt::black ) );
 }
