@@ -359,6 +359,14 @@ TEST_F( DynamicBackgroundExtractionDialogTest, TheCurrentSampleIsEditedFromTheDi
    RunEditExitHandler( dialog.Tolerance_Edit );
    EXPECT_EQ( data.tolerance, 0.0f );
    EXPECT_LT( s.pixelCount, 121 );
+   // The mask box shows the accepted pixels white and the rejected ones black, stretched over the box.
+   const QImage mask = dialog.Mask_Panel->findChild<QWidget*>( "Mask_PaintBox" )->grab().toImage();
+   int white = 0, black = 0;
+   for ( int y = 0; y < mask.height(); ++y )
+      for ( int x = 0; x < mask.width(); ++x )
+         ( mask.pixelColor( x, y ) == QColor( Qt::white ) ? white : black ) += 1;
+   EXPECT_GT( white, 0 );
+   EXPECT_GT( black, white );
    dialog.SymmetryCenterX_Edit->setText( "12.5" );
    RunEditExitHandler( dialog.SymmetryCenterX_Edit );
    EXPECT_EQ( data.symmetryCenterX, 12.5f );
