@@ -576,7 +576,8 @@ float EvaluateSurfaceSpline( int32_t n, int32_t m, const float* x, float px, flo
 
 bool EvaluateSurfaceSplineGrid( int32_t n, int32_t m, const float* x, const float* y,
                                 std::span<const float* const> coefficients, std::span<const float> columns,
-                                std::span<const float> rows, std::span<float* const> outputs, StatusCallback* monitor )
+                                std::span<const float> rows, std::span<float* const> outputs, StatusCallback* monitor,
+                                int64_t unitsPerRow )
 {
    if ( m < 1 || n < 0 || coefficients.size() != outputs.size() )
       throw GenericException( invalidText );
@@ -596,7 +597,8 @@ bool EvaluateSurfaceSplineGrid( int32_t n, int32_t m, const float* x, const floa
             job.columnPowers[size_t( a - 1 ) * width + k] = PowI( columns[k], a );
    }
    return ParallelFor(
-       int64_t( rows.size() ), [&job]( int64_t r0, int64_t r1 ) { EvaluateRows( job, r0, r1 ); }, monitor );
+       int64_t( rows.size() ), [&job]( int64_t r0, int64_t r1 ) { EvaluateRows( job, r0, r1 ); }, monitor,
+       unitsPerRow );
 }
 
 } // namespace qor

@@ -60,11 +60,12 @@ float EvaluateSurfaceSpline( int32_t n, int32_t m, const float* x, float px, flo
 // Evaluates splines through the same n points and order at every node (columns[c], rows[r]) of a grid.
 // coefficients[s] belongs to spline s and outputs[s] receives its values: rows.size() rows of columns.size()
 // floats, one row after another. Runs over row strips through ParallelFor; with a monitor (already initialised
-// by the caller) it advances one unit per row and answers false when the user asked to abort, true otherwise.
+// by the caller) it advances unitsPerRow units per row and answers false when the user asked to abort, true
+// otherwise.
 bool EvaluateSurfaceSplineGrid( int32_t n, int32_t m, const float* x, const float* y,
                                 std::span<const float* const> coefficients, std::span<const float> columns,
                                 std::span<const float> rows, std::span<float* const> outputs,
-                                StatusCallback* monitor = nullptr );
+                                StatusCallback* monitor = nullptr, int64_t unitsPerRow = 1 );
 
 } // namespace qor
 

@@ -8,6 +8,7 @@
 #include "process/CropExpand.h"
 #include "process/CurvesTransform.h"
 #include "process/DynamicCrop.h"
+#include "process/DynamicBackgroundExtraction.h"
 #include "process/ExtractChannels.h"
 #include "process/FastRotate.h"
 #include "process/FITSKeywords.h"
@@ -61,4 +62,5 @@ void RegisterProcesses( ProcessRegistry& registry )
    registry.Register<CurvesTransform>();
    registry.Register<ImageIdentifier>();
    registry.Register<NewImage>();
+   registry.Register<DynamicBackgroundExtraction>();
 }

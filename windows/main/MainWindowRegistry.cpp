@@ -23,6 +23,7 @@
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 #include "windows/processing/DynamicCropDialog.h"
+#include "windows/processing/DynamicBackgroundExtractionDialog.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ProcessingWindow.h"
 
@@ -396,6 +397,7 @@ void TMainWindow::LoadSettings( platform::Registry& registry )
           };
           place( &StatusDialog(), "ProcessingStatusDialog" );
           place( &DynamicCropDialog(), "DynamicCropDialog" );
+          place( &DynamicBackgroundExtractionDialog(), "DynamicBackgroundExtractionDialog" );
           for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
           {
              w->LoadSettings( registry );
@@ -473,6 +475,9 @@ void TMainWindow::SaveSettings( platform::Registry& registry )
           registry.WriteInteger( "ProcessingStatusDialog_Top", status.y() );
           registry.WriteInteger( "DynamicCropDialog_Left", DynamicCropDialog().x() );
           registry.WriteInteger( "DynamicCropDialog_Top", DynamicCropDialog().y() );
+          const QPoint dbe = DynamicBackgroundExtractionDialog().pos();
+          registry.WriteInteger( "DynamicBackgroundExtractionDialog_Left", dbe.x() );
+          registry.WriteInteger( "DynamicBackgroundExtractionDialog_Top", dbe.y() );
           for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
           {
              const QString name = w->objectName();

@@ -100,6 +100,14 @@ protected:
       window.resize( w + margins.width(), h + margins.height() );
    }
 
+   // The viewport point of an image pixel of the current view.
+   static QPoint At( const TImageWindow& w, int32_t x, int32_t y )
+   {
+      const int32_t zoom = w.currentView->zoom;
+      return { TImageWindow::Scaled( x, zoom ) + w.imageOffsetX - w.ScrollX(),
+               TImageWindow::Scaled( y, zoom ) + w.imageOffsetY - w.ScrollY() };
+   }
+
    std::vector<QPointer<TImageWindow>> windows;
    GlobalPreferences savedPreferences;
 };

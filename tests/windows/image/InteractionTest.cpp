@@ -50,14 +50,6 @@ protected:
       return window;
    }
 
-   // The viewport point of an image pixel of the current view.
-   static QPoint At( const TImageWindow& w, int32_t x, int32_t y )
-   {
-      const int32_t zoom = w.currentView->zoom;
-      return { TImageWindow::Scaled( x, zoom ) + w.imageOffsetX - w.ScrollX(),
-               TImageWindow::Scaled( y, zoom ) + w.imageOffsetY - w.ScrollY() };
-   }
-
    static void Drag( TImageWindow& w, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers = Qt::NoModifier )
    {
       QTest::mousePress( w.viewport(), Qt::LeftButton, modifiers, from );

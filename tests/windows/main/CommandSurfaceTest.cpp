@@ -60,10 +60,8 @@ protected:
       test::ScriptedUiTest::SetUp();
       savedPreferences = CurrentPreferences;
       platform::Registry().DeleteKey( ApplicationRegistryKey() ); // the default tool-bar layout
-      main = std::make_unique<TMainWindow>();
-      main->resize( 1200, 900 );
-      main->show();
-      ASSERT_TRUE( QTest::qWaitForWindowExposed( main.get() ) );
+      main = test::ShownMainWindow();
+      ASSERT_NE( main, nullptr );
    }
 
    void TearDown() override

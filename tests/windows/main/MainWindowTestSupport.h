@@ -3,9 +3,13 @@
 
 // Helpers of the main-window tests.
 
+#include <QTest>
+
+#include <memory>
 #include <vector>
 
 #include "windows/image/ImageWindow.h"
+#include "windows/main/MainWindow.h"
 
 namespace test
 {
@@ -21,6 +25,17 @@ inline void DiscardAllImageWindows()
       image->modificationCount = 0;
       delete image->Frame();
    }
+}
+
+// A main window of 1200 x 900, shown and exposed (null when it could not be exposed).
+inline std::unique_ptr<TMainWindow> ShownMainWindow()
+{
+   auto main = std::make_unique<TMainWindow>();
+   main->resize( 1200, 900 );
+   main->show();
+   if ( !QTest::qWaitForWindowExposed( main.get() ) )
+      main.reset();
+   return main;
 }
 
 } // namespace test
