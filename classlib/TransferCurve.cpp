@@ -7,6 +7,7 @@
 #include "GaussianKernel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace qor
@@ -54,17 +55,80 @@ inline double SplineValue( const float* x, const float* y, const float* y2, int3
           ( ( da * da * da - da ) * y2[klo] + ( db * db * db - db ) * y2[khi] ) * ( dh * dh ) * ( 1.0 / 6 );
 }
 
-// SplineValue for each of count samples, in place, interval low[j] for sample j.
-__attribute__( ( noinline ) ) void SplineValues( float* __restrict s, const int32_t* __restrict low, int64_t count,
-                                                 const float* x, const float* y, const float* y2 )
+// The block kernels below are compiled for the baseline instruction set and for AVX2 (with gathers); without
+// contraction (above) every version rounds each operation alike and gives the same bits.
+#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
+#define QOR_CURVE_KERNEL __attribute__( ( noinline, target_clones( "arch=x86-64-v3", "default" ) ) )
+#else
+#define QOR_CURVE_KERNEL __attribute__( ( noinline ) )
+#endif
+
+// SplineValue for each of count samples, in place, interval low[j] for sample j. Eight samples at a time with the
+// very operations of SplineValue, in the same order, lane by lane; the rest one by one.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef float SplineFloats __attribute__( ( vector_size( 32 ) ) );
+typedef double SplineDoubles __attribute__( ( vector_size( 64 ) ) );
+
+QOR_CURVE_KERNEL void SplineValues( float* __restrict s, const int32_t* __restrict low, int64_t count,
+                                    const float* x, const float* y, const float* y2 )
 {
-   for ( int64_t j = 0; j < count; ++j )
+   constexpr int64_t lanes = 8;
+   int64_t j = 0;
+   for ( ; j + lanes <= count; j += lanes )
+   {
+      SplineFloats v, xlo, xhi, ylo, yhi, y2lo, y2hi;
+      std::memcpy( &v, s + j, sizeof( v ) );
+      for ( int64_t k = 0; k < lanes; ++k )
+      {
+         const int32_t klo = low[j + k];
+         xlo[k] = x[klo];
+         xhi[k] = x[klo + 1];
+         ylo[k] = y[klo];
+         yhi[k] = y[klo + 1];
+         y2lo[k] = y2[klo];
+         y2hi[k] = y2[klo + 1];
+      }
+      SplineFloats h = xhi - xlo;
+      SplineFloats a = ( xhi - v ) / h;
+      SplineFloats b = ( v - xlo ) / h;
+      SplineDoubles da = __builtin_convertvector( a, SplineDoubles );
+      SplineDoubles db = __builtin_convertvector( b, SplineDoubles );
+      SplineDoubles dh = __builtin_convertvector( h, SplineDoubles );
+      SplineDoubles r = da * __builtin_convertvector( ylo, SplineDoubles ) +
+                        db * __builtin_convertvector( yhi, SplineDoubles ) +
+                        ( ( da * da * da - da ) * __builtin_convertvector( y2lo, SplineDoubles ) +
+                          ( db * db * db - db ) * __builtin_convertvector( y2hi, SplineDoubles ) ) *
+                            ( dh * dh ) * ( 1.0 / 6 );
+      SplineFloats f = __builtin_convertvector( r, SplineFloats );
+      std::memcpy( s + j, &f, sizeof( f ) );
+   }
+   for ( ; j < count; ++j )
       s[j] = float( SplineValue( x, y, y2, low[j], s[j] ) );
 }
 
-// The spline of a sound curve (n >= 2, ascending) at every sample of p, clamped. The intervals are found sample
-// by sample with the cursor, then the arithmetic of a whole block runs in one loop the compiler vectorises; each
-// value is exactly InterpolateSpline's. NaN samples give NaN, then 0.
+// The interval of each of count samples on a short curve, without a branch per sample: the number of inner
+// abscissae x[1 .. n-2] that do not exceed the sample (all of them for NaN, as the bisection gives). At a sample
+// equal to an inner abscissa this is the interval to its right, where the cursor may keep the one to its left;
+// the spline there is that point's ordinate in either interval, so the values are the same.
+QOR_CURVE_KERNEL void FindIntervals( const float* __restrict s, int32_t* __restrict low, int64_t count,
+                                     const float* x, int32_t n )
+{
+   for ( int64_t j = 0; j < count; ++j )
+      low[j] = 0;
+   for ( int32_t i = 1; i < n - 1; ++i )
+   {
+      const float xi = x[i];
+      for ( int64_t j = 0; j < count; ++j )
+         low[j] += !( xi > s[j] );
+   }
+}
+
+// Curves with at most this many points find their intervals by counting (FindIntervals); longer ones bisect.
+constexpr int32_t CountedIntervalPoints = 24;
+
+// The spline of a sound curve (n >= 2, ascending) at every sample of p, clamped. The intervals of a block are
+// found first, then the arithmetic of the whole block runs in one loop the compiler vectorises; each value is
+// exactly InterpolateSpline's. NaN samples give NaN, then 0.
 void SplineSamples( float* p, int64_t count, const float* x, const float* y, const float* y2, int32_t n,
                     SplineCursor& cursor )
 {
@@ -74,11 +138,14 @@ void SplineSamples( float* p, int64_t count, const float* x, const float* y, con
    {
       float* s = p + start;
       const int64_t m = std::min( Block, count - start );
-      for ( int64_t j = 0; j < m; ++j )
-      {
-         cursor.Bracket( x, n, s[j] );
-         low[j] = cursor.Low();
-      }
+      if ( n <= CountedIntervalPoints )
+         FindIntervals( s, low, m, x, n );
+      else
+         for ( int64_t j = 0; j < m; ++j )
+         {
+            cursor.Bracket( x, n, s[j] );
+            low[j] = cursor.Low();
+         }
       SplineValues( s, low, m, x, y, y2 );
       ClampSamples( s, m );
    }

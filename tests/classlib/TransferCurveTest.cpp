@@ -295,6 +295,40 @@ TEST( TransferCurveTest, ApplyGivesTheSameBitsOnOneThreadAndOnAll )
    }
 }
 
+// Short curves find each sample's interval by counting abscissae, long ones by bisection; at a point the two may
+// pick the intervals on either side of it. Both must give every sample exactly the value of the spline evaluated
+// alone: at, just beside and between the points, outside the curve and at NaN.
+TEST( TransferCurveTest, ApplyGivesEachSampleTheSplineEvaluatedAlone )
+{
+   Curve longCurve;
+   for ( int32_t i = 0; i < 40; ++i )
+   {
+      float t = float( i ) / 39;
+      longCurve.x.push_back( t );
+      longCurve.y.push_back( t * t * ( 3 - 2 * t ) + 0.05f * std::sin( 7.0f * t ) );
+   }
+   for ( const Curve* curve : { &Unequal, static_cast<const Curve*>( &longCurve ) } )
+   {
+      std::vector<float> samples = { NaN, -0.25f, 1.5f, 0.0f, 1.0f, 0.2f, 0.6f, 0.9999f, 0.0001f };
+      for ( float p : curve->x )
+         for ( float v : { p, std::nextafter( p, -1.0f ), std::nextafter( p, 2.0f ) } )
+            samples.push_back( v );
+      // The points in random order too, so that no interval is remembered from the previous sample.
+      const int32_t count = int32_t( samples.size() );
+      for ( int32_t i = 0; i < count; ++i )
+         samples.push_back( samples[size_t( ( i * 7919 ) % count )] );
+      Image image( int32_t( samples.size() ), 1 );
+      std::copy( samples.begin(), samples.end(), image[0] );
+      curve->Apply( image, 0, false );
+      std::vector<float> y2 = curve->SecondDerivatives();
+      for ( size_t i = 0; i < samples.size(); ++i )
+      {
+         double r = qor::InterpolateSpline( curve->x.data(), curve->y.data(), y2.data(), curve->N(), samples[i] );
+         EXPECT_EQ( image[0][i], Clamped( float( r ) ) ) << curve->N() << " points, sample " << samples[i];
+      }
+   }
+}
+
 TEST( TransferCurveTest, ApplyReportsProgressAbortsAndRefusesBadArguments )
 {
    Image image = test::RandomImage( 300, 200, 1, qor::ColorSpace::Gray, 5 );

@@ -176,6 +176,50 @@ TEST_F( ImageWindowTest, StatisticsOfASingleSampleHaveNoSpreadAndNaNSamplesAreLe
    EXPECT_FLOAT_EQ( s->maximum[0], 1.5f );
 }
 
+TEST_F( ImageWindowTest, StatisticsOfWideRowsWithHolesMatchAReferenceInLongDouble )
+{
+   // Rows are summed several samples at a time with the samples past the last whole group one by one: widths
+   // below, at and beyond a group, NaN holes at every position of a group, and the extremes inside groups and in
+   // the remainders.
+   std::mt19937 random( 7 );
+   std::uniform_real_distribution<float> spread( -0.5f, 1.5f );
+   for ( int32_t width : { 3, 8, 37, 1000 } )
+   {
+      auto* image = new qor::Image( width, 5 );
+      std::vector<float> numbers;
+      for ( int64_t i = 0; i < image->NumberOfPixels(); ++i )
+      {
+         float v = i % 9 == 2 ? std::numeric_limits<float>::quiet_NaN() : spread( random );
+         if ( i == image->NumberOfPixels() / 3 )
+            v = -4.0f;
+         if ( i == image->NumberOfPixels() - 1 )
+            v = 6.0f;
+         image->PixelData( 0 )[i] = v;
+         if ( !std::isnan( v ) )
+            numbers.push_back( v );
+      }
+      long double sum = 0;
+      for ( float v : numbers )
+         sum += v;
+      const long double n = numbers.size();
+      const float mean = float( sum / n );
+      long double absSum = 0, squareSum = 0;
+      for ( float v : numbers )
+      {
+         absSum += std::fabs( (long double)v - mean );
+         squareSum += ( (long double)v - mean ) * ( (long double)v - mean );
+      }
+      TImageWindow* w = Make( image );
+      w->mainView->CalculateStatistics( false );
+      const TImageWindow::StatisticsData* s = w->mainView->Statistics();
+      EXPECT_EQ( s->mean[0], mean ) << width;
+      EXPECT_FLOAT_EQ( s->avgDev[0], float( absSum / n ) ) << width;
+      EXPECT_FLOAT_EQ( s->variance[0], float( squareSum / ( n - 1 ) ) ) << width;
+      EXPECT_EQ( s->minimum[0], -4.0f ) << width;
+      EXPECT_EQ( s->maximum[0], 6.0f ) << width;
+   }
+}
+
 TEST_F( ImageWindowTest, TheMedianIsTheExactUpperMiddleSampleForAnySigns )
 {
    // Samples of both signs, repeated values, infinities and NaN holes: the median is the sample of rank n/2 of
