@@ -47,7 +47,7 @@ struct RGB
    int r, g, b;
 };
 
-RGB At( const QImage& bitmap, int x, int y )
+RGB BitmapAt( const QImage& bitmap, int x, int y )
 {
    const QRgb p = bitmap.pixel( x, y );
    return { qRed( p ), qGreen( p ), qBlue( p ) };
@@ -148,7 +148,7 @@ TEST_F( RealTimePreviewWindowTest, TablesMapTheDisplayBytesOfColourAndGreyImages
    for ( int y = 0; y < 7; ++y )
       for ( int x = 0; x < 9; ++x )
       {
-         const RGB s = At( rtp.sourceBitmap, x, y ), p = At( rtp.previewBitmap, x, y );
+         const RGB s = BitmapAt( rtp.sourceBitmap, x, y ), p = BitmapAt( rtp.previewBitmap, x, y );
          EXPECT_EQ( p.r, 255 - s.r );
          EXPECT_EQ( p.g, s.g / 2 );
          EXPECT_EQ( p.b, s.b );
@@ -161,7 +161,7 @@ TEST_F( RealTimePreviewWindowTest, TablesMapTheDisplayBytesOfColourAndGreyImages
    for ( int y = 0; y < 7; ++y )
       for ( int x = 0; x < 9; ++x )
       {
-         const RGB s = At( rtp.sourceBitmap, x, y ), p = At( rtp.previewBitmap, x, y );
+         const RGB s = BitmapAt( rtp.sourceBitmap, x, y ), p = BitmapAt( rtp.previewBitmap, x, y );
          EXPECT_EQ( p.r, 255 - s.r );
          EXPECT_EQ( p.g, 255 - s.r );
          EXPECT_EQ( p.b, 255 - s.r );
@@ -182,7 +182,7 @@ TEST_F( RealTimePreviewWindowTest, FloatTablesChangeColourAndKeepLightness )
    for ( int y = 0; y < 7; ++y )
       for ( int x = 0; x < 9; ++x )
       {
-         const RGB s = At( rtp.sourceBitmap, x, y ), p = At( rtp.previewBitmap, x, y );
+         const RGB s = BitmapAt( rtp.sourceBitmap, x, y ), p = BitmapAt( rtp.previewBitmap, x, y );
          EXPECT_NEAR( p.r, p.g, 1 );
          EXPECT_NEAR( p.g, p.b, 1 );
          const float L0 = space.RGBToCIEL( s.r / 255.0f, s.g / 255.0f, s.b / 255.0f );
@@ -202,7 +202,7 @@ TEST_F( RealTimePreviewWindowTest, FloatTablesChangeColourAndKeepLightness )
    rtp.SelectView( n->mainView );
    for ( int i = 0; i < 16; ++i )
    {
-      const RGB s = At( rtp.sourceBitmap, i % 4, i / 4 ), p = At( rtp.previewBitmap, i % 4, i / 4 );
+      const RGB s = BitmapAt( rtp.sourceBitmap, i % 4, i / 4 ), p = BitmapAt( rtp.previewBitmap, i % 4, i / 4 );
       EXPECT_NEAR( p.r, s.r, 1 );
       EXPECT_NEAR( p.g, s.g, 1 );
       EXPECT_NEAR( p.b, s.b, 1 );
@@ -233,7 +233,8 @@ TEST_F( RealTimePreviewWindowTest, TheMaskBlendsProcessedAndSourceBytes )
    for ( int y = 0; y < 6; ++y )
       for ( int x = 0; x < 8; ++x )
       {
-         const RGB s = At( rtp.sourceBitmap, x, y ), o = At( processed, x, y ), p = At( rtp.previewBitmap, x, y );
+         const RGB s = BitmapAt( rtp.sourceBitmap, x, y ), o = BitmapAt( processed, x, y ),
+                   p = BitmapAt( rtp.previewBitmap, x, y );
          const int mask = maskByte( x );
          EXPECT_EQ( p.r, int( std::nearbyint( ( o.r * mask + ( 255 - mask ) * s.r ) / 255.0 ) ) ) << x;
          EXPECT_EQ( p.g, s.g );
@@ -248,7 +249,8 @@ TEST_F( RealTimePreviewWindowTest, TheMaskBlendsProcessedAndSourceBytes )
    for ( int y = 0; y < 6; ++y )
       for ( int x = 0; x < 8; ++x )
       {
-         const RGB s = At( rtp.sourceBitmap, x, y ), o = At( processedFloat, x, y ), p = At( rtp.previewBitmap, x, y );
+         const RGB s = BitmapAt( rtp.sourceBitmap, x, y ), o = BitmapAt( processedFloat, x, y ),
+                   p = BitmapAt( rtp.previewBitmap, x, y );
          const int mask = maskByte( x );
          EXPECT_NEAR( p.g, ( o.g * mask + ( 255 - mask ) * s.g ) / 255.0, 1.0 ) << x;
          if ( mask == 0 )
@@ -269,7 +271,7 @@ TEST_F( RealTimePreviewWindowTest, TheZoomFollowsTheFitRatioAndTheLossySteps )
    {
       double ratio;
       int32_t lossy, zoom;
-   } cases[] = { { 2, 0, 1 },  { 2, 2, 1 },    { 2, 3, -1 },  { 2, 4, -2 }, { 0.5, 1, -3 },
+   } cases[] = { { 2, 0, 1 },    { 2, 2, 1 },     { 2, 3, -1 },     { 2, 4, -2 },    { 0.5, 1, -3 },
                  { 0.4, 0, -3 }, { 0.4, 8, -11 }, { 0.01, 0, -16 }, { 0.1, 8, -16 }, { 0, 0, -16 } };
    for ( const Case& c : cases )
       EXPECT_EQ( TRealTimePreviewWindow::PreviewZoom( c.ratio, c.lossy ), c.zoom ) << c.ratio << " " << c.lossy;
@@ -306,16 +308,15 @@ TEST_F( RealTimePreviewWindowTest, TheReadoutReportsThePreviewColour )
    rtp.Image_PaintBoxMouseDown( Qt::LeftButton, 1, 1 );
    EXPECT_TRUE( w->readoutActive );
    rtp.Image_PaintBoxMouseMove( 2, 2 );
-   const RGB s = At( rtp.sourceBitmap, 0, 0 );
+   const RGB s = BitmapAt( rtp.sourceBitmap, 0, 0 );
    EXPECT_TRUE( main.Readout_Panel->text().endsWith( QString::asprintf( " -> %03d,%03d,017", s.r, s.g ) ) )
        << main.Readout_Panel->text().toStdString();
    EXPECT_TRUE( main.Position_Panel->text().startsWith( " x:0" ) );
    rtp.Image_PaintBoxMouseUp( Qt::LeftButton, 2, 2 );
    EXPECT_FALSE( w->readoutActive );
-   EXPECT_EQ( recorder.events,
-              ( std::vector<std::string>{ "beginreadout:" + w->mainView->FullIdentifier(),
-                                          "readout:" + w->mainView->FullIdentifier(),
-                                          "endreadout:" + w->mainView->FullIdentifier() } ) );
+   EXPECT_EQ( recorder.events, ( std::vector<std::string>{ "beginreadout:" + w->mainView->FullIdentifier(),
+                                                           "readout:" + w->mainView->FullIdentifier(),
+                                                           "endreadout:" + w->mainView->FullIdentifier() } ) );
 
    rtp.Image_PaintBoxMouseMove( rtp.paintRect.width() + 3, 1 );
    EXPECT_EQ( main.Readout_Panel->text(), "" );
@@ -346,7 +347,7 @@ TEST_F( RealTimePreviewWindowTest, RequestsMadeDuringARenderingWaitForItsEnd )
    EXPECT_EQ( handled, 1 );
    EXPECT_FALSE( rtp.rendering );
    for ( int y = 0; y < 30; ++y )
-      EXPECT_EQ( At( rtp.previewBitmap, 5, y ).g, 0 ) << "the tables of the last request are shown";
+      EXPECT_EQ( BitmapAt( rtp.previewBitmap, 5, y ).g, 0 ) << "the tables of the last request are shown";
 
    QTimer::singleShot( 0, &rtp, [&] { delete w; } );
    rtp.UpdatePreview( true );
