@@ -21,6 +21,7 @@
 #include <random>
 
 #include "classlib/Image.h"
+#include "classlib/ImageTestSupport.h"
 #include "platform/KeyTracker.h"
 #include "process/DynamicBackgroundExtraction.h"
 #include "process/Invert.h"
@@ -210,6 +211,50 @@ TEST_F( DynamicBackgroundExtractionDialogTest, ASessionOnASkyGivesItsBackgroundM
    dialog.Cancel_SpeedButton->click();
    EXPECT_FALSE( dialog.isVisible() );
    EXPECT_EQ( w->dbeData, nullptr );
+}
+
+// The two sessions one after the other, as a user works: the background of a sky modelled through the dialog and
+// the mouse, then the model cropped with a Dynamic Crop session drawn on it and ended with Enter.
+TEST_F( DynamicBackgroundExtractionDialogTest, ABackgroundModelOfASkyThenADynamicCropOfTheModel )
+{
+   TImageWindow* w = Shown( 300, 200 );
+   Click( *w, At( *w, 50, 40 ) );
+   ASSERT_NE( w->dbeData, nullptr );
+   Drag( *w, At( *w, 50, 40 ), At( *w, 60, 50 ) ); // the sample dragged to where the user wants it
+   EXPECT_EQ( w->dbeData->samples[0].anchorX, 60 );
+   dialog.Auto_Button->click();
+   dialog.Subsample_ComboBox->setCurrentIndex( 0 ); // a model of the image's own size
+   dialog.Subsample_ComboBox->activated( 0 );
+   dialog.OK_SpeedButton->click();
+   dialog.Cancel_SpeedButton->click();
+   ASSERT_EQ( w->dbeData, nullptr );
+   const std::vector<TImageWindow*> models = Others( w );
+   ASSERT_EQ( models.size(), 1u );
+   TImageWindow& model = *models[0];
+   ASSERT_EQ( model.image->Width(), 300 );
+   for ( int32_t y = 20; y < 180; y += 20 )
+      for ( int32_t x = 20; x < 280; x += 20 )
+         EXPECT_NEAR( model.image->Pixel( x, y ), Sky( x / 300.0, y / 200.0 ), 5e-3 ) << x << "," << y;
+
+   model.show();
+   SetClientSize( model, 400, 300 );
+   ASSERT_TRUE( QTest::qWaitForWindowExposed( &model ) );
+   model.SetZoomAndCenter( 0, 0, 1 );
+   const qor::Image background( *model.image );
+   SetImageWindowMode( 5 );
+   QTest::mousePress( model.viewport(), Qt::LeftButton, Qt::NoModifier, At( model, 40, 30 ) );
+   QTest::mouseMove( model.viewport(), At( model, 100, 70 ) );
+   QTest::mouseMove( model.viewport(), At( model, 159, 109 ) );
+   QTest::mouseRelease( model.viewport(), Qt::LeftButton, Qt::NoModifier, At( model, 159, 109 ) );
+   ASSERT_NE( model.dynamicCropData, nullptr );
+   QTest::keyClick( &model, Qt::Key_Return );
+   SetImageWindowMode( 0 );
+   EXPECT_EQ( model.dynamicCropData, nullptr );
+   qor::Image expected;
+   expected.AssignRect( background, 40, 30, 120, 80 );
+   EXPECT_TRUE( test::SamePixels( *model.image, expected ) );
+   model.UndoRedo();
+   EXPECT_TRUE( test::SamePixels( *model.image, background ) );
 }
 
 TEST_F( DynamicBackgroundExtractionDialogTest, SamplesAreAddedDraggedAndSelectedWithTheMouse )
