@@ -50,8 +50,10 @@ void ReadFITSKeywords( qor::File& file, FITSKeywordList& keywords )
       std::string name = ReadText( file );
       std::string value = ReadText( file );
       std::string comment = ReadText( file );
-      if ( !IsReservedFITSKeyword( name ) )
-         keywords.emplace_back( name, value, comment );
+      // Judged by the name the keyword ends up with: the keyword trims what it is given.
+      FITSHeaderKeyword keyword( name, value, comment );
+      if ( !IsReservedFITSKeyword( keyword.name ) )
+         keywords.push_back( std::move( keyword ) );
    }
 }
 
