@@ -9,7 +9,7 @@
 #include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfile.h"
 #include "platform/Prompter.h"
-#include "windows/main/Application.h"
+#include "support/Utils.h"
 
 namespace
 {
@@ -121,7 +121,7 @@ bool AssignICCProfile::ConfirmExecutionOn( ProcessView& view )
 {
    if ( !Params().convert || !view.HasHighBitDepthFile() )
       return true;
-   return platform::Ask( platform::Icon::Warning, ApplicationTitle(),
+   return platform::Ask( platform::Icon::Warning, QString::fromStdString( ProgramTitle() ),
                          "ICM transforms are performed in 16-bit precision.\n"
                          "Since the original file stores pixel data at a higher depth,\n"
                          "some degradation may occur. Proceed?",
