@@ -16,6 +16,10 @@
 #include <mutex>
 #include <new>
 
+#if defined( __x86_64__ )
+#include <immintrin.h>
+#endif
+
 #include "classlib/MedianKernel.h"
 #include "classlib/Parallel.h"
 #include "process/ProcessContainer.h"
@@ -73,31 +77,18 @@ inline int32_t HistogramBin( float v, double scale, double last )
 
 // ---- Row kernels of the statistics ----
 //
-// Each row is summed in eight lanes of doubles (lane k takes the samples at x = k mod 8), the lanes are added in
+// Each row is summed in sixteen lanes of doubles (lane k takes the samples at x = k mod 16), the lanes are added in
 // order at the end of the row and the few samples past the last whole group after them. The layout is fixed by
-// the code, not by the instruction set, so the AVX2 and the baseline versions give the same bits; neither uses
-// fused multiply-adds. NaN samples count nowhere: in the sums they are replaced by a value that adds nothing,
-// and the comparisons of the minimum and the maximum never pick them.
-#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
-#define QOR_STATISTICS_KERNEL __attribute__( ( target_clones( "avx2", "default" ) ) )
-#else
-#define QOR_STATISTICS_KERNEL
-#endif
-
+// the code, not by the instruction set: the same body is compiled on vectors of eight doubles for AVX-512 and of
+// four for AVX2 and the baseline, lane by lane with the same operations in the same order and no fused
+// multiply-adds, so every version gives the same bits. NaN samples count nowhere: in the sums they are replaced by
+// a value that adds nothing, and the comparisons of the minimum and the maximum never pick them. A row is first
+// summed as if it had no NaN; a NaN in its sums sends it through the version that leaves them out, whose figures
+// for a row without NaN are the very same.
 #pragma GCC diagnostic ignored "-Wpsabi"
-// Eight lanes as two halves of four: a vector of four doubles is one AVX2 register, and the compiler keeps such
-// vectors in registers where it would spill one of eight.
-constexpr int32_t StatisticsLanes = 8;
-typedef float StatisticsFloats __attribute__( ( vector_size( 16 ) ) );
-typedef int32_t StatisticsInts __attribute__( ( vector_size( 16 ) ) );
-typedef double StatisticsDoubles __attribute__( ( vector_size( 32 ) ) );
-
-inline StatisticsFloats LoadStatisticsFloats( const float* p )
-{
-   StatisticsFloats v;
-   std::memcpy( &v, p, sizeof( v ) );
-   return v;
-}
+#pragma GCC push_options
+#pragma GCC optimize( "fp-contract=off" )
+constexpr int32_t StatisticsLanes = 16;
 
 struct RowSums
 {
@@ -111,34 +102,94 @@ struct RowDeviations
    double absSum, squareSum, sum;
 };
 
-QOR_STATISTICS_KERNEL RowSums SumRow( const float* row, int32_t width )
+// The vectors of an instruction set: N samples as floats and as doubles, and the conversion from the one to the
+// other (by the processor's own instruction where there is one: the compiler splits up its generic conversion).
+template <int32_t Width>
+struct StatisticsVectors
 {
+   static constexpr int32_t N = Width;
+   typedef float Floats __attribute__( ( vector_size( 4 * Width ) ) );
+   typedef int32_t Ints __attribute__( ( vector_size( 4 * Width ) ) );
+   typedef double Doubles __attribute__( ( vector_size( 8 * Width ) ) );
+   typedef int64_t Longs __attribute__( ( vector_size( 8 * Width ) ) );
+};
+
+struct StatisticsBaseline : StatisticsVectors<4>
+{
+   static Doubles ToDoubles( Floats v ) { return __builtin_convertvector( v, Doubles ); }
+};
+
+#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
+#define QOR_STATISTICS_LEVELS 1
+struct StatisticsAVX2 : StatisticsBaseline
+{
+   [[gnu::target( "avx" )]] static Doubles ToDoubles( Floats v ) { return Doubles( _mm256_cvtps_pd( __m128( v ) ) ); }
+};
+
+struct StatisticsAVX512 : StatisticsVectors<8>
+{
+   [[gnu::target( "avx512f" )]] static Doubles ToDoubles( Floats v )
+   {
+      // The masked form: the plain one leaves its unused source undefined, which the compiler warns about.
+      return Doubles( _mm512_maskz_cvtps_pd( __mmask8( 0xff ), __m256( v ) ) );
+   }
+};
+#endif
+
+template <class L>
+typename L::Floats LoadFloats( const float* p )
+{
+   typename L::Floats v;
+   std::memcpy( &v, p, sizeof( v ) );
+   return v;
+}
+
+// The sums of a row; Holes: NaN samples are left out (otherwise the row must have none for the figures to hold).
+template <class L, bool Holes>
+inline RowSums SumRowOf( const float* row, int32_t width )
+{
+   using Floats = typename L::Floats;
+   using Ints = typename L::Ints;
+   using Doubles = typename L::Doubles;
+   constexpr int32_t N = L::N;
+   constexpr int32_t parts = StatisticsLanes / N;
    constexpr float inf = std::numeric_limits<float>::infinity();
-   StatisticsDoubles sum[2] = {};
-   StatisticsInts numbers[2] = {};
-   const StatisticsFloats zero = {};
-   StatisticsFloats lo[2], hi[2];
-   lo[0] = lo[1] = zero + inf;
-   hi[0] = hi[1] = zero - inf;
+   const Floats zero = {};
+   Doubles sum[parts] = {};
+   Ints numbers[parts] = {};
+   Floats lo[parts], hi[parts];
+   for ( int32_t p = 0; p < parts; ++p )
+   {
+      lo[p] = zero + inf;
+      hi[p] = zero - inf;
+   }
    int32_t x = 0;
    for ( ; x + StatisticsLanes <= width; x += StatisticsLanes )
-      for ( int32_t half = 0; half < 2; ++half )
+      for ( int32_t p = 0; p < parts; ++p )
       {
-         StatisticsFloats v = LoadStatisticsFloats( row + x + 4 * half );
-         StatisticsInts number = v == v;
-         sum[half] += __builtin_convertvector( number ? v : zero, StatisticsDoubles );
-         numbers[half] -= number; // true is -1
-         lo[half] = v < lo[half] ? v : lo[half];
-         hi[half] = hi[half] < v ? v : hi[half];
+         const Floats v = LoadFloats<L>( row + x + N * p );
+         if constexpr ( Holes )
+         {
+            const Ints number = v == v;
+            sum[p] += L::ToDoubles( number ? v : zero );
+            numbers[p] -= number; // true is -1
+         }
+         else
+            sum[p] += L::ToDoubles( v );
+         lo[p] = v < lo[p] ? v : lo[p];
+         hi[p] = hi[p] < v ? v : hi[p];
       }
-   RowSums r{ 0, 0.0, inf, -inf };
+   RowSums r{ Holes ? 0 : x, 0.0, inf, -inf };
    for ( int32_t k = 0; k < StatisticsLanes; ++k )
    {
-      r.count += numbers[k / 4][k % 4];
-      r.sum += sum[k / 4][k % 4];
-      r.minimum = std::min( r.minimum, lo[k / 4][k % 4] );
-      r.maximum = std::max( r.maximum, hi[k / 4][k % 4] );
+      if constexpr ( Holes )
+         r.count += numbers[k / N][k % N];
+      r.sum += sum[k / N][k % N];
+      r.minimum = std::min( r.minimum, lo[k / N][k % N] );
+      r.maximum = std::max( r.maximum, hi[k / N][k % N] );
    }
+   if ( !Holes && std::isnan( r.sum ) )
+      return SumRowOf<L, true>( row, width );
    for ( ; x < width; ++x )
    {
       float v = row[x];
@@ -152,29 +203,39 @@ QOR_STATISTICS_KERNEL RowSums SumRow( const float* row, int32_t width )
    return r;
 }
 
-QOR_STATISTICS_KERNEL RowDeviations DeviateRow( const float* row, int32_t width, float mean )
+// The deviations of a row from the mean; Holes as for SumRowOf.
+template <class L, bool Holes>
+inline RowDeviations DeviateRowOf( const float* row, int32_t width, float mean )
 {
-   StatisticsDoubles absSum[2] = {}, squareSum[2] = {}, sum[2] = {};
-   const StatisticsFloats m = StatisticsFloats{} + mean;
-   const StatisticsDoubles md = __builtin_convertvector( m, StatisticsDoubles );
+   using Floats = typename L::Floats;
+   using Doubles = typename L::Doubles;
+   using Longs = typename L::Longs;
+   constexpr int32_t N = L::N;
+   constexpr int32_t parts = StatisticsLanes / N;
+   Doubles absSum[parts] = {}, squareSum[parts] = {}, sum[parts] = {};
+   const Floats m = Floats{} + mean;
+   const Doubles md = L::ToDoubles( m );
+   const Longs magnitude = Longs{} + int64_t( 0x7fffffffffffffff );
    int32_t x = 0;
    for ( ; x + StatisticsLanes <= width; x += StatisticsLanes )
-      for ( int32_t half = 0; half < 2; ++half )
+      for ( int32_t p = 0; p < parts; ++p )
       {
-         StatisticsFloats v = LoadStatisticsFloats( row + x + 4 * half );
+         const Floats v = LoadFloats<L>( row + x + N * p );
          // A NaN sample becomes the mean: a deviation of exactly 0.
-         StatisticsDoubles d = __builtin_convertvector( v == v ? v : m, StatisticsDoubles ) - md;
-         absSum[half] += d < 0 ? -d : d;
-         squareSum[half] += d * d;
-         sum[half] += d;
+         const Doubles d = L::ToDoubles( Holes ? ( v == v ? v : m ) : v ) - md;
+         absSum[p] += reinterpret_cast<Doubles>( reinterpret_cast<Longs>( d ) & magnitude );
+         squareSum[p] += d * d;
+         sum[p] += d;
       }
    RowDeviations r{ 0.0, 0.0, 0.0 };
    for ( int32_t k = 0; k < StatisticsLanes; ++k )
    {
-      r.absSum += absSum[k / 4][k % 4];
-      r.squareSum += squareSum[k / 4][k % 4];
-      r.sum += sum[k / 4][k % 4];
+      r.absSum += absSum[k / N][k % N];
+      r.squareSum += squareSum[k / N][k % N];
+      r.sum += sum[k / N][k % N];
    }
+   if ( !Holes && std::isnan( r.absSum ) )
+      return DeviateRowOf<L, true>( row, width, mean );
    for ( ; x < width; ++x )
    {
       if ( std::isnan( row[x] ) )
@@ -186,6 +247,85 @@ QOR_STATISTICS_KERNEL RowDeviations DeviateRow( const float* row, int32_t width,
    }
    return r;
 }
+
+// The entry points of each instruction set; flatten compiles the bodies, with their conversions, into each.
+template <class L>
+[[gnu::flatten]] RowSums SumRowWith( const float* row, int32_t width )
+{
+   return SumRowOf<L, false>( row, width );
+}
+
+template <class L>
+[[gnu::flatten]] RowDeviations DeviateRowWith( const float* row, int32_t width, float mean )
+{
+   return DeviateRowOf<L, false>( row, width, mean );
+}
+
+#ifdef QOR_STATISTICS_LEVELS
+[[gnu::target( "arch=x86-64-v4" ), gnu::flatten]] RowSums SumRowAVX512( const float* row, int32_t width )
+{
+   return SumRowOf<StatisticsAVX512, false>( row, width );
+}
+
+[[gnu::target( "arch=x86-64-v3" ), gnu::flatten]] RowSums SumRowAVX2( const float* row, int32_t width )
+{
+   return SumRowOf<StatisticsAVX2, false>( row, width );
+}
+
+[[gnu::target( "arch=x86-64-v4" ), gnu::flatten]] RowDeviations DeviateRowAVX512( const float* row, int32_t width,
+                                                                                  float mean )
+{
+   return DeviateRowOf<StatisticsAVX512, false>( row, width, mean );
+}
+
+[[gnu::target( "arch=x86-64-v3" ), gnu::flatten]] RowDeviations DeviateRowAVX2( const float* row, int32_t width,
+                                                                                float mean )
+{
+   return DeviateRowOf<StatisticsAVX2, false>( row, width, mean );
+}
+
+// The widest version the processor runs: 0 baseline, 1 AVX2, 2 AVX-512.
+int StatisticsLevel()
+{
+   static const int level = []
+   {
+      __builtin_cpu_init();
+      if ( __builtin_cpu_supports( "x86-64-v4" ) )
+         return 2;
+      return __builtin_cpu_supports( "x86-64-v3" ) ? 1 : 0;
+   }();
+   return level;
+}
+#endif
+
+RowSums SumRow( const float* row, int32_t width )
+{
+#ifdef QOR_STATISTICS_LEVELS
+   switch ( StatisticsLevel() )
+   {
+   case 2:
+      return SumRowAVX512( row, width );
+   case 1:
+      return SumRowAVX2( row, width );
+   }
+#endif
+   return SumRowWith<StatisticsBaseline>( row, width );
+}
+
+RowDeviations DeviateRow( const float* row, int32_t width, float mean )
+{
+#ifdef QOR_STATISTICS_LEVELS
+   switch ( StatisticsLevel() )
+   {
+   case 2:
+      return DeviateRowAVX512( row, width, mean );
+   case 1:
+      return DeviateRowAVX2( row, width, mean );
+   }
+#endif
+   return DeviateRowWith<StatisticsBaseline>( row, width, mean );
+}
+#pragma GCC pop_options
 
 // The k-th smallest (0-based) of the samples of a channel that are not NaN, exactly, without copying or reordering
 // them: the samples' bit patterns are mapped to keys in the order of their values, a histogram of the upper 16
