@@ -8,7 +8,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
+
+#if defined( __x86_64__ )
+#include <immintrin.h>
+#endif
 
 namespace qor
 {
@@ -41,75 +46,66 @@ bool HasAscendingAbscissae( const float* x, int32_t n )
    return true;
 }
 
-// The spline in the interval [klo, klo + 1], which must have a positive width.
-inline double SplineValue( const float* x, const float* y, const float* y2, int32_t klo, float v )
+// The spline on one interval [x[k], x[k + 1]] (of positive width) as a cubic in t = v - x[k], in double:
+// c0 + t (c1 + t (c2 + t c3)). At t = 0 it is y[k] exactly; the other end, x[k + 1], is given its ordinate by
+// the evaluators themselves.
+struct SplinePiece
 {
-   const int32_t khi = klo + 1;
-   float h = x[khi] - x[klo];
-   float a = ( x[khi] - v ) / h;
-   float b = ( v - x[klo] ) / h;
-   double da = a;
-   double db = b;
-   double dh = h;
-   return da * y[klo] + db * y[khi] +
-          ( ( da * da * da - da ) * y2[klo] + ( db * db * db - db ) * y2[khi] ) * ( dh * dh ) * ( 1.0 / 6 );
+   double x, c0, c1, c2, c3;
+};
+
+SplinePiece SplinePieceOf( const float* x, const float* y, const float* y2, int32_t k )
+{
+   const double xlo = x[k];
+   const double h = double( x[k + 1] ) - xlo;
+   const double ylo = y[k], yhi = y[k + 1], m0 = y2[k], m1 = y2[k + 1];
+   return { xlo, ylo, ( yhi - ylo ) / h - h * ( 2 * m0 + m1 ) / 6, m0 / 2, ( m1 - m0 ) / ( 6 * h ) };
 }
 
-// The block kernels below are compiled for the baseline instruction set and for AVX2 (with gathers); without
-// contraction (above) every version rounds each operation alike and gives the same bits.
+inline double PieceValue( const SplinePiece& p, float v )
+{
+   const double t = double( v ) - p.x;
+   return p.c0 + t * ( p.c1 + t * ( p.c2 + t * p.c3 ) );
+}
+
+// The interval of v on a sound curve, the same for every evaluator: the number of inner abscissae x[1 .. n-2]
+// that do not exceed v (all of them for NaN). A sample at an inner point lies in the interval that starts there.
+inline int32_t CountedInterval( const float* x, int32_t n, float v )
+{
+   return int32_t( std::upper_bound( x + 1, x + n - 1, v ) - ( x + 1 ) ); // the first x[i] > v; none for NaN
+}
+
+// A sound spline (n >= 2, ascending) ready for evaluation at many samples: its pieces, its last point, and for
+// the AVX-512 kernel the tables of the pieces' coefficients by interval.
+struct SplineTables
+{
+   std::vector<SplinePiece> pieces;
+   float xLast = 0, yLast = 0;
+   const float* x = nullptr;
+   int32_t n = 0;
+
+   SplineTables( const float* px, const float* py, const float* py2, int32_t pn ) : x( px ), n( pn )
+   {
+      for ( int32_t k = 0; k < n - 1; ++k )
+         pieces.push_back( SplinePieceOf( px, py, py2, k ) );
+      xLast = px[n - 1];
+      yLast = py[n - 1];
+   }
+
+   // The value at one sample, before clamping.
+   float Value( int32_t k, float v ) const { return v == xLast ? yLast : float( PieceValue( pieces[size_t( k )], v ) ); }
+};
+
+// The block kernels below are compiled for the baseline instruction set and for AVX2; without contraction
+// (above) every version rounds each operation alike and gives the same bits.
 #if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
 #define QOR_CURVE_KERNEL __attribute__( ( noinline, target_clones( "arch=x86-64-v3", "default" ) ) )
+#define QOR_CURVE_AVX512 1
 #else
 #define QOR_CURVE_KERNEL __attribute__( ( noinline ) )
 #endif
 
-// SplineValue for each of count samples, in place, interval low[j] for sample j. Eight samples at a time with the
-// very operations of SplineValue, in the same order, lane by lane; the rest one by one.
-#pragma GCC diagnostic ignored "-Wpsabi"
-typedef float SplineFloats __attribute__( ( vector_size( 32 ) ) );
-typedef double SplineDoubles __attribute__( ( vector_size( 64 ) ) );
-
-QOR_CURVE_KERNEL void SplineValues( float* __restrict s, const int32_t* __restrict low, int64_t count,
-                                    const float* x, const float* y, const float* y2 )
-{
-   constexpr int64_t lanes = 8;
-   int64_t j = 0;
-   for ( ; j + lanes <= count; j += lanes )
-   {
-      SplineFloats v, xlo, xhi, ylo, yhi, y2lo, y2hi;
-      std::memcpy( &v, s + j, sizeof( v ) );
-      for ( int64_t k = 0; k < lanes; ++k )
-      {
-         const int32_t klo = low[j + k];
-         xlo[k] = x[klo];
-         xhi[k] = x[klo + 1];
-         ylo[k] = y[klo];
-         yhi[k] = y[klo + 1];
-         y2lo[k] = y2[klo];
-         y2hi[k] = y2[klo + 1];
-      }
-      SplineFloats h = xhi - xlo;
-      SplineFloats a = ( xhi - v ) / h;
-      SplineFloats b = ( v - xlo ) / h;
-      SplineDoubles da = __builtin_convertvector( a, SplineDoubles );
-      SplineDoubles db = __builtin_convertvector( b, SplineDoubles );
-      SplineDoubles dh = __builtin_convertvector( h, SplineDoubles );
-      SplineDoubles r = da * __builtin_convertvector( ylo, SplineDoubles ) +
-                        db * __builtin_convertvector( yhi, SplineDoubles ) +
-                        ( ( da * da * da - da ) * __builtin_convertvector( y2lo, SplineDoubles ) +
-                          ( db * db * db - db ) * __builtin_convertvector( y2hi, SplineDoubles ) ) *
-                            ( dh * dh ) * ( 1.0 / 6 );
-      SplineFloats f = __builtin_convertvector( r, SplineFloats );
-      std::memcpy( s + j, &f, sizeof( f ) );
-   }
-   for ( ; j < count; ++j )
-      s[j] = float( SplineValue( x, y, y2, low[j], s[j] ) );
-}
-
-// The interval of each of count samples on a short curve, without a branch per sample: the number of inner
-// abscissae x[1 .. n-2] that do not exceed the sample (all of them for NaN, as the bisection gives). At a sample
-// equal to an inner abscissa this is the interval to its right, where the cursor may keep the one to its left;
-// the spline there is that point's ordinate in either interval, so the values are the same.
+// The interval of each of count samples on a short curve, without a branch per sample (CountedInterval).
 QOR_CURVE_KERNEL void FindIntervals( const float* __restrict s, int32_t* __restrict low, int64_t count,
                                      const float* x, int32_t n )
 {
@@ -126,27 +122,110 @@ QOR_CURVE_KERNEL void FindIntervals( const float* __restrict s, int32_t* __restr
 // Curves with at most this many points find their intervals by counting (FindIntervals); longer ones bisect.
 constexpr int32_t CountedIntervalPoints = 24;
 
-// The spline of a sound curve (n >= 2, ascending) at every sample of p, clamped. The intervals of a block are
-// found first, then the arithmetic of the whole block runs in one loop the compiler vectorises; each value is
-// exactly InterpolateSpline's. NaN samples give NaN, then 0.
-void SplineSamples( float* p, int64_t count, const float* x, const float* y, const float* y2, int32_t n,
-                    SplineCursor& cursor )
+#ifdef QOR_CURVE_AVX512
+// Curves of at most this many points fit the AVX-512 kernel's tables: sixteen intervals, two registers each.
+constexpr int32_t TabledPoints = 17;
+
+// A sound curve of at most TabledPoints points at every sample of p (count a multiple of 16), clamped: sixteen
+// samples at a time, their intervals counted, the coefficients of their pieces picked from the tables by
+// permutation, the cubic in double in two halves. Each value is exactly SplineTables::Value's, clamped.
+[[gnu::target( "arch=x86-64-v4" )]] void SplineBlocksAVX512( float* p, int64_t count, const SplineTables& t )
 {
+   alignas( 64 ) double table[5][16] = {};
+   for ( size_t k = 0; k < t.pieces.size(); ++k )
+   {
+      table[0][k] = t.pieces[k].x;
+      table[1][k] = t.pieces[k].c0;
+      table[2][k] = t.pieces[k].c1;
+      table[3][k] = t.pieces[k].c2;
+      table[4][k] = t.pieces[k].c3;
+   }
+   __m512d lo[5], hi[5];
+   for ( int32_t c = 0; c < 5; ++c )
+   {
+      lo[c] = _mm512_load_pd( table[c] );
+      hi[c] = _mm512_load_pd( table[c] + 8 );
+   }
+   __m512 inner[TabledPoints];
+   for ( int32_t i = 1; i < t.n - 1; ++i )
+      inner[i] = _mm512_set1_ps( t.x[i] );
+   const __m512 xLast = _mm512_set1_ps( t.xLast ), yLast = _mm512_set1_ps( t.yLast );
+   const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps( 1.0f );
+   const __m512i step = _mm512_set1_epi32( 1 );
+   // The masked forms throughout, with every lane on: the plain ones start from an undefined register, which the
+   // compiler warns about.
+   const __mmask8 all = 0xff;
+   auto half = [&]( __m256 v, __m256i k )
+   {
+      const __m512i index = _mm512_maskz_cvtepu32_epi64( all, k );
+      auto pick = [&]( int32_t c ) { return _mm512_permutex2var_pd( lo[c], index, hi[c] ); };
+      const __m512d d = _mm512_sub_pd( _mm512_maskz_cvtps_pd( all, v ), pick( 0 ) );
+      __m512d r = _mm512_add_pd( _mm512_mul_pd( d, pick( 4 ) ), pick( 3 ) );
+      r = _mm512_add_pd( _mm512_mul_pd( d, r ), pick( 2 ) );
+      r = _mm512_add_pd( _mm512_mul_pd( d, r ), pick( 1 ) );
+      return _mm512_maskz_cvtpd_ps( all, r );
+   };
+#pragma GCC unroll 2
+   for ( int64_t j = 0; j + 16 <= count; j += 16 )
+   {
+      const __m512 v = _mm512_loadu_ps( p + j );
+      __m512i k = _mm512_setzero_si512();
+      for ( int32_t i = 1; i < t.n - 1; ++i )
+         k = _mm512_mask_add_epi32( k, _mm512_cmp_ps_mask( inner[i], v, _CMP_NGT_UQ ), k, step );
+      __m512 r = _mm512_insertf32x8( _mm512_castps256_ps512( half( _mm512_maskz_extractf32x8_ps( all, v, 0 ),
+                                                                   _mm512_maskz_extracti64x4_epi64( all, k, 0 ) ) ),
+                                     half( _mm512_maskz_extractf32x8_ps( all, v, 1 ), _mm512_maskz_extracti64x4_epi64( all, k, 1 ) ), 1 );
+      r = _mm512_mask_blend_ps( _mm512_cmp_ps_mask( v, xLast, _CMP_EQ_OQ ), r, yLast );
+      r = _mm512_maskz_mov_ps( _mm512_cmp_ps_mask( r, zero, _CMP_GE_OQ ), r ); // NaN fails the test too
+      r = _mm512_maskz_min_ps( __mmask16( 0xffff ), r, one );                  // r < 1 ? r : 1
+      _mm512_storeu_ps( p + j, r );
+   }
+}
+
+bool HasAVX512()
+{
+   static const bool yes = []
+   {
+      __builtin_cpu_init();
+      return bool( __builtin_cpu_supports( "x86-64-v4" ) );
+   }();
+   return yes;
+}
+#endif
+
+// SplineTables::Value for each of count samples, in place, interval low[j] for sample j.
+QOR_CURVE_KERNEL void SplineValues( float* __restrict s, const int32_t* __restrict low, int64_t count,
+                                    const SplineTables& t )
+{
+   for ( int64_t j = 0; j < count; ++j )
+      s[j] = t.Value( low[j], s[j] );
+}
+
+// The spline of a sound curve at every sample of p, clamped: each value exactly SplineTables::Value's. NaN samples
+// give NaN, then 0.
+void SplineSamples( float* p, int64_t count, const SplineTables& t )
+{
+#ifdef QOR_CURVE_AVX512
+   if ( t.n <= TabledPoints && HasAVX512() )
+   {
+      const int64_t whole = count & ~int64_t( 15 );
+      SplineBlocksAVX512( p, whole, t );
+      p += whole;
+      count -= whole;
+   }
+#endif
    constexpr int64_t Block = 256;
    int32_t low[Block];
    for ( int64_t start = 0; start < count; start += Block )
    {
       float* s = p + start;
       const int64_t m = std::min( Block, count - start );
-      if ( n <= CountedIntervalPoints )
-         FindIntervals( s, low, m, x, n );
+      if ( t.n <= CountedIntervalPoints )
+         FindIntervals( s, low, m, t.x, t.n );
       else
          for ( int64_t j = 0; j < m; ++j )
-         {
-            cursor.Bracket( x, n, s[j] );
-            low[j] = cursor.Low();
-         }
-      SplineValues( s, low, m, x, y, y2 );
+            low[j] = CountedInterval( t.x, t.n, s[j] );
+      SplineValues( s, low, m, t );
       ClampSamples( s, m );
    }
 }
@@ -223,7 +302,15 @@ double InterpolateSpline( const float* x, const float* y, const float* y2, int32
    cursor.Bracket( x, n, v );
    if ( !( x[cursor.High()] - x[cursor.Low()] > 0.0f ) )
       return std::isnan( v ) ? double( v ) : InterpolateLinear( x, y, n, v );
-   return SplineValue( x, y, y2, cursor.Low(), v );
+   // A kept interval may end at v: the interval that starts there is the one every evaluator uses.
+   int32_t k = cursor.Low();
+   if ( v == x[cursor.High()] )
+   {
+      if ( cursor.High() == n - 1 )
+         return y[n - 1];
+      k = cursor.High();
+   }
+   return PieceValue( SplinePieceOf( x, y, y2, k ), v );
 }
 
 double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v )
@@ -293,7 +380,9 @@ void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x
       y2.resize( size_t( n ) );
       ComputeSplineSecondDerivatives( px, py, n, y2.data() );
    }
-   const float* py2 = y2.data();
+   std::optional<SplineTables> tables;
+   if ( !linear )
+      tables.emplace( px, py, y2.data(), n );
 
    const int64_t width = image.Width();
    image.BeginTask( "Transfer function", image.NumberOfPixels() );
@@ -306,10 +395,7 @@ void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x
           if ( linear )
              LinearSamples( strip, count, px, py, n );
           else
-          {
-             SplineCursor cursor;
-             SplineSamples( strip, count, px, py, py2, n, cursor );
-          }
+             SplineSamples( strip, count, *tables );
        },
        width );
 }

@@ -295,19 +295,26 @@ TEST( TransferCurveTest, ApplyGivesTheSameBitsOnOneThreadAndOnAll )
    }
 }
 
-// Short curves find each sample's interval by counting abscissae, long ones by bisection; at a point the two may
-// pick the intervals on either side of it. Both must give every sample exactly the value of the spline evaluated
-// alone: at, just beside and between the points, outside the curve and at NaN.
+// Curves are evaluated by a vector kernel with tables (up to 17 points where the processor has AVX-512), by
+// counting abscissae (up to 24) or by bisection, and the scalar evaluator may keep an interval that ends at the
+// sample. Every way must give every sample exactly the value of the spline evaluated alone: at, just beside and
+// between the points, outside the curve and at NaN, on rising curves and on one that falls to 0.
 TEST( TransferCurveTest, ApplyGivesEachSampleTheSplineEvaluatedAlone )
 {
-   Curve longCurve;
-   for ( int32_t i = 0; i < 40; ++i )
+   auto wavy = []( int32_t n, bool falling )
    {
-      float t = float( i ) / 39;
-      longCurve.x.push_back( t );
-      longCurve.y.push_back( t * t * ( 3 - 2 * t ) + 0.05f * std::sin( 7.0f * t ) );
-   }
-   for ( const Curve* curve : { &Unequal, static_cast<const Curve*>( &longCurve ) } )
+      Curve c;
+      for ( int32_t i = 0; i < n; ++i )
+      {
+         float t = float( i ) / float( n - 1 );
+         float y = std::max( 0.0f, t * t * ( 3 - 2 * t ) + 0.05f * std::sin( 7.0f * t ) );
+         c.x.push_back( t );
+         c.y.push_back( falling ? 1 - t : y );
+      }
+      return c;
+   };
+   const Curve curves[] = { Unequal, wavy( 17, false ), wavy( 17, true ), wavy( 20, false ), wavy( 40, false ) };
+   for ( const Curve* curve = curves; curve != std::end( curves ); ++curve )
    {
       std::vector<float> samples = { NaN, -0.25f, 1.5f, 0.0f, 1.0f, 0.2f, 0.6f, 0.9999f, 0.0001f };
       for ( float p : curve->x )
