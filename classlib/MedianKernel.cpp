@@ -9,6 +9,10 @@
 #include <string>
 #include <utility>
 
+#if defined( __x86_64__ )
+#include <immintrin.h>
+#endif
+
 // The vector helpers below take and return 32-byte vectors; they are always inlined, so the note about the ABI of
 // such arguments on targets without AVX does not concern them.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -420,12 +424,12 @@ inline __attribute__( ( always_inline ) ) void Store( float* p, v8f v )
 }
 
 // The selections of std::min and std::max, lane by lane (exactly the minps/maxps instructions).
-inline __attribute__( ( always_inline ) ) v8f Min( v8f a, v8f b )
+template <class V> inline __attribute__( ( always_inline ) ) V Min( V a, V b )
 {
    return b < a ? b : a;
 }
 
-inline __attribute__( ( always_inline ) ) v8f Max( v8f a, v8f b )
+template <class V> inline __attribute__( ( always_inline ) ) V Max( V a, V b )
 {
    return a < b ? b : a;
 }
@@ -542,7 +546,7 @@ constexpr std::array<int32_t, 3> Median3RankPlanes()
    return { e.planeBase + e.rankPlane[0], e.planeBase + e.rankPlane[1], e.planeBase + e.rankPlane[2] };
 }
 
-inline __attribute__( ( always_inline ) ) v8f Median3( v8f a, v8f b, v8f c )
+template <class V> inline __attribute__( ( always_inline ) ) V Median3( V a, V b, V c )
 {
    return Max( Min( a, b ), Min( Max( a, b ), c ) );
 }
@@ -658,6 +662,78 @@ FixedSorter FindFixedSorter( int32_t e )
    return HasAVX2() ? avx2[e] : baseline[e];
 }
 
+// The 3 x 3 median of `count` pixels (a multiple of pass) straight from the three rows of the window, sixteen
+// pixels at a time with AVX-512: each column is sorted once in registers and the ranks of the next two columns
+// are shifted in from the following sixteen, so nothing goes through memory but the rows and the result. The
+// comparisons and their order are those of the column sort and Median3Run, so the values are theirs bit for bit,
+// NaN included. Reads up to 31 samples past count in each row.
+using Median3Row = void ( * )( const float* const* rows, int32_t count, float* out );
+
+#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
+using v16f = float __attribute__( ( vector_size( 64 ) ) );
+
+// The three rows at i, each column sorted in place (the comparators of the column sort).
+[[gnu::target( "arch=x86-64-v4" ), gnu::always_inline]] inline void SortedColumns3( const float* const* rows, int32_t i,
+                                                                                  v16f* w )
+{
+   for ( int32_t r = 0; r < 3; ++r )
+      std::memcpy( &w[r], rows[r] + i, sizeof( v16f ) );
+   for ( const Comparator& c : fixedSort<1> )
+   {
+      v16f a = w[c.a];
+      v16f b = w[c.b];
+      w[c.a] = Min( a, b );
+      w[c.b] = Max( a, b );
+   }
+}
+
+// Lanes k .. 15 of a and 0 .. k-1 of b: the columns k places to the right.
+template <int K>
+[[gnu::target( "arch=x86-64-v4" ), gnu::always_inline]] inline v16f Shifted( v16f a, v16f b )
+{
+   // The masked form with every lane on: the plain one starts from an undefined register, which the compiler
+   // warns about.
+   return v16f( _mm512_castsi512_ps( _mm512_maskz_alignr_epi32( __mmask16( 0xffff ), _mm512_castps_si512( __m512( b ) ),
+                                                                _mm512_castps_si512( __m512( a ) ), K ) ) );
+}
+
+[[gnu::target( "arch=x86-64-v4" )]] void Median3RowAVX512( const float* const* rows, int32_t count, float* out )
+{
+   // The wires of the smallest, middle and largest sample of a sorted column.
+   constexpr std::array<int32_t, 3> rank = []
+   {
+      ColumnLayout layout = MakeColumnLayout( 3, false );
+      const WireList& r = layout.extents[0].rankPlane;
+      return std::array<int32_t, 3>{ r[0], r[1], r[2] };
+   }();
+   constexpr int32_t low = rank[0], mid = rank[1], high = rank[2];
+   v16f w[3], next[3];
+   SortedColumns3( rows, 0, w );
+   for ( int32_t i = 0; i < count; i += 16 )
+   {
+      SortedColumns3( rows, i + 16, next );
+      v16f lo = Max( Max( w[low], Shifted<1>( w[low], next[low] ) ), Shifted<2>( w[low], next[low] ) );
+      v16f hi = Min( Min( w[high], Shifted<1>( w[high], next[high] ) ), Shifted<2>( w[high], next[high] ) );
+      v16f middle = Median3( w[mid], Shifted<1>( w[mid], next[mid] ), Shifted<2>( w[mid], next[mid] ) );
+      v16f m = Median3( lo, middle, hi );
+      std::memcpy( out + i, &m, sizeof( m ) );
+      for ( int32_t r = 0; r < 3; ++r )
+         w[r] = next[r];
+   }
+}
+
+Median3Row FindMedian3Row()
+{
+   __builtin_cpu_init();
+   return __builtin_cpu_supports( "x86-64-v4" ) ? Median3RowAVX512 : nullptr;
+}
+#else
+Median3Row FindMedian3Row()
+{
+   return nullptr;
+}
+#endif
+
 // Runs any program for `count` pixels (a multiple of pass): inputs from planes[plane] + i + offset, output o to
 // outputs[o] + i. G vectors go through each comparator together, so that G independent chains keep the processor
 // busy while the wires live in memory; w holds G vectors per wire.
@@ -749,6 +825,7 @@ struct Filter
    Program program;                  // plain: median of the sorted columns; hybrid: the two pairs of middle values
    FixedRunner fixed = nullptr;      // the straight-line form of the program, when there is one
    std::vector<FixedSorter> sorters; // plain: per distinct extent, the straight-line column sort or none
+   Median3Row median3 = nullptr;     // the 3 x 3 box: the whole row kernel, where the processor has one
 
    std::vector<std::pair<int32_t, int32_t>> cells; // gather: member cells of the window as (row, column)
 };
@@ -779,6 +856,8 @@ Filter MakeFilter( int32_t n, float amount, bool hybrid, bool circular )
          f.layout = MakeColumnLayout( n, circular );
          for ( const ColumnLayout::Extent& e : f.layout.extents )
             f.sorters.push_back( FindFixedSorter( e.extent ) );
+         if ( n == 3 ) // the circle of diameter 3 covers the whole box
+            f.median3 = FindMedian3Row();
       }
    }
    return f;
@@ -880,6 +959,16 @@ private:
       {
          int32_t valid = std::min( chunk, width - x0 );
          int32_t count = RoundUp( valid, pass );
+         if ( f.median3 != nullptr )
+         {
+            const float* rows[3] = { ring[0] + x0, ring[1] + x0, ring[2] + x0 };
+            float* dst = out + x0;
+            f.median3( rows, count, valid == count ? dst : outputs[0] );
+            if ( valid != count || f.amount < 1 )
+               for ( int32_t i = 0; i < valid; ++i )
+                  dst[i] = Blend( valid == count ? dst[i] : outputs[0][i], ring[1][x0 + 1 + i], f.amount );
+            continue;
+         }
          if ( f.mode == Mode::Plain )
          {
             // Sorted columns of every extent, chunk-relative: index 0 is the leftmost window column of pixel x0.

@@ -210,6 +210,12 @@ TEST( MedianKernel, EveryBoxShapeEqualsSortingTheWindow )
       }
    ExpectSameAsReference( continuous, 5, 0.3f, false, false );
    ExpectSameAsReference( continuous, 7, 0.6f, true, false );
+   // Rows wider than a chunk of the row kernels: whole chunks written in place, a padded last one.
+   Image wide( 600, 6, 1 );
+   Randomize( wide, 4 );
+   for ( float amount : { 1.0f, 0.4f } )
+      for ( int n : { 3, 5 } )
+         ExpectSameAsReference( wide, n, amount, false, false );
 }
 
 TEST( MedianKernel, BoxesBeyondTheNetworksGatherAndSelect )
