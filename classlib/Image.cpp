@@ -329,6 +329,16 @@ void Image::SwapIn( std::vector<Plane>&& newPlanes, int32_t w, int32_t h, int32_
    colorSpace = cs;
 }
 
+Image::Plane Image::ExchangePlane( int32_t c, Plane plane )
+{
+   if ( c < 0 || c >= NumberOfChannels() )
+      throw GenericException( "Image::ExchangePlane: channel " + std::to_string( c ) + " does not exist." );
+   if ( plane == nullptr )
+      throw GenericException( "Image::ExchangePlane: no samples to put in channel " + std::to_string( c ) + "." );
+   planes[size_t( c )].swap( plane );
+   return plane;
+}
+
 void Image::Transfer( Image& source ) noexcept
 {
    if ( &source == this )

@@ -164,6 +164,11 @@ public:
    void SwapIn( std::vector<Plane>&& planes, int32_t width, int32_t height, int32_t nominal, int32_t alpha,
                 int32_t colorSpace );
 
+   // Puts `plane` (Width() * Height() samples) in place of the samples of channel c and returns the plane it
+   // replaces (used by operations that build a channel aside). Throws GenericException for a channel that does
+   // not exist or an empty plane.
+   Plane ExchangePlane( int32_t c, Plane plane );
+
    // Takes the pixel data of another image (planes, size, channel split, colour space), leaving it empty. Taking
    // its own data leaves an image as it is.
    void Transfer( Image& source ) noexcept;

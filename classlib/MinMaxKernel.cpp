@@ -48,28 +48,40 @@ inline float Worst( bool minimum )
    return minimum ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
 }
 
-// dst[i] = Pick( Pick( prev[i], left[i] ), right[i] ); with prev == nullptr the running value starts at the worst
-// value and only left is taken (the run of width 1). count is a multiple of the vector width.
+// dst[i] = Pick( Pick( prev[i], left[i] ), right[i] ): the run one sample wider on each side. count is a multiple
+// of the vector width.
 __attribute__( ( target_clones( "avx2", "default" ) ) ) void
 GrowRun( float* dst, const float* prev, const float* left, const float* right, int32_t count, bool minimum )
 {
-   if ( prev == nullptr )
-   {
-      const v8f worst = v8f{} + Worst( minimum );
-      for ( int32_t i = 0; i < count; i += lanes )
-         Store( dst + i, Pick( worst, Load( left + i ), minimum ) );
-      return;
-   }
    for ( int32_t i = 0; i < count; i += lanes )
       Store( dst + i, Pick( Pick( Load( prev + i ), Load( left + i ), minimum ), Load( right + i ), minimum ) );
 }
 
-// acc[i] = Pick( acc[i], row[i] ).
+// dst[i] = Pick( worst, src[i] ) for i in [0, count): the samples with NaN taken as the worst value.
 __attribute__( ( target_clones( "avx2", "default" ) ) ) void
-Accumulate( float* acc, const float* row, int32_t count, bool minimum )
+Sanitize( float* dst, const float* src, int32_t count, bool minimum )
+{
+   const v8f worst = v8f{} + Worst( minimum );
+   int32_t i = 0;
+   for ( ; i + lanes <= count; i += lanes )
+      Store( dst + i, Pick( worst, Load( src + i ), minimum ) );
+   for ( ; i < count; ++i )
+      dst[i] = minimum ? ( src[i] < Worst( true ) ? src[i] : Worst( true ) )
+                       : ( src[i] > Worst( false ) ? src[i] : Worst( false ) );
+}
+
+// dst[i] = the pick of rows[0][offset + i], rows[1][offset + i], ... rows[n-1][offset + i], taken in that order
+// (the first as it is: run extrema never hold NaN). count is a multiple of the vector width.
+__attribute__( ( target_clones( "avx2", "default" ) ) ) void
+CombineRows( float* dst, const float* const* rows, int32_t n, int32_t offset, int32_t count, bool minimum )
 {
    for ( int32_t i = 0; i < count; i += lanes )
-      Store( acc + i, Pick( Load( acc + i ), Load( row + i ), minimum ) );
+   {
+      v8f v = Load( rows[0] + offset + i );
+      for ( int32_t r = 1; r < n; ++r )
+         v = Pick( v, Load( rows[r] + offset + i ), minimum );
+      Store( dst + i, v );
+   }
 }
 
 int32_t RoundUp( int32_t v, int32_t m )
@@ -131,6 +143,7 @@ public:
       padded.assign( size_t( count + 2 * box.h + lanes ), 0.0f );
       scratch.assign( 2 * size_t( count ), 0.0f );
       acc.assign( size_t( count ), 0.0f );
+      rows.resize( size_t( box.n ) );
    }
 
    // Filters rows [y0, y1) of `source` into `result`.
@@ -141,16 +154,18 @@ public:
       for ( int64_t r = int64_t( y0 ) - h; r <= int64_t( y0 ) + h; ++r )
          TakeRow( r, source, height );
       const float oneMinus = 1 - amount;
+      const int32_t whole = amount >= 1 ? width / lanes * lanes : 0; // written straight into the result
       for ( int32_t y = y0; y < y1; ++y )
       {
-         std::fill( acc.begin(), acc.end(), Worst( minimum ) );
          for ( int32_t i = 0; i < n; ++i )
-            Accumulate( acc.data(), Level( int64_t( y ) - h + i, box.level[size_t( i )] ), count, minimum );
+            rows[size_t( i )] = Level( int64_t( y ) - h + i, box.level[size_t( i )] );
+         float* out = result + int64_t( y ) * width;
+         CombineRows( out, rows.data(), n, 0, whole, minimum );
+         CombineRows( acc.data(), rows.data(), n, whole, count - whole, minimum );
 
          const float* centre = source + int64_t( y ) * width;
-         float* out = result + int64_t( y ) * width;
          if ( amount >= 1 )
-            std::memcpy( out, acc.data(), size_t( width ) * sizeof( float ) );
+            std::memcpy( out + whole, acc.data(), size_t( width - whole ) * sizeof( float ) );
          else
             for ( int32_t x = 0; x < width; ++x )
                out[x] = amount * acc[size_t( x )] + oneMinus * centre[x];
@@ -173,17 +188,20 @@ private:
    {
       const int32_t h = box.h;
       const float* src = source + int64_t( MirrorRow( r, height ) ) * width;
-      float* p = padded.data() + h; // p[x] is column x, for x in -h .. width - 1 + h
-      std::memcpy( p, src, size_t( width ) * sizeof( float ) );
+      // p[x] is column x, for x in -h .. width - 1 + h, NaN taken as the worst value: the run of width 0.
+      float* p = padded.data() + h;
+      Sanitize( p, src, width, minimum );
       for ( int32_t k = 1; k <= h; ++k )
       {
-         p[-k] = src[MirrorColumn( -k, width )];
-         p[width - 1 + k] = src[MirrorColumn( int64_t( width ) - 1 + k, width )];
+         p[-k] = p[MirrorColumn( -k, width )];
+         p[width - 1 + k] = p[MirrorColumn( int64_t( width ) - 1 + k, width )];
       }
 
       const int32_t widest = box.widths.back();
-      const float* prev = nullptr;
-      for ( int32_t w = 0; w <= widest; ++w )
+      const float* prev = p;
+      if ( box.levelOfRun[0] >= 0 )
+         std::memcpy( Level( r, box.levelOfRun[0] ), p, size_t( count ) * sizeof( float ) );
+      for ( int32_t w = 1; w <= widest; ++w )
       {
          const int32_t k = box.levelOfRun[size_t( w )];
          float* dst = k >= 0 ? Level( r, k ) : scratch.data() + ( prev == scratch.data() ? count : 0 );
@@ -199,7 +217,8 @@ private:
    std::vector<float> storage;
    std::vector<float> padded;
    std::vector<float> scratch;
-   std::vector<float> acc;
+   std::vector<float> acc;          // the result of a row where it does not go straight into the image
+   std::vector<const float*> rows; // the run extrema that make the box of the current row
 };
 
 } // namespace
@@ -218,6 +237,8 @@ void ApplyMinMaxKernel( Image& image, int32_t size, float amount, bool minimum, 
    image.BeginTask( minimum ? "Erosion (Minimum) Filter" : "Dilation (Maximum) Filter", int64_t( channels ) * height );
 
    const Box box = MakeBox( size, circular );
+   // Each channel is filtered into a plane aside that then takes its place; the plane it replaces receives the
+   // next channel.
    Image::Plane result = Image::NewPlane( image.NumberOfPixels() );
    for ( int32_t c = 0; c < channels; ++c )
    {
@@ -235,7 +256,7 @@ void ApplyMinMaxKernel( Image& image, int32_t size, float amount, bool minimum, 
       // An abort answered after the last strip had started still leaves the channel as it was.
       if ( !completed || image.Status().IsAborted() )
          throw Image::AbortProcessEvent( &image );
-      std::memcpy( image.PixelData( c ), out, size_t( image.NumberOfPixels() ) * sizeof( float ) );
+      result = image.ExchangePlane( c, std::move( result ) );
    }
 }
 

@@ -22,7 +22,7 @@ class Image;
 
 // Filters the nominal channels of the image, one pass (alpha channels keep their samples). Starts the image's
 // monitor with "Erosion (Minimum) Filter" or "Dilation (Maximum) Filter" and a total of nominal channels x height,
-// and advances it by one per row of each channel. Each channel is computed aside and copied in once complete, so an
+// and advances it by one per row of each channel. Each channel is computed aside and put in place once complete, so an
 // abort (Image::AbortProcessEvent) leaves the channel being filtered as it was; channels completed before it keep
 // their new samples. Throws GenericException for a size that is even or below 3. An empty image is left as it is.
 void ApplyMinMaxKernel( Image& image, int32_t size, float amount, bool minimum, bool circular );
