@@ -193,7 +193,14 @@ bool ParseFITSNumber( const std::string& text, double& value )
 
 // Samples of 4 or 8 bytes into the big-endian order of FITS, in place. The swap is its own inverse, so it also takes
 // stored samples into the machine's order.
-void ToBigEndian( uint8_t* data, int64_t n, size_t size )
+// Compiled for AVX2 as well, where the byte swaps of a whole vector are one shuffle.
+#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
+#define LF_FITS_KERNEL __attribute__( ( target_clones( "arch=x86-64-v3", "default" ) ) )
+#else
+#define LF_FITS_KERNEL
+#endif
+
+LF_FITS_KERNEL void ToBigEndian( uint8_t* data, int64_t n, size_t size )
 {
    if constexpr ( std::endian::native == std::endian::big )
       return;
@@ -815,44 +822,63 @@ template <typename T> void ReadIntegerChannels( FITSFileContext& ctx, const qor:
 }
 
 // Smallest and largest finite values of a row (NaN and infinities passed over; +inf/-inf when there is none), and
-// whether the row holds a sample that is not finite. Sixteen independent lanes let the compiler keep the comparisons
-// in vector registers.
-template <typename F> void FiniteRange( const F* p, int64_t n, F& mn, F& mx, uint8_t& nonFinite )
+// whether the row holds a sample that is not finite. Two vectors of independent lanes, so that the comparisons and
+// selections stay in vector registers.
+template <typename F>
+inline __attribute__( ( always_inline ) ) void FiniteRangeOf( const F* p, int64_t n, F& mn, F& mx, uint8_t& nonFinite )
 {
    constexpr F inf = std::numeric_limits<F>::infinity();
-   constexpr int lanes = 16;
-   F a[lanes], b[lanes];
-   uint8_t other[lanes];
-   for ( int j = 0; j < lanes; ++j )
-   {
-      a[j] = inf;
-      b[j] = -inf;
-      other[j] = 0;
-   }
-   auto take = [&]( int j, F v )
-   {
-      bool finite = std::fabs( v ) < inf;
-      F lo = finite ? v : inf;
-      F hi = finite ? v : -inf;
-      a[j] = lo < a[j] ? lo : a[j];
-      b[j] = hi > b[j] ? hi : b[j];
-      other[j] |= uint8_t( !finite );
-   };
+   typedef F Vector __attribute__( ( vector_size( 32 ) ) );
+   using Mask = decltype( Vector{} < Vector{} );
+   constexpr int width = int( sizeof( Vector ) / sizeof( F ) );
+   const Vector high = Vector{} + inf, low = Vector{} - inf;
+   Vector a[2] = { high, high }, b[2] = { low, low };
+   Mask other[2] = {};
    int64_t i = 0;
-   for ( ; i + lanes <= n; i += lanes )
-      for ( int j = 0; j < lanes; ++j )
-         take( j, p[i + j] );
+   for ( ; i + 2 * width <= n; i += 2 * width )
+      for ( int k = 0; k < 2; ++k )
+      {
+         Vector v;
+         std::memcpy( &v, p + i + k * width, sizeof( v ) );
+         const Mask finite = ( v < high ) & ( v > low ); // false for NaN
+         const Vector lo = finite ? v : high;
+         const Vector hi = finite ? v : low;
+         a[k] = lo < a[k] ? lo : a[k];
+         b[k] = hi > b[k] ? hi : b[k];
+         other[k] |= ~finite;
+      }
+   F lo = inf, hi = -inf;
+   bool odd = false;
+   for ( int k = 0; k < 2; ++k )
+      for ( int j = 0; j < width; ++j )
+      {
+         lo = a[k][j] < lo ? a[k][j] : lo;
+         hi = b[k][j] > hi ? b[k][j] : hi;
+         odd = odd || other[k][j] != 0;
+      }
    for ( ; i < n; ++i )
-      take( 0, p[i] );
-   for ( int j = 1; j < lanes; ++j )
    {
-      a[0] = a[j] < a[0] ? a[j] : a[0];
-      b[0] = b[j] > b[0] ? b[j] : b[0];
-      other[0] |= other[j];
+      const F v = p[i];
+      const bool finite = std::fabs( v ) < inf;
+      lo = finite && v < lo ? v : lo;
+      hi = finite && v > hi ? v : hi;
+      odd = odd || !finite;
    }
-   mn = a[0];
-   mx = b[0];
-   nonFinite = other[0];
+   mn = lo;
+   mx = hi;
+   nonFinite = uint8_t( odd );
+}
+
+// The versions of the two sample types, compiled for AVX2 as well (comparisons and selections only: the same
+// result in every version).
+LF_FITS_KERNEL void FiniteRange( const float* p, int64_t n, float& mn, float& mx, uint8_t& nonFinite )
+{
+   FiniteRangeOf( p, n, mn, mx, nonFinite );
+}
+
+LF_FITS_KERNEL void FiniteRange( const double* p, int64_t n, double& mn, double& mx, uint8_t& nonFinite )
+{
+   FiniteRangeOf( p, n, mn, mx, nonFinite );
 }
 
 // The sample in [0, 1]: NaN becomes 0, infinities the end they point to.

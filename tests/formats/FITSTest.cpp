@@ -480,18 +480,24 @@ TEST_F( FITSTest, NonFiniteFloatSamplesEndInZeroToOne )
                  { "double", -64, nullptr, 0.5, { 0.5f, 0, 1, 0 } },
                  { "widened", -32, nullptr, 2.0, { 1, 0, 1, 0 } },
                  { "reversed", -32, "-1.0", -0.5, { 0.5f, 0, 0, 1 } } };
+   // A short row, and a long one with the three inside what the range search takes several samples at a time.
    for ( const Case& c : cases )
-   {
-      SCOPED_TRACE( c.name );
-      std::vector<double> values = { c.first, std::numeric_limits<double>::quiet_NaN(), inf, -inf };
-      std::vector<std::string> cards = ImageCards( c.bitpix, { 4, 1 } );
-      if ( c.bscale != nullptr )
-         cards.push_back( Key( "BSCALE", c.bscale ) );
-      WriteBytes( Path( "nf.fits" ), FitsBytes( cards, FloatData( c.bitpix, values ) ) );
-      qor::Image image = Read( Path( "nf.fits" ) );
-      for ( int i = 0; i < 4; ++i )
-         EXPECT_EQ( image[0][i], c.expected[i] ) << i;
-   }
+      for ( int32_t width : { 4, 40 } )
+      {
+         SCOPED_TRACE( std::string( c.name ) + ", " + std::to_string( width ) + " samples" );
+         const int32_t at = width == 4 ? 1 : 17;
+         std::vector<double> values( size_t( width ), c.first );
+         values[size_t( at )] = std::numeric_limits<double>::quiet_NaN();
+         values[size_t( at + 1 )] = inf;
+         values[size_t( at + 2 )] = -inf;
+         std::vector<std::string> cards = ImageCards( c.bitpix, { width, 1 } );
+         if ( c.bscale != nullptr )
+            cards.push_back( Key( "BSCALE", c.bscale ) );
+         WriteBytes( Path( "nf.fits" ), FitsBytes( cards, FloatData( c.bitpix, values ) ) );
+         qor::Image image = Read( Path( "nf.fits" ) );
+         for ( int32_t i = 0; i < width; ++i )
+            EXPECT_EQ( image[0][i], c.expected[i < at || i > at + 2 ? 0 : i - at + 1] ) << i;
+      }
 }
 
 // A physical range wider than the largest double, from the samples themselves or from BSCALE and BZERO, is mapped
