@@ -48,13 +48,24 @@ inline float Worst( bool minimum )
    return minimum ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
 }
 
-// dst[i] = Pick( Pick( prev[i], left[i] ), right[i] ): the run one sample wider on each side. count is a multiple
-// of the vector width.
+// The runs of a row: for each half-width d in 0 .. widest with a destination, dst[d][i] = the pick of p[i], then
+// p[i - 1] and p[i + 1], ... then p[i - d] and p[i + d], grown in registers in one pass over the row. count is a
+// multiple of the vector width; p must be readable from -widest to count + widest.
 __attribute__( ( target_clones( "avx2", "default" ) ) ) void
-GrowRun( float* dst, const float* prev, const float* left, const float* right, int32_t count, bool minimum )
+GrowRuns( float* const* dst, const float* p, int32_t widest, int32_t count, bool minimum )
 {
    for ( int32_t i = 0; i < count; i += lanes )
-      Store( dst + i, Pick( Pick( Load( prev + i ), Load( left + i ), minimum ), Load( right + i ), minimum ) );
+   {
+      v8f v = Load( p + i );
+      if ( dst[0] != nullptr )
+         Store( dst[0] + i, v );
+      for ( int32_t d = 1; d <= widest; ++d )
+      {
+         v = Pick( Pick( v, Load( p + i - d ), minimum ), Load( p + i + d ), minimum );
+         if ( dst[d] != nullptr )
+            Store( dst[d] + i, v );
+      }
+   }
 }
 
 // dst[i] = Pick( worst, src[i] ) for i in [0, count): the samples with NaN taken as the worst value.
@@ -141,9 +152,9 @@ public:
       const size_t levels = box.widths.size();
       storage.assign( size_t( box.n ) * levels * size_t( count ), 0.0f );
       padded.assign( size_t( count + 2 * box.h + lanes ), 0.0f );
-      scratch.assign( 2 * size_t( count ), 0.0f );
       acc.assign( size_t( count ), 0.0f );
       rows.resize( size_t( box.n ) );
+      runs.resize( size_t( box.h + 1 ) );
    }
 
    // Filters rows [y0, y1) of `source` into `result`.
@@ -198,16 +209,12 @@ private:
       }
 
       const int32_t widest = box.widths.back();
-      const float* prev = p;
-      if ( box.levelOfRun[0] >= 0 )
-         std::memcpy( Level( r, box.levelOfRun[0] ), p, size_t( count ) * sizeof( float ) );
-      for ( int32_t w = 1; w <= widest; ++w )
+      for ( int32_t w = 0; w <= widest; ++w )
       {
          const int32_t k = box.levelOfRun[size_t( w )];
-         float* dst = k >= 0 ? Level( r, k ) : scratch.data() + ( prev == scratch.data() ? count : 0 );
-         GrowRun( dst, prev, p - w, p + w, count, minimum );
-         prev = dst;
+         runs[size_t( w )] = k >= 0 ? Level( r, k ) : nullptr;
       }
+      GrowRuns( runs.data(), p, widest, count, minimum );
    }
 
    const Box& box;
@@ -216,9 +223,9 @@ private:
    const bool minimum;
    std::vector<float> storage;
    std::vector<float> padded;
-   std::vector<float> scratch;
    std::vector<float> acc;          // the result of a row where it does not go straight into the image
    std::vector<const float*> rows; // the run extrema that make the box of the current row
+   std::vector<float*> runs;       // per half-width: where a row's runs of that width go, or none
 };
 
 } // namespace
