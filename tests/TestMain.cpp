@@ -10,8 +10,29 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "TestDirs.h"
+#include "windows/processing/ProcessingWindow.h"
+#include "windows/tools/RealTimePreviewWindow.h"
+
+namespace
+{
+
+// The real-time preview window lives as long as the program once a window has asked for it; every test starts
+// without one, whichever tests ran before it in the same process.
+class RealTimePreviewReset : public ::testing::EmptyTestEventListener
+{
+   void OnTestEnd( const ::testing::TestInfo& ) override
+   {
+      const std::vector<TProcessingWindow*> windows = ProcessingWindows;
+      for ( TProcessingWindow* w : windows )
+         if ( auto* preview = dynamic_cast<TRealTimePreviewWindow*>( w ) )
+            delete preview;
+   }
+};
+
+} // namespace
 
 int main( int argc, char** argv )
 {
@@ -32,5 +53,6 @@ int main( int argc, char** argv )
 
    QApplication app( argc, argv );
    ::testing::InitGoogleTest( &argc, argv );
+   ::testing::UnitTest::GetInstance()->listeners().Append( new RealTimePreviewReset );
    return RUN_ALL_TESTS();
 }
