@@ -15,13 +15,16 @@
 #include "TestDirs.h"
 #include "windows/processing/ProcessingWindow.h"
 #include "windows/tools/RealTimePreviewWindow.h"
+#include "windows/image/ImageWindow_ICM.h"
+#include "platform/ColorManagementSettings.h"
 
 namespace
 {
 
-// The real-time preview window lives as long as the program once a window has asked for it; every test starts
-// without one, whichever tests ran before it in the same process.
-class RealTimePreviewReset : public ::testing::EmptyTestEventListener
+// What lives as long as the program is put back as it was at start after each test, so that every test starts as
+// it does alone, whichever tests ran before it in the same process: the real-time preview window (there once a
+// window has asked for it) and the display's colour management (profiles, transforms, the settings record).
+class ProgramStateReset : public ::testing::EmptyTestEventListener
 {
    void OnTestEnd( const ::testing::TestInfo& ) override
    {
@@ -29,6 +32,8 @@ class RealTimePreviewReset : public ::testing::EmptyTestEventListener
       for ( TProcessingWindow* w : windows )
          if ( auto* preview = dynamic_cast<TRealTimePreviewWindow*>( w ) )
             delete preview;
+      ReleaseColorManagement();
+      ColorManagementSettings = ColorManagementSettingsRecord();
    }
 };
 
@@ -53,6 +58,6 @@ int main( int argc, char** argv )
 
    QApplication app( argc, argv );
    ::testing::InitGoogleTest( &argc, argv );
-   ::testing::UnitTest::GetInstance()->listeners().Append( new RealTimePreviewReset );
+   ::testing::UnitTest::GetInstance()->listeners().Append( new ProgramStateReset );
    return RUN_ALL_TESTS();
 }
