@@ -204,7 +204,17 @@ LF_FITS_KERNEL void ToBigEndian( uint8_t* data, int64_t n, size_t size )
 {
    if constexpr ( std::endian::native == std::endian::big )
       return;
-   if ( size == 4 )
+   if ( size == 1 )
+      return;
+   if ( size == 2 )
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         uint16_t v;
+         std::memcpy( &v, data + 2 * i, 2 );
+         v = __builtin_bswap16( v );
+         std::memcpy( data + 2 * i, &v, 2 );
+      }
+   else if ( size == 4 )
       for ( int64_t i = 0; i < n; ++i )
       {
          uint32_t v;
@@ -1387,16 +1397,9 @@ private:
          WriteFixedKeywords();
          WriteUserKeywords();
       }
-      if ( format.datatype == TFLOAT || format.datatype == TDOUBLE )
-      {
-         if ( options != nullptr )
-            ReadBack();
-         WriteFloatDataUnit();
-         return;
-      }
-      WritePixels();
       if ( options != nullptr )
          ReadBack();
+      WriteDataUnit();
    }
 
    void WriteFixedKeywords()
@@ -1503,37 +1506,15 @@ private:
          leftOut->push_back( k.name );
    }
 
-   void WritePixels()
+   // The data unit is written here, in large blocks made ready on all workers, rather than through CFITSIO's record
+   // buffers: the header is CFITSIO's, flushed before the file is let go; the data and their zero padding to the
+   // 2880-byte block follow at the offset CFITSIO gives; the extensions are appended through CFITSIO after the file
+   // is opened again. The bytes are those CFITSIO would have written: the unsigned formats are stored as the signed
+   // values their BZERO (set by CFITSIO with the format) shifts, in the standard's byte order.
+   void WriteDataUnit()
    {
-      const int32_t w = image.Width(), h = image.Height(), channels = image.NumberOfChannels();
-      image.BeginTask( "Writing FITS file: " + DescribeData( channels, w, h ), int64_t( channels ) * h );
-      const int64_t chunk = ChunkRows( w );
-      std::vector<uint8_t> buffer( size_t( std::min<int64_t>( chunk, h ) * w ) * format.size );
-      for ( int32_t c = 0; c < channels; ++c )
-         for ( int64_t y0 = 0; y0 < h; y0 += chunk )
-         {
-            int64_t rows = std::min<int64_t>( chunk, h - y0 );
-            const float* plane = image.ScanLine( c, int32_t( y0 ) );
-            image.ParallelRows( rows,
-                                [&]( int64_t r0, int64_t r1 )
-                                {
-                                   ConvertForWrite( plane + r0 * w, buffer.data() + size_t( r0 * w ) * format.size,
-                                                    ( r1 - r0 ) * w, format.datatype );
-                                } );
-            LONGLONG first[3] = { 1, LONGLONG( y0 + 1 ), LONGLONG( c + 1 ) };
-            int status = 0;
-            ffppxll( fits.file, format.datatype, first, LONGLONG( rows * w ), buffer.data(), &status );
-            Check<FITSFileWriteError>( path, status );
-         }
-   }
-
-   // Floating-point samples need no conversion but the byte order, so their data unit is written here, in large
-   // blocks made ready on all workers, rather than through CFITSIO's record buffers: the header is CFITSIO's, flushed
-   // before the file is let go; the data and their zero padding to the 2880-byte block follow at the offset CFITSIO
-   // gives; the extensions are appended through CFITSIO after the file is opened again. The bytes are those CFITSIO
-   // would have written.
-   void WriteFloatDataUnit()
-   {
+      // The type of the values stored for the type of the samples handed over.
+      const int stored = format.datatype == TUSHORT ? TSHORT : format.datatype == TUINT ? TINT : format.datatype;
       int status = 0;
       LONGLONG headStart = 0, dataStart = 0, dataEnd = 0;
       ffrdef( fits.file, &status );
@@ -1565,7 +1546,7 @@ private:
                                 [&]( int64_t r0, int64_t r1 )
                                 {
                                    uint8_t* out = buffer.data() + size_t( r0 ) * rowBytes;
-                                   ConvertForWrite( plane + r0 * w, out, ( r1 - r0 ) * w, format.datatype );
+                                   ConvertForWrite( plane + r0 * w, out, ( r1 - r0 ) * w, stored );
                                    ToBigEndian( out, ( r1 - r0 ) * w, format.size );
                                 } );
             put( buffer.data(), size_t( rows ) * rowBytes,
