@@ -49,14 +49,19 @@ inline float Worst( bool minimum )
 }
 
 // The runs of a row: for each half-width d in 0 .. widest with a destination, dst[d][i] = the pick of p[i], then
-// p[i - 1] and p[i + 1], ... then p[i - d] and p[i + d], grown in registers in one pass over the row. count is a
-// multiple of the vector width; p must be readable from -widest to count + widest.
+// p[i - 1] and p[i + 1], ... then p[i - d] and p[i + d], grown in registers in one pass over i in [begin, end)
+// (whole vectors). p must be readable from begin - widest to end + widest. With raw, p holds the samples as they
+// are and the first is taken as Pick( worst, p[i] ): a NaN beside never wins anyway, so the runs are those of the
+// samples with NaN taken as the worst value.
 __attribute__( ( target_clones( "avx2", "default" ) ) ) void
-GrowRuns( float* const* dst, const float* p, int32_t widest, int32_t count, bool minimum )
+GrowRuns( float* const* dst, const float* p, int32_t widest, int32_t begin, int32_t end, bool raw, bool minimum )
 {
-   for ( int32_t i = 0; i < count; i += lanes )
+   const v8f worst = v8f{} + Worst( minimum );
+   for ( int32_t i = begin; i < end; i += lanes )
    {
       v8f v = Load( p + i );
+      if ( raw )
+         v = Pick( worst, v, minimum );
       if ( dst[0] != nullptr )
          Store( dst[0] + i, v );
       for ( int32_t d = 1; d <= widest; ++d )
@@ -194,27 +199,48 @@ private:
       return storage.data() + ( size_t( slot ) * box.widths.size() + size_t( k ) ) * size_t( count );
    }
 
-   // Computes the run extrema of row position r (read through the border rules) into its ring slot.
+   // Computes the run extrema of row position r (read through the border rules) into its ring slot. The vectors
+   // whose runs lie inside the row read it where it is; those near its ends read a copy with the mirrored columns.
    void TakeRow( int64_t r, const float* source, int32_t height )
    {
       const int32_t h = box.h;
-      const float* src = source + int64_t( MirrorRow( r, height ) ) * width;
-      // p[x] is column x, for x in -h .. width - 1 + h, NaN taken as the worst value: the run of width 0.
-      float* p = padded.data() + h;
-      Sanitize( p, src, width, minimum );
-      for ( int32_t k = 1; k <= h; ++k )
-      {
-         p[-k] = p[MirrorColumn( -k, width )];
-         p[width - 1 + k] = p[MirrorColumn( int64_t( width ) - 1 + k, width )];
-      }
-
       const int32_t widest = box.widths.back();
       for ( int32_t w = 0; w <= widest; ++w )
       {
          const int32_t k = box.levelOfRun[size_t( w )];
          runs[size_t( w )] = k >= 0 ? Level( r, k ) : nullptr;
       }
-      GrowRuns( runs.data(), p, widest, count, minimum );
+      const float* src = source + int64_t( MirrorRow( r, height ) ) * width;
+      // The vectors [inner, outer) need no copy: i - widest >= 0 and i + lanes + widest <= width.
+      const int32_t inner = RoundUp( widest, lanes );
+      const int32_t outer = std::max( width - widest, 0 ) / lanes * lanes;
+      const bool direct = inner < outer;
+
+      // p[x] is column x, for x in -h .. width - 1 + h, NaN taken as the worst value (the run of width 0); only the
+      // columns the copied vectors read are filled.
+      float* p = padded.data() + h;
+      if ( direct )
+      {
+         Sanitize( p, src, std::min( width, inner + h ), minimum );
+         const int32_t right = std::max( 0, outer - h );
+         Sanitize( p + right, src + right, width - right, minimum );
+      }
+      else
+         Sanitize( p, src, width, minimum );
+      for ( int32_t k = 1; k <= h; ++k )
+      {
+         p[-k] = p[MirrorColumn( -k, width )];
+         p[width - 1 + k] = p[MirrorColumn( int64_t( width ) - 1 + k, width )];
+      }
+
+      if ( direct )
+      {
+         GrowRuns( runs.data(), p, widest, 0, inner, false, minimum );
+         GrowRuns( runs.data(), src, widest, inner, outer, true, minimum );
+         GrowRuns( runs.data(), p, widest, outer, count, false, minimum );
+      }
+      else
+         GrowRuns( runs.data(), p, widest, 0, count, false, minimum );
    }
 
    const Box& box;

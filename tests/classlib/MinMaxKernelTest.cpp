@@ -70,6 +70,18 @@ TEST( MinMaxKernel, EveryBoxAndImageSizeEqualsBruteForce )
             for ( bool circular : { false, true } )
                ExpectSameAsReference( image, n, 1.0f, minimum, circular );
    }
+   // NaN holes everywhere in a row (the middle of a row is read in place, its ends through a copy), a whole row
+   // and column of them, and a 3 x 3 block that leaves a box with nothing but NaN.
+   Image holes = test::RandomImage( 40, 23, 1, ColorSpace::Gray, 77 );
+   const float nan = std::numeric_limits<float>::quiet_NaN();
+   for ( int x = 0; x < 40; ++x )
+      for ( int y = 0; y < 23; ++y )
+         if ( ( x * 7 + y * 3 ) % 11 == 0 || y == 9 || x == 20 || ( x >= 30 && x < 33 && y >= 15 && y < 18 ) )
+            holes.Pixel( x, y ) = nan;
+   for ( int n : { 3, 7 } )
+      for ( bool minimum : { true, false } )
+         ExpectSameAsReference( holes, n, 1.0f, minimum, n == 7 );
+
    // Blending, and an RGB image whose alpha plane is left alone.
    Image rgba = test::RandomImage( 21, 13, 4, ColorSpace::RGB, 99 );
    rgba.SetColorSpaceCode( ColorSpace::RGB );
