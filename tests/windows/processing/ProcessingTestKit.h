@@ -41,7 +41,8 @@ public:
       parameters = std::make_unique<ScaleParameters>();
       Factor() = factor;
    }
-   Scale( const Scale& source ) : Process( source ), runs( source.runs ), abortAtRun( source.abortAtRun )
+   Scale( const Scale& source )
+      : Process( source ), runs( source.runs ), abortAtRun( source.abortAtRun ), refuse( source.refuse )
    {
       parameters = source.parameters->Clone();
    }
@@ -50,6 +51,8 @@ public:
    bool IsInterface( const QWidget* form ) const override;
    float& Factor() { return static_cast<ScaleParameters&>( *parameters ).factor; }
    float Factor() const { return static_cast<const ScaleParameters&>( *parameters ).factor; }
+
+   bool CanExecuteOn( const ProcessView& view ) const override { return !*refuse && Process::CanExecuteOn( view ); }
 
    void DoExecuteOn( ProcessView& view ) override
    {
@@ -70,6 +73,8 @@ public:
    // Runs of this instance and its clones (shared, so that the window's fresh instances count too).
    std::shared_ptr<int> runs = std::make_shared<int>( 0 );
    int abortAtRun = 0;
+   // Whether this instance and its clones refuse every view.
+   std::shared_ptr<bool> refuse = std::make_shared<bool>( false );
 };
 
 class TScaleWindow : public TProcessingWindow
@@ -112,6 +117,7 @@ public:
       auto instance = std::make_unique<Scale>( factor );
       instance->runs = runs;
       instance->abortAtRun = abortAtRun;
+      instance->refuse = refuse;
       ++made;
       return instance;
    }
@@ -126,6 +132,7 @@ public:
    float factor = 0.5f;
    std::shared_ptr<int> runs = std::make_shared<int>( 0 );
    int abortAtRun = 0;
+   std::shared_ptr<bool> refuse = std::make_shared<bool>( false ); // the instances refuse every view
    int made = 0;
 };
 

@@ -421,6 +421,33 @@ TEST_F( ProcessingWindowTest, DraggingTheHandleImportsIntoAWindowOfTheProcessAnd
    EXPECT_EQ( *source.runs, 1 );
    EXPECT_EQ( First( *image->mainView ), 0.25f );
    EXPECT_EQ( image->mainView->History().instances.Length(), 1u );
+
+   // An instance that cannot run on the view is refused there and runs nowhere.
+   *source.refuse = true;
+   drags.ExpectDropOn( image->viewport() );
+   EXPECT_EQ( source.processDragObject->BeginDrag(), Qt::IgnoreAction );
+   EXPECT_EQ( *source.runs, 1 );
+   EXPECT_EQ( image->mainView->History().instances.Length(), 1u );
+}
+
+TEST_F( ProcessingWindowTest, ADropOnAnImageShowingItsAlphaChannelShowsTheCompositeAndRuns )
+{
+   auto* rgba = new qor::Image( 8, 8, 4, qor::ColorSpace::RGB );
+   for ( int32_t c = 0; c < 4; ++c )
+      std::fill_n( rgba->PixelData( c ), rgba->NumberOfPixels(), 1.0f );
+   TImageWindow* image = Make( rgba );
+   image->show();
+   image->SetDisplayChannel( 6 ); // after the composite, R, G, B and the two lightness displays: the alpha channel
+   ASSERT_EQ( image->CurrentRenderMode(), 3 );
+   TScaleWindow source;
+   source.show();
+   Type( source, "0.5" );
+
+   drags.ExpectDropOn( image->viewport() );
+   EXPECT_NE( source.processDragObject->BeginDrag(), Qt::IgnoreAction );
+   EXPECT_EQ( image->CurrentRenderMode(), -3 ) << "the RGB composite: the user sees what the drop changes";
+   EXPECT_EQ( *source.runs, 1 );
+   EXPECT_EQ( First( *image->mainView ), 0.5f );
 }
 
 TEST_F( ProcessingWindowTest, ARejectedValueStartsNoDragAndAPressAloneNone )
