@@ -1,7 +1,7 @@
 #include "TransferCurve.h"
 
-// No contraction into fused multiply-add: the midtones clones for AVX2 and AVX-512 must give the same bits as the
-// baseline one, and a product that is not exact in double would round differently inside a fused operation.
+// No contraction into fused multiply-add: the AVX2 and AVX-512 versions of the kernels here must give the same bits
+// as the baseline ones, and a product that is not exact in double would round differently inside a fused operation.
 #pragma GCC optimize( "fp-contract=off" )
 
 #include "GaussianKernel.h"
@@ -75,8 +75,8 @@ inline int32_t CountedInterval( const float* x, int32_t n, float v )
    return int32_t( std::upper_bound( x + 1, x + n - 1, v ) - ( x + 1 ) ); // the first x[i] > v; none for NaN
 }
 
-// A sound spline (n >= 2, ascending) ready for evaluation at many samples: its pieces, its last point, and for
-// the AVX-512 kernel the tables of the pieces' coefficients by interval.
+// A sound spline (n >= 2, ascending) ready for evaluation at many samples: its abscissae, its pieces and its last
+// point.
 struct SplineTables
 {
    std::vector<SplinePiece> pieces;
