@@ -23,8 +23,8 @@ enum class ColorNoiseProtection : int32_t
 // Corrects channel `channel` (0 red, 1 green, 2 blue) of the image's first three channels; the references are the
 // two other channels. Mask methods: x' = x (1 - amount)(1 - v) + x v with v the mask; neutral methods:
 // x' = min(x, v) with v the mean or the maximum of the references. Starts the image's monitor with
-// "SCNR, <channel> removal" and a total of one unit per pixel. The channel is computed aside and copied in at the
-// end, so an abort (Image::AbortProcessEvent) leaves the image as it was. An image with fewer than three nominal
+// "SCNR, <channel> removal" and a total of one unit per pixel. The channel is computed aside and put in its place
+// at the end, so an abort (Image::AbortProcessEvent) leaves the image as it was. An image with fewer than three nominal
 // channels is left as it is; a channel outside 0 .. 2 or an unknown method throws GenericException.
 void RemoveColorNoise( Image& image, int32_t channel, ColorNoiseProtection method, float amount );
 

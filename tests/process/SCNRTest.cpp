@@ -5,7 +5,10 @@
 #include "classlib/ColorNoiseReduction.h"
 #include "classlib/Exception.h"
 #include "classlib/ImageTestSupport.h"
+#include "classlib/Parallel.h"
 #include "process/SCNR.h"
+
+#include <limits>
 
 namespace
 {
@@ -99,6 +102,49 @@ TEST( SCNR, FourMethodsAtKnownColours )
    kit::RecordingView view( rgb );
    SCNR().DoExecuteOn( view );
    EXPECT_EQ( view.monitorTexts, std::vector<std::string>{ "SCNR, G removal" } );
+}
+
+// Long rows go through the vectorised kernel: every sample, NaN and infinities included, is the formula evaluated
+// alone, bit for bit, on one thread and on all of them.
+TEST( SCNR, EverySampleIsTheFormulaOnAnyNumberOfThreads )
+{
+   qor::Image input = test::RandomImage( 203, 37, 3, qor::ColorSpace::RGB, 11, -0.2f, 1.3f );
+   const float specials[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), 0.0f, 1.0f };
+   for ( int32_t i = 0; i < 60; ++i )
+      input[i % 3][( i * 977 ) % input.NumberOfPixels()] = specials[i % 5];
+   for ( int32_t m = 0; m < 4; ++m )
+      for ( int32_t channel = 0; channel < 3; ++channel )
+      {
+         const auto method = qor::ColorNoiseProtection( m );
+         const float amount = 0.65f;
+         qor::Image expected( input );
+         const float* p = input[channel == 0 ? 1 : 0];
+         const float* q = input[channel == 2 ? 1 : 2];
+         for ( int64_t i = 0; i < input.NumberOfPixels(); ++i )
+         {
+            const float x = input[channel][i];
+            float v;
+            if ( method == qor::ColorNoiseProtection::AverageNeutral )
+               v = ( p[i] + q[i] ) * 0.5f;
+            else if ( method == qor::ColorNoiseProtection::AdditiveMask )
+               v = p[i] + q[i] >= 1 ? 1.0f : p[i] + q[i];
+            else
+               v = q[i] > p[i] ? q[i] : p[i];
+            const bool mask = method == qor::ColorNoiseProtection::MaximumMask ||
+                              method == qor::ColorNoiseProtection::AdditiveMask;
+            volatile float kept = x * ( 1 - amount ) * ( 1 - v ); // no fused multiply-add here either
+            expected[channel][i] = mask ? kept + x * v : ( v < x ? v : x );
+         }
+         for ( int32_t threads : { 1, 0 } )
+         {
+            qor::ThreadCountScope scope( threads );
+            qor::Image image( input );
+            qor::RemoveColorNoise( image, channel, method, amount );
+            EXPECT_TRUE( test::SamePixels( image, expected ) ) << "method " << m << " channel " << channel
+                                                               << " threads " << threads;
+         }
+      }
 }
 
 TEST( SCNR, GreyImagesAreRefusedAndAnAbortChangesNothing )
