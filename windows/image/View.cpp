@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -327,17 +328,27 @@ RowDeviations DeviateRow( const float* row, int32_t width, float mean )
 }
 #pragma GCC pop_options
 
-// The k-th smallest (0-based) of the samples of a channel that are not NaN, exactly, without copying or reordering
-// them: the samples' bit patterns are mapped to keys in the order of their values, a histogram of the upper 16
-// bits of the keys finds the bin of rank k, a histogram of the lower 16 bits of the samples in that bin the key.
-// Two parallel counting passes; counts do not depend on the number of threads.
-float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k )
+// Keys that sort like the samples' values (-0 just below +0); every NaN gets the largest key, above +infinity's.
+inline uint32_t SampleKey( float v )
 {
-   auto key = []( float v )
-   {
-      uint32_t u = std::bit_cast<uint32_t>( v );
-      return ( u & 0x80000000u ) != 0 ? ~u : ( u | 0x80000000u );
-   };
+   const uint32_t u = std::bit_cast<uint32_t>( v );
+   const uint32_t key = u ^ ( uint32_t( int32_t( u ) >> 31 ) | 0x80000000u );
+   return v == v ? key : 0xFFFFFFFFu;
+}
+
+inline float SampleOfKey( uint32_t u )
+{
+   return std::bit_cast<float>( ( u & 0x80000000u ) != 0 ? ( u & 0x7FFFFFFFu ) : ~u );
+}
+
+constexpr uint32_t LargestNumberKey = 0xFF800000u; // +infinity
+
+// The k-th smallest (0-based) of the samples of a channel that are not NaN, exactly, without copying or reordering
+// them: a histogram of the upper 16 bits of the samples' keys finds the bin of rank k, a histogram of the lower 16
+// bits of the samples in that bin the key. Two parallel counting passes; counts do not depend on the number of
+// threads.
+float KthSmallestByHistograms( const qor::Image& img, int32_t c, int64_t k )
+{
    const int32_t width = img.Width();
    std::vector<int64_t> counts( 65536 );
    std::mutex merge;
@@ -353,7 +364,7 @@ float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k )
                               const float* row = img.ScanLine( c, int32_t( y ) );
                               for ( int32_t x = 0; x < width; ++x )
                                  if ( !std::isnan( row[x] ) )
-                                    if ( int32_t b = binOf( key( row[x] ) ); b >= 0 )
+                                    if ( int32_t b = binOf( SampleKey( row[x] ) ); b >= 0 )
                                        ++local[size_t( b )];
                            }
                            std::lock_guard<std::mutex> lock( merge );
@@ -369,8 +380,202 @@ float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k )
    const uint32_t high = count( []( uint32_t u ) { return int32_t( u >> 16 ); } );
    const uint32_t low =
        count( [high]( uint32_t u ) { return ( u >> 16 ) == high ? int32_t( u & 0xFFFFu ) : int32_t( -1 ); } );
-   const uint32_t u = ( high << 16 ) | low;
-   return std::bit_cast<float>( ( u & 0x80000000u ) != 0 ? ( u & 0x7FFFFFFFu ) : ~u );
+   return SampleOfKey( ( high << 16 ) | low );
+}
+
+// One pass over n samples: counts those whose key lies below `low` and writes the keys within [low, low + span] to
+// `band` (NaN never: its key lies above every band), returning their number in `inside`. `band` has room for
+// `most` + 16 keys: past `most` the pass is left and returns -1 (a channel of a few values repeated, where counting
+// histograms is quicker). Sixteen keys are made and compared at a time; the generic version looks one by one only at
+// the groups that hold a key of the band, writing them without a branch; the AVX-512 one packs them in a register.
+int64_t CountBandGeneric( const float* __restrict p, int64_t n, uint32_t low, uint32_t span, uint32_t* __restrict band,
+                          int64_t most, int64_t& inside )
+{
+   constexpr int32_t Group = 16;
+   int64_t below = 0, m = 0;
+   int64_t i = 0;
+   for ( ; i + Group <= n; i += Group )
+   {
+      uint32_t keys[Group];
+      uint32_t under = 0, any = 0;
+      for ( int32_t j = 0; j < Group; ++j )
+      {
+         keys[j] = SampleKey( p[i + j] );
+         under += keys[j] < low ? 1u : 0u;
+         any |= keys[j] - low <= span ? 1u : 0u;
+      }
+      below += under;
+      if ( any != 0 )
+      {
+         for ( int32_t j = 0; j < Group; ++j )
+         {
+            band[m] = keys[j];
+            m += keys[j] - low <= span ? 1 : 0;
+         }
+         if ( m > most )
+            return -1;
+      }
+   }
+   for ( ; i < n; ++i )
+   {
+      const uint32_t key = SampleKey( p[i] );
+      below += key < low ? 1 : 0;
+      band[m] = key;
+      m += key - low <= span ? 1 : 0;
+   }
+   inside = m;
+   return below;
+}
+
+#ifdef QOR_STATISTICS_LEVELS
+[[gnu::target( "arch=x86-64-v4" )]] int64_t CountBandAVX512( const float* __restrict p, int64_t n, uint32_t low,
+                                                             uint32_t span, uint32_t* __restrict band, int64_t most,
+                                                             int64_t& inside )
+{
+   const __m512i lows = _mm512_set1_epi32( int32_t( low ) );
+   const __m512i spans = _mm512_set1_epi32( int32_t( span ) );
+   const __m512i signBit = _mm512_set1_epi32( int32_t( 0x80000000u ) );
+   const __m512i nanKey = _mm512_set1_epi32( -1 );
+   int64_t below = 0, m = 0, i = 0;
+   for ( ; i + 16 <= n; i += 16 )
+   {
+      const __m512 v = _mm512_loadu_ps( p + i );
+      const __m512i u = _mm512_castps_si512( v );
+      __m512i key = _mm512_xor_si512( u, _mm512_or_si512( _mm512_srai_epi32( u, 31 ), signBit ) );
+      key = _mm512_mask_mov_epi32( nanKey, _mm512_cmp_ps_mask( v, v, _CMP_ORD_Q ), key );
+      below += __builtin_popcount( _mm512_cmplt_epu32_mask( key, lows ) );
+      const __mmask16 in = _mm512_cmple_epu32_mask( _mm512_sub_epi32( key, lows ), spans );
+      if ( in != 0 )
+      {
+         // Packed in the register and stored whole: the room past `most` takes the lanes beyond the packed ones.
+         _mm512_storeu_si512( band + m, _mm512_maskz_compress_epi32( in, key ) );
+         m += __builtin_popcount( in );
+         if ( m > most )
+            return -1;
+      }
+   }
+   int64_t tail = 0;
+   below += CountBandGeneric( p + i, n - i, low, span, band + m, most - m + 16, tail );
+   inside = m + tail;
+   return below;
+}
+#endif
+
+int64_t CountBand( const float* p, int64_t n, uint32_t low, uint32_t span, uint32_t* band, int64_t most,
+                   int64_t& inside )
+{
+#ifdef QOR_STATISTICS_LEVELS
+   if ( StatisticsLevel() == 2 )
+      return CountBandAVX512( p, n, low, span, band, most, inside );
+#endif
+   return CountBandGeneric( p, n, low, span, band, most, inside );
+}
+
+// The k-th smallest (0-based) of the n samples of a channel that are not NaN, exactly, in one pass over the
+// channel in most cases. A regular sample of the channel brackets the rank: the keys of ranks k/n -+ four standard
+// deviations of the sample's rank, or more, bound a band that holds rank k by a wide margin. One parallel pass
+// counts the samples below the band and collects those inside it (a few percent); rank k is then found among the
+// collected keys by a histogram and a selection in its bin. When the band misses rank k (a sample too small, or
+// one that happens to misjudge the channel), the two histogram passes above give the answer. Either way the
+// result is the sample of rank k, whatever the number of threads.
+float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k, int64_t n )
+{
+   const int64_t pixels = img.NumberOfPixels();
+   constexpr int64_t SampleSize = 32768;
+   if ( pixels < 16 * SampleSize )
+      return KthSmallestByHistograms( img, c, k );
+
+   const float* plane = img[c];
+   // Scattered reads that wait for memory one by one: taken on all threads, NaN dropped afterwards.
+   std::vector<uint32_t> sample( static_cast<size_t>( SampleSize ) );
+   const int64_t step = pixels / SampleSize;
+   qor::ParallelFor(
+       SampleSize,
+       [&]( int64_t j0, int64_t j1 )
+       {
+          for ( int64_t j = j0; j < j1; ++j )
+             sample[size_t( j )] = SampleKey( plane[step / 2 + j * step] );
+       },
+       nullptr, 1, 1024 );
+   sample.erase( std::remove( sample.begin(), sample.end(), 0xFFFFFFFFu ), sample.end() );
+   const int64_t m = int64_t( sample.size() );
+   if ( m < SampleSize / 4 )
+      return KthSmallestByHistograms( img, c, k );
+   const double rank = double( k ) / double( n ) * double( m );
+   const double margin = 4 * std::sqrt( double( m ) * 0.25 ) + 16;
+   const int64_t lowRank = int64_t( std::floor( rank - margin ) );
+   const int64_t highRank = int64_t( std::ceil( rank + margin ) );
+   uint32_t low = 0, high = LargestNumberKey;
+   if ( lowRank > 0 )
+   {
+      std::nth_element( sample.begin(), sample.begin() + lowRank, sample.end() );
+      low = sample[size_t( lowRank )];
+   }
+   if ( highRank < m - 1 )
+   {
+      std::nth_element( sample.begin() + std::max<int64_t>( lowRank, 0 ), sample.begin() + highRank, sample.end() );
+      high = sample[size_t( highRank )];
+   }
+   const uint32_t span = high - low;
+
+   // Chunks of rows, each with its own count and keys; their number does not depend on the threads.
+   const int32_t height = img.Height();
+   const int64_t width = img.Width();
+   const int32_t chunks = std::min( height, 64 );
+   std::vector<int64_t> below( size_t( chunks ), 0 ), sizes( size_t( chunks ), 0 );
+   std::vector<std::unique_ptr<uint32_t[]>> bands( static_cast<size_t>( chunks ) );
+   qor::ParallelFor( chunks,
+                     [&]( int64_t i0, int64_t i1 )
+                     {
+                        for ( int64_t i = i0; i < i1; ++i )
+                        {
+                           const int64_t y0 = height * i / chunks, y1 = height * ( i + 1 ) / chunks;
+                           const int64_t count = ( y1 - y0 ) * width;
+                           bands[size_t( i )] = std::make_unique_for_overwrite<uint32_t[]>( size_t( count / 8 + 16 ) );
+                           below[size_t( i )] = CountBand( plane + y0 * width, count, low, span,
+                                                           bands[size_t( i )].get(), count / 8, sizes[size_t( i )] );
+                        }
+                     } );
+   int64_t under = 0, inside = 0;
+   for ( int32_t i = 0; i < chunks; ++i )
+   {
+      if ( below[size_t( i )] < 0 )
+         return KthSmallestByHistograms( img, c, k );
+      under += below[size_t( i )];
+      inside += sizes[size_t( i )];
+   }
+   if ( k < under || k >= under + inside )
+      return KthSmallestByHistograms( img, c, k );
+   k -= under;
+
+   // Rank k among the band's keys: a histogram of their offsets in the band, then a selection in the bin.
+   constexpr int32_t BinBits = 12;
+   const int32_t shift = std::max( 0, int32_t( std::bit_width( span ) ) - BinBits );
+   std::vector<std::vector<int64_t>> counts( size_t( chunks ), std::vector<int64_t>( size_t( 1 ) << BinBits ) );
+   qor::ParallelFor( chunks,
+                     [&]( int64_t i0, int64_t i1 )
+                     {
+                        for ( int64_t i = i0; i < i1; ++i )
+                           for ( int64_t j = 0; j < sizes[size_t( i )]; ++j )
+                              ++counts[size_t( i )][( bands[size_t( i )][j] - low ) >> shift];
+                     } );
+   uint32_t bin = 0;
+   for ( ;; ++bin )
+   {
+      int64_t total = 0;
+      for ( int32_t i = 0; i < chunks; ++i )
+         total += counts[size_t( i )][bin];
+      if ( k < total )
+         break;
+      k -= total;
+   }
+   std::vector<uint32_t> keys;
+   for ( int32_t i = 0; i < chunks; ++i )
+      for ( int64_t j = 0; j < sizes[size_t( i )]; ++j )
+         if ( ( bands[size_t( i )][j] - low ) >> shift == bin )
+            keys.push_back( bands[size_t( i )][j] );
+   std::nth_element( keys.begin(), keys.begin() + k, keys.end() );
+   return SampleOfKey( keys[size_t( k )] );
 }
 
 } // namespace
@@ -641,7 +846,7 @@ void TImageWindow::View::ComputeStatistics( const qor::Image& img, StatisticsDat
          continue;
 
       // Median: the sample of rank n/2, the upper middle one for an even count.
-      result.median[c] = KthSmallestSample( img, c, n / 2 );
+      result.median[c] = KthSmallestSample( img, c, n / 2, n );
    }
 }
 

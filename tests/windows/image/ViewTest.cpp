@@ -7,9 +7,12 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "ImageWindowTestSupport.h"
 #include "classlib/Parallel.h"
@@ -246,6 +249,65 @@ TEST_F( ImageWindowTest, TheMedianIsTheExactUpperMiddleSampleForAnySigns )
       w->mainView->CalculateStatistics( false );
       EXPECT_EQ( w->mainView->Statistics()->median[0], numbers[numbers.size() / 2] ) << size;
       EXPECT_EQ( w->mainView->Statistics()->minimum[0], numbers.front() ) << size;
+   }
+}
+
+// Large channels take the median from a band bracketed by a regular sample of the channel, with the two histogram
+// passes behind it when the band misses the middle rank or holds too much. Each way gives the sample of rank n/2
+// in the order of the values (-0 before +0, bit for bit), NaN left out, on one thread and on all of them.
+TEST( ViewStatistics, TheMedianOfLargeChannelsIsExactWhicheverWayItIsFound )
+{
+   constexpr int32_t width = 1024, height = 600;
+   const int64_t pixels = int64_t( width ) * height;
+   const int64_t step = pixels / 32768; // the positions the band's sample is taken from
+   auto make = [&]( auto value )
+   {
+      qor::Image image( width, height );
+      std::mt19937 random( 5 );
+      for ( int64_t i = 0; i < pixels; ++i )
+         image.PixelData( 0 )[i] = value( i, random );
+      return image;
+   };
+   const float nan = std::numeric_limits<float>::quiet_NaN();
+   std::uniform_real_distribution<float> spread( -1.0f, 1.0f );
+   const qor::Image cases[] = {
+       // Both signs, zeros of both signs around the middle, infinities and NaN holes.
+       make( [&]( int64_t i, std::mt19937& r )
+             {
+                return i % 11 == 5   ? nan
+                       : i % 17 == 1 ? -0.0f
+                       : i % 19 == 2 ? 0.0f
+                       : i % 23 == 3 ? std::numeric_limits<float>::infinity()
+                                     : spread( r ) * 1e-3f;
+             } ),
+       // A sky: a background level and its noise.
+       make( [&]( int64_t, std::mt19937& r ) { return 0.1f + 0.01f * spread( r ); } ),
+       // Most samples one value: the band would take them all.
+       make( [&]( int64_t i, std::mt19937& r ) { return i % 10 < 7 ? 0.25f : spread( r ); } ),
+       // The sampled positions unlike the rest: the band misses the middle.
+       make( [&]( int64_t i, std::mt19937& r ) { return i % step == step / 2 ? -5.0f : spread( r ); } ),
+   };
+   for ( const qor::Image& image : cases )
+   {
+      std::vector<uint32_t> keys;
+      for ( int64_t i = 0; i < pixels; ++i )
+         if ( const float v = image.PixelData( 0 )[i]; !std::isnan( v ) )
+         {
+            const uint32_t u = std::bit_cast<uint32_t>( v );
+            keys.push_back( ( u & 0x80000000u ) != 0 ? ~u : ( u | 0x80000000u ) );
+         }
+      std::nth_element( keys.begin(), keys.begin() + keys.size() / 2, keys.end() );
+      const uint32_t key = keys[keys.size() / 2];
+      const float expected = std::bit_cast<float>( ( key & 0x80000000u ) != 0 ? ( key & 0x7FFFFFFFu ) : ~key );
+      for ( int32_t threads : { 1, 0 } )
+      {
+         qor::ThreadCountScope scope( threads );
+         TImageWindow::StatisticsData statistics;
+         TImageWindow::View::ComputeStatistics( image, statistics );
+         EXPECT_EQ( std::bit_cast<uint32_t>( statistics.median[0] ), std::bit_cast<uint32_t>( expected ) )
+             << "case " << &image - cases << " threads " << threads << ": " << statistics.median[0] << " for "
+             << expected;
+      }
    }
 }
 
