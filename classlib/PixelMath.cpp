@@ -1,7 +1,9 @@
 // The operators compute both sides of their conditionals (a division by zero whose result is then discarded, for
 // instance); floating-point exceptions run masked and nothing looks at them, so the compiler may turn the choices
-// into selects and vectorise the row loops. It changes no result.
-#pragma GCC optimize( "no-trapping-math" )
+// into selects and vectorise the row loops. It changes no result. The row loops are also compiled for AVX2 and
+// AVX-512, where no multiplication may be fused with the addition that follows it: every instruction set gives the
+// same bits.
+#pragma GCC optimize( "no-trapping-math", "fp-contract=off" )
 
 #include "PixelMath.h"
 
@@ -116,6 +118,42 @@ template <class Body> void WithOperator( int32_t op, Body&& body )
       body( OperatorTag<P::NOP>() );
       break;
    }
+}
+
+#if defined( __GNUC__ ) && !defined( __clang__ ) && defined( __x86_64__ ) && !defined( __SANITIZE_ADDRESS__ )
+#define QOR_PIXELMATH_ROW __attribute__( ( target_clones( "arch=x86-64-v4", "arch=x86-64-v3", "default" ) ) )
+#else
+#define QOR_PIXELMATH_ROW
+#endif
+
+// A row of the target with a row of the operand image, the operand scaled by f (and inverted) first.
+template <int32_t Op>
+QOR_PIXELMATH_ROW void OperateRow( float* __restrict row, const float* __restrict s, int32_t w, double f, bool invert )
+{
+   if ( invert )
+      for ( int32_t x = 0; x < w; ++x )
+         row[x] = float( Operate<Op>( row[x], 1 - double( s[x] ) * f ) );
+   else
+      for ( int32_t x = 0; x < w; ++x )
+         row[x] = float( Operate<Op>( row[x], double( s[x] ) * f ) );
+}
+
+// A row mapped from [minimum, minimum + 1/inverseSpan] to [offset, offset + scale] (unit: to [0, 1]), inverted.
+QOR_PIXELMATH_ROW void RescaleRow( float* __restrict row, int32_t w, double minimum, double inverseSpan, double scale,
+                                   double offset, bool unit, bool invert )
+{
+   if ( unit && !invert )
+      for ( int32_t x = 0; x < w; ++x )
+         row[x] = float( ( double( row[x] ) - minimum ) * inverseSpan );
+   else if ( unit )
+      for ( int32_t x = 0; x < w; ++x )
+         row[x] = float( 1 - ( double( row[x] ) - minimum ) * inverseSpan );
+   else if ( !invert )
+      for ( int32_t x = 0; x < w; ++x )
+         row[x] = float( scale * ( ( double( row[x] ) - minimum ) * inverseSpan ) + offset );
+   else
+      for ( int32_t x = 0; x < w; ++x )
+         row[x] = float( 1 - ( scale * ( ( double( row[x] ) - minimum ) * inverseSpan ) + offset ) );
 }
 
 bool IsOperation( int32_t op )
@@ -381,13 +419,7 @@ void ApplyPixelMathImage( Image& target, const Image& source, int32_t op, const 
                               }
                               else
                               {
-                                 const float* __restrict s = source.ScanLine( sc, sy ) + left;
-                                 if ( invert )
-                                    for ( int32_t x = 0; x < w; ++x )
-                                       row[x] = float( Operate<Op>( row[x], 1 - double( s[x] ) * f ) );
-                                 else
-                                    for ( int32_t x = 0; x < w; ++x )
-                                       row[x] = float( Operate<Op>( row[x], double( s[x] ) * f ) );
+                                 OperateRow<Op>( row, source.ScanLine( sc, sy ) + left, w, f, invert );
                               }
                            },
                            ranges );
@@ -590,20 +622,7 @@ void RescalePixelMathResult( Image& image, float lower, float upper, bool invert
       const double offset = lower;
       ChannelRows( image, c, writeUnits,
                    [=]( float* __restrict row, int32_t w, int64_t )
-                   {
-                      if ( unit && !invert )
-                         for ( int32_t x = 0; x < w; ++x )
-                            row[x] = float( ( double( row[x] ) - minimum ) * inverseSpan );
-                      else if ( unit )
-                         for ( int32_t x = 0; x < w; ++x )
-                            row[x] = float( 1 - ( double( row[x] ) - minimum ) * inverseSpan );
-                      else if ( !invert )
-                         for ( int32_t x = 0; x < w; ++x )
-                            row[x] = float( scale * ( ( double( row[x] ) - minimum ) * inverseSpan ) + offset );
-                      else
-                         for ( int32_t x = 0; x < w; ++x )
-                            row[x] = float( 1 - ( scale * ( ( double( row[x] ) - minimum ) * inverseSpan ) + offset ) );
-                   } );
+                   { RescaleRow( row, w, minimum, inverseSpan, scale, offset, unit, invert ); } );
    }
    image.ThrowIfAborted();
 }

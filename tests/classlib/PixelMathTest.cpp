@@ -387,6 +387,29 @@ TEST( PixelMath, RescaleMapsEveryChannelOntoTheBounds )
          EXPECT_NEAR( got[i], c.expected[i], 1e-7 ) << c.what << " sample " << i;
    }
 
+   // Rows long enough for the vectorised loops: every sample is the formula written out, bit for bit.
+   const Image wide = test::RandomImage( 37, 3, 1, ColorSpace::Gray, 9, -0.5f, 2.0f );
+   float low = wide[0][0], high = wide[0][0];
+   for ( int64_t i = 0; i < wide.NumberOfPixels(); ++i )
+   {
+      low = std::min( low, wide[0][i] );
+      high = std::max( high, wide[0][i] );
+   }
+   const double inverseSpan = 1 / ( double( high ) - double( low ) );
+   for ( bool invert : { false, true } )
+      for ( float lower : { 0.0f, 0.2f } )
+      {
+         Image rescaled( wide );
+         RescalePixelMathResult( rescaled, lower, 0.8f + lower / 2, invert );
+         for ( int64_t i = 0; i < wide.NumberOfPixels(); ++i )
+         {
+            const double unit = ( double( wide[0][i] ) - double( low ) ) * inverseSpan;
+            volatile double scaled = double( 0.8f + lower / 2 - lower ) * unit; // not fused with the addition
+            const double v = scaled + double( lower );
+            ASSERT_EQ( rescaled[0][i], float( invert ? 1 - v : v ) ) << i << ( invert ? " inverted" : "" );
+         }
+      }
+
    // A NaN takes no part in the range and stays a NaN.
    Image image = Filled( 4, 1, { { float( NaN ), 2.0f, 4.0f, 3.0f } } );
    RescalePixelMathResult( image, 0, 1, false );
