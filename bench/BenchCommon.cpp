@@ -194,4 +194,17 @@ std::string ScratchFile( const std::string& name )
    return path;
 }
 
+std::string InputFile( const std::string& name, const std::function<void( const std::string& )>& write )
+{
+   if ( const char* dir = std::getenv( "BENCH_DATA" ) )
+   {
+      std::string path = std::string( dir ) + "/" + name;
+      if ( std::filesystem::exists( path ) )
+         return path;
+   }
+   std::string path = ScratchFile( name );
+   write( path );
+   return path;
+}
+
 } // namespace bench

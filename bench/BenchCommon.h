@@ -26,6 +26,10 @@ const qor::Image& RgbInput();
 // removed when the program ends.
 std::string ScratchFile( const std::string& name );
 
+// The peers' input file of that name when BENCH_DATA names their folder and holds it, else a scratch file of that
+// name that `write` fills.
+std::string InputFile( const std::string& name, const std::function<void( const std::string& )>& write );
+
 // The grey input with its three channels scaled apart: a 4096x4096 RGB image (cached).
 const qor::Image& RgbSquareInput();
 

@@ -1,5 +1,5 @@
-// TIFF and JPEG reading and writing of the grey and RGB sky images: 16-bit TIFF uncompressed and ZIP, JPEG at
-// quality 90, between the file and the image's planar floats.
+// TIFF and JPEG reading and writing of the grey and RGB sky images: 16-bit TIFF uncompressed and ZIP, 32-bit
+// floating-point TIFF uncompressed, JPEG at quality 90, between the file and the image's planar floats.
 //
 // Reads use the peers' files when BENCH_DATA names their folder; otherwise the inputs are first written to /dev/shm
 // by the program itself. Writes go to /dev/shm.
@@ -8,8 +8,6 @@
 #include "formats/JPEG.h"
 #include "formats/TIFF.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -24,25 +22,19 @@ TIFFOptions U16( bool zip )
    return o;
 }
 
+TIFFOptions F32()
+{
+   TIFFOptions o;
+   o.bitsPerSample = 32;
+   o.floatingPoint = true;
+   return o;
+}
+
 JPEGOptions Q90()
 {
    JPEGOptions o;
    o.quality = 90;
    return o;
-}
-
-// The peers' file of that name, or the input written by `write` to /dev/shm.
-std::string InputFile( const std::string& name, const std::function<void( const std::string& )>& write )
-{
-   if ( const char* dir = std::getenv( "BENCH_DATA" ) )
-   {
-      std::string path = std::string( dir ) + "/" + name;
-      if ( std::filesystem::exists( path ) )
-         return path;
-   }
-   std::string path = bench::ScratchFile( name );
-   write( path );
-   return path;
 }
 
 void RegisterImage( const std::string& stem, const std::function<const qor::Image&()>& input )
@@ -58,7 +50,7 @@ void RegisterImage( const std::string& stem, const std::function<const qor::Imag
                        [=]
                        {
                           if ( path->empty() )
-                             *path = InputFile( file, [&]( const std::string& p )
+                             *path = bench::InputFile( file, [&]( const std::string& p )
                                                 { TIFFOptions o = U16( zip ); WriteTIFF( input(), p, &o, nullptr, nullptr ); } );
                           ReadTIFF( *image, *path, nullptr, nullptr, nullptr );
                        } );
@@ -70,13 +62,30 @@ void RegisterImage( const std::string& stem, const std::function<const qor::Imag
                           WriteTIFF( input(), out, &o, nullptr, nullptr );
                        } );
    }
+   const std::string f32 = stem + "_f32.tif";
+   auto f32Path = std::make_shared<std::string>();
+   bench::Register( "tiff_read_f32", size,
+                    [=]
+                    {
+                       if ( f32Path->empty() )
+                          *f32Path = bench::InputFile( f32, [&]( const std::string& p )
+                                                       { TIFFOptions o = F32(); WriteTIFF( input(), p, &o, nullptr, nullptr ); } );
+                       ReadTIFF( *image, *f32Path, nullptr, nullptr, nullptr );
+                    } );
+   const std::string f32Out = bench::ScratchFile( "out_" + f32 );
+   bench::Register( "tiff_write_f32", size,
+                    [=]
+                    {
+                       TIFFOptions o = F32();
+                       WriteTIFF( input(), f32Out, &o, nullptr, nullptr );
+                    } );
    const std::string jpeg = stem + "_q90.jpg";
    auto path = std::make_shared<std::string>();
    bench::Register( "jpeg_read", size,
                     [=]
                     {
                        if ( path->empty() )
-                          *path = InputFile( jpeg, [&]( const std::string& p )
+                          *path = bench::InputFile( jpeg, [&]( const std::string& p )
                                              { JPEGOptions o = Q90(); WriteJPEG( input(), p, o, nullptr, nullptr ); } );
                        ReadJPEG( *image, *path, nullptr, nullptr, nullptr );
                     } );

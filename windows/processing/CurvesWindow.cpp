@@ -25,6 +25,7 @@
 #include <cmath>
 
 #include "classlib/Exception.h"
+#include "classlib/Parallel.h"
 #include "classlib/TransferCurveEvaluator.h"
 #include "platform/KeyTracker.h"
 #include "platform/Prompter.h"
@@ -1021,16 +1022,26 @@ void TCurvesWindow::BuildTransferTables()
       const qor::TransferCurveEvaluator* channel = q < CurvesTransform::RGBK ? curves[size_t( q )].get() : nullptr;
       if ( channel == nullptr && combined == nullptr )
          continue;
-      qor::SplineCursor first, second;
-      for ( int i = 0; i < 256; ++i )
+      auto fill = [channel, combined]( uint8_t* table, int64_t size, int64_t i0, int64_t i1 )
       {
-         float v = float( i ) / 255.0f;
-         if ( channel != nullptr )
-            v = channel->Clamped( v, first );
-         if ( combined != nullptr )
-            v = combined->Clamped( v, second );
-         preview.transferTables.bytes[size_t( q )][size_t( i )] = uint8_t( std::nearbyint( 255.0f * v ) );
-      }
+         qor::SplineCursor first, second;
+         for ( int64_t i = i0; i < i1; ++i )
+         {
+            float v = float( i ) / float( size - 1 );
+            if ( channel != nullptr )
+               v = channel->Clamped( v, first );
+            if ( combined != nullptr )
+               v = combined->Clamped( v, second );
+            table[i] = uint8_t( std::nearbyint( 255.0f * v ) );
+         }
+      };
+      fill( preview.transferTables.bytes[size_t( q )].data(), 256, 0, 256 );
+      // And at the samples' resolution, so that the preview maps the samples themselves.
+      auto& fine = preview.transferTables.fine[size_t( q )];
+      fine.resize( size_t( TRealTimePreviewWindow::FineTableSize ) );
+      qor::ParallelFor( TRealTimePreviewWindow::FineTableSize,
+                        [&]( int64_t i0, int64_t i1 )
+                        { fill( fine.data(), TRealTimePreviewWindow::FineTableSize, i0, i1 ); } );
    }
    for ( int32_t c = CurvesTransform::L; c <= CurvesTransform::S; ++c )
    {

@@ -28,6 +28,7 @@
 
 #include "classlib/Exception.h"
 #include "classlib/Math.h"
+#include "classlib/Parallel.h"
 #include "platform/KeyTracker.h"
 #include "platform/Registry.h"
 #include "support/RegistryReaders.h"
@@ -1177,6 +1178,33 @@ void THistogramWindow::BuildPreviewTables()
       }
 }
 
+void THistogramWindow::BuildFinePreviewTables( std::array<std::vector<uint8_t>, 4>& fine ) const
+{
+   // Table 3 is the RGB/K set alone; a colour channel whose own set does nothing takes a copy of it.
+   const int32_t size = TRealTimePreviewWindow::FineTableSize;
+   std::array<bool, 4> own{};
+   for ( int32_t i = 0; i < 4; ++i )
+   {
+      own[size_t( i )] = i == 3 || !parameters.Set( i ).IsIdentity();
+      fine[size_t( i )].resize( size_t( size ) );
+   }
+   qor::ParallelFor( size,
+                     [&]( int64_t j0, int64_t j1 )
+                     {
+                        for ( int64_t j = j0; j < j1; ++j )
+                        {
+                           const float v = float( double( j ) / ( size - 1 ) );
+                           for ( int32_t i = 0; i < 4; ++i )
+                              if ( own[size_t( i )] )
+                                 fine[size_t( i )][size_t( j )] = uint8_t(
+                                     BinOf( MapValue( i < 3 ? MapValue( v, i ) : v, HistogramsTransform::RGBK ), 256 ) );
+                        }
+                     } );
+   for ( int32_t i = 0; i < 3; ++i )
+      if ( !own[size_t( i )] )
+         fine[size_t( i )] = fine[3];
+}
+
 void THistogramWindow::UpdateRealTimePreview()
 {
    // A render pumps messages: a change that arrives meanwhile is rendered when the present one ends, never inside it.
@@ -1193,6 +1221,7 @@ void THistogramWindow::UpdateRealTimePreview()
       BuildPreviewTables();
       preview.ResetTransferTables();
       preview.transferTables.bytes = previewTables;
+      BuildFinePreviewTables( preview.transferTables.fine );
       if ( preview.isVisible() )
          preview.UpdatePreview( true );
    } while ( previewPending );

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "process/HistogramsTransform.h"
 #include "windows/processing/ProcessingWindow.h"
@@ -110,6 +111,8 @@ public:
    void RealTimePreview_TimerTimer();
    // previewTables[i][j]: the byte j / 255 through set i (colour channels) and then set 3, rounded to 0..255.
    void BuildPreviewTables();
+   // The same for the samples j / 65535, into the preview's fine tables.
+   void BuildFinePreviewTables( std::array<std::vector<uint8_t>, 4>& fine ) const;
 
    // ---- Edits and option controls ---------------------------------------------------------------------------------
    void Shadows_EditExit();

@@ -107,6 +107,10 @@ struct RenderInputs
    qsizetype maskStride = 0;
    uchar* preview = nullptr;
    qsizetype previewStride = 0;
+   // The samples behind the source bitmap's pixels (rows of `width`), one plane per channel, and the fine tables
+   // that map them; a channel whose table is nullptr maps its byte.
+   const float* samples[3] = {};
+   const uint8_t* fine[4] = {};
    int32_t width = 0;
    bool grey = false;
    TRealTimePreviewWindow::TransferTables tables;
@@ -126,19 +130,27 @@ void RenderRows( const RenderInputs& in, int64_t y0, int64_t y1 )
       const uchar* s = in.source + y * in.sourceStride;
       const uchar* m = in.mask != nullptr ? in.mask + y * in.maskStride : nullptr;
       uchar* p = in.preview + y * in.previewStride;
+      const float* sr = in.samples[0] != nullptr ? in.samples[0] + y * in.width : nullptr;
+      const float* sg = in.samples[1] != nullptr ? in.samples[1] + y * in.width : nullptr;
+      const float* sb = in.samples[2] != nullptr ? in.samples[2] + y * in.width : nullptr;
+      // Display value of channel q (table q) at x: from the sample where a fine table maps it, else from the byte.
+      auto mapped = [&]( int32_t q, const float* samples, int32_t x, uint8_t byte ) -> uint8_t
+      {
+         return in.fine[q] != nullptr ? in.fine[q][TRealTimePreviewWindow::FineIndex( samples[x] )] : t[q][byte];
+      };
       for ( int32_t x = 0; x < in.width; ++x, s += 4, p += 4, m = m != nullptr ? m + 4 : nullptr )
       {
          p[3] = 255;
          if ( in.grey )
          {
-            uint8_t v = t[3][s[0]];
+            uint8_t v = mapped( 3, sr, x, s[0] );
             if ( m != nullptr )
                v = Blend( v, m[0], s[0] );
             p[0] = p[1] = p[2] = v;
             continue;
          }
          // Blue, green, red in memory.
-         const uint8_t ob = t[2][s[0]], og = t[1][s[1]], orr = t[0][s[2]];
+         const uint8_t ob = mapped( 2, sb, x, s[0] ), og = mapped( 1, sg, x, s[1] ), orr = mapped( 0, sr, x, s[2] );
          if ( !lightness && !hueSaturation )
          {
             if ( m != nullptr )
@@ -190,6 +202,50 @@ void RenderRows( const RenderInputs& in, int64_t y0, int64_t y1 )
                                 : ByteOf( 255.0f * c[k] );
       }
    }
+}
+
+// The samples of channels 0 .. channels-1 of a rectangle as the renderer reduces them for its bitmap at a zoom of
+// 1 or a reduction 1:n: each n x n block summed in floats, rows outer and columns inner, times 1/n^2; the blocks
+// past the last whole one are left out like the bitmap's. Empty for a magnifying zoom.
+qor::Image ReducedSamples( const qor::Image& image, int32_t left, int32_t top, int32_t width, int32_t height,
+                           int32_t zoom, int32_t channels )
+{
+   if ( zoom > 1 )
+      return qor::Image();
+   const int32_t n = std::max( 1, std::min( { zoom < 0 ? -zoom : 1, width, height } ) );
+   const int32_t w = width / n, h = height / n;
+   if ( w < 1 || h < 1 )
+      return qor::Image();
+   qor::Image samples( w, h, channels, channels == 3 ? qor::ColorSpace::RGB : qor::ColorSpace::Gray );
+   const float scale = 1.0f / float( n * n );
+   qor::ParallelFor(
+       int64_t( h ) * channels,
+       [&]( int64_t i0, int64_t i1 )
+       {
+          std::vector<float> sums( static_cast<size_t>( w ) );
+          for ( int64_t i = i0; i < i1; ++i )
+          {
+             const int32_t c = int32_t( i / h ), y = int32_t( i % h );
+             float* out = samples.ScanLine( c, y );
+             if ( n == 1 )
+             {
+                std::copy_n( image.ScanLine( c, top + y ) + left, w, out );
+                continue;
+             }
+             std::fill( sums.begin(), sums.end(), 0.0f );
+             for ( int32_t r = 0; r < n; ++r )
+             {
+                const float* row = image.ScanLine( c, top + y * n + r ) + left;
+                for ( int32_t x = 0; x < w; ++x )
+                   for ( int32_t k = 0; k < n; ++k )
+                      sums[size_t( x )] += row[x * n + k];
+             }
+             for ( int32_t x = 0; x < w; ++x )
+                out[x] = sums[size_t( x )] * scale;
+          }
+       },
+       nullptr, 1, 16 );
+   return samples;
 }
 
 } // namespace
@@ -270,6 +326,8 @@ void TRealTimePreviewWindow::ResetTransferTables()
    for ( auto& table : transferTables.floats )
       for ( int i = 0; i < 256; ++i )
          table[size_t( i )] = float( i * ( 1.0L / 255 ) );
+   for ( auto& table : transferTables.fine )
+      table.clear();
    floatTableActive = { false, false, false };
 }
 
@@ -395,6 +453,7 @@ void TRealTimePreviewWindow::FreeBitmaps()
       return;
    }
    sourceBitmap = QImage();
+   sourceSamples = qor::Image();
    maskBitmap = QImage();
    previewBitmap = QImage();
 }
@@ -451,10 +510,14 @@ void TRealTimePreviewWindow::BuildSourceBitmap()
    {
       sourceBitmap = RenderImageBitmap( *rendered, window->rgbWorkingSpace, left, top, w, h, zoom,
                                         rendered->IsColor() ? RenderModeRGB : 0, nullptr, -1, -1 );
+      sourceSamples = ReducedSamples( *rendered, left, top, w, h, zoom, rendered->IsColor() ? 3 : 1 );
+      if ( sourceSamples.Width() != sourceBitmap.width() || sourceSamples.Height() != sourceBitmap.height() )
+         sourceSamples = qor::Image();
    }
    catch ( const qor::Exception& )
    {
       sourceBitmap = QImage(); // nothing to show (a stored state that no longer fits the view)
+      sourceSamples = qor::Image();
    }
 }
 
@@ -522,6 +585,15 @@ void TRealTimePreviewWindow::RenderPreview( bool keepResponsive )
    in.width = sourceBitmap.width();
    in.grey = view != nullptr && !view->GetImage().IsColor();
    in.tables = transferTables;
+   const int32_t planes = in.grey ? 1 : 3;
+   if ( sourceSamples.Width() == in.width && sourceSamples.Height() == sourceBitmap.height() &&
+        sourceSamples.NumberOfChannels() == planes )
+      for ( int32_t q = 0; q < 4; ++q )
+         if ( ( q == 3 ) == in.grey && in.tables.fine[size_t( q )].size() == size_t( FineTableSize ) )
+         {
+            in.fine[q] = in.tables.fine[size_t( q )].data();
+            in.samples[in.grey ? 0 : q] = sourceSamples[in.grey ? 0 : q];
+         }
    in.active = floatTableActive;
    if ( window != nullptr )
       in.rgbws = window->rgbWorkingSpace;

@@ -14,6 +14,11 @@
 //                            images 3 alone (an owner folds an RGB/K function into 0..2 for colour images).
 //   4 CIE L*, 5 hue, 6 saturation   floats: entry i holds the output for the input i/255, in [0, 1]; a table takes
 //                            part only while its floatTableActive flag is set (colour images only).
+// Tables 0 .. 3 may also come at the samples' resolution (`fine`: entry i is the display value for the sample
+// i/65535). An owner that fills them has the preview map the view's samples, reduced to the preview's size, instead
+// of the source bitmap's bytes: a strong stretch of linear data, which sit in a handful of display levels, then
+// shows the levels the applied result will show rather than a few bands. An empty fine table leaves its channel to
+// the byte table.
 //
 // Owners: at most one window owns the preview. SetOwner tells every processing window
 // (RealTimePreviewOwnerChanged), and a window whose live preview is on turns it off when another takes over.
@@ -28,7 +33,9 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
+#include "classlib/Image.h"
 #include "windows/processing/LFToolWindow.h"
 
 class QComboBox;
@@ -47,7 +54,14 @@ public:
    {
       std::array<std::array<uint8_t, 256>, 4> bytes{}; // tables 0 .. 3
       std::array<std::array<float, 256>, 3> floats{};  // tables 4 .. 6 (floats[i - 4])
+      std::array<std::vector<uint8_t>, 4> fine;         // tables 0 .. 3 at the samples' resolution, or empty
    };
+   static constexpr int32_t FineTableSize = 65536;
+   // The entry of a fine table for a sample: round(65535 v), samples outside [0, 1] at the ends, NaN at 0.
+   static int32_t FineIndex( float v )
+   {
+      return v > 0.0f ? ( v < 1.0f ? int32_t( v * 65535.0f + 0.5f ) : 65535 ) : 0;
+   }
 
    explicit TRealTimePreviewWindow( QWidget* owner = nullptr );
    ~TRealTimePreviewWindow() override;
@@ -108,6 +122,9 @@ public:
    void GlobalColorManagementChanged() override;
 
    QImage sourceBitmap;  // Format_RGB32; null when absent
+   // The samples the source bitmap shows (the mean of each block at a reduction), one channel for a grey image, the
+   // first three for a colour one; empty when absent.
+   qor::Image sourceSamples;
    QImage maskBitmap;    // the same geometry from the mask window's image; null when absent
    QImage previewBitmap; // what the paint box shows
    int32_t zoom = 1;

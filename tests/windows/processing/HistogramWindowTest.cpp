@@ -17,15 +17,18 @@
 #include <QToolButton>
 
 #include <numeric>
+#include <set>
 #include <type_traits>
 
 #include "TestDirs.h"
+#include "classlib/HistogramTransform.h"
 #include "classlib/ImageTestSupport.h"
 #include "classlib/Math.h"
 #include "platform/KeyTracker.h"
 #include "platform/Registry.h"
 #include "support/Utils.h"
 #include "windows/frames/ViewsListFrame.h"
+#include "windows/image/Bitmaps.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/processing/HistogramWindow.h"
 #include "windows/tools/RealTimePreviewWindow.h"
@@ -446,15 +449,17 @@ TEST_F( HistogramWindowTest, RealTimePreviewTablesAndOwnership )
    EXPECT_EQ( rtp.transferTables.bytes[1][127], 0 );
    EXPECT_EQ( rtp.transferTables.bytes, window.previewTables );
 
-   // What the preview shows: a grey image through table 3.
+   // What the preview shows: the samples of a grey image through the RGB/K set.
    TImageWindow* grey = Row( { 0.1f, 0.1f, 0.9f, 0.9f } );
    rtp.SelectView( grey->mainView );
    window.UpdateRealTimePreview();
    ASSERT_FALSE( rtp.previewBitmap.isNull() );
    for ( int x = 0; x < rtp.previewBitmap.width(); ++x )
    {
-      const int s = qRed( rtp.sourceBitmap.pixel( x, 0 ) );
-      EXPECT_EQ( qRed( rtp.previewBitmap.pixel( x, 0 ) ), window.previewTables[3][s] ) << x;
+      const float v = grey->image->Pixel( x, 0 );
+      EXPECT_NEAR( qRed( rtp.previewBitmap.pixel( x, 0 ) ),
+                   qor::Round( 255.0 * qor::HistogramTransformValue( v, window.parameters.Set( RGBK ) ) ), 1 )
+          << x;
    }
 
    // Another window takes the preview over: this one's check box is cleared.
@@ -468,6 +473,41 @@ TEST_F( HistogramWindowTest, RealTimePreviewTablesAndOwnership )
    window.RealTimePreview_CheckBox->click();
    EXPECT_EQ( rtp.Owner(), nullptr );
    EXPECT_EQ( rtp.transferTables.bytes[1][127], 127 );
+   rtp.hide();
+}
+
+// Linear data sit in a handful of display levels. The preview of a strong stretch maps the samples themselves, so it
+// shows the many levels of the applied result (pixel for pixel as the result is rendered, within the rounding of
+// the samples to the tables' 65536 entries), not a few bands.
+TEST_F( HistogramWindowTest, ThePreviewOfAStrongStretchShowsTheLevelsOfTheAppliedResult )
+{
+   constexpr int32_t width = 512, height = 4;
+   auto* image = new qor::Image( width, height );
+   for ( int32_t y = 0; y < height; ++y )
+      for ( int32_t x = 0; x < width; ++x )
+         image->Pixel( x, y ) = 0.02f * float( x ) / float( width - 1 ); // display levels 0 .. 5
+   TImageWindow* w = Make( image );
+   window.SelectView( w->mainView );
+   window.RealTimePreview_CheckBox->click();
+   TRealTimePreviewWindow& rtp = RealTimePreviewWindow();
+   rtp.SelectView( w->mainView );
+   window.SetMidtones( 0.01f );
+   window.UpdateRealTimePreview();
+   ASSERT_EQ( rtp.previewBitmap.size(), QSize( width, height ) );
+
+   qor::Image applied( *image );
+   qor::ApplyHistogramTransform( applied, 0, window.parameters.Set( RGBK ) );
+   const QImage expected = RenderImageBitmap( applied, w->rgbWorkingSpace, 0, 0, width, height, 1, 0, nullptr, -1, -1 );
+   std::set<int> sourceLevels, previewLevels;
+   for ( int32_t x = 0; x < width; ++x )
+   {
+      sourceLevels.insert( qRed( rtp.sourceBitmap.pixel( x, 1 ) ) );
+      previewLevels.insert( qRed( rtp.previewBitmap.pixel( x, 1 ) ) );
+      EXPECT_NEAR( qRed( rtp.previewBitmap.pixel( x, 1 ) ), qRed( expected.pixel( x, 1 ) ), 1 ) << x;
+   }
+   EXPECT_LE( sourceLevels.size(), 6u );
+   EXPECT_GT( previewLevels.size(), 100u );
+   window.RealTimePreview_CheckBox->click();
    rtp.hide();
 }
 
