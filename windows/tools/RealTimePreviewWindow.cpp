@@ -125,6 +125,29 @@ void RenderRows( const RenderInputs& in, int64_t y0, int64_t y1 )
    const auto& f = in.tables.floats;
    const bool lightness = in.active[0];
    const bool hueSaturation = in.active[1] || in.active[2];
+   // The common case of a stretch, unmasked: straight from the samples through the fine tables to the words.
+   if ( in.mask == nullptr && !lightness && !hueSaturation &&
+        ( in.grey ? in.fine[3] != nullptr : in.fine[0] != nullptr && in.fine[1] != nullptr && in.fine[2] != nullptr ) )
+   {
+      auto index = []( float v ) { return TRealTimePreviewWindow::FineIndex( v ); };
+      for ( int64_t y = y0; y < y1; ++y )
+      {
+         auto* out = reinterpret_cast<uint32_t*>( in.preview + y * in.previewStride );
+         const int64_t at = y * in.width;
+         if ( in.grey )
+            for ( int32_t x = 0; x < in.width; ++x )
+            {
+               const uint32_t v = in.fine[3][index( in.samples[0][at + x] )];
+               out[x] = 0xFF000000u | v << 16 | v << 8 | v;
+            }
+         else
+            for ( int32_t x = 0; x < in.width; ++x )
+               out[x] = 0xFF000000u | uint32_t( in.fine[0][index( in.samples[0][at + x] )] ) << 16 |
+                        uint32_t( in.fine[1][index( in.samples[1][at + x] )] ) << 8 |
+                        uint32_t( in.fine[2][index( in.samples[2][at + x] )] );
+      }
+      return;
+   }
    for ( int64_t y = y0; y < y1; ++y )
    {
       const uchar* s = in.source + y * in.sourceStride;
@@ -608,7 +631,9 @@ void TRealTimePreviewWindow::RenderPreview( bool keepResponsive )
       else
       {
          // Events are handled between blocks; whatever they ask of this window waits for the end (see the header).
-         const int64_t rows = std::max<int64_t>( 1, std::max<int64_t>( 1, responsiveBlockPixels ) / std::max( 1, in.width ) );
+         // A block for every thread, so that the rounds of events do not cost the threads their work.
+         const int64_t rows = std::max<int64_t>(
+             1, std::max<int64_t>( 1, responsiveBlockPixels ) * qor::MaxThreads() / std::max( 1, in.width ) );
          for ( int64_t y = 0; y < height; y += rows )
          {
             const int64_t end = std::min( height, y + rows );

@@ -482,31 +482,40 @@ TEST_F( HistogramWindowTest, RealTimePreviewTablesAndOwnership )
 TEST_F( HistogramWindowTest, ThePreviewOfAStrongStretchShowsTheLevelsOfTheAppliedResult )
 {
    constexpr int32_t width = 512, height = 4;
-   auto* image = new qor::Image( width, height );
-   for ( int32_t y = 0; y < height; ++y )
-      for ( int32_t x = 0; x < width; ++x )
-         image->Pixel( x, y ) = 0.02f * float( x ) / float( width - 1 ); // display levels 0 .. 5
-   TImageWindow* w = Make( image );
-   window.SelectView( w->mainView );
    window.RealTimePreview_CheckBox->click();
    TRealTimePreviewWindow& rtp = RealTimePreviewWindow();
-   rtp.SelectView( w->mainView );
-   window.SetMidtones( 0.01f );
-   window.UpdateRealTimePreview();
-   ASSERT_EQ( rtp.previewBitmap.size(), QSize( width, height ) );
-
-   qor::Image applied( *image );
-   qor::ApplyHistogramTransform( applied, 0, window.parameters.Set( RGBK ) );
-   const QImage expected = RenderImageBitmap( applied, w->rgbWorkingSpace, 0, 0, width, height, 1, 0, nullptr, -1, -1 );
-   std::set<int> sourceLevels, previewLevels;
-   for ( int32_t x = 0; x < width; ++x )
+   for ( int32_t channels : { 1, 3 } )
    {
-      sourceLevels.insert( qRed( rtp.sourceBitmap.pixel( x, 1 ) ) );
-      previewLevels.insert( qRed( rtp.previewBitmap.pixel( x, 1 ) ) );
-      EXPECT_NEAR( qRed( rtp.previewBitmap.pixel( x, 1 ) ), qRed( expected.pixel( x, 1 ) ), 1 ) << x;
+      SCOPED_TRACE( channels );
+      auto* image = new qor::Image( width, height, channels, channels == 1 ? qor::ColorSpace::Gray : qor::ColorSpace::RGB );
+      for ( int32_t c = 0; c < channels; ++c )
+         for ( int32_t y = 0; y < height; ++y )
+            for ( int32_t x = 0; x < width; ++x )
+               image->Pixel( x, y, c ) = 0.02f * float( x ) / float( width - 1 ) / float( c + 1 ); // levels 0 .. 5
+      TImageWindow* w = Make( image );
+      window.SelectView( w->mainView );
+      rtp.SelectView( w->mainView );
+      window.SetMidtones( 0.01f );
+      window.UpdateRealTimePreview();
+      ASSERT_EQ( rtp.previewBitmap.size(), QSize( width, height ) );
+
+      qor::Image applied( *image );
+      for ( int32_t c = 0; c < channels; ++c )
+         qor::ApplyHistogramTransform( applied, c, window.parameters.Set( RGBK ) );
+      const QImage expected = RenderImageBitmap( applied, w->rgbWorkingSpace, 0, 0, width, height, 1,
+                                                 channels == 1 ? 0 : RenderModeRGB, nullptr, -1, -1 );
+      std::set<int> sourceLevels, previewLevels;
+      for ( int32_t x = 0; x < width; ++x )
+      {
+         const QRgb source = rtp.sourceBitmap.pixel( x, 1 ), preview = rtp.previewBitmap.pixel( x, 1 );
+         sourceLevels.insert( qRed( source ) );
+         previewLevels.insert( qRed( preview ) );
+         for ( int shift : { 16, 8, 0 } )
+            EXPECT_NEAR( preview >> shift & 0xFF, expected.pixel( x, 1 ) >> shift & 0xFF, 1 ) << x << " " << shift;
+      }
+      EXPECT_LE( sourceLevels.size(), 6u );
+      EXPECT_GT( previewLevels.size(), 100u );
    }
-   EXPECT_LE( sourceLevels.size(), 6u );
-   EXPECT_GT( previewLevels.size(), 100u );
    window.RealTimePreview_CheckBox->click();
    rtp.hide();
 }
