@@ -53,8 +53,9 @@ fuzz:
 	   -DLF_FUZZ=ON -DLF_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target InstanceStreamFuzz ModuleFuzz KernelFilterSetFuzz IconSetFuzz \
 	   FITSKeywordsModuleFuzz IPTCPhotoInfoModuleFuzz IPTCPhotoInfoFuzz TIFFFuzz JPEGFuzz RAWFuzz SwapFileFuzz \
-	   FITSReadFuzz FITSReadSeeds
+	   FITSReadFuzz FITSReadSeeds JPEGTIFFSeeds
 	@$(FUZZ_BUILD)/tools/fuzz/FITSReadSeeds $(FUZZ_BUILD)/corpus/FITSRead
+	@$(FUZZ_BUILD)/tools/fuzz/JPEGTIFFSeeds $(FUZZ_BUILD)/corpus/JPEG $(FUZZ_BUILD)/corpus/TIFF
 
 screenshot: program
 	@tools/screenshot screenshot.png $(BUILD)

@@ -264,6 +264,7 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
    std::unique_ptr<RAWOptions> raw;
    std::unique_ptr<JPEGOptions> jpeg;
    std::unique_ptr<qor::IPTCPhotoInfo> iptc;
+   std::vector<std::string> warnings; // what the reader left out of a file that opened
    {
       StatusMonitorScope monitor( result );
       switch ( format )
@@ -286,7 +287,7 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
       case TIFFImageFileFormat:
          tiff = std::make_unique<TIFFOptions>( data.tiffOptions != nullptr ? *data.tiffOptions : TIFFOptions() );
          iptc = std::make_unique<qor::IPTCPhotoInfo>();
-         ReadTIFF( result, path, tiff.get(), &profile, iptc.get() );
+         ReadTIFF( result, path, tiff.get(), &profile, iptc.get(), &warnings );
          break;
       case RAWImageFileFormat:
       {
@@ -301,11 +302,19 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
       case JPEGImageFileFormat:
          jpeg = std::make_unique<JPEGOptions>( data.jpegOptions != nullptr ? *data.jpegOptions : JPEGOptions() );
          iptc = std::make_unique<qor::IPTCPhotoInfo>();
-         ReadJPEG( result, path, jpeg.get(), &profile, iptc.get() );
+         ReadJPEG( result, path, jpeg.get(), &profile, iptc.get(), &warnings );
          break;
       default:
          throw ProcessRefusal( "Unsupported/unknown input file type:\n" + path );
       }
+   }
+
+   if ( !warnings.empty() )
+   {
+      QString text;
+      for ( const std::string& w : warnings )
+         text += ( text.isEmpty() ? "" : "\n\n" ) + QString::fromStdString( w );
+      platform::ShowMessage( platform::Icon::Warning, ApplicationTitle(), text );
    }
 
    bool colorManagementOn = true;

@@ -68,7 +68,8 @@ struct ImageFileData
 };
 
 // Reads the file into the image and the data. The image is replaced only after a complete read; on any failure it
-// and the data are left as they were. "Unsupported/unknown input file type:\n" + path for an unknown extension.
+// and the data are left as they were. What the reader had to leave out of a file that opened (data that end early,
+// a damaged profile or IPTC block) is shown in one warning box before the image is handed over. "Unsupported/unknown input file type:\n" + path for an unknown extension.
 void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& data );
 
 // Opens a file in a new image window (owner nullptr: the main window's desktop). When a window already shows the

@@ -9,9 +9,11 @@
 #include <map>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "classlib/ColorSpace.h"
 #include "classlib/Math.h"
+#include "formats/ImageMemory.h"
 #include "formats/SampleConversion.h"
 
 namespace
@@ -20,15 +22,28 @@ namespace
 constexpr size_t ICCChunkHeader = 14;     // "ICC_PROFILE\0", sequence number, count
 constexpr size_t ICCChunkData = 65280;    // profile bytes per chunk
 constexpr int MaxICCChunks = 255;         // the count is one byte
-constexpr uint64_t MaxSamplesPerByte = 16384; // far beyond what any JPEG coding reaches on real images
+// Scans a component's coefficient can take part in usefully: its first scan and one refinement for each bit below
+// the first scan's lowest (at most 13). A file with more scans than its components' 64 coefficients can use this
+// way repeats itself, and each repetition costs a pass over the whole image.
+constexpr int MaxScansPerCoefficient = 14;
 
-// The standard error manager, with the way back to the function that called the library and the text of the
-// error met.
+// How jumps out of the library land in the function that called it.
+enum Jump
+{
+   NoJump = 0,
+   LibraryErrorJump = 1, // the error manager holds the message
+   HookFailureJump = 2   // a hook called by the library stored its exception
+};
+
+// The standard error manager, with the way back to the function that called the library, the text of the error
+// met, and what its warnings said of the data.
 struct ErrorManager
 {
    jpeg_error_mgr pub;
    std::jmp_buf jump;
    char message[JMSG_LENGTH_MAX];
+   bool endedEarly = false;           // the data ended before the image did
+   std::string damage;                // the library's first complaint about damaged data, formatted
 };
 
 // The library's error_exit: never returns to the library. The message is the table's text as it stands.
@@ -40,13 +55,45 @@ void JPEGErrorExit( j_common_ptr cinfo )
                          ? e->pub.jpeg_message_table[code]
                          : nullptr;
    std::snprintf( e->message, sizeof( e->message ), "%s", text != nullptr ? text : "Unknown JPEG library error" );
-   std::longjmp( e->jump, 1 );
+   std::longjmp( e->jump, LibraryErrorJump );
+}
+
+// The library's warnings (level -1) about the data are kept for the reader to report; nothing is printed.
+void JPEGEmitMessage( j_common_ptr cinfo, int level )
+{
+   if ( level >= 0 )
+      return;
+   auto* e = reinterpret_cast<ErrorManager*>( cinfo->err );
+   ++e->pub.num_warnings;
+   switch ( e->pub.msg_code )
+   {
+   case JWRN_JPEG_EOF:
+      e->endedEarly = true;
+      break;
+   case JWRN_HIT_MARKER:
+   case JWRN_EXTRANEOUS_DATA:
+   case JWRN_HUFF_BAD_CODE:
+   case JWRN_ARITH_BAD_CODE:
+   case JWRN_MUST_RESYNC:
+   case JWRN_NOT_SEQUENTIAL:
+   case JWRN_BOGUS_PROGRESSION:
+      if ( e->damage.empty() )
+      {
+         char text[JMSG_LENGTH_MAX];
+         e->pub.format_message( cinfo, text );
+         e->damage = text;
+      }
+      break;
+   default:
+      break;
+   }
 }
 
 void SetUpErrorManager( ErrorManager& e )
 {
    jpeg_std_error( &e.pub );
    e.pub.error_exit = &JPEGErrorExit;
+   e.pub.emit_message = &JPEGEmitMessage;
    e.message[0] = 0;
 }
 
@@ -90,6 +137,7 @@ struct ReadJob
 {
    ErrorManager error;
    jpeg_decompress_struct cinfo;
+   jpeg_progress_mgr progress;
    FILE* file = nullptr;
    std::string path;
    uint64_t fileSize = 0;
@@ -100,6 +148,10 @@ struct ReadJob
    std::unique_ptr<std::vector<uint8_t>> profile;
    qor::IPTCPhotoInfo iptc;
    std::vector<JSAMPLE> row;
+   std::vector<std::string> warnings;
+   bool readingScans = false; // in jpeg_start_decompress, reading every scan of a multi-scan file
+   int64_t scanUnits = 0;     // units of the monitor's task given to that reading
+   int64_t scanUnitsDone = 0;
    std::exception_ptr failure;
 };
 
@@ -129,9 +181,11 @@ void TakeHeader( ReadJob& job )
    }
    o.quality = 0;
 
-   // ICC chunks are placed by their sequence numbers; each number from 1 to the count must come exactly once.
+   // ICC chunks are placed by their sequence numbers; each number from 1 to the count must come exactly once. A
+   // sequence that breaks this is left out with a warning: the image is still whole.
    std::map<int, const jpeg_marker_struct*> chunks;
    int chunkCount = 0;
+   bool iccDamaged = false;
    bool wantIPTC = job.wantIPTC, wantQuality = job.wantQuality;
    for ( const jpeg_marker_struct* m = c.marker_list; m != nullptr; m = m->next )
    {
@@ -142,9 +196,12 @@ void TakeHeader( ReadJob& job )
          const int seq = n >= ICCChunkHeader ? d[12] : 0;
          const int count = n >= ICCChunkHeader ? d[13] : 0;
          if ( seq < 1 || seq > count || ( chunkCount != 0 && count != chunkCount ) || chunks.count( seq ) != 0 )
-            throw JPEGInvalidICCProfile( job.path );
-         chunkCount = count;
-         chunks[seq] = m;
+            iccDamaged = true;
+         else
+         {
+            chunkCount = count;
+            chunks[seq] = m;
+         }
       }
       else if ( wantIPTC && ( StartsWith( d, n, "IPTCPhotoInfo" ) || StartsWith( d, n, "IPTC PhotoInfo" ) ||
                               StartsWith( d, n, "IPTC_PhotoInfo" ) || StartsWith( d, n, "IPTC Photo Info" ) ||
@@ -154,7 +211,16 @@ void TakeHeader( ReadJob& job )
          if ( first != nullptr )
          {
             const auto* p = static_cast<const JOCTET*>( first );
-            job.iptc.Decode( p, int64_t( n - size_t( p - d ) ) );
+            try
+            {
+               job.iptc.Decode( p, int64_t( n - size_t( p - d ) ) );
+            }
+            catch ( const qor::IPTCPhotoInfo::Exception& x )
+            {
+               job.iptc.Clear();
+               job.warnings.push_back( "The IPTC photo information of this JPEG file is damaged and was left out (" +
+                                       x.ErrorText() + "):\n" + job.path );
+            }
             wantIPTC = false;
          }
       }
@@ -169,35 +235,77 @@ void TakeHeader( ReadJob& job )
          }
       }
    }
-   if ( !chunks.empty() )
+   if ( !chunks.empty() || iccDamaged )
    {
-      if ( int( chunks.size() ) != chunkCount )
-         throw JPEGInvalidICCProfile( job.path );
       auto profile = std::make_unique<std::vector<uint8_t>>();
       for ( const auto& [seq, m] : chunks )
          profile->insert( profile->end(), m->data + ICCChunkHeader, m->data + m->data_length );
       // The size in the profile's header must be there; bytes beyond it are not the profile's.
       const uint32_t size = profile->size() >= 4 ? qor::ReadBigEndianUInt32( profile->data() ) : 0;
-      if ( size < 4 || size > profile->size() )
-         throw JPEGInvalidICCProfile( job.path );
-      profile->resize( size );
-      job.profile = std::move( profile );
+      if ( iccDamaged || int( chunks.size() ) != chunkCount || size < 4 || size > profile->size() )
+         job.warnings.push_back( "The ICC profile of this JPEG file is damaged and was left out:\n" + job.path );
+      else
+      {
+         profile->resize( size );
+         job.profile = std::move( profile );
+      }
    }
 }
 
-// The output geometry is known: checks it against the file and allocates the image.
+// The output geometry is known (jpeg_calc_output_dimensions): checks that the image and the library's own buffers
+// fit in memory, allocates the image and starts the monitor's task. A file of several scans is read whole by
+// jpeg_start_decompress before the first row comes out: the first half of the task follows that reading through the
+// file, the second the rows.
 void StartImage( ReadJob& job )
 {
    const jpeg_decompress_struct& c = job.cinfo;
-   const uint64_t samples = uint64_t( c.output_width ) * c.output_height * uint64_t( c.output_components );
-   if ( samples / MaxSamplesPerByte > job.fileSize || ( c.output_components != 1 && c.output_components != 3 ) )
-      throw JPEGImageTooLarge( job.path );
+   const bool multiScan = c.progressive_mode || c.comps_in_scan < c.num_components;
+   uint64_t libraryBytes = 0;
+   if ( multiScan )
+      // The coefficients of the whole image are kept between scans.
+      for ( int i = 0; i < c.num_components; ++i )
+         libraryBytes = formats::AddBytes( libraryBytes, uint64_t( c.comp_info[i].width_in_blocks ) *
+                                                             c.comp_info[i].height_in_blocks * DCTSIZE2 * sizeof( JCOEF ) );
+   const uint64_t rowBytes = uint64_t( c.output_width ) * uint64_t( c.output_components );
+   const std::string shortfall = formats::MemoryShortfall(
+       formats::AddBytes( formats::ImageBytes( c.output_width, c.output_height, uint64_t( c.output_components ) ),
+                          formats::AddBytes( libraryBytes, rowBytes ) ),
+       c.output_width, c.output_height, uint64_t( c.output_components ) );
+   if ( !shortfall.empty() )
+      throw JPEGNotEnoughMemory( job.path, shortfall );
+
    job.image->Allocate( int32_t( c.output_width ), int32_t( c.output_height ), c.output_components,
                         c.output_components == 1 ? qor::ColorSpace::Gray : qor::ColorSpace::RGB );
+   job.scanUnits = multiScan ? int64_t( c.output_height ) : 0;
+   job.scanUnitsDone = 0;
+   job.readingScans = multiScan;
    job.image->BeginTask( Describe( "Decompressing JPEG file: %d channel(s), %dx%d pixels", c.output_components,
                                    int( c.output_width ), int( c.output_height ) ),
-                         c.output_height );
-   job.row.resize( size_t( c.output_width ) * size_t( c.output_components ) );
+                         job.scanUnits + int64_t( c.output_height ) );
+   job.row.resize( size_t( rowBytes ) );
+}
+
+// Called by the library while it reads the scans of a file (and for every row read): bounds the number of scans,
+// and follows the reading through the file, so that a file of many scans shows progress and can be aborted.
+void FollowScans( ReadJob& job )
+{
+   const jpeg_decompress_struct& c = job.cinfo;
+   if ( !job.readingScans )
+      return;
+   if ( c.input_scan_number > c.num_components * DCTSIZE2 * MaxScansPerCoefficient )
+      throw JPEGTooManyScans( job.path );
+   qor::Image& image = *job.image;
+   if ( !image.IsMonitored() || job.fileSize == 0 )
+      return;
+   const long position = std::ftell( job.file );
+   const uint64_t consumed = position > 0 ? uint64_t( position ) - std::min<uint64_t>( uint64_t( position ), c.src->bytes_in_buffer ) : 0;
+   const int64_t reached = std::min<int64_t>( job.scanUnits - 1, int64_t( double( job.scanUnits ) * double( consumed ) / double( job.fileSize ) ) );
+   if ( reached > job.scanUnitsDone )
+   {
+      image.Status().Advance( reached - job.scanUnitsDone );
+      job.scanUnitsDone = reached;
+   }
+   image.ThrowIfAborted();
 }
 
 void TakeRow( ReadJob& job, int32_t y )
@@ -226,18 +334,30 @@ template <typename Job, typename F> bool Hook( Job& job, F&& f ) noexcept
    }
 }
 
-// All library calls of a read. No C++ object lives in this frame: a jump from the library's error_exit lands in
-// the setjmp branch, which destroys the decompressor.
+// The library's progress hook: a failure of FollowScans leaves the library by the same jump as its own errors.
+void JPEGProgress( j_common_ptr cinfo )
+{
+   auto* job = static_cast<ReadJob*>( cinfo->client_data );
+   if ( !Hook( *job, [job] { FollowScans( *job ); } ) )
+      std::longjmp( job->error.jump, HookFailureJump );
+}
+
+// All library calls of a read. No C++ object lives in this frame: a jump from the library's error_exit or from
+// the progress hook lands in the setjmp branch, which destroys the decompressor.
 Outcome Decompress( ReadJob& job )
 {
    jpeg_decompress_struct* c = &job.cinfo;
    c->err = &job.error.pub;
-   if ( setjmp( job.error.jump ) != 0 )
+   const int jumped = setjmp( job.error.jump );
+   if ( jumped != NoJump )
    {
       jpeg_destroy_decompress( c );
-      return Outcome::LibraryError;
+      return jumped == LibraryErrorJump ? Outcome::LibraryError : Outcome::Failed;
    }
    jpeg_create_decompress( c );
+   c->client_data = &job;
+   job.progress.progress_monitor = &JPEGProgress;
+   c->progress = &job.progress;
    jpeg_stdio_src( c, job.file );
    if ( job.keepMarkers )
    {
@@ -252,12 +372,16 @@ Outcome Decompress( ReadJob& job )
       jpeg_destroy_decompress( c );
       return Outcome::Failed;
    }
-   jpeg_start_decompress( c );
+   jpeg_calc_output_dimensions( c );
    if ( !Hook( job, [&] { StartImage( job ); } ) )
    {
       jpeg_destroy_decompress( c );
       return Outcome::Failed;
    }
+   jpeg_start_decompress( c );
+   job.readingScans = false;
+   if ( job.scanUnits > job.scanUnitsDone && job.image->IsMonitored() )
+      job.image->Status().Advance( job.scanUnits - job.scanUnitsDone );
    while ( c->output_scanline < c->output_height )
    {
       JSAMPROW row = job.row.data();
@@ -370,7 +494,8 @@ uint16_t Density( float resolution )
 } // namespace
 
 void ReadJPEG( qor::Image& image, const std::string& path, JPEGOptions* options,
-               std::unique_ptr<std::vector<uint8_t>>* iccProfile, qor::IPTCPhotoInfo* iptc )
+               std::unique_ptr<std::vector<uint8_t>>* iccProfile, qor::IPTCPhotoInfo* iptc,
+               std::vector<std::string>* warnings )
 {
    ReadJob job;
    job.path = path;
@@ -407,6 +532,15 @@ void ReadJPEG( qor::Image& image, const std::string& path, JPEGOptions* options,
       *iccProfile = std::move( job.profile );
    if ( iptc != nullptr )
       *iptc = std::move( job.iptc );
+   if ( warnings != nullptr )
+   {
+      if ( job.error.endedEarly )
+         warnings->push_back( "The data of this JPEG file end early: the image is incomplete:\n" + path );
+      else if ( !job.error.damage.empty() )
+         warnings->push_back( "This JPEG file holds damaged data (" + job.error.damage +
+                              "): parts of the image may be wrong:\n" + path );
+      warnings->insert( warnings->end(), job.warnings.begin(), job.warnings.end() );
+   }
 }
 
 void WriteJPEG( const qor::Image& image, const std::string& path, JPEGOptions& options,

@@ -3,7 +3,9 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,24 +13,61 @@
 
 #include "classlib/ColorSpace.h"
 #include "classlib/Math.h"
+#include "formats/ImageMemory.h"
 #include "formats/SampleConversion.h"
 
 namespace
 {
 
-// Decoded bytes one compressed byte may stand for: beyond what LZW (about 1400) or Deflate (about 1030) can reach.
-constexpr uint64_t MaxCompressionRatio = 4096;
+// Strips larger than this are decoded row by row: the buffer stays small, and progress and an abort come at least
+// this often.
+constexpr uint64_t MaxStripBuffer = 8u << 20;
 
-struct TIFFHandle
+// An open file with libtiff's errors about it kept here rather than shown by the process-wide handler: the first
+// one explains the failure in the exception that follows; those after it (a directory that cannot be written after
+// a row that could not, say) add nothing.
+class TIFFHandle
 {
-   TIFF* tif = nullptr;
+public:
+   TIFFHandle( const std::string& path, const char* mode )
+   {
+      TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+      TIFFOpenOptionsSetErrorHandlerExtR( options, &TIFFHandle::Error, this );
+      tif = TIFFOpenExt( path.c_str(), mode, options );
+      TIFFOpenOptionsFree( options );
+   }
    ~TIFFHandle() { Close(); }
+   TIFFHandle( const TIFFHandle& ) = delete;
+   TIFFHandle& operator=( const TIFFHandle& ) = delete;
+
+   TIFF* File() const { return tif; }
    void Close()
    {
       if ( tif != nullptr )
          TIFFClose( tif );
       tif = nullptr;
    }
+   // The first error libtiff reported, with the system's reason when it was a disk that could take no more.
+   const std::string& FirstError() const { return firstError; }
+
+private:
+   static int Error( TIFF*, void* self, const char* module, const char* format, va_list arguments )
+   {
+      const int systemError = errno;
+      auto* h = static_cast<TIFFHandle*>( self );
+      if ( h->firstError.empty() )
+      {
+         char text[1024];
+         std::vsnprintf( text, sizeof( text ), format, arguments );
+         h->firstError = module != nullptr && *module != 0 ? std::string( module ) + ": " + text : std::string( text );
+         if ( systemError == ENOSPC || systemError == EFBIG || systemError == EDQUOT || systemError == EIO )
+            h->firstError += " (" + std::string( std::strerror( systemError ) ) + ")";
+      }
+      return 1; // handled: the process-wide handler is not called
+   }
+
+   TIFF* tif = nullptr;
+   std::string firstError;
 };
 
 std::string Describe( int32_t bits, bool isFloat, int32_t channels, int32_t width, int32_t height, bool planar )
@@ -74,9 +113,9 @@ void ConvertRows( const uint8_t* data, int32_t bits, bool isFloat, qor::Image& i
       }
 }
 
-// Whether the file can yield `decoded` bytes of samples: every strip must lie inside the file, and the strips
-// together (never more than the file) can give their own size uncompressed, or MaxCompressionRatio times as much.
-bool StripsCanHold( TIFF* tif, const std::string& path, uint64_t decoded )
+// Whether every strip lies inside the file; `largest` gets the size of the largest one (libtiff reads a compressed
+// strip whole before decoding it).
+bool StripsInFile( TIFF* tif, const std::string& path, uint64_t& largest )
 {
    std::error_code ec;
    const uint64_t fileSize = std::filesystem::file_size( path, ec );
@@ -87,18 +126,15 @@ bool StripsCanHold( TIFF* tif, const std::string& path, uint64_t decoded )
    if ( TIFFGetField( tif, TIFFTAG_STRIPOFFSETS, &offsets ) != 1 ||
         TIFFGetField( tif, TIFFTAG_STRIPBYTECOUNTS, &counts ) != 1 || offsets == nullptr || counts == nullptr )
       return false;
-   uint64_t available = 0;
+   largest = 0;
    const uint32_t strips = TIFFNumberOfStrips( tif );
    for ( uint32_t s = 0; s < strips; ++s )
    {
       if ( offsets[s] > fileSize || counts[s] > fileSize - offsets[s] )
          return false;
-      available = std::min( fileSize, available + counts[s] );
+      largest = std::max( largest, counts[s] );
    }
-   uint16_t compression = COMPRESSION_NONE;
-   TIFFGetFieldDefaulted( tif, TIFFTAG_COMPRESSION, &compression );
-   const uint64_t ratio = compression == COMPRESSION_NONE ? 1 : MaxCompressionRatio;
-   return decoded / ratio <= available;
+   return true;
 }
 
 void ReadOptions( TIFF* tif, TIFFOptions& o, int32_t bits, bool isFloat )
@@ -168,35 +204,68 @@ void ReadIPTC( TIFF* tif, qor::IPTCPhotoInfo& iptc )
    iptc.Decode( block.data(), int64_t( count ) * 4 );
 }
 
-void ReadPixels( TIFF* tif, const std::string& path, qor::Image& image, int32_t bits, bool isFloat, bool planar )
+// How the samples are read: whole strips, or rows of strips too large for one buffer.
+struct StripLayout
 {
-   const int32_t h = image.Height();
+   uint32_t rowsPerStrip = 1;
+   uint32_t stripsPerPlane = 1;
+   uint64_t rowBytes = 0;
+   bool byRows = false;
+
+   uint64_t BufferBytes() const { return byRows ? rowBytes : rowBytes * rowsPerStrip; }
+};
+
+StripLayout LayOutStrips( TIFF* tif, uint32_t width, uint32_t height, int32_t interleaved, int32_t bits )
+{
+   StripLayout l;
+   uint32_t rowsPerStrip = 0;
+   TIFFGetFieldDefaulted( tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip );
+   l.rowsPerStrip = std::clamp<uint32_t>( rowsPerStrip, 1, height );
+   l.stripsPerPlane = ( height - 1 ) / l.rowsPerStrip + 1;
+   l.rowBytes = uint64_t( width ) * uint64_t( interleaved ) * uint64_t( bits / 8 );
+   l.byRows = l.rowBytes * l.rowsPerStrip > MaxStripBuffer;
+   return l;
+}
+
+void ReadPixels( TIFFHandle& h, const std::string& path, qor::Image& image, const StripLayout& l, int32_t bits,
+                 bool isFloat, bool planar )
+{
+   TIFF* tif = h.File();
+   const int32_t height = image.Height();
    const int32_t channels = image.NumberOfChannels();
    const int32_t planes = planar ? channels : 1;
    const int32_t interleaved = planar ? 1 : channels;
-   uint32_t rowsPerStrip = 0;
-   TIFFGetFieldDefaulted( tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip );
-   rowsPerStrip = std::clamp<uint32_t>( rowsPerStrip, 1, uint32_t( h ) );
-   const uint32_t stripsPerPlane = ( uint32_t( h ) + rowsPerStrip - 1 ) / rowsPerStrip;
-   if ( uint64_t( stripsPerPlane ) * uint64_t( planes ) > TIFFNumberOfStrips( tif ) )
+   if ( uint64_t( l.stripsPerPlane ) * uint64_t( planes ) > TIFFNumberOfStrips( tif ) )
       throw TIFFFileReadError( path );
 
-   const tmsize_t rowBytes = tmsize_t( image.Width() ) * interleaved * ( bits / 8 );
-   std::vector<uint8_t> buffer( size_t( rowBytes ) * rowsPerStrip );
+   std::vector<uint8_t> buffer( size_t( l.BufferBytes() ) );
+   auto advance = [&]( int32_t rows )
+   {
+      if ( image.IsMonitored() )
+         image.Status().Advance( rows );
+      image.ThrowIfAborted();
+   };
    for ( int32_t p = 0; p < planes; ++p )
-      for ( uint32_t s = 0; s < stripsPerPlane; ++s )
-      {
-         const int32_t row = int32_t( s * rowsPerStrip );
-         const int32_t rows = std::min<int32_t>( int32_t( rowsPerStrip ), h - row );
-         const tmsize_t wanted = rowBytes * rows;
-         // A strip that decodes to fewer bytes than its rows need is a damaged file, not rows of stale bytes.
-         if ( TIFFReadEncodedStrip( tif, uint32_t( p ) * stripsPerPlane + s, buffer.data(), wanted ) != wanted )
-            throw TIFFFileReadError( path );
-         ConvertRows( buffer.data(), bits, isFloat, image, row, rows, p, interleaved );
-         if ( image.IsMonitored() )
-            image.Status().Advance( rows );
-         image.ThrowIfAborted();
-      }
+      if ( l.byRows )
+         for ( int32_t y = 0; y < height; ++y )
+         {
+            if ( TIFFReadScanline( tif, buffer.data(), uint32_t( y ), uint16_t( p ) ) != 1 )
+               throw TIFFFileReadError( path, h.FirstError() );
+            ConvertRows( buffer.data(), bits, isFloat, image, y, 1, p, interleaved );
+            advance( 1 );
+         }
+      else
+         for ( uint32_t s = 0; s < l.stripsPerPlane; ++s )
+         {
+            const int32_t row = int32_t( s * l.rowsPerStrip );
+            const int32_t rows = std::min<int32_t>( int32_t( l.rowsPerStrip ), height - row );
+            const tmsize_t wanted = tmsize_t( l.rowBytes ) * rows;
+            // A strip that decodes to fewer bytes than its rows need is a damaged file, not rows of stale bytes.
+            if ( TIFFReadEncodedStrip( tif, uint32_t( p ) * l.stripsPerPlane + s, buffer.data(), wanted ) != wanted )
+               throw TIFFFileReadError( path, h.FirstError() );
+            ConvertRows( buffer.data(), bits, isFloat, image, row, rows, p, interleaved );
+            advance( rows );
+         }
 }
 
 } // namespace
@@ -238,15 +307,15 @@ void NormalizeFloatSamples( qor::Image& image )
 }
 
 void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
-               std::unique_ptr<std::vector<uint8_t>>* iccProfile, qor::IPTCPhotoInfo* iptc )
+               std::unique_ptr<std::vector<uint8_t>>* iccProfile, qor::IPTCPhotoInfo* iptc,
+               std::vector<std::string>* warnings )
 {
    try
    {
-      TIFFHandle h;
-      h.tif = TIFFOpen( path.c_str(), "r" );
-      if ( h.tif == nullptr )
-         throw TIFFUnableToOpenFile( path );
-      TIFF* tif = h.tif;
+      TIFFHandle h( path, "r" );
+      TIFF* tif = h.File();
+      if ( tif == nullptr )
+         throw TIFFUnableToOpenFile( path, h.FirstError() );
 
       uint16_t photometric = 0xFFFF;
       if ( TIFFGetField( tif, TIFFTAG_PHOTOMETRIC, &photometric ) != 1 ||
@@ -275,11 +344,21 @@ void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
       const bool isFloat = sampleFormat == SAMPLEFORMAT_IEEEFP;
       const bool planar = planarConfig == PLANARCONFIG_SEPARATE;
 
-      // What the tags claim must fit the file before anything is allocated for it.
+      // What the tags claim must be in the file, and fit in memory, before anything is allocated for it.
       if ( width == 0 || height == 0 || width > uint32_t( std::numeric_limits<int32_t>::max() ) ||
            height > uint32_t( std::numeric_limits<int32_t>::max() ) || samples == 0 || samples > MaxTIFFChannels ||
-           TIFFIsTiled( tif ) || !StripsCanHold( tif, path, uint64_t( width ) * height * samples * ( bits / 8 ) ) )
+           TIFFIsTiled( tif ) )
          throw TIFFFileReadError( path );
+      uint64_t largestStrip = 0;
+      if ( !StripsInFile( tif, path, largestStrip ) )
+         throw TIFFFileTruncated( path, path );
+      const StripLayout layout = LayOutStrips( tif, width, height, planar ? 1 : samples, bits );
+      const std::string shortfall = formats::MemoryShortfall(
+          formats::AddBytes( formats::ImageBytes( width, height, samples ),
+                             formats::AddBytes( layout.BufferBytes(), largestStrip ) ),
+          width, height, samples );
+      if ( !shortfall.empty() )
+         throw TIFFNotEnoughMemory( path, shortfall );
 
       TIFFOptions readOptions;
       if ( options != nullptr )
@@ -291,15 +370,26 @@ void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
       if ( iccProfile != nullptr )
          profile = ReadICCProfile( tif );
       qor::IPTCPhotoInfo info;
+      std::vector<std::string> notes;
       if ( iptc != nullptr )
-         ReadIPTC( tif, info );
+         try
+         {
+            ReadIPTC( tif, info );
+         }
+         catch ( const qor::IPTCPhotoInfo::Exception& x )
+         {
+            // The photo information is a caption of the image, not the image: the image still opens.
+            info.Clear();
+            notes.push_back( "The IPTC photo information of this TIFF file is damaged and was left out (" +
+                             x.ErrorText() + "):\n" + path );
+         }
 
       const int32_t colorSpace = photometric == PHOTOMETRIC_RGB ? qor::ColorSpace::RGB : qor::ColorSpace::Gray;
       image.Allocate( int32_t( width ), int32_t( height ), samples, colorSpace );
       const bool planeWise = planar || samples == 1;
       image.BeginTask( "Loading TIFF: " + Describe( bits, isFloat, samples, int32_t( width ), int32_t( height ), planar ),
                        planeWise ? int64_t( samples ) * height : int64_t( height ) );
-      ReadPixels( tif, path, image, bits, isFloat, planar );
+      ReadPixels( h, path, image, layout, bits, isFloat, planar );
       h.Close();
       if ( isFloat )
          NormalizeFloatSamples( image );
@@ -312,6 +402,8 @@ void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
          *iccProfile = std::move( profile );
       if ( iptc != nullptr )
          *iptc = std::move( info );
+      if ( warnings != nullptr )
+         warnings->insert( warnings->end(), notes.begin(), notes.end() );
    }
    catch ( ... )
    {
@@ -323,11 +415,10 @@ void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
 void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOptions* options,
                 const std::vector<uint8_t>* iccProfile, const qor::IPTCPhotoInfo* iptc )
 {
-   TIFFHandle h;
-   h.tif = TIFFOpen( path.c_str(), "w" );
-   if ( h.tif == nullptr )
-      throw TIFFUnableToCreateFile( path );
-   TIFF* tif = h.tif;
+   TIFFHandle h( path, "w" );
+   TIFF* tif = h.File();
+   if ( tif == nullptr )
+      throw TIFFUnableToCreateFile( path, h.FirstError() );
 
    const int32_t w = image.Width();
    const int32_t height = image.Height();
@@ -351,6 +442,13 @@ void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOpti
    TIFFSetField( tif, TIFFTAG_BITSPERSAMPLE, uint16_t( bits ) );
    TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, isFloat ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT );
    TIFFSetField( tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t( channels ) );
+   // The samples beyond the colour ones are alpha, and readers are told so rather than left to guess.
+   const int32_t colorChannels = image.GetColorSpace() == qor::ColorSpace::RGB ? 3 : 1;
+   if ( channels > colorChannels )
+   {
+      const std::vector<uint16_t> extra( size_t( channels - colorChannels ), EXTRASAMPLE_UNASSALPHA );
+      TIFFSetField( tif, TIFFTAG_EXTRASAMPLES, uint16_t( extra.size() ), extra.data() );
+   }
    TIFFSetField( tif, TIFFTAG_ROWSPERSTRIP, uint32_t( std::max<int64_t>( 1, 8192 / ( 4 * int64_t( std::max( w, 1 ) ) ) ) ) );
    if ( isFloat )
    {
@@ -363,7 +461,7 @@ void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOpti
       {
          // A codec this libtiff lacks must not turn into an uncompressed file that claims otherwise.
          if ( TIFFSetField( tif, TIFFTAG_COMPRESSION, uint16_t( compression ) ) != 1 )
-            throw TIFFFileWriteError( path );
+            throw TIFFFileWriteError( path, h.FirstError() );
          if ( bits < 32 )
             TIFFSetField( tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL );
       }
@@ -419,12 +517,15 @@ void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOpti
             else
                formats::FloatToUnsigned( in, reinterpret_cast<uint32_t*>( row.data() ) + c, interleaved, w );
          }
-         if ( TIFFWriteScanline( tif, row.data(), uint32_t( y ), uint16_t( p ) ) < 0 )
-            throw TIFFFileWriteError( path );
+         // libtiff answers 1 for a row written; a codec that could not write its output answers 0.
+         errno = 0;
+         if ( TIFFWriteScanline( tif, row.data(), uint32_t( y ), uint16_t( p ) ) != 1 )
+            throw TIFFFileWriteError( path, h.FirstError() );
          if ( image.IsMonitored() )
             image.Status().Advance( 1 );
       }
    // A full disk shows when the last strips and the directory go out.
+   errno = 0;
    if ( TIFFFlush( tif ) != 1 )
-      throw TIFFFileWriteError( path );
+      throw TIFFFileWriteError( path, h.FirstError() );
 }

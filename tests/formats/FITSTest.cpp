@@ -1312,29 +1312,6 @@ TEST_F( FITSTest, NamesAsLongAsTheFileSystemAllowsAreWritten )
    EXPECT_EQ( std::distance( std::filesystem::directory_iterator( dir.Path() ), {} ), 3 );
 }
 
-// The size up to which this process may write a file, for the life of the object: writes beyond it fail like writes
-// to a full disk (with EFBIG instead of ENOSPC), and the signal that would end the process is ignored meanwhile.
-class FileSizeLimit
-{
-public:
-   explicit FileSizeLimit( rlim_t bytes )
-   {
-      ::getrlimit( RLIMIT_FSIZE, &saved );
-      previousHandler = std::signal( SIGXFSZ, SIG_IGN );
-      const struct rlimit limit = { bytes, saved.rlim_max };
-      ::setrlimit( RLIMIT_FSIZE, &limit );
-   }
-   ~FileSizeLimit()
-   {
-      ::setrlimit( RLIMIT_FSIZE, &saved );
-      std::signal( SIGXFSZ, previousHandler );
-   }
-
-private:
-   struct rlimit saved = {};
-   void ( *previousHandler )( int ) = nullptr;
-};
-
 // A write the system refuses is reported as a failed write with the system's reason, whichever call found it: the
 // integer formats go through CFITSIO's buffers, the floating-point ones past them.
 TEST_F( FITSTest, AWriteTheSystemRefusesIsReportedWithTheSystemsReason )
@@ -1353,7 +1330,7 @@ TEST_F( FITSTest, AWriteTheSystemRefusesIsReportedWithTheSystemsReason )
       {
          SCOPED_TRACE( std::to_string( o.bitsPerSample ) + ( o.floatingPoint ? " float, " : ", " ) +
                        std::to_string( bytes ) + " of " + std::to_string( size ) + " bytes" );
-         FileSizeLimit limit( bytes );
+         test::FileSizeLimit limit( bytes );
          try
          {
             WriteFITS( image, Path( "full.fits" ), &written, nullptr, nullptr );

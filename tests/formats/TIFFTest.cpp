@@ -4,16 +4,24 @@
 
 #include <tiffio.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "ImageFileTestSupport.h"
 #include "TestDirs.h"
 #include "classlib/ColorSpace.h"
+#include "classlib/ImageTestSupport.h"
+#include "formats/ImageFileFormat.h"
 #include "formats/TIFF.h"
+#include "platform/SystemMemory.h"
 
 namespace
 {
@@ -113,6 +121,89 @@ template <typename E> void ExpectRead( const std::string& path, const char* what
       ADD_FAILURE() << what << ": other exception " << e.what();
    }
    EXPECT_TRUE( image.IsEmpty() ) << what;
+}
+
+// The messages libtiff sends to the process-wide handlers while the object lives.
+class TIFFMessages
+{
+public:
+   TIFFMessages()
+   {
+      Current() = this;
+      previousError = TIFFSetErrorHandler( &Error );
+      previousWarning = TIFFSetWarningHandler( &Warning );
+   }
+   ~TIFFMessages()
+   {
+      TIFFSetErrorHandler( previousError );
+      TIFFSetWarningHandler( previousWarning );
+      Current() = nullptr;
+   }
+   TIFFMessages( const TIFFMessages& ) = delete;
+   TIFFMessages& operator=( const TIFFMessages& ) = delete;
+
+   std::vector<std::string> errors, warnings;
+
+private:
+   static TIFFMessages*& Current()
+   {
+      static TIFFMessages* current = nullptr;
+      return current;
+   }
+   static std::string Text( const char* format, va_list arguments )
+   {
+      char text[1024];
+      std::vsnprintf( text, sizeof( text ), format, arguments );
+      return text;
+   }
+   static void Error( const char*, const char* format, va_list arguments )
+   {
+      Current()->errors.push_back( Text( format, arguments ) );
+   }
+   static void Warning( const char*, const char* format, va_list arguments )
+   {
+      Current()->warnings.push_back( Text( format, arguments ) );
+   }
+
+   TIFFErrorHandler previousError = nullptr;
+   TIFFErrorHandler previousWarning = nullptr;
+};
+
+// A little-endian grey 8-bit TIFF of one strip made byte by byte: its StripByteCounts says `declared` bytes,
+// of which the file holds `data`.
+std::vector<uint8_t> HandMadeTIFF( uint32_t w, uint32_t h, const std::vector<uint8_t>& data, uint32_t declared )
+{
+   struct Entry
+   {
+      uint16_t tag, type;
+      uint32_t value;
+   };
+   const uint32_t dataOffset = 8 + 2 + 9 * 12 + 4;
+   const Entry entries[] = { { 256, 4, w },          { 257, 4, h },        { 258, 3, 8 },
+                             { 259, 3, 1 },          { 262, 3, 1 },        { 273, 4, dataOffset },
+                             { 277, 3, 1 },          { 278, 4, h },        { 279, 4, declared } };
+   std::vector<uint8_t> b = { 'I', 'I', 42, 0, 8, 0, 0, 0, 9, 0 };
+   auto put = [&]( uint32_t v, int bytes )
+   {
+      for ( int i = 0; i < bytes; ++i )
+         b.push_back( uint8_t( v >> ( 8 * i ) ) );
+   };
+   for ( const Entry& e : entries )
+   {
+      put( e.tag, 2 );
+      put( e.type, 2 );
+      put( 1, 4 );
+      put( e.value, 4 ); // a SHORT sits in the first two bytes, little-endian
+   }
+   put( 0, 4 );
+   b.insert( b.end(), data.begin(), data.end() );
+   return b;
+}
+
+void WriteBytes( const std::string& path, const std::vector<uint8_t>& bytes )
+{
+   std::ofstream( path, std::ios::binary )
+       .write( reinterpret_cast<const char*>( bytes.data() ), std::streamsize( bytes.size() ) );
 }
 
 struct FormatCase
@@ -430,22 +521,191 @@ TEST( TIFFTest, UnsupportedAndDamagedFilesRaiseTheirExceptionAndLeaveTheImageEmp
    }
    ExpectRead<TIFFFileReadError>( path, "tiled" );
 
-   // 100000 x 100000 x 4 16-bit samples claimed by a file of a few hundred bytes, compressed or not.
-   for ( uint16_t compression : { uint16_t( COMPRESSION_NONE ), uint16_t( COMPRESSION_ADOBE_DEFLATE ) } )
+   // 100000 x 100000 x 4 16-bit samples (160 GB of floats) claimed by a file of a few hundred bytes.
    {
+      platform::AvailableMemoryScope memory( [] { return std::optional<uint64_t>( uint64_t( 16 ) << 30 ); } );
       MakeTIFF( path,
                 Basic( 100000, 100000, 4, 16, PHOTOMETRIC_RGB,
-                       [&]( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COMPRESSION, compression ); } ),
+                       []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE ); } ),
                 { std::vector<uint8_t>( 200, 0x55 ) }, true );
-      ExpectRead<TIFFFileReadError>( path, "huge" );
+      ExpectRead<TIFFNotEnoughMemory>( path, "huge" );
    }
 
-   // A strip whose compressed data do not decode to its rows.
+   // The file ends inside its strip: refused as such, naming the file, before anything is allocated.
+   WriteBytes( path, HandMadeTIFF( 64, 64, std::vector<uint8_t>( 1000, 7 ), 4096 ) );
+   ExpectRead<TIFFFileTruncated>( path, "truncated" );
+   try
+   {
+      qor::Image image;
+      ReadTIFF( image, path, nullptr, nullptr, nullptr );
+   }
+   catch ( const TIFFFileReadError& e )
+   {
+      EXPECT_EQ( e.Message(), "TIFF Support:\nError reading TIFF file: the file ends before the image data it declares\n" + path );
+   }
+   WriteBytes( path, HandMadeTIFF( 64, 64, std::vector<uint8_t>( 4096, 7 ), 4096 ) );
+   qor::Image whole;
+   ReadTIFF( whole, path, nullptr, nullptr, nullptr );
+   EXPECT_EQ( whole.Pixel( 63, 63 ), 7.0f / 255 );
+
+   // A strip whose compressed data do not decode to its rows: one exception, which says what libtiff found, and
+   // no box of libtiff's own besides.
    MakeTIFF( path,
              Basic( 64, 64, 1, 8, PHOTOMETRIC_MINISBLACK,
                     []( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE ); } ),
              { std::vector<uint8_t>( 100, 0x55 ) }, true );
+   TIFFMessages messages;
    ExpectRead<TIFFFileReadError>( path, "undecodable" );
+   EXPECT_TRUE( messages.errors.empty() ) << messages.errors.front();
+   try
+   {
+      qor::Image image;
+      ReadTIFF( image, path, nullptr, nullptr, nullptr );
+   }
+   catch ( const TIFFFileReadError& e )
+   {
+      EXPECT_EQ( e.ErrorText().rfind( "Error reading TIFF file\n", 0 ), 0u ) << e.ErrorText();
+      EXPECT_FALSE( e.Detail().empty() );
+   }
+}
+
+// A uniform image compresses to almost nothing, so how well a file compresses proves nothing: blank 4096 x 4096
+// images in one strip of a few hundred bytes open, row by row with progress and an abort; what decides is the
+// memory the image needs against what the machine has.
+TEST( TIFFTest, DeclaredSizesAreJudgedByTheMemoryTheyNeedNotByHowWellTheyCompress )
+{
+   TempDir dir;
+   const std::string path = dir.File( "blank.tif" );
+   const std::vector<uint8_t> blank( 4096 * 4096, 0 );
+   for ( uint16_t compression : { uint16_t( COMPRESSION_ZSTD ), uint16_t( COMPRESSION_LZMA ),
+                                  uint16_t( COMPRESSION_ADOBE_DEFLATE ) } )
+   {
+      SCOPED_TRACE( compression );
+      MakeTIFF( path,
+                Basic( 4096, 4096, 1, 8, PHOTOMETRIC_MINISBLACK,
+                       [&]( TIFF* tif ) { TIFFSetField( tif, TIFFTAG_COMPRESSION, compression ); } ),
+                { blank } );
+      EXPECT_LT( std::filesystem::file_size( path ), 20000u );
+      qor::Image image;
+      int events = 0;
+      image.Status().SetCallback( []( void* data, int32_t, qor::StatusCallback& ) -> int32_t
+                                  { return ++*static_cast<int*>( data ) * 0; },
+                                  &events );
+      ReadTIFF( image, path, nullptr, nullptr, nullptr );
+      ASSERT_EQ( image.Width(), 4096 );
+      ASSERT_EQ( image.Height(), 4096 );
+      EXPECT_EQ( *std::max_element( image.PixelData( 0 ), image.PixelData( 0 ) + image.NumberOfPixels() ), 0.0f );
+      EXPECT_GT( events, 200 );
+   }
+
+   // An abort in the middle of the one strip.
+   {
+      qor::Image image;
+      int events = 0;
+      image.Status().SetCallback( []( void* data, int32_t, qor::StatusCallback& ) -> int32_t
+                                  { return ++*static_cast<int*>( data ) > 20; },
+                                  &events );
+      EXPECT_THROW( ReadTIFF( image, path, nullptr, nullptr, nullptr ), qor::Image::AbortProcessEvent );
+      EXPECT_TRUE( image.IsEmpty() );
+      EXPECT_LT( events, 30 );
+   }
+
+   // On a machine with 48 MB to spare the 64 MB image is refused before anything is allocated, with both figures.
+   platform::AvailableMemoryScope memory( [] { return std::optional<uint64_t>( uint64_t( 48 ) << 20 ); } );
+   qor::Image image( 2, 2 );
+   try
+   {
+      ReadTIFF( image, path, nullptr, nullptr, nullptr );
+      ADD_FAILURE() << "no exception";
+   }
+   catch ( const TIFFNotEnoughMemory& e )
+   {
+      EXPECT_EQ( e.ErrorText().rfind( "Not enough memory to open a 4096x4096 image of 1 channel(s): 64.0", 0 ), 0u )
+          << e.ErrorText();
+      EXPECT_NE( e.ErrorText().find( " MB needed, 48.000 MB available." ), std::string::npos ) << e.ErrorText();
+   }
+   EXPECT_TRUE( image.IsEmpty() );
+}
+
+// Channels beyond the colour ones are declared as unassociated alpha, so that libtiff (and the programs built on
+// it) read the file without a warning and take them for what they are; reading is unchanged.
+TEST( TIFFTest, AlphaChannelsAreDeclaredAsUnassociatedAlpha )
+{
+   TempDir dir;
+   struct Case
+   {
+      int32_t colorSpace;
+      int32_t channels;
+      bool planar;
+      int extra;
+   } cases[] = { { qor::ColorSpace::RGB, 4, false, 1 },
+                 { qor::ColorSpace::RGB, 5, true, 2 },
+                 { qor::ColorSpace::Gray, 2, false, 1 },
+                 { qor::ColorSpace::Gray, 1, false, 0 },
+                 { qor::ColorSpace::RGB, 3, true, 0 } };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( std::to_string( c.channels ) + " channel(s)" );
+      const std::string path = dir.File( "a" + std::to_string( c.channels ) + ".tif" );
+      const qor::Image image = Pattern( 5, 3, c.channels, c.colorSpace, 255 );
+      TIFFOptions options;
+      options.planar = c.planar;
+      WriteTIFF( image, path, &options, nullptr, nullptr );
+
+      TIFFMessages messages;
+      Inspect( path,
+               [&]( TIFF* tif )
+               {
+                  uint16_t count = 0;
+                  uint16_t* types = nullptr;
+                  ASSERT_EQ( TIFFGetField( tif, TIFFTAG_EXTRASAMPLES, &count, &types ), c.extra > 0 ? 1 : 0 );
+                  ASSERT_EQ( count, c.extra );
+                  for ( int i = 0; i < c.extra; ++i )
+                     EXPECT_EQ( types[i], EXTRASAMPLE_UNASSALPHA );
+                  std::vector<uint32_t> rgba( 5 * 3 );
+                  EXPECT_EQ( TIFFReadRGBAImage( tif, 5, 3, rgba.data(), 0 ), 1 );
+               } );
+      EXPECT_TRUE( messages.warnings.empty() ) << messages.warnings.front();
+      EXPECT_TRUE( messages.errors.empty() ) << messages.errors.front();
+
+      qor::Image back;
+      ReadTIFF( back, path, nullptr, nullptr, nullptr );
+      EXPECT_TRUE( SamePixels( back, image ) );
+   }
+}
+
+// A disk that takes no more (here a file size limit, which fails writes as a full disk does) ends the write at the
+// first row that cannot go out, whatever the compression: one exception with the system's reason, and no message of
+// libtiff's own, where rows that failed one by one showed a box each.
+TEST( TIFFTest, AWriteTheDiskRefusesStopsAtTheFirstFailureWithOneMessage )
+{
+   TempDir dir;
+   const qor::Image image = test::RandomImage( 2000, 400, 1, qor::ColorSpace::Gray, 5 );
+   image.Status().SetCallback( []( void*, int32_t, qor::StatusCallback& ) -> int32_t { return 0; }, nullptr );
+   for ( int32_t compression : { TIFFOptions::ZIPCompression, TIFFOptions::LZWCompression, TIFFOptions::NoCompression } )
+   {
+      SCOPED_TRACE( compression );
+      TIFFOptions options;
+      options.bitsPerSample = 16;
+      options.compression = compression;
+      TIFFMessages messages;
+      int64_t rowsDone = 0;
+      {
+         test::FileSizeLimit limit( 65536 );
+         try
+         {
+            WriteTIFF( image, dir.File( "full.tif" ), &options, nullptr, nullptr );
+            ADD_FAILURE() << "no exception";
+         }
+         catch ( const TIFFFileWriteError& e )
+         {
+            EXPECT_NE( e.Detail().find( std::strerror( EFBIG ) ), std::string::npos ) << e.Detail();
+         }
+         rowsDone = image.Status().Count();
+      }
+      EXPECT_LT( rowsDone, 100 );
+      EXPECT_TRUE( messages.errors.empty() ) << messages.errors.size() << " errors, the first: " << messages.errors.front();
+   }
 }
 
 TEST( TIFFTest, AnAbortedReadLeavesTheImageEmpty )
@@ -463,3 +723,34 @@ TEST( TIFFTest, AnAbortedReadLeavesTheImageEmpty )
 }
 
 } // namespace
+
+namespace
+{
+
+class TIFFSaveTest : public test::ImageFileTest
+{
+};
+
+} // namespace
+
+// A disk that fills up during a compressed save: one message, and the former file keeps its name and its bytes with
+// nothing else left behind.
+TEST_F( TIFFSaveTest, ADiskThatFillsUpDuringASaveShowsOneMessageAndKeepsTheFormerFile )
+{
+   const std::string path = folder.File( "kept.tif" );
+   WriteTIFF( ::Pattern( 3, 3, 1, qor::ColorSpace::Gray, 255 ), path, nullptr, nullptr, nullptr );
+   const std::string former = Contents( path );
+   TImageWindow* w =
+       CreateImageWindow( nullptr, new qor::Image( test::RandomImage( 2000, 400, 1, qor::ColorSpace::Gray, 3 ) ), "" );
+   w->tiffOptions->bitsPerSample = 16;
+   w->tiffOptions->compression = TIFFOptions::ZIPCompression;
+   w->modificationCount = 1;
+   prompter.Expect( "TIFF Support:\nError writing TIFF file\n" );
+   {
+      test::FileSizeLimit limit( 65536 );
+      EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   }
+   EXPECT_EQ( Contents( path ), former );
+   EXPECT_EQ( FolderNames(), std::vector<std::string>{ "kept.tif" } );
+   EXPECT_EQ( w->modificationCount, 1 );
+}

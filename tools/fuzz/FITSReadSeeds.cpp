@@ -7,27 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "SeedImages.h"
 #include "classlib/ColorSpace.h"
 #include "classlib/Exception.h"
 #include "classlib/IPTCPhotoInfo.h"
 #include "classlib/Image.h"
 #include "formats/FITS.h"
-
-namespace
-{
-
-// w x h samples per channel spread over [0, 1], both ends included.
-qor::Image Ramp( int32_t w, int32_t h, int32_t channels, int32_t colorSpace )
-{
-   qor::Image image( w, h, channels, colorSpace );
-   const int64_t n = image.NumberOfPixels() * channels;
-   for ( int32_t c = 0; c < channels; ++c )
-      for ( int64_t i = 0; i < image.NumberOfPixels(); ++i )
-         image.PixelData( c )[i] = float( c * image.NumberOfPixels() + i ) / float( n - 1 );
-   return image;
-}
-
-} // namespace
 
 int main( int argc, char** argv )
 {
@@ -47,8 +32,8 @@ int main( int argc, char** argv )
    } formats[] = { { "u8", 8, true, false },   { "i16", 16, false, false }, { "u16", 16, true, false },
                    { "i32", 32, false, false }, { "u32", 32, true, false }, { "i64", 64, false, false },
                    { "f32", 32, false, true },  { "f64", 64, false, true } };
-   const qor::Image grey = Ramp( 5, 3, 1, qor::ColorSpace::Gray );
-   const qor::Image rgba = Ramp( 4, 2, 4, qor::ColorSpace::RGB );
+   const qor::Image grey = fuzz::Ramp( 5, 3, 1, qor::ColorSpace::Gray );
+   const qor::Image rgba = fuzz::Ramp( 4, 2, 4, qor::ColorSpace::RGB );
    try
    {
       for ( const Format& f : formats )

@@ -3,15 +3,21 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "FuzzFile.h"
 #include "classlib/Exception.h"
 #include "formats/JPEG.h"
+#include "platform/SystemMemory.h"
 
 extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 {
    static fuzz::MemoryFile input( "jpeg" );
+   // Images beyond this are refused as a machine with this much memory would refuse them: the allocations of one
+   // input stay far below the fuzzer's limit.
+   static platform::AvailableMemoryScope memory( [] { return std::optional<uint64_t>( uint64_t( 256 ) << 20 ); } );
    input.Fill( data, size );
    qor::Image image;
    JPEGOptions options;
@@ -19,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
    qor::IPTCPhotoInfo iptc;
    try
    {
-      ReadJPEG( image, input.Path(), &options, &profile, &iptc );
+      std::vector<std::string> warnings;
+      ReadJPEG( image, input.Path(), &options, &profile, &iptc, &warnings );
    }
    catch ( const qor::Exception& )
    {
