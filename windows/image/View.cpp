@@ -523,17 +523,29 @@ float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k, int64_t n 
    const int64_t width = img.Width();
    const int32_t chunks = std::min( height, 64 );
    std::vector<int64_t> below( size_t( chunks ), 0 ), sizes( size_t( chunks ), 0 );
-   std::vector<std::unique_ptr<uint32_t[]>> bands( static_cast<size_t>( chunks ) );
+   // Room for an eighth of each chunk's samples, in one block from the image planes' cache: the same statistics
+   // asked again find it there, its pages already mapped.
+   auto chunkRows = [&]( int64_t i ) { return std::pair<int64_t, int64_t>( height * i / chunks, height * ( i + 1 ) / chunks ); };
+   std::vector<uint32_t*> bands( static_cast<size_t>( chunks ) );
+   int64_t room = 0;
+   for ( int32_t i = 0; i < chunks; ++i )
+      room += ( chunkRows( i ).second - chunkRows( i ).first ) * width / 8 + 16;
+   qor::Image::Plane block = qor::Image::NewPlane( room );
+   room = 0;
+   for ( int32_t i = 0; i < chunks; ++i )
+   {
+      bands[size_t( i )] = reinterpret_cast<uint32_t*>( block.get() ) + room;
+      room += ( chunkRows( i ).second - chunkRows( i ).first ) * width / 8 + 16;
+   }
    qor::ParallelFor( chunks,
                      [&]( int64_t i0, int64_t i1 )
                      {
                         for ( int64_t i = i0; i < i1; ++i )
                         {
-                           const int64_t y0 = height * i / chunks, y1 = height * ( i + 1 ) / chunks;
+                           const auto [y0, y1] = chunkRows( i );
                            const int64_t count = ( y1 - y0 ) * width;
-                           bands[size_t( i )] = std::make_unique_for_overwrite<uint32_t[]>( size_t( count / 8 + 16 ) );
-                           below[size_t( i )] = CountBand( plane + y0 * width, count, low, span,
-                                                           bands[size_t( i )].get(), count / 8, sizes[size_t( i )] );
+                           below[size_t( i )] = CountBand( plane + y0 * width, count, low, span, bands[size_t( i )],
+                                                           count / 8, sizes[size_t( i )] );
                         }
                      } );
    int64_t under = 0, inside = 0;
