@@ -392,6 +392,22 @@ TEST( TIFFTest, ProfileAndIPTCInformationRoundTripInEitherByteOrder )
    EXPECT_EQ( icc, nullptr );
    EXPECT_EQ( read.FindValue( "ObjectName" ), caption );
 
+   // A block that breaks off inside a dataset is left out with a warning naming the file; the image opens.
+   std::vector<uint8_t> broken = { 0x1C, 0x02, 0x05, 0x00, 0x40, 'M', '4', '2' };
+   MakeTIFF( big,
+             Basic( 2, 1, 1, 8, PHOTOMETRIC_MINISBLACK,
+                    [&]( TIFF* tif )
+                    { TIFFSetField( tif, TIFFTAG_RICHTIFFIPTC, uint32_t( broken.size() ), broken.data() ); } ),
+             { { 1, 2 } } );
+   std::vector<std::string> warnings;
+   ReadTIFF( image, big, nullptr, &icc, &read, &warnings );
+   EXPECT_EQ( image.Width(), 2 );
+   EXPECT_TRUE( read.IsEmpty() );
+   ASSERT_EQ( warnings.size(), 1u );
+   EXPECT_EQ( warnings[0].rfind( "The IPTC photo information of this TIFF file is damaged and was left out (Invalid IIM", 0 ), 0u )
+       << warnings[0];
+   EXPECT_EQ( warnings[0].substr( warnings[0].size() - big.size() - 3 ), "):\n" + big );
+
    // A profile whose header claims more than the bytes held is not embedded; options can leave it out.
    profile[3] = 46;
    WriteTIFF( Pattern( 4, 3, 1, 0, 255 ), path, nullptr, &profile, nullptr );
