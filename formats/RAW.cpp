@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "classlib/ColorSpace.h"
@@ -51,22 +52,55 @@ void ToFloat( uint8_t* in, const RAWOptions& o, int64_t first, int64_t stride, f
    case 32:
       formats::UnsignedToFloat( reinterpret_cast<uint32_t*>( in ) + first, stride, out, n );
       break;
-   case -32:
+   default: // -32
    {
       const float* f = reinterpret_cast<const float*>( in ) + first;
       for ( int64_t i = 0; i < n; ++i )
          out[i] = f[i * stride];
       break;
    }
-   default: // -64
-   {
-      const double* d = reinterpret_cast<const double*>( in ) + first;
-      for ( int64_t i = 0; i < n; ++i )
-         out[i] = float( d[i * stride] );
-      break;
-   }
    }
 }
+
+// The finite range of the 64-bit floating-point samples of one channel, and how they come into [0, 1] from it, as
+// NormalizeFloatSamples does for 32-bit ones: a channel within [0, 1] stays, any other is mapped from its own smallest
+// and largest finite sample; NaN becomes 0 and the infinities the ends they point to.
+struct DoubleRange
+{
+   double lo = std::numeric_limits<double>::infinity();
+   double hi = -std::numeric_limits<double>::infinity();
+   bool nonFinite = false;
+
+   void Add( const double* d, int64_t stride, int64_t n )
+   {
+      for ( int64_t i = 0; i < n; ++i )
+      {
+         const double v = d[i * stride];
+         if ( std::isfinite( v ) )
+         {
+            lo = std::min( lo, v );
+            hi = std::max( hi, v );
+         }
+         else
+            nonFinite = true;
+      }
+   }
+
+   void Map( const double* d, int64_t stride, float* out, int64_t n ) const
+   {
+      const bool inRange = lo >= 0 && hi <= 1;
+      if ( inRange || !( hi > lo ) )
+      {
+         for ( int64_t i = 0; i < n; ++i )
+            out[i] = formats::Clamp01( float( d[i * stride] ) );
+         return;
+      }
+      // The width of a range of doubles can exceed the largest double; the extended type holds it.
+      const long double span = (long double)hi - lo;
+      for ( int64_t i = 0; i < n; ++i )
+         out[i] = formats::Clamp01( float( ( (long double)d[i * stride] - lo ) / span ) );
+   }
+};
 
 // Makes a buffer of `total` stored samples ready to convert: machine byte order, signed ones shifted.
 void Prepare( uint8_t* buffer, const RAWOptions& o, int64_t total )
@@ -157,29 +191,55 @@ void ReadRAW( qor::Image& image, const std::string& path, const RAWOptions* opti
       const int32_t width = int32_t( w ), height = int32_t( h ), channels = o.channels;
       image.Allocate( width, height, channels,
                       channels >= 3 && o.colorSpace == 1 ? qor::ColorSpace::RGB : qor::ColorSpace::Gray );
-      image.BeginTask( "Loading RAW: " + Describe( o, width, height ), int64_t( channels ) * height );
-      file.Seek( int64_t( size - needed ) );
 
+      // Runs body( samples, first, stride, channel, y ) on every row of every channel, in the file's order: the
+      // samples of the row are samples[first + i * stride], in the machine's order, signed ones shifted.
       const bool planar = o.planar || channels == 1;
       const int64_t perRow = planar ? width : int64_t( width ) * channels;
       std::vector<uint8_t> buffer( size_t( perRow ) * bytes );
-      for ( int32_t p = 0; p < ( planar ? channels : 1 ); ++p )
-         for ( int32_t y = 0; y < height; ++y )
-         {
-            file.Read( buffer.data(), int64_t( buffer.size() ) );
-            Prepare( buffer.data(), o, perRow );
-            if ( planar )
-               ToFloat( buffer.data(), o, 0, 1, image.ScanLine( p, y ), width );
-            else
-               for ( int32_t c = 0; c < channels; ++c )
-                  ToFloat( buffer.data(), o, c, channels, image.ScanLine( c, y ), width );
-            if ( image.IsMonitored() )
-               image.Status().Advance( 1 );
-            image.ThrowIfAborted();
-         }
+      auto eachRow = [&]( const std::string& task, auto body )
+      {
+         image.BeginTask( task, int64_t( channels ) * height );
+         file.Seek( int64_t( size - needed ) );
+         for ( int32_t p = 0; p < ( planar ? channels : 1 ); ++p )
+            for ( int32_t y = 0; y < height; ++y )
+            {
+               file.Read( buffer.data(), int64_t( buffer.size() ) );
+               Prepare( buffer.data(), o, perRow );
+               if ( planar )
+                  body( buffer.data(), 0, 1, p, y );
+               else
+                  for ( int32_t c = 0; c < channels; ++c )
+                     body( buffer.data(), c, channels, c, y );
+               if ( image.IsMonitored() )
+                  image.Status().Advance( 1 );
+               image.ThrowIfAborted();
+            }
+      };
+
+      const std::string loading = "Loading RAW: " + Describe( o, width, height );
+      if ( o.floatingPoint && o.bitsPerSample == 64 )
+      {
+         // Doubles can lie far outside the range of float: each channel's range is found in double precision by a
+         // first reading, and the second maps the samples from it before they are narrowed.
+         std::vector<DoubleRange> ranges( static_cast<size_t>( channels ) );
+         eachRow( loading, [&]( const uint8_t* in, int64_t first, int64_t stride, int32_t c, int32_t )
+                  { ranges[size_t( c )].Add( reinterpret_cast<const double*>( in ) + first, stride, width ); } );
+         eachRow( "Normalizing pixel values",
+                  [&]( const uint8_t* in, int64_t first, int64_t stride, int32_t c, int32_t y )
+                  {
+                     ranges[size_t( c )].Map( reinterpret_cast<const double*>( in ) + first, stride,
+                                              image.ScanLine( c, y ), width );
+                  } );
+      }
+      else
+      {
+         eachRow( loading, [&]( uint8_t* in, int64_t first, int64_t stride, int32_t c, int32_t y )
+                  { ToFloat( in, o, first, stride, image.ScanLine( c, y ), width ); } );
+         if ( o.floatingPoint )
+            NormalizeFloatSamples( image );
+      }
       file.Close();
-      if ( o.floatingPoint )
-         NormalizeFloatSamples( image );
    }
    catch ( ... )
    {
@@ -205,11 +265,11 @@ void WriteRAW( const qor::Image& image, const std::string& path, const RAWOption
       const bool copy = o.keepHeader && !sourcePath.empty() && sourcePath != path && qor::File::Exists( sourcePath );
       if ( copy )
          source.OpenForReading( sourcePath );
-      const uint32_t blocks = o.dataOffset / block + ( o.dataOffset % block != 0 ? 1 : 0 );
-      image.BeginTask( copy ? "Transferring RAW header data..." : "Zero-filling RAW header...", blocks );
-      for ( uint32_t left = o.dataOffset; left > 0; )
+      const uint64_t blocks = o.dataOffset / block + ( o.dataOffset % block != 0 ? 1 : 0 );
+      image.BeginTask( copy ? "Transferring RAW header data..." : "Zero-filling RAW header...", int64_t( blocks ) );
+      for ( uint64_t left = o.dataOffset; left > 0; )
       {
-         const uint32_t n = std::min( left, block );
+         const uint32_t n = uint32_t( std::min<uint64_t>( left, block ) );
          if ( copy )
             source.Read( buffer.data(), n );
          file.Write( buffer.data(), n );

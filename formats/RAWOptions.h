@@ -18,7 +18,7 @@ struct RAWOptions
    bool floatingPoint = true;
    bool planar = true;
    bool reverseByteOrder = false; // samples stored big-endian
-   uint32_t dataOffset = 0;       // header size in bytes
+   uint64_t dataOffset = 0;       // header size in bytes (a file read may be larger than 4 GB)
    bool keepHeader = false;       // a save copies the replaced file's header
 
    bool operator==( const RAWOptions& ) const = default;

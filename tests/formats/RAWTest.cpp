@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,57 @@ TEST( RAWTest, StoredSamplesAreConvertedAsTheirFormatSays )
    EXPECT_EQ( image.Pixel( 0, 0, 0 ), 0.25f );
    EXPECT_EQ( image.Pixel( 0, 0, 1 ), 0.0f );
    EXPECT_EQ( image.Pixel( 1, 0, 1 ), 1.0f );
+}
+
+// 64-bit floats beyond the range of float (or below its smallest values) are mapped from their own range in double
+// precision before they are narrowed: they keep their order instead of all becoming infinite (white) or zero.
+TEST( RAWTest, SixtyFourBitFloatsOutsideTheRangeOfFloatKeepTheirSpread )
+{
+   TempDir dir;
+   const std::string path = dir.File( "d.raw" );
+   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+   struct Case
+   {
+      const char* what;
+      std::vector<double> values;
+      std::vector<float> expected;
+   };
+   const Case cases[] = {
+       { "huge", { 1e39, 2e39, 3e39, 4e39 }, { 0.0f, 1.0f / 3, 2.0f / 3, 1.0f } },
+       { "tiny", { -4e-300, 0.0, 4e-300, 8e-300 }, { 0.0f, 1.0f / 3, 2.0f / 3, 1.0f } },
+       { "the whole range of double", { -1e308, 0.0, 1e308, 1e308 }, { 0.0f, 0.5f, 1.0f, 1.0f } },
+       { "NaN and the infinities", { 1e39, nan, inf, 3e39 }, { 0.0f, 0.0f, 1.0f, 1.0f } },
+       { "minus infinity", { 1e39, -inf, 2e39, 3e39 }, { 0.0f, 0.0f, 0.5f, 1.0f } },
+   };
+   for ( bool planar : { true, false } )
+      for ( const Case& c : cases )
+      {
+         SCOPED_TRACE( std::string( c.what ) + ( planar ? ", planar" : ", chunky" ) );
+         // The second channel holds the values in reverse, the first the values in [0, 1], which stay as they are.
+         const std::vector<double> first = { 0.0, 0.125, 0.25, 0.375 };
+         const std::vector<double> second( c.values.rbegin(), c.values.rend() );
+         std::vector<double> stored;
+         if ( planar )
+         {
+            stored = first;
+            stored.insert( stored.end(), second.begin(), second.end() );
+         }
+         else
+            for ( size_t i = 0; i < 4; ++i )
+               stored.insert( stored.end(), { first[i], second[i] } );
+         Bytes bytes( stored.size() * 8 );
+         std::memcpy( bytes.data(), stored.data(), bytes.size() );
+         Save( path, bytes );
+         RAWOptions o = Description( 64, true, 2, 2, 2 );
+         o.planar = planar;
+         qor::Image image;
+         ReadRAW( image, path, &o );
+         for ( int i = 0; i < 4; ++i )
+         {
+            EXPECT_EQ( image.PixelData( 0 )[i], 0.125f * float( i ) );
+            EXPECT_NEAR( image.PixelData( 1 )[i], c.expected[size_t( 3 - i )], 1e-6 ) << i;
+         }
+      }
 }
 
 TEST( RAWTest, MissingDimensionsAndSurplusBytesAreWorkedOut )

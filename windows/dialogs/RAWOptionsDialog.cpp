@@ -40,6 +40,13 @@ const SampleFormatItem SampleFormats[] = { { "8-bit integer", 8, false },
 
 constexpr double FourGB = 4294967296.0;
 
+// The bytes of a file of the given size that data of the given size leave in front of them, exactly: the sizes of
+// files are integers below 2^53, which double holds, and a header can be larger than 4 GB.
+uint64_t HeaderBytes( double fileSize, double needed )
+{
+   return uint64_t( fileSize ) - uint64_t( needed );
+}
+
 } // namespace
 
 TRAWFileOptionsDialog::TRAWFileOptionsDialog( QWidget* owner, const qor::Image& image, RAWOptions& options )
@@ -187,7 +194,7 @@ void TRAWFileOptionsDialog::SetupControls()
       pixelSize = w.bitsPerSample / 8;
    }
    w.width = w.height = int32_t( std::sqrt( float( fileSize / pixelSize ) ) );
-   w.dataOffset = uint32_t( fileSize - double( w.width ) * w.height * pixelSize );
+   w.dataOffset = HeaderBytes( fileSize, double( w.width ) * w.height * pixelSize );
 }
 
 void TRAWFileOptionsDialog::UpdateFileSizeInfo()
@@ -214,7 +221,7 @@ void TRAWFileOptionsDialog::UpdateFileSizeInfo()
                               ( fileSize == 0 ? "file size unknown" : "exceeded file size" ) + " *>" );
          return;
       }
-      working.dataOffset = uint32_t( fileSize - needed );
+      working.dataOffset = HeaderBytes( fileSize, needed );
       Info_Panel->setText( QString( " Loading file: size = %1 bytes" ).arg( uint64_t( fileSize ) ) );
    }
    inputError = false;
@@ -292,7 +299,7 @@ void TRAWFileOptionsDialog::DataOffset_EditExit()
 {
    try
    {
-      working.dataOffset = uint32_t( ReadNumberFromEdit( DataOffset_Edit, 0, 4294967295.0, true ) );
+      working.dataOffset = uint64_t( ReadNumberFromEdit( DataOffset_Edit, 0, 4294967295.0, true ) );
    }
    catch ( const qor::CatchedException& )
    {

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -153,6 +154,32 @@ TEST_F( FileOptionsDialogTest, RAWReadingProposesADescriptionFromTheFileSize )
    TRAWFileOptionsDialog missing( nullptr, dir.File( "none.raw" ), unknown );
    EXPECT_EQ( missing.Info_Panel->text(), " Loading file: <* file size unknown *>" );
    EXPECT_TRUE( missing.inputError );
+}
+
+// A file of more than 4 GiB (sparse: it takes no room on the disk) keeps a header of more than 4 GiB in front of a
+// small image at its end, shown and stored as it is.
+TEST_F( FileOptionsDialogTest, RAWReadingOfAFileBeyond4GiBShowsItsWholeHeader )
+{
+   const uint64_t size = ( uint64_t( 5 ) << 30 ) + 7;
+   const std::string path = MakeFile( 0 );
+   std::filesystem::resize_file( path, size );
+   RAWOptions options;
+   TRAWFileOptionsDialog dialog( nullptr, path, options );
+   EXPECT_EQ( dialog.Info_Panel->text(), QString( " Loading file: size = %1 bytes" ).arg( size ) );
+   Run<TRAWFileOptionsDialog>( dialog,
+                               [&]( TRAWFileOptionsDialog& d )
+                               {
+                                  d.SampleFormat_ComboBoxSelect( 0 );
+                                  d.ColorSpace_ComboBoxSelect( 0 );
+                                  Type( d.Channels_Edit, "1" );
+                                  Type( d.Width_Edit, "100" );
+                                  Type( d.Height_Edit, "10" );
+                                  EXPECT_EQ( d.Working().dataOffset, size - 1000 );
+                                  EXPECT_EQ( d.DataOffset_Edit->text(), QString::number( size - 1000 ) );
+                                  d.OK_SpeedButton->click();
+                                  return QDialog::Accepted;
+                               } );
+   EXPECT_EQ( options.dataOffset, size - 1000 );
 }
 
 TEST_F( FileOptionsDialogTest, RAWWritingTakesTheImageAndStaysBelow4GB )
