@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <random>
 #include <string_view>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -46,36 +47,46 @@ std::string FolderOf( const std::string& path )
    return folder.empty() ? "." : folder;
 }
 
-// The longest file name the folder's file system takes.
-size_t NameLimit( const std::string& folder )
-{
-   const long limit = ::pathconf( folder.c_str(), _PC_NAME_MAX );
-   return limit > 0 ? size_t( limit ) : 255;
-}
-
 // What every temporary name of the target begins with: the folder, the name (shortened when needed) and the marker.
 std::string TemporaryPrefix( const std::string& target )
 {
    const std::filesystem::path path( target );
-   std::string name = path.filename().string();
    const size_t suffix = Marker.size() + TagDigits + Ending.size();
-   const size_t limit = NameLimit( FolderOf( target ) );
-   if ( name.size() + suffix > limit )
-   {
-      std::string digest = "~";
-      digest += Hex( Digest( name ) );
-      size_t keep = limit > suffix + digest.size() ? limit - suffix - digest.size() : 0;
-      // Not inside a character of several bytes.
-      while ( keep > 0 && ( static_cast<unsigned char>( name[keep] ) & 0xC0 ) == 0x80 )
-         --keep;
-      name = name.substr( 0, keep ) + digest;
-   }
+   const size_t limit = FileReplacement::NameLimit( FolderOf( target ) );
+   const std::string name = FileReplacement::Shortened( path.filename().string(), limit > suffix ? limit - suffix : 0 );
    return ( path.parent_path() / ( name + std::string( Marker ) ) ).string();
 }
 
 bool IsTag( const std::string& text )
 {
    return text.size() == TagDigits && text.find_first_not_of( "0123456789abcdef" ) == std::string::npos;
+}
+
+// Whether a file name is that of a temporary file of a replacement (of any target).
+bool IsTemporaryName( const std::string& name )
+{
+   const size_t tail = TagDigits + Ending.size();
+   return name.size() > Marker.size() + tail && name.compare( name.size() - Ending.size(), Ending.size(), Ending ) == 0 &&
+          IsTag( name.substr( name.size() - tail, TagDigits ) ) &&
+          name.compare( name.size() - tail - Marker.size(), Marker.size(), Marker ) == 0;
+}
+
+// Removes the named entry of the folder when it is a plain file of the user's that no live replacement holds; the
+// lock goes with its holder, so a file nobody holds is one whose writer is gone.
+void RemoveIfAbandoned( int at, const std::string& name )
+{
+   struct stat seen = {};
+   if ( ::fstatat( at, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW ) != 0 || !S_ISREG( seen.st_mode ) ||
+        seen.st_uid != ::geteuid() )
+      return;
+   const int fd = ::openat( at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC );
+   if ( fd < 0 )
+      return;
+   struct stat held = {};
+   if ( ::flock( fd, LOCK_EX | LOCK_NB ) == 0 && ::fstat( fd, &held ) == 0 && held.st_dev == seen.st_dev &&
+        held.st_ino == seen.st_ino )
+      ::unlinkat( at, name.c_str(), 0 );
+   ::close( fd );
 }
 
 // Removes the temporary files of earlier replacements of the target that no live replacement holds, when they are
@@ -87,32 +98,101 @@ void RemoveLeftovers( const std::string& target )
    DIR* dir = ::opendir( folder.c_str() );
    if ( dir == nullptr )
       return;
-   const int at = ::dirfd( dir );
    while ( const dirent* entry = ::readdir( dir ) )
    {
       const std::string name = entry->d_name;
-      if ( name.size() != prefix.size() + TagDigits + Ending.size() || name.compare( 0, prefix.size(), prefix ) != 0 ||
-           !IsTag( name.substr( prefix.size(), TagDigits ) ) ||
-           name.compare( prefix.size() + TagDigits, std::string::npos, Ending ) != 0 )
-         continue;
-      struct stat seen = {};
-      if ( ::fstatat( at, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW ) != 0 || !S_ISREG( seen.st_mode ) ||
-           seen.st_uid != ::geteuid() )
-         continue;
-      const int fd = ::openat( at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC );
-      if ( fd < 0 )
-         continue;
-      // The lock goes with its holder: a file nobody holds is one whose writer is gone.
-      struct stat held = {};
-      if ( ::flock( fd, LOCK_EX | LOCK_NB ) == 0 && ::fstat( fd, &held ) == 0 && held.st_dev == seen.st_dev &&
-           held.st_ino == seen.st_ino )
-         ::unlinkat( at, name.c_str(), 0 );
-      ::close( fd );
+      if ( name.size() == prefix.size() + TagDigits + Ending.size() && name.compare( 0, prefix.size(), prefix ) == 0 &&
+           IsTemporaryName( name ) )
+         RemoveIfAbandoned( ::dirfd( dir ), name );
    }
    ::closedir( dir );
 }
 
+// Where replacements in progress are recorded (empty: nowhere). Each record is a symbolic link to a temporary file,
+// made before the file and removed after it is gone or has taken its target's place.
+std::string& RecordFolder()
+{
+   static std::string folder;
+   return folder;
+}
+
+std::string RecordOf( const std::string& temporaryPath )
+{
+   if ( RecordFolder().empty() )
+      return std::string();
+   return ( std::filesystem::path( RecordFolder() ) /
+            ( Hex( Digest( temporaryPath ) ) + "-" + std::to_string( ::getpid() ) + ".save" ) )
+       .string();
+}
+
 } // namespace
+
+size_t FileReplacement::NameLimit( const std::string& folder )
+{
+   const long limit = ::pathconf( folder.c_str(), _PC_NAME_MAX );
+   return limit > 0 ? size_t( limit ) : 255;
+}
+
+std::string FileReplacement::Shortened( const std::string& name, size_t length )
+{
+   if ( name.size() <= length )
+      return name;
+   const std::string digest = "~" + Hex( Digest( name ) );
+   size_t keep = length > digest.size() ? length - digest.size() : 0;
+   // Not inside a character of several bytes.
+   while ( keep > 0 && ( static_cast<unsigned char>( name[keep] ) & 0xC0 ) == 0x80 )
+      --keep;
+   return name.substr( 0, keep ) + digest;
+}
+
+void FileReplacement::SetRecordFolder( const std::string& folder )
+{
+   RecordFolder() = folder;
+   if ( !folder.empty() )
+   {
+      std::error_code ignored;
+      std::filesystem::create_directories( folder, ignored );
+   }
+}
+
+void FileReplacement::RemoveRecordedLeftovers()
+{
+   const std::string& folder = RecordFolder();
+   DIR* dir = folder.empty() ? nullptr : ::opendir( folder.c_str() );
+   if ( dir == nullptr )
+      return;
+   std::vector<std::string> records;
+   while ( const dirent* entry = ::readdir( dir ) )
+   {
+      const std::string name = entry->d_name;
+      if ( name.size() > 5 && name.compare( name.size() - 5, 5, ".save" ) == 0 )
+         records.push_back( name );
+   }
+   ::closedir( dir );
+   for ( const std::string& name : records )
+   {
+      const std::filesystem::path record = std::filesystem::path( folder ) / name;
+      std::error_code ec;
+      const std::filesystem::path temporary = std::filesystem::read_symlink( record, ec );
+      if ( ec )
+         continue;
+      // Only a file named as ours, in the folder it was made in.
+      const std::string file = temporary.filename().string();
+      if ( temporary.is_absolute() && IsTemporaryName( file ) )
+      {
+         const int at = ::open( temporary.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC );
+         if ( at >= 0 )
+         {
+            RemoveIfAbandoned( at, file );
+            ::close( at );
+         }
+      }
+      // A record whose file is still held belongs to a save in progress.
+      if ( !std::filesystem::exists( std::filesystem::symlink_status( temporary, ec ) ) || ec ||
+           !IsTemporaryName( file ) )
+         std::filesystem::remove( record, ec );
+   }
+}
 
 FileReplacement::FileReplacement( const std::string& target ) : target( target )
 {
@@ -124,12 +204,23 @@ FileReplacement::FileReplacement( const std::string& target ) : target( target )
    for ( int attempt = 0; attempt < 100; ++attempt )
    {
       temporaryPath = TemporaryName( target, uint32_t( random() ) );
+      // Recorded before it exists, so that a start-up after a killed save finds it even where no save of the same
+      // file follows; a record that cannot be made only leaves that to the next save of the file.
+      std::error_code ec;
+      const std::string full = std::filesystem::absolute( temporaryPath, ec ).lexically_normal().string();
+      record = ec ? std::string() : RecordOf( full );
+      if ( !record.empty() && ::symlink( full.c_str(), record.c_str() ) != 0 )
+         record.clear();
       handle = ::open( temporaryPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode );
       if ( handle >= 0 )
       {
          ::flock( handle, LOCK_EX | LOCK_NB );
          return;
       }
+      const int error = errno;
+      if ( !record.empty() )
+         ::unlink( record.c_str() );
+      errno = error;
       if ( errno != EEXIST )
          break;
    }
@@ -141,6 +232,8 @@ FileReplacement::~FileReplacement()
    if ( !committed )
       ::unlink( temporaryPath.c_str() );
    ::close( handle );
+   if ( !record.empty() )
+      ::unlink( record.c_str() );
 }
 
 void FileReplacement::Commit()

@@ -14,8 +14,11 @@
 //
 // The object holds a lock on its temporary file while it lives. The next replacement of the same file, by this
 // process or another, can so tell a temporary file being written from one whose writer is gone (killed, or the
-// machine stopped): it removes those, when they are the user's, before it makes its own.
+// machine stopped): it removes those, when they are the user's, before it makes its own. Where a record folder is
+// set, each replacement also records its temporary file there while it lives, so that the next start of the program
+// removes what a killed one left, wherever no save of the same file follows.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -46,9 +49,24 @@ public:
    // The name of a temporary file that replaces the target, with the tag in it.
    static std::string TemporaryName( const std::string& target, uint32_t tag );
 
+   // The longest file name the folder's file system takes.
+   static size_t NameLimit( const std::string& folder );
+   // The name cut to `length` bytes when it is longer, its end replaced by "~" and a digest of the whole name, so
+   // that names cut alike stay apart; never inside a character of several bytes.
+   static std::string Shortened( const std::string& name, size_t length );
+
+   // Makes the replacements record themselves in the folder (made when missing; empty: nowhere) while they are in
+   // progress: the program sets it at start-up, in its own settings folder.
+   static void SetRecordFolder( const std::string& folder );
+   // Removes the temporary files recorded in that folder whose replacements were stopped before they could remove
+   // them (the program killed, the machine stopped): only files named as temporary files of a replacement, where the
+   // record says, plain files of the user's that nobody holds; their records go too. For the start-up.
+   static void RemoveRecordedLeftovers();
+
 private:
    std::string target;
    std::string temporaryPath;
+   std::string record; // the record of this replacement; empty: none
    int handle = -1;
    bool committed = false;
 };

@@ -207,3 +207,54 @@ TEST( FileReplacementTest, WhatADeadReplacementLeftIsRemovedByTheNextOfTheSameFi
       EXPECT_TRUE( fs::exists( foreign ) );
    }
 }
+
+// Replacements record their temporary files while they live: a start after a replacement was killed removes what it
+// left, in whatever folder, without another replacement of the same file. Only what a record names goes, only when it
+// is named as a temporary file of ours, a plain file of the user's that nobody holds; records of live replacements
+// stay until these end.
+TEST( FileReplacementTest, WhatKilledReplacementsLeftIsRemovedAtTheNextStart )
+{
+   test::TempDir dir;
+   fs::create_directories( dir.Path() / "records" );
+   fs::create_directories( dir.Path() / "one" );
+   fs::create_directories( dir.Path() / "two" );
+   FileReplacement::SetRecordFolder( dir.File( "records" ) );
+   for ( const char* target : { "one/a.fits", "two/b.tif" } )
+   {
+      WriteBytes( dir.File( target ), "old" );
+      const pid_t child = ::fork();
+      if ( child == 0 )
+      {
+         FileReplacement r( dir.File( target ) );
+         Put( r, std::string( 100000, 'x' ) );
+         ::raise( SIGKILL );
+      }
+      int status = 0;
+      ASSERT_EQ( ::waitpid( child, &status, 0 ), child );
+      ASSERT_TRUE( WIFSIGNALED( status ) );
+   }
+   auto count = [&]( const char* folder ) { return std::distance( fs::directory_iterator( dir.Path() / folder ), {} ); };
+   ASSERT_EQ( count( "one" ), 2 );
+   ASSERT_EQ( count( "two" ), 2 );
+   ASSERT_EQ( count( "records" ), 2 );
+
+   // A record naming a file of the user's that is no temporary file of ours, and a look-alike nobody recorded.
+   WriteBytes( dir.File( "one/kept.fits" ), "mine" );
+   fs::create_symlink( dir.File( "one/kept.fits" ), dir.File( "records/00000000-1.save" ) );
+   const std::string unrecorded = dir.File( "two/c.tif.~lf-save.0000abcd.tmp" );
+   WriteBytes( unrecorded, "someone's" );
+
+   {
+      FileReplacement live( dir.File( "one/a.fits" ) ); // removes its own file's leftover, as every save does
+      FileReplacement::RemoveRecordedLeftovers();
+      EXPECT_TRUE( fs::exists( live.TemporaryPath() ) );
+      EXPECT_EQ( count( "two" ), 2 ); // b.tif and the unrecorded look-alike
+      EXPECT_TRUE( fs::exists( unrecorded ) );
+      EXPECT_EQ( ReadBytes( dir.File( "one/kept.fits" ) ), "mine" );
+      EXPECT_EQ( count( "records" ), 1 ); // the live one's
+   }
+   EXPECT_EQ( count( "records" ), 0 );
+   EXPECT_EQ( ReadBytes( dir.File( "one/a.fits" ) ), "old" );
+   EXPECT_EQ( ReadBytes( dir.File( "two/b.tif" ) ), "old" );
+   FileReplacement::SetRecordFolder( std::string() );
+}

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -105,6 +106,7 @@ public:
       }
    }
 
+   // The folder of this process in the base folder; empty, with errno set, when it cannot be made.
    std::string FolderIn( const std::string& base )
    {
       auto i = folders.find( base );
@@ -251,13 +253,8 @@ TImageWindow::TImageWindow( QWidget* owner, bool isCopyFlag, qor::IPTCPhotoInfo*
       rawOptions = std::make_unique<RAWOptions>();
 
    // 8. Swap-file names only; the files are made when undo data are first written.
-   std::string folder = SwapDirectory();
-   if ( !folder.empty() )
-   {
-      std::string stem = ( std::filesystem::path( folder ) / ( "lf" + std::to_string( ImageWindowCounter ) ) ).string();
-      swapFilePath = stem + ".swp";
-      tempFilePath = stem + ".tmp";
-   }
+   swapFileNumber = ImageWindowCounter;
+   NameSwapFiles();
 
    // 9.
    image = imageHolder.release();
@@ -538,7 +535,7 @@ void TImageWindow::closeEvent( QCloseEvent* event )
    event->accept();
 }
 
-std::string TImageWindow::SwapDirectory()
+std::string TImageWindow::SwapDirectory( std::string* failure )
 {
    static SwapFolders folders;
    const ImageWindowPreferences& prefs = CurrentPreferences.imageWindow;
@@ -549,9 +546,26 @@ std::string TImageWindow::SwapDirectory()
       base = prefs.swapFilesDirectory;
    else
       base = GetTempDirectory();
-   if ( base.empty() )
-      return {};
-   return folders.FolderIn( base );
+   const std::string folder = base.empty() ? std::string() : folders.FolderIn( base );
+   if ( folder.empty() && failure != nullptr )
+   {
+      const int error = errno;
+      *failure = "Unable to make a folder for swap files in:\n" + ( base.empty() ? "(no temporary folder)" : base ) +
+                 ( error != 0 ? "\n(" + std::string( std::strerror( error ) ) + ")" : std::string() ) +
+                 "\nChoose another folder for swap files in Edit > Preferences (Image Windows, Swap Files).";
+   }
+   return folder;
+}
+
+bool TImageWindow::NameSwapFiles( std::string* failure )
+{
+   const std::string folder = SwapDirectory( failure );
+   if ( folder.empty() )
+      return false;
+   const std::string stem = ( std::filesystem::path( folder ) / ( "lf" + std::to_string( swapFileNumber ) ) ).string();
+   swapFilePath = stem + ".swp";
+   tempFilePath = stem + ".tmp";
+   return true;
 }
 
 void TImageWindow::RemoveAbandonedSwapDirectories( const std::string& base )

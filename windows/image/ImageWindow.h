@@ -541,8 +541,13 @@ public:
    bool HasHighBitDepthFile() const;
 
    // Swap-file folder of this process: private (mode 0700), made on first use under the swap-files preference
-   // folder (or the system temporary folder) and named "lumenforge-<process id>-XXXXXX". Empty when it cannot be made.
-   static std::string SwapDirectory();
+   // folder (or the system temporary folder) and named "lumenforge-<process id>-XXXXXX". Empty when it cannot be made;
+   // failure then says why, naming the folder it was to be made in and where the user chooses another.
+   static std::string SwapDirectory( std::string* failure = nullptr );
+   // Names this window's swap and temporary files in the swap-file folder, making the folder when needed; false
+   // (failure saying why) when it cannot be made. Undo tries again when the window has none yet, so that a folder
+   // chosen in the preferences meanwhile is taken.
+   bool NameSwapFiles( std::string* failure = nullptr );
    // Removes from the base folder the swap-file folders that processes of this program left behind when they ended
    // abnormally: the user's own folders named as SwapDirectory names them, whose process no longer runs, that hold
    // nothing but swap files. Everything else stays.
@@ -574,6 +579,7 @@ public:
    bool redoAvailable = false;
    std::string swapFilePath;
    std::string tempFilePath;
+   int32_t swapFileNumber = 0; // the N of lfN.swp and lfN.tmp
    View* mainView = nullptr;       // owned
    std::vector<Preview*> previews; // owned, creation order
    View* currentView = nullptr;

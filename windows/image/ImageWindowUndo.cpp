@@ -144,8 +144,9 @@ void TImageWindow::PrepareUndo( uint32_t flags )
    runUndoPrepared = false;
    try
    {
-      if ( swapFilePath.empty() )
-         throw UndoError( "Undo setup error: No folder for swap files is available" );
+      std::string failure;
+      if ( swapFilePath.empty() && !NameSwapFiles( &failure ) )
+         throw UndoError( "Undo setup error: " + failure );
       SwapTask task( "Prepare undo: " + mainView->Identifier(), *image );
       swapFileFlags = int32_t( flags );
       Translated( "Undo setup error: Unable to write swap file: ",

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include "classlib/Exception.h"
+#include "classlib/FileReplacement.h"
 #include "platform/KeyTracker.h"
 #include "platform/Prompter.h"
 #include "process/Preferences.h"
@@ -69,6 +71,16 @@ void RemoveAbandonedSwapFolders()
    const std::string& chosen = CurrentPreferences.imageWindow.swapFilesDirectory;
    if ( !chosen.empty() )
       TImageWindow::RemoveAbandonedSwapDirectories( chosen );
+}
+
+// Saves record their temporary files in the settings folder while they run: what a killed save left, wherever it
+// was, goes at the next start (not only at the next save of the same file).
+void RemoveFilesOfKilledSaves()
+{
+   qor::FileReplacement::SetRecordFolder(
+       ( QStandardPaths::writableLocation( QStandardPaths::GenericConfigLocation ) + "/Corvanta/Lumenforge-saves" )
+           .toStdString() );
+   qor::FileReplacement::RemoveRecordedLeftovers();
 }
 
 void SaveScreenshot( TMainWindow& window, const QString& path )
@@ -179,6 +191,7 @@ int RunApplication( QApplication& app, const StartUpOptions& options )
 
       CurrentPreferences.LoadFromRegistry();
       RemoveAbandonedSwapFolders();
+      RemoveFilesOfKilledSaves();
       if ( CurrentPreferences.mainWindow.showSplashAtStartup )
          ShowPresentationWindow();
       MeasureSystemPerformance();
