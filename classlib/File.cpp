@@ -95,6 +95,11 @@ std::string File::UnableToDeleteFile::Description() const
    return "Unable to delete file";
 }
 
+std::string File::NotAFile::Description() const
+{
+   return "Cannot open something that is not a file";
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 
 File::~File()
@@ -260,21 +265,38 @@ void File::Open( const std::string& newPath, int32_t newMode )
    if ( IsOpen() )
       Close();
 
+   // Without waiting: opening a pipe blocks until the other end is opened too, and a read from it until someone
+   // writes, so the program would hang on a pipe named like a file of ours. What is opened is then checked.
    int newHandle;
    do
-      newHandle = ::open( newPath.c_str(), flags, permissions );
+      newHandle = ::open( newPath.c_str(), flags | O_NONBLOCK | O_NOCTTY, permissions );
    while ( newHandle < 0 && errno == EINTR );
 
-   // A folder opens read-only on POSIX; it is no file of ours.
    if ( newHandle >= 0 )
    {
+      // A folder opens read-only on POSIX; it is no file of ours. Nor is anything else but a plain file when it is
+      // to be read: a pipe, a device or a socket never ends, or ends elsewhere than its size says.
       struct stat info;
-      if ( ::fstat( newHandle, &info ) != 0 || S_ISDIR( info.st_mode ) )
+      const bool stat = ::fstat( newHandle, &info ) == 0;
+      if ( !stat || S_ISDIR( info.st_mode ) || ( ( newMode & ModeRead ) && !S_ISREG( info.st_mode ) ) )
       {
+         const int error = stat ? EISDIR : errno;
          ::close( newHandle );
+         if ( stat && !S_ISDIR( info.st_mode ) )
+            throw NotAFile( newPath );
          newHandle = InvalidHandle;
-         errno = EISDIR;
+         errno = error;
       }
+      else
+         ::fcntl( newHandle, F_SETFL, ::fcntl( newHandle, F_GETFL ) & ~O_NONBLOCK );
+   }
+   else if ( errno == ENXIO )
+   {
+      // A pipe opened for writing alone that nobody reads.
+      struct stat info;
+      if ( ::stat( newPath.c_str(), &info ) == 0 && !S_ISREG( info.st_mode ) )
+         throw NotAFile( newPath );
+      errno = ENXIO;
    }
 
    if ( newHandle < 0 )
@@ -328,6 +350,13 @@ void File::Remove( const std::string& path )
 {
    if ( ::unlink( path.c_str() ) != 0 )
       throw UnableToDeleteFile( path, errno );
+}
+
+void File::RequireFile( const std::string& path )
+{
+   struct stat info;
+   if ( ::stat( path.c_str(), &info ) == 0 && !S_ISREG( info.st_mode ) )
+      throw NotAFile( path );
 }
 
 bool File::Exists( const std::string& path )

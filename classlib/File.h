@@ -137,6 +137,14 @@ public:
       std::string Description() const override;
    };
 
+   // A pipe, a device, a socket or a folder where a file is to be read (or a folder where one is to be written).
+   class NotAFile : public Exception
+   {
+   public:
+      explicit NotAFile( std::string path ) : Exception( std::move( path ) ) {}
+      std::string Description() const override;
+   };
+
    File() = default;
    // Closes the file; a failure to close is swallowed (a destructor must not throw).
    virtual ~File();
@@ -159,7 +167,10 @@ public:
    virtual void Read( void* buffer, int64_t count );
    virtual void Write( const void* buffer, int64_t count );
 
-   // Opens (closing first any file this object holds). On failure the object is left closed.
+   // Opens (closing first any file this object holds). On failure the object is left closed. Nothing is waited
+   // for: what is to be read must be a plain file (NotAFile otherwise, before a byte is read), and a folder is
+   // never opened (UnableToOpenFile or UnableToCreateFile with EISDIR); a pipe nobody reads is not opened for
+   // writing either.
    virtual void Open( const std::string& path, int32_t mode );
    virtual void OpenForReading( const std::string& path );     // 0x101
    virtual void OpenForReadWrite( const std::string& path );   // 0x103
@@ -171,6 +182,10 @@ public:
 
    static bool IsValidHandle( int handle ) { return handle != InvalidHandle; }
    static void Remove( const std::string& path );
+   // Throws NotAFile when something that is not a plain file (a pipe, a device, a folder...) exists under the name
+   // (a symbolic link is followed); nothing happens for a plain file or a name where nothing exists. For readers that
+   // open files through a library of their own: they check the name first.
+   static void RequireFile( const std::string& path );
    // True when anything (file, folder, even a dangling symbolic link) exists under this name.
    static bool Exists( const std::string& path );
 

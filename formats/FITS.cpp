@@ -26,6 +26,7 @@
 #include "classlib/File.h"
 #include "classlib/FileReplacement.h"
 #include "classlib/Parallel.h"
+#include "formats/GzipFITS.h"
 #include "support/Utils.h"
 
 // CFITSIO's registration of an I/O driver, declared by its fitsio2.h, which is not ready for C++.
@@ -599,8 +600,10 @@ struct FITSFileContext
 };
 
 // Opens the file named, and no other, for CFITSIO. Something that is not a plain file is refused before a byte of it
-// is read (a pipe opens without waiting for a writer), and a compressed file before anything of it is unpacked.
-void OpenFITSFile( FITSFileContext& ctx )
+// is read (a pipe opens without waiting for a writer). A gzip-compressed file is unpacked into memory as far as its
+// headers announce (formats/GzipFITS.h), and CFITSIO reads the unpacked file; another compressed one is refused
+// before anything of it is unpacked.
+void OpenFITSFile( FITSFileContext& ctx, const qor::Image& monitor )
 {
    int fd;
    do
@@ -613,7 +616,14 @@ void OpenFITSFile( FITSFileContext& ctx )
    if ( ::fstat( fd, &info ) != 0 || !S_ISREG( info.st_mode ) )
       Raise<FITSNotARegularFile>( ctx.path );
    unsigned char head[4] = {};
-   if ( IsCompressed( head, ::pread( fd, head, sizeof head, 0 ) ) )
+   const ssize_t headBytes = ::pread( fd, head, sizeof head, 0 );
+   if ( IsGzipStream( head, headBytes ) )
+   {
+      const int unpacked = UnpackGzipFITS( fd, ctx.path, monitor );
+      ctx.file.Reset( unpacked );
+      fd = unpacked;
+   }
+   else if ( IsCompressed( head, headBytes ) )
       Raise<FITSCompressedFile>( ctx.path );
    ctx.channel.Attach( fd );
    int status = 0;
@@ -622,6 +632,27 @@ void OpenFITSFile( FITSFileContext& ctx )
       ctx.fits.file = nullptr;
       Raise<FITSUnableToOpenFile>( ctx.path, status );
    }
+}
+
+// Extensions looked through for an image when the primary HDU holds none.
+constexpr int MaxExtensionsSearched = 1000;
+
+// A file whose primary HDU holds no data (archives put the image in an extension, or tile-compress it into a table)
+// is refused with what it holds instead.
+[[noreturn]] void RefuseEmptyPrimaryHDU( FITSFileContext& ctx )
+{
+   fitsfile* f = ctx.fits.file;
+   for ( int hdu = 2; hdu <= MaxExtensionsSearched + 1; ++hdu )
+   {
+      int status = 0, type = 0, naxis = 0;
+      if ( ffmahd( f, hdu, &type, &status ) != 0 )
+         break;
+      if ( fits_is_compressed_image( f, &status ) != 0 && status == 0 )
+         Raise<FITSTileCompressedImage>( ctx.path );
+      if ( type == IMAGE_HDU && ffgidm( f, &naxis, &status ) == 0 && naxis > 0 )
+         Raise<FITSImageInExtension>( ctx.path );
+   }
+   Raise<FITSNoImage>( ctx.path );
 }
 
 // Checks that the primary HDU is an image the program can hold and takes its geometry and sample type.
@@ -634,6 +665,8 @@ void CheckFITSPrimaryHDU( FITSFileContext& ctx )
    if ( hduType != IMAGE_HDU )
       Raise<FITSInvalidPrimaryHDUType>( ctx.path );
    Check<FITSFileReadError>( ctx.path, ffgidm( f, &ctx.naxis, &status ) );
+   if ( ctx.naxis == 0 )
+      RefuseEmptyPrimaryHDU( ctx );
    if ( ctx.naxis != 2 && ctx.naxis != 3 )
       Raise<FITSUnsupportedImageDimensions>( ctx.path );
    LONGLONG axes[3] = { 0, 0, 1 };
@@ -1605,7 +1638,7 @@ void ReadFITS( qor::Image& image, const std::string& path, FITSOptions& options,
 {
    FITSFileContext ctx;
    ctx.path = path;
-   OpenFITSFile( ctx );
+   OpenFITSFile( ctx, image );
    CheckFITSPrimaryHDU( ctx );
    FITSOptions read;
    ReadFITSKeywords( read, ctx );

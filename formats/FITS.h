@@ -24,9 +24,13 @@
 //
 // The file named is the file read, and no other (no compressed file beside a missing one is taken instead). Before a
 // byte is read, something that is not a plain file is refused (FITSNotARegularFile: a pipe would block the
-// program), and so is a compressed file (FITSCompressedFile: gzip, compress, bzip2, zip...), which would have to be
-// unpacked whole before its size could be known. A file is refused, with the FITSException of its fault, when its
-// primary HDU is not a 2- or 3-axis image, a side is outside 1..32000, there are more than MaxFITSChannels planes,
+// program). A gzip-compressed file (whatever its name) is unpacked into memory no further than its headers announce,
+// with progress and abort, and read from there (formats/GzipFITS.h says what it refuses); another compressed file is
+// refused (FITSCompressedFile: compress, bzip2, zip...), as it would have to be unpacked whole before its size could be
+// known. A file whose primary HDU is empty is refused with what it holds instead (FITSImageInExtension,
+// FITSTileCompressedImage, FITSNoImage); these refusals name the file. A file is refused, with the FITSException of
+// its fault, when its primary HDU is not a 2- or 3-axis image, a side is outside 1..32000, there are more than
+// MaxFITSChannels planes,
 // BSCALE is 0 or not finite, the data do not reach as far as the header says (checked before anything is
 // allocated), or a read fails. Nothing the caller gave is changed unless the whole file was read: image, options,
 // profile and IPTC information are replaced together at the end.

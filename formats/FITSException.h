@@ -4,11 +4,12 @@
 // Failures of the FITS reader and writer.
 //
 // Every one carries the path of the file concerned (not shown in the message, except by the refusals of a file
-// that is not read at all) and, when a CFITSIO call failed, that call's status code with CFITSIO's own text for it
+// that is not read at all, which also say what the file holds that is not read) and, when a CFITSIO call failed, that call's status code with CFITSIO's own text for it
 // (for logs and tests; not shown either). When a system call failed beneath, its error text ends the message ("No
 // space left on device"). The message is "FITS Support:\n" followed by the error text of the class. The reader and
 // writer turn a nonzero CFITSIO status into one of these right after the call that set it.
 
+#include <cstdint>
 #include <string>
 
 #include "classlib/Exception.h"
@@ -57,7 +58,6 @@ private:
 
 LF_FITS_EXCEPTION( FITSUnableToOpenFile, "Unable to open FITS file" )
 LF_FITS_EXCEPTION( FITSInvalidPrimaryHDUType, "Invalid primary FITS HDU type" )
-LF_FITS_EXCEPTION( FITSUnsupportedImageDimensions, "Unsupported number of image dimensions in FITS file" )
 LF_FITS_EXCEPTION( FITSInvalidImageSize, "Invalid or unsupported image size in FITS file" )
 LF_FITS_EXCEPTION( FITSKeywordReadError, "Error reading keyword data from FITS header" )
 LF_FITS_EXCEPTION( FITSFileReadError, "Error reading FITS file" )
@@ -69,6 +69,34 @@ LF_FITS_EXCEPTION( FITSKeywordWriteError, "Error writing keyword data to FITS he
 LF_FITS_EXCEPTION( FITSFileWriteError, "Error writing FITS file" )
 
 LF_FITS_FILE_REFUSAL( FITSCompressedFile, "Cannot open a compressed file; decompress it first" )
+LF_FITS_FILE_REFUSAL( FITSUnsupportedImageDimensions, "Unsupported number of image dimensions in FITS file" )
+LF_FITS_FILE_REFUSAL( FITSTileCompressedImage,
+                      "Cannot open a tile-compressed image: only the primary image of a FITS file is read, "
+                      "uncompressed" )
+LF_FITS_FILE_REFUSAL( FITSImageInExtension,
+                      "Cannot open an image stored in an extension: only the primary image of a FITS file is read" )
+LF_FITS_FILE_REFUSAL( FITSNoImage, "The FITS file holds no image" )
+LF_FITS_FILE_REFUSAL( FITSCompressedFileTruncated, "The compressed file ends before the data its header announces" )
+LF_FITS_FILE_REFUSAL( FITSCompressedFileDamaged, "The compressed file is damaged" )
+LF_FITS_FILE_REFUSAL( FITSCompressedSurplus, "The compressed file holds more data than its headers announce" )
+LF_FITS_FILE_REFUSAL( FITSCompressedInvalidHeader, "The compressed file holds no valid FITS header" )
+
+// A compressed file that would unpack to more than the memory there is; the message names both.
+class FITSNotEnoughMemory : public FITSException
+{
+public:
+   FITSNotEnoughMemory( std::string path, uint64_t needed, uint64_t available )
+      : FITSException( std::move( path ) ), needed( needed ), available( available )
+   {
+   }
+   std::string ErrorText() const override;
+   uint64_t Needed() const { return needed; }
+   uint64_t Available() const { return available; }
+
+private:
+   uint64_t needed;
+   uint64_t available;
+};
 LF_FITS_FILE_REFUSAL( FITSNotARegularFile, "Cannot open something that is not a file" )
 
 #undef LF_FITS_EXCEPTION

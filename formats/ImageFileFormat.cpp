@@ -218,7 +218,10 @@ constexpr const char* BitmapMimeType = "image/bmp";
 
 // ---- Dispatch ---------------------------------------------------------------------------------------------------------
 
-ImageFileFormat InputFileFormat( const std::string& path )
+namespace
+{
+
+ImageFileFormat FormatOfExtension( const std::string& path )
 {
    const std::string e = ExtensionOf( path );
    for ( const ExtensionEntry& entry : Extensions )
@@ -227,10 +230,24 @@ ImageFileFormat InputFileFormat( const std::string& path )
    return NoImageFileFormat;
 }
 
+} // namespace
+
+ImageFileFormat InputFileFormat( const std::string& path )
+{
+   const ImageFileFormat format = FormatOfExtension( path );
+   return format == NoImageFileFormat && IsCompressedFITSName( path ) ? FITSImageFileFormat : format;
+}
+
 ImageFileFormat OutputFileFormat( const std::string& path )
 {
    ImageFileFormat f = InputFileFormat( path );
-   return f == BMPImageFileFormat ? NoImageFileFormat : f;
+   return f == BMPImageFileFormat || IsCompressedFITSName( path ) ? NoImageFileFormat : f;
+}
+
+bool IsCompressedFITSName( const std::string& path )
+{
+   return ExtensionOf( path ) == "gz" &&
+          FormatOfExtension( fs::path( path ).replace_extension().string() ) == FITSImageFileFormat;
 }
 
 std::string ImageFileFormatName( ImageFileFormat format )
@@ -265,6 +282,9 @@ void ReadImageFile( qor::Image& image, const std::string& path, ImageFileData& d
    std::unique_ptr<JPEGOptions> jpeg;
    std::unique_ptr<qor::IPTCPhotoInfo> iptc;
    std::vector<std::string> warnings; // what the reader left out of a file that opened
+   // Every reader gets a plain file: a pipe named like an image would block the program until someone wrote to it.
+   if ( format != NoImageFileFormat )
+      qor::File::RequireFile( path );
    {
       StatusMonitorScope monitor( result );
       switch ( format )
@@ -550,10 +570,20 @@ std::string BackupExistingFile( const std::string& path )
    // Each name taken adds a tilde: a.~fits, a.~~fits, ... The backup is a second name of the former file, so the
    // path keeps naming a whole file until the new one replaces it in one rename; where the file system has no
    // second names, the former file is renamed. Neither ever replaces a file, so a backup made meanwhile by someone
-   // else is never lost.
-   std::string candidate = BackupFileName( path );
-   for ( ;; )
+   // else is never lost. A name that would be longer than the file system allows keeps its extension with the tildes
+   // and the beginning of its stem, followed by a digest of the whole stem, so that it stays recognisable and apart
+   // from the backups of other long names.
+   const fs::path p( path );
+   const std::string extension = p.extension().empty() ? std::string() : p.extension().string().substr( 1 );
+   const std::string stem = p.stem().string();
+   const size_t limit = qor::FileReplacement::NameLimit( p.parent_path().empty() ? "." : p.parent_path().string() );
+   for ( size_t tildes = 1;; ++tildes )
    {
+      const std::string ending = "." + std::string( tildes, '~' ) + extension;
+      const std::string candidate =
+          ( p.parent_path() / ( qor::FileReplacement::Shortened( stem, limit > ending.size() ? limit - ending.size() : 0 ) +
+                                ending ) )
+              .string();
       if ( !Exists( candidate ) )
       {
          if ( ::link( path.c_str(), candidate.c_str() ) == 0 || ( errno != EEXIST && RenameNoReplace( path, candidate ) ) )
@@ -561,7 +591,6 @@ std::string BackupExistingFile( const std::string& path )
          if ( errno != EEXIST )
             throw ProcessRefusal( "Unable to rename file for backup:\n" + path );
       }
-      candidate = BackupFileName( candidate );
    }
 }
 
@@ -591,6 +620,9 @@ bool SaveImageWindow( TImageWindow& window, const std::string& path, bool showOp
    try
    {
       format = OutputFileFormat( path );
+      if ( IsCompressedFITSName( path ) )
+         throw ProcessRefusal( "Compressed FITS files are not written; save the image under a name ending in .fits "
+                               "(Save As):\n" + path );
       if ( format == NoImageFileFormat )
          throw ProcessRefusal( "Unsupported/unknown output file type:\n" + path );
       auto writer = Writers().find( format );

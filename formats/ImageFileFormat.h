@@ -4,8 +4,8 @@
 // The one road between image files and image windows: the format is chosen by the file name's extension (case
 // does not matter), the format's reader or writer does the work, and the image window is brought up to date.
 //
-//   reading  .tif .tiff | .fit .fits .fts | .raw | .jpg .jpeg | .bmp
-//   writing  tif tiff   | fit fits fts    | raw  | jpg jpeg          (a bitmap is never written)
+//   reading  .tif .tiff | .fit .fits .fts (and each + .gz) | .raw | .jpg .jpeg | .bmp
+//   writing  tif tiff   | fit fits fts                    | raw  | jpg jpeg  (neither a bitmap nor a .gz file)
 //
 // A headerless RAW file is described by the user in the RAW description dialog before every read and every save;
 // the other formats' options dialogs are shown on a save when the caller asks for them.
@@ -47,6 +47,8 @@ class QWidget;
 ImageFileFormat InputFileFormat( const std::string& path );
 // The format that writes a path, by its extension; NoImageFileFormat for an unknown one and for a bitmap.
 ImageFileFormat OutputFileFormat( const std::string& path );
+// A gzip-compressed FITS file's name: a FITS name followed by .gz (x.fits.gz), read as FITS, never written.
+bool IsCompressedFITSName( const std::string& path );
 // "FITS", "TIFF", ...; empty for NoImageFileFormat.
 std::string ImageFileFormatName( ImageFileFormat format );
 
@@ -137,7 +139,8 @@ private:
 };
 
 // Gives an existing file its first free backup name as a second name (a hard link; a rename where the file system
-// has none): the extension gets one tilde more per name taken (a.fits -> a.~fits, a.~~fits, ...). The path may
+// has none): the extension gets one tilde more per name taken (a.fits -> a.~fits, a.~~fits, ...). Where such a name
+// would be longer than the file system allows, the stem is cut and a digest of it added (a-very-long~1b2c3d4e.~fits). The path may
 // still name the same file afterwards, so it must then be replaced by a rename, never written in place. Returns
 // the backup path, or an empty text when there is no file at the path (or the path is empty). Throws the refusals
 // of CheckReplaceable (a link to a file is a file), and "Unable to rename file for backup:\n" + path when neither

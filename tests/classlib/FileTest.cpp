@@ -184,6 +184,39 @@ TEST_F( FileTest, AFolderIsNotAFile )
    EXPECT_FALSE( file.IsOpen() );
 }
 
+// A pipe named like a file is refused at once for reading, and for writing when nobody reads it: either would
+// otherwise wait for another program for ever. A device is refused for reading (it has no end the size tells).
+TEST_F( FileTest, WhatIsNotAPlainFileIsRefusedWithoutWaiting )
+{
+   const std::string pipe = dir.File( "pipe.raw" );
+   ASSERT_EQ( ::mkfifo( pipe.c_str(), 0600 ), 0 );
+   File file;
+   for ( int32_t mode : { 0x101, 0x103, 0x102, 0x202, 0x302 } )
+   {
+      SCOPED_TRACE( mode );
+      try
+      {
+         file.Open( pipe, mode );
+         ADD_FAILURE() << "opened";
+      }
+      catch ( const File::NotAFile& x )
+      {
+         EXPECT_EQ( x.Message(), "File I/O Error:\nCannot open something that is not a file:\n" + pipe );
+      }
+      EXPECT_FALSE( file.IsOpen() );
+   }
+   EXPECT_THROW( file.OpenForReading( "/dev/zero" ), File::NotAFile );
+   EXPECT_THROW( File::RequireFile( pipe ), File::NotAFile );
+   EXPECT_THROW( File::RequireFile( dir.Path().string() ), File::NotAFile );
+   WriteBytes( dir.File( "plain.raw" ), "abc" );
+   File::RequireFile( dir.File( "plain.raw" ) );
+   File::RequireFile( dir.File( "missing.raw" ) );
+   file.OpenForReading( dir.File( "plain.raw" ) );
+   char c[3];
+   file.Read( c, 3 );
+   EXPECT_EQ( std::string( c, 3 ), "abc" );
+}
+
 TEST_F( FileTest, StoresTheFullPathOfARelativeName )
 {
    std::filesystem::create_directory( dir.Path() / "sub" );
@@ -349,8 +382,11 @@ TEST_F( FileTest, ReadAssemblesPartialTransfers )
    {
       int fds[2];
       ASSERT_EQ( ::pipe( fds ), 0 );
+      // A pipe is no file to open: the read end takes the place of an open file's descriptor.
+      WriteBytes( dir.File( "stand-in" ), "" );
       File file;
-      file.OpenForReading( "/proc/self/fd/" + std::to_string( fds[0] ) );
+      file.OpenForReading( dir.File( "stand-in" ) );
+      ASSERT_EQ( ::dup2( fds[0], file.Handle() ), file.Handle() );
       ::close( fds[0] );
       std::thread writer( feed, fds[1], pieces );
       std::array<char, 100> buffer{};

@@ -719,7 +719,7 @@ TEST_F( FITSTest, MalformedFilesRaiseTheirErrorAndChangeNothing )
    };
    const std::string good = FitsBytes( with( ImageCards( 16, { 4, 3 } ), { Key( "EXTEND", "T" ) } ), data16 );
    const std::string open = "FITS Support:\nUnable to open FITS file";
-   const std::string dims = "FITS Support:\nUnsupported number of image dimensions in FITS file";
+   const std::string dims = "FITS Support:\nUnsupported number of image dimensions in FITS file:\n" + Path( "bad.fits" );
    const std::string size = "FITS Support:\nInvalid or unsupported image size in FITS file";
    const std::string read = "FITS Support:\nError reading FITS file";
    const std::string keyword = "FITS Support:\nError reading keyword data from FITS header";
@@ -730,7 +730,7 @@ TEST_F( FITSTest, MalformedFilesRaiseTheirErrorAndChangeNothing )
        { "truncated data", FitsBytes( ImageCards( 16, { 4, 3 } ), data16.substr( 0, 10 ), true, false ), read },
        { "NAXIS 1", FitsBytes( ImageCards( 16, { 12 } ), data16 ), dims },
        { "NAXIS 4", FitsBytes( ImageCards( 16, { 2, 2, 3, 1 } ), data16 ), dims },
-       { "NAXIS 0", FitsBytes( ImageCards( 16, {} ), "" ), dims },
+       { "NAXIS 0", FitsBytes( ImageCards( 16, {} ), "" ), "FITS Support:\nThe FITS file holds no image:\n" + Path( "bad.fits" ) },
        { "NAXIS3 0", FitsBytes( ImageCards( 16, { 4, 3, 0 } ), "" ), dims },
        { "NAXIS3 huge", FitsBytes( ImageCards( 16, { 4, 3, 100000 } ), data16 ), dims },
        { "width 32001", FitsBytes( ImageCards( 8, { 32001, 1 } ), std::string( 32001, '\0' ) ), size },
@@ -800,8 +800,62 @@ TEST_F( FITSTest, PathsAreTakenAsTheyAreWithoutFilenameSyntax )
    }
 }
 
-// A compressed file is refused before anything is unpacked, whatever its name says; a missing name never opens the
-// compressed file beside it.
+// A file whose primary HDU is empty says what it holds instead, and names the file: archives store images in
+// extensions, or tile-compressed in tables.
+TEST_F( FITSTest, FilesWithoutAPrimaryImageSayWhatTheyHold )
+{
+   const std::string data16 = BigEndian( std::vector<int16_t>( 12, 7 ) );
+   const std::string empty = FitsBytes( { Key( "SIMPLE", "T" ), Key( "BITPIX", "8" ), Key( "NAXIS", "0" ),
+                                          Key( "EXTEND", "T" ) },
+                                        "" );
+   // The mandatory cards in their order, then the others.
+   auto extension = []( const std::string& type, int bitpix, std::vector<std::string> more, const std::string& data )
+   {
+      std::vector<std::string> cards = { Key( "XTENSION", type ), Key( "BITPIX", std::to_string( bitpix ) ),
+                                         Key( "NAXIS", "2" ),     Key( "NAXIS1", "4" ),
+                                         Key( "NAXIS2", "3" ),    Key( "PCOUNT", "0" ),
+                                         Key( "GCOUNT", "1" ) };
+      cards.insert( cards.end(), more.begin(), more.end() );
+      return FitsBytes( cards, data );
+   };
+   const std::string table =
+       extension( "'BINTABLE'", 8, { Key( "TFIELDS", "1" ), Key( "TFORM1", "'J'" ) }, std::string( 12, '\0' ) );
+   const std::string image = extension( "'IMAGE   '", 16, {}, data16 );
+   WriteBytes( Path( "extension.fits" ), empty + table + image );
+   WriteBytes( Path( "tables.fits" ), empty + table );
+
+   // A tile-compressed image as CFITSIO writes one: an empty primary HDU and the image in a binary table.
+   const std::string compressed = Path( "tiles.fits" );
+   {
+      fitsfile* f = nullptr;
+      int status = 0;
+      long axes[2] = { 16, 8 };
+      std::vector<int16_t> pixels( 128, 5 );
+      fits_create_file( &f, ( compressed + "[compress R]" ).c_str(), &status );
+      fits_create_img( f, SHORT_IMG, 2, axes, &status );
+      fits_write_img( f, TSHORT, 1, 128, pixels.data(), &status );
+      fits_close_file( f, &status );
+      ASSERT_EQ( status, 0 );
+   }
+
+   const struct
+   {
+      const char* name;
+      std::string text;
+   } cases[] = {
+       { "extension.fits", "Cannot open an image stored in an extension: only the primary image of a FITS file is read" },
+       { "tiles.fits", "Cannot open a tile-compressed image: only the primary image of a FITS file is read, uncompressed" },
+       { "tables.fits", "The FITS file holds no image" },
+   };
+   for ( const auto& c : cases )
+   {
+      SCOPED_TRACE( c.name );
+      EXPECT_EQ( ReadFailure( Path( c.name ) ), "FITS Support:\n" + c.text + ":\n" + Path( c.name ) );
+   }
+}
+
+// A file compressed otherwise than by gzip is refused before anything is unpacked, whatever its name says; a gzip
+// file is read whatever its name says; a missing name never opens the compressed file beside it.
 TEST_F( FITSTest, CompressedFilesAreRefusedAndOnlyTheNamedFileIsOpened )
 {
    const std::string plain = Path( "plain.fits" );
@@ -811,7 +865,8 @@ TEST_F( FITSTest, CompressedFilesAreRefusedAndOnlyTheNamedFileIsOpened )
    WriteBytes( Path( "compress.fits" ), std::string( "\x1F\x9D\x90" ) + std::string( 2880, 'S' ) );
    WriteBytes( Path( "bzip2.fits" ), "BZh91AY&SY" + std::string( 2880, 'S' ) );
    WriteBytes( Path( "zip.fits" ), std::string( "PK\x03\x04", 4 ) + std::string( 2880, 'S' ) );
-   for ( const char* name : { "gzip.fits", "compress.fits", "bzip2.fits", "zip.fits" } )
+   EXPECT_EQ( Read( Path( "gzip.fits" ) ).NumberOfPixels(), 16 );
+   for ( const char* name : { "compress.fits", "bzip2.fits", "zip.fits" } )
    {
       SCOPED_TRACE( name );
       qor::Image image( 1, 1 );

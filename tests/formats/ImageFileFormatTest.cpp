@@ -11,15 +11,19 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include <lcms2.h>
+#include <zlib.h>
 #include <grp.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "ImageFileTestSupport.h"
@@ -30,6 +34,7 @@
 #include "platform/ICCProfile.h"
 #include "process/Maskable.h"
 #include "process/Process.h"
+#include "process/ProcessIconSetModule.h"
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/processing/NotificationRecorder.h"
 #include "windows/processing/ProcessingStatusDialog.h"
@@ -102,7 +107,10 @@ TEST( ImageFileFormatTest, FormatsAreChosenByExtensionWithoutRegardToCase )
       { "noextension", NoImageFileFormat, NoImageFileFormat },
       { "dir.fits/file", NoImageFileFormat, NoImageFileFormat },
       { "picture.png", NoImageFileFormat, NoImageFileFormat },
-      { "archive.fits.gz", NoImageFileFormat, NoImageFileFormat },
+      { "archive.fits.gz", FITSImageFileFormat, NoImageFileFormat },
+      { "archive.FIT.GZ", FITSImageFileFormat, NoImageFileFormat },
+      { "archive.tif.gz", NoImageFileFormat, NoImageFileFormat },
+      { "archive.gz", NoImageFileFormat, NoImageFileFormat },
    };
    for ( const Case& c : cases )
    {
@@ -159,6 +167,34 @@ TEST_F( ImageFileTest, OpeningAFITSFileMakesAWindowWithItsPixelsAndAReopenIsAske
    EXPECT_EQ( copy->mainView->Identifier(), "Copy" );
 }
 
+// A gzip-compressed FITS file opens under its own name, with the pixels of the file it holds; it is not written
+// compressed, so a Save under its name is refused and says what to do instead.
+TEST_F( ImageFileTest, ACompressedFITSFileOpensUnderItsOwnNameAndIsNotOverwritten )
+{
+   std::unique_ptr<qor::Image> pattern( Pattern( 5, 3, 3, qor::ColorSpace::RGB ) );
+   WriteFloatFITS( *pattern, folder.File( "m42.fits" ) );
+   const std::string plain = Contents( folder.File( "m42.fits" ) );
+   const std::string path = folder.File( "m42.fits.gz" );
+   gzFile gz = gzopen( path.c_str(), "wb" );
+   ASSERT_NE( gz, nullptr );
+   ASSERT_EQ( gzwrite( gz, plain.data(), unsigned( plain.size() ) ), int( plain.size() ) );
+   ASSERT_EQ( gzclose( gz ), Z_OK );
+
+   TImageWindow* w = OpenImageFile( nullptr, path, false, "" );
+   ASSERT_NE( w, nullptr );
+   EXPECT_EQ( w->filePath, path );
+   EXPECT_EQ( w->fileFormat, FITSImageFileFormat );
+   EXPECT_TRUE( w->windowTitle().endsWith( "m42.fits.gz" ) ) << w->windowTitle().toStdString();
+   EXPECT_TRUE( SamePixels( *w->image, *pattern ) );
+
+   const std::string before = Contents( path );
+   w->image->Fill( 0, 0.5f );
+   prompter.Expect( "Compressed FITS files are not written; save the image under a name ending in .fits (Save As):\n" +
+                    QString::fromStdString( path ) );
+   EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
+   EXPECT_EQ( Contents( path ), before );
+}
+
 TEST_F( ImageFileTest, AFileThatFailsToOpenIsReportedAndMakesNoWindow )
 {
    const std::string path = folder.File( "broken.fits" );
@@ -190,6 +226,50 @@ TEST_F( ImageFileTest, BitmapsOpenThroughTheToolkitAndCannotBeSavedUnderTheirNam
    prompter.Expect( "Unsupported/unknown output file type:\n" + QString::fromStdString( path ) );
    EXPECT_FALSE( SaveImageWindow( *w, path, false ) );
    EXPECT_EQ( Contents( path ), before );
+}
+
+// A pipe named like any file the program reads is refused before a byte is read, with a message naming it: the
+// readers would otherwise wait for a writer for ever. (A writer keeps the pipe answering while the test runs, so that
+// a reader that opens it anyway meets an empty stream and fails instead of hanging the test.)
+TEST_F( ImageFileTest, PipesNamedLikeFilesAreRefusedBeforeAnyReaderWaitsOnThem )
+{
+   const char* names[] = { "pipe.tif", "pipe.jpg", "pipe.bmp", "pipe.raw", "pipe.fits", "pipe.lf-psm" };
+   for ( const char* name : names )
+      ASSERT_EQ( ::mkfifo( folder.File( name ).c_str(), 0600 ), 0 );
+   std::atomic<bool> done = false;
+   std::thread writer(
+       [&]
+       {
+          while ( !done )
+             for ( const char* name : names )
+             {
+                const int fd = ::open( folder.File( name ).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC );
+                if ( fd >= 0 )
+                   ::close( fd );
+             }
+       } );
+
+   for ( const char* name : names )
+   {
+      SCOPED_TRACE( name );
+      const std::string path = folder.File( name );
+      if ( InputFileFormat( path ) == NoImageFileFormat )
+      {
+         ProcessIconSetModule module;
+         EXPECT_THROW( module.Read( path ), qor::File::NotAFile );
+         continue;
+      }
+      // No RAW description dialog either: the file is refused first.
+      prompter.Expect( { "File I/O Error:\nCannot open something that is not a file:\n" + QString::fromStdString( path ),
+                         {},
+                         {},
+                         platform::Icon::Warning,
+                         platform::Answer::Ok } );
+      EXPECT_EQ( OpenImageFile( nullptr, path, false, "" ), nullptr );
+   }
+   EXPECT_TRUE( MainViewList.empty() );
+   done = true;
+   writer.join();
 }
 
 // ---- Reverting ------------------------------------------------------------------------------------------------------
@@ -610,6 +690,60 @@ TEST_F( ImageFileTest, NamesAsLongAsTheFileSystemAllowsAreSaved )
    ImageFileData data;
    ReadImageFile( back, path, data );
    EXPECT_EQ( back.Pixel( 1, 1 ), 1.0f );
+}
+
+// With backups on, names too long for one more tilde get backups all the same: the stem is cut and a digest of it
+// added, so that each backup keeps the extension with its tildes, fits the file system, and stays apart from the
+// backups of other long names that begin alike.
+TEST_F( ImageFileTest, LongNamesGetBackupsThatFitTheFileSystem )
+{
+   CurrentPreferences.imageWindow.backupFiles = true;
+   TImageWindow* w = CreateImageWindow( nullptr, Pattern( 4, 3 ), "" );
+   struct Saved
+   {
+      std::string name;
+      std::vector<std::string> versions;
+   };
+   std::vector<Saved> saved;
+   for ( size_t length : { 254, 255 } )
+      for ( char last : { 'a', 'b' } )
+      {
+         Saved s{ std::string( length - 6, 'n' ) + last + ".fits", {} };
+         for ( int save = 0; save < 3; ++save )
+         {
+            w->image->Fill( 0, float( saved.size() * 3 + save ) / 16 );
+            ASSERT_TRUE( SaveImageWindow( *w, folder.File( s.name ), false ) ) << s.name.size() << last << save;
+            s.versions.push_back( Contents( folder.File( s.name ) ) );
+         }
+         saved.push_back( s );
+      }
+
+   // Each name holds its last version; of its two backups the one with one tilde holds the first, the one with two
+   // the second; nothing else is left, and every name fits.
+   const std::vector<std::string> names = FolderNames();
+   EXPECT_EQ( names.size(), 3 * saved.size() );
+   auto holding = [&]( const std::string& ending, const std::string& contents )
+   {
+      return std::count_if( names.begin(), names.end(),
+                            [&]( const std::string& n )
+                            {
+                               return n.size() > ending.size() && n.compare( n.size() - ending.size(), ending.size(),
+                                                                             ending ) == 0 &&
+                                      Contents( folder.File( n ) ) == contents;
+                            } );
+   };
+   for ( const Saved& s : saved )
+   {
+      SCOPED_TRACE( s.name.size() );
+      EXPECT_EQ( Contents( folder.File( s.name ) ), s.versions[2] );
+      EXPECT_EQ( holding( ".~fits", s.versions[0] ), 1 );
+      EXPECT_EQ( holding( ".~~fits", s.versions[1] ), 1 );
+   }
+   for ( const std::string& name : names )
+   {
+      EXPECT_LE( name.size(), 255u ) << name;
+      EXPECT_EQ( name.substr( 0, 230 ), std::string( 230, 'n' ) );
+   }
 }
 
 TEST_F( ImageFileTest, AReadOnlyFileIsNotOverwritten )

@@ -1,9 +1,14 @@
 // Writes the seed files of FITSReadFuzz into a folder: a small image in every sample format the writer stores, grey
-// and in colour with an alpha channel, and one with header keywords, an ICC profile and IPTC information.
+// and in colour with an alpha channel, and one with header keywords, an ICC profile and IPTC information, plain and
+// gzip-compressed.
+
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,6 +63,17 @@ int main( int argc, char** argv )
       const auto& items = qor::IPTCPhotoInfo::Descriptions();
       iptc.Set( &items.front(), "someone", 7 );
       WriteFITS( rgba, ( folder / "extensions.fits" ).string(), &options, &profile, &iptc );
+
+      // The same, gzip-compressed, as archives serve FITS files.
+      std::ifstream in( folder / "extensions.fits", std::ios::binary );
+      const std::string bytes( ( std::istreambuf_iterator<char>( in ) ), std::istreambuf_iterator<char>() );
+      gzFile gz = gzopen( ( folder / "extensions.fits.gz" ).c_str(), "wb9" );
+      if ( gz == nullptr || gzwrite( gz, bytes.data(), unsigned( bytes.size() ) ) != int( bytes.size() ) ||
+           gzclose( gz ) != Z_OK )
+      {
+         std::fprintf( stderr, "Unable to write the compressed seed\n" );
+         return 1;
+      }
    }
    catch ( const qor::Exception& x )
    {

@@ -235,9 +235,9 @@ QString TMainWindow::OpenDialogDefaultExtension( int filterIndex )
 QStringList TMainWindow::OpenDialogFilters()
 {
    return { QtFilter( "All Known Formats (TIFF,FITS,RAW,JPEG,BMP)",
-                      "*.tif;*.tiff;*.fit;*.fits;*.fts;*.raw;*.jpg;*.jpeg;*.bmp" ),
+                      "*.tif;*.tiff;*.fit;*.fits;*.fts;*.raw;*.jpg;*.jpeg;*.bmp;*.fit.gz;*.fits.gz;*.fts.gz" ),
             QtFilter( "TIFF Files", "*.tif;*.tiff" ),
-            QtFilter( "FITS Files", "*.fit;*.fits;*.fts" ),
+            QtFilter( "FITS Files", "*.fit;*.fits;*.fts;*.fit.gz;*.fits.gz;*.fts.gz" ),
             QtFilter( "RAW Files", "*.raw" ),
             QtFilter( "JPEG Files", "*.jpg;*.jpeg" ),
             QtFilter( "Bitmap Files", "*.bmp" ) };

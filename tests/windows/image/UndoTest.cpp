@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +19,7 @@
 #include <iterator>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ImageWindowTestSupport.h"
@@ -299,6 +305,44 @@ TEST_F( UndoTest, AnUndoFromADamagedSwapFileIsRefused )
    EXPECT_FALSE( std::filesystem::exists( w->tempFilePath ) );
 }
 
+// A pipe in place of the swap file is refused at once, with a message naming it, instead of waiting for a writer
+// for ever; nothing changes. (A writer keeps the pipe answering meanwhile, so that a reader that opened it anyway
+// would fail instead of hanging the test.)
+TEST_F( UndoTest, APipeInPlaceOfTheSwapFileIsRefusedWithoutWaiting )
+{
+   TImageWindow* w = Make( RandomImage( 16, 16, 1, qor::ColorSpace::Gray ), "Image01" );
+   Brighten b;
+   ASSERT_TRUE( b.LaunchOn( *w->mainView ) );
+   const WindowState processed( *w );
+   std::filesystem::remove( w->swapFilePath );
+   ASSERT_EQ( ::mkfifo( w->swapFilePath.c_str(), 0600 ), 0 );
+   std::atomic<bool> done = false;
+   std::thread writer(
+       [&]
+       {
+          while ( !done )
+          {
+             const int fd = ::open( w->swapFilePath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC );
+             if ( fd >= 0 )
+                ::close( fd );
+          }
+       } );
+   try
+   {
+      w->UndoRedo();
+      ADD_FAILURE() << "no failure";
+   }
+   catch ( const ProcessRefusal& x )
+   {
+      EXPECT_EQ( std::string( x.what() ),
+                 "Cannot undo/redo: Cannot open something that is not a file: " + w->swapFilePath );
+   }
+   done = true;
+   writer.join();
+   EXPECT_EQ( WindowState( *w ), processed );
+   EXPECT_TRUE( w->undoAvailable );
+}
+
 // An abort at any progress event of a run on a main view gives back the image, its keywords, identifier and
 // previews bit for bit, and the undo state of the run before (whose undo still works afterwards).
 TEST_F( UndoTest, AnAbortAtAnyProgressEventRestoresTheWindow )
@@ -366,6 +410,29 @@ TEST_F( UndoTest, AFullDiskRefusesTheRunBeforeAnythingChanges )
    EXPECT_TRUE( w->undoAvailable );
    w->UndoRedo();
    EXPECT_EQ( w->modificationCount, 0 );
+}
+
+// A swap-file folder chosen in the preferences where no folder can be made refuses the run with a message that names
+// it and says where another is chosen; once another is chosen, the same window keeps undo data again.
+TEST_F( UndoTest, AnUnwritableSwapFolderIsNamedAndAnotherOneIsTakenOnceChosen )
+{
+   const ImageWindowPreferences saved = CurrentPreferences.imageWindow;
+   CurrentPreferences.imageWindow.useSystemTEMPDirectory = false;
+   CurrentPreferences.imageWindow.swapFilesDirectory = "/proc"; // no one, not even root, makes a folder there
+   TImageWindow* w = Make( RandomImage( 16, 16, 1, qor::ColorSpace::Gray ), "Image01" );
+   const WindowState before( *w );
+   Brighten b;
+   prompter.Expect( QRegularExpression( "^Undo setup error: Unable to make a folder for swap files in:\n/proc\n\\(.+\\)\n"
+                                        "Choose another folder for swap files in Edit > Preferences \\(Image Windows, "
+                                        "Swap Files\\)\\.$" ) );
+   EXPECT_FALSE( b.LaunchOn( *w->mainView ) );
+   EXPECT_EQ( WindowState( *w ), before );
+
+   CurrentPreferences.imageWindow = saved;
+   ASSERT_TRUE( b.LaunchOn( *w->mainView ) );
+   EXPECT_TRUE( std::filesystem::exists( w->swapFilePath ) );
+   w->UndoRedo();
+   EXPECT_EQ( WindowState( *w ), before );
 }
 
 // A failure that leaves the window without pixels gets them back from the undo data of the run.
