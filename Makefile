@@ -56,6 +56,8 @@ fuzz:
 	   FITSReadFuzz FITSReadSeeds JPEGTIFFSeeds
 	@$(FUZZ_BUILD)/tools/fuzz/FITSReadSeeds $(FUZZ_BUILD)/corpus/FITSRead
 	@$(FUZZ_BUILD)/tools/fuzz/JPEGTIFFSeeds $(FUZZ_BUILD)/corpus/JPEG $(FUZZ_BUILD)/corpus/TIFF
+	@for seeds in tools/fuzz/seeds/*/; do corpus=$(FUZZ_BUILD)/corpus/$$(basename $$seeds); \
+	   mkdir -p $$corpus && cp -n $$seeds* $$corpus/; done
 
 screenshot: program
 	@tools/screenshot screenshot.png $(BUILD)

@@ -98,6 +98,40 @@ std::vector<IPTCPhotoInfo::ItemDescription> BuildRegistry()
    return r;
 }
 
+// Decoding keeps the items in the order their first datasets have in the block, so that a block decoded and
+// encoded again lists its datasets as it did: adding in front, as Set does, would reverse them at every save.
+// The data join as Set joins them.
+void AppendDataset( std::vector<IPTCPhotoInfo::Item>& items, const IPTCPhotoInfo::ItemDescription* description,
+                    const uint8_t* data, size_t length )
+{
+   auto it = std::find_if( items.begin(), items.end(), [description]( const IPTCPhotoInfo::Item& i )
+                           { return i.description->dataset == description->dataset; } );
+   if ( it == items.end() )
+   {
+      items.push_back( IPTCPhotoInfo::Item{ description, std::string() } );
+      it = items.end() - 1;
+   }
+   if ( description->repeatable && !it->value.empty() )
+      it->value += ';';
+   it->value.append( reinterpret_cast<const char*>( data ), length );
+}
+
+// The value Encode's datasets decode to: the elements trimmed of blanks and the empty ones left out.
+std::string CanonicalValue( const IPTCPhotoInfo::Item& item )
+{
+   std::string value;
+   for ( std::string_view piece : Pieces( item ) )
+   {
+      piece = TrimBlanks( piece );
+      if ( piece.empty() )
+         continue;
+      if ( !value.empty() )
+         value += ';';
+      value.append( piece );
+   }
+   return value;
+}
+
 std::string DatasetName( int32_t record, int32_t dataset )
 {
    return std::to_string( record ) + ':' + std::to_string( dataset );
@@ -249,7 +283,7 @@ void IPTCPhotoInfo::Decode( const void* data, int64_t size )
       throw Exception( "Invalid IIM block: " + std::to_string( size ) + " bytes" );
 
    const auto* bytes = static_cast<const uint8_t*>( data );
-   IPTCPhotoInfo decoded;
+   std::vector<Item> decoded; // in the order of the block
    int64_t pos = 0;
    while ( pos < size )
    {
@@ -290,10 +324,19 @@ void IPTCPhotoInfo::Decode( const void* data, int64_t size )
       // Record 1 (envelope) reuses dataset numbers of record 2 for other things, such as the character set.
       if ( record == Record )
          if ( const ItemDescription* description = DescriptionByDataset( dataset ) )
-            decoded.Set( description, bytes + pos + header, size_t( length ) );
+            AppendDataset( decoded, description, bytes + pos + header, size_t( length ) );
       pos += header + int64_t( length );
    }
-   items.swap( decoded.items );
+   // Each value as Encode writes it: written again and decoded, the information is the same, item for item.
+   std::vector<Item> canonical;
+   canonical.reserve( decoded.size() );
+   for ( Item& item : decoded )
+   {
+      item.value = CanonicalValue( item );
+      if ( !item.value.empty() )
+         canonical.push_back( std::move( item ) );
+   }
+   items.swap( canonical );
 }
 
 void IPTCPhotoInfo::Write( File& file ) const

@@ -9,7 +9,9 @@
 // ";" and becomes one dataset per element in the block.
 //
 // The item list runs in the reverse order of addition: every new item goes in front. The block lists the
-// datasets in list order, so decoding a block reverses the list that encoded it.
+// datasets in list order, and decoding keeps the order of the block, with each value as Encode writes it (blanks
+// around elements trimmed, empty elements and items left out): information decoded from a block, encoded and
+// decoded again is the same information, and encodes to the same block.
 //
 // The IIM block: the record-version dataset 1C 02 00 00 02 00 04, then one dataset per element
 // (1C 02 <dataset> <length, big-endian> <bytes>), then zero bytes up to a multiple of 4. A piece longer than
@@ -127,9 +129,11 @@ public:
    // any bytes. Throws Exception when the block would exceed MaxBlockSize.
    int32_t Encode( std::vector<uint8_t>& block ) const;
 
-   // Replaces the items by those of an IIM block. Bytes other than 0x1C between datasets are skipped; datasets
-   // of other records and unknown dataset numbers are ignored. A dataset whose header or data does not fit in
-   // the block throws Exception, and the object keeps its items.
+   // Replaces the items by those of an IIM block, in the order of their first datasets there; the data of repeated
+   // datasets join as Set joins them, then every value is made what Encode writes (elements trimmed of blanks,
+   // empty elements dropped; an item left empty is dropped). Bytes other than 0x1C between datasets are skipped;
+   // datasets of other records and unknown dataset numbers are ignored. A dataset whose header or data does not
+   // fit in the block throws Exception, and the object keeps its items.
    void Decode( const void* data, int64_t size );
 
    // Stream form: int32 block size, then the block when the size is not 0. Nothing is written when encoding fails.

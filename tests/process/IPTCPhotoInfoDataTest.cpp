@@ -5,6 +5,11 @@
 #include "ProcessTestKit.h"
 #include "TestDirs.h"
 #include "process/IPTCPhotoInfoData.h"
+#include "process/ProcessContainer.h"
+#include "process/ProcessInstanceStream.h"
+#include "process/ProcessRegistry.h"
+
+#include <QByteArray>
 
 namespace
 {
@@ -22,6 +27,15 @@ public:
 void Set( qor::IPTCPhotoInfo& info, const char* name, const std::string& value )
 {
    info.Set( qor::IPTCPhotoInfo::DescriptionByName( name ), value.data(), value.size() );
+}
+
+// The items of a set in list order, as name=value.
+std::vector<std::string> Items( const qor::IPTCPhotoInfo& info )
+{
+   std::vector<std::string> out;
+   for ( const qor::IPTCPhotoInfo::Item& item : info.Items() )
+      out.push_back( item.description->name + "=" + item.value );
+   return out;
 }
 
 } // namespace
@@ -97,4 +111,69 @@ TEST( IPTCPhotoInfoDataTest, ModulesHoldTheHeaderAndTheBlockAndRefuseDamage )
       EXPECT_THROW( module.Read( path ), qor::Exception );
       EXPECT_TRUE( module.info.IsEmpty() );
    }
+}
+
+// Written and read again, an instance is the same instance: the IPTC datasets keep their order, and the values
+// read are those a write gives back, so the block does not change from one save to the next. The first record
+// was found by fuzzing the instance stream (blanks, empty elements and repeated datasets in its block).
+TEST( IPTCPhotoInfoDataTest, InstancesWrittenAndReadAgainAreTheSameInstances )
+{
+   test::TempDir dir;
+   const std::string path = dir.File( "instance.bin" );
+   auto write = [&]( const Process& instance )
+   {
+      qor::File file;
+      file.CreateForWriting( path );
+      ProcessInstanceStream::WriteInstance( file, instance );
+      file.Close();
+      return kit::FileBytes( path );
+   };
+   auto read = [&]( const std::vector<uint8_t>& bytes )
+   {
+      kit::WriteBytes( path, bytes );
+      qor::File file;
+      file.OpenForReading( path );
+      return ProcessInstanceStream::ReadInstance( file, TheProcessRegistry() );
+   };
+
+   const QByteArray found = QByteArray::fromBase64(
+      "DQAAAElQVENQaG90b0luZm8AAIA/pwAAAAAA8vLyU1NTU0MA5QENAAAA5QAAAFRyYW5z//8z/wgcAhsAJTsAUHJlAAAAAAAmAAAA/AAAAEw/"
+      "AQAAAP///zvrBgDAYAAAAT4Abw0ACBwCaQAA5QAAAFRyYW5z//8z/wgcAhsAOwBQcmUAAAAAAAAAAPwAAABMPwEAAAD///8BPgBvDQAAAAD/"
+      "/ztlcgB2AFByb2Nlc3NEeW5hbWljQmFja2dyAAAAAAEAAAAAAAAAAAAAAAAAAAAAAAAAAAACAAAAEAAAAGNyb1Blc3NDb24AIw==" );
+   IPTCPhotoInfoData edited;
+   Set( edited.Values().info, "City", " Madrid " );
+   Set( edited.Values().info, "Keywords", "M42" );
+   Set( edited.Values().info, "Keywords", "" );
+   Set( edited.Values().info, "Keywords", "Orion ; nebula" );
+   Set( edited.Values().info, "ObjectName", "M42" );
+
+   for ( const std::vector<uint8_t>& record :
+         { std::vector<uint8_t>( found.begin(), found.end() ), write( edited ) } )
+   {
+      std::unique_ptr<Process> once = read( record );
+      const std::vector<uint8_t> first = write( *once );
+      std::unique_ptr<Process> twice = read( first );
+      ASSERT_EQ( twice->Id(), "IPTCPhotoInfo" );
+      const qor::IPTCPhotoInfo& info = static_cast<IPTCPhotoInfoData&>( *twice ).Values().info;
+      EXPECT_EQ( Items( info ), Items( static_cast<IPTCPhotoInfoData&>( *once ).Values().info ) );
+      EXPECT_EQ( write( *twice ), first );
+
+      // The same in a container (as process icon sets and stored histories hold instances) and in an IPTC set file.
+      ProcessContainer container;
+      container.AddInstance( once->Clone() );
+      const std::vector<uint8_t> held = write( container );
+      EXPECT_EQ( write( *read( held ) ), held );
+      IPTCPhotoInfoModule module;
+      module.info = info;
+      module.Write( dir.File( "set.lf-iptc" ) );
+      IPTCPhotoInfoModule back;
+      back.Read( dir.File( "set.lf-iptc" ) );
+      EXPECT_EQ( Items( back.info ), Items( info ) );
+   }
+
+   // A set edited by hand is read back in its order, its values as they are written: blanks trimmed, empty
+   // elements left out.
+   const std::unique_ptr<Process> back = read( write( edited ) );
+   EXPECT_EQ( Items( static_cast<IPTCPhotoInfoData&>( *back ).Values().info ),
+              ( std::vector<std::string>{ "ObjectName=M42", "Keywords=M42;Orion;nebula", "City=Madrid" } ) );
 }
