@@ -227,6 +227,7 @@ bool TMainWindow::LoadProcessIcons( const QString& path, bool merge, bool ask )
 
    const bool wasEmpty = ProcessIcons.empty();
    const QSize screen = ScreenSize();
+   ProcessIconIdentifiers identifiers;
    for ( ProcessIconSetModule::Record& record : module->records )
    {
       const int32_t left = SnapToProcessIconGrid(
@@ -234,11 +235,7 @@ bool TMainWindow::LoadProcessIcons( const QString& path, bool merge, bool ask )
       const int32_t top = SnapToProcessIconGrid(
          int32_t( qor::Round( double( std::clamp( record.top, 0.0f, 1.0f ) ) * screen.height() ) ) );
       // An identifier in use gets the first free one made by appending 1, 2, 3, ...
-      std::string identifier = record.identifier;
-      for ( int32_t k = 1; identifier.empty() || FindProcessIcon( identifier ) != nullptr; ++k )
-         identifier =
-            record.identifier.empty() ? UniqueProcessIconIdentifier() : record.identifier + std::to_string( k );
-      CreateProcessIcon( left, top, std::move( record.instance ), identifier, false );
+      CreateProcessIcon( left, top, std::move( record.instance ), identifiers.Claim( record.identifier ), false );
    }
    module->records.clear();
    processIconSetModule = std::move( module );

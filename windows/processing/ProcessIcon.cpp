@@ -63,12 +63,33 @@ TProcessIcon* FindProcessIcon( const std::string& identifier )
 
 std::string UniqueProcessIconIdentifier()
 {
-   char number[16];
-   std::snprintf( number, sizeof( number ), "%02d", ProcessIconCounter + 1 );
-   const std::string first = CurrentPreferences.identifiers.processIconPrefix + number;
-   std::string candidate = first;
-   for ( int32_t n = 1; FindProcessIcon( candidate ) != nullptr; ++n )
-      candidate = first + std::to_string( n );
+   return ProcessIconIdentifiers().Claim( std::string() );
+}
+
+ProcessIconIdentifiers::ProcessIconIdentifiers()
+{
+   used.reserve( ProcessIcons.size() );
+   for ( const TProcessIcon* icon : ProcessIcons )
+      used.insert( icon->identifier );
+}
+
+std::string ProcessIconIdentifiers::Claim( const std::string& identifier )
+{
+   std::string first = identifier;
+   if ( first.empty() )
+   {
+      char number[16];
+      std::snprintf( number, sizeof( number ), "%02d", ProcessIconCounter + 1 );
+      first = CurrentPreferences.identifiers.processIconPrefix + number;
+   }
+   if ( used.insert( first ).second )
+      return first;
+   // Names only join the set, so the suffixes tried for this identifier before are still taken.
+   int32_t& n = nextSuffix.try_emplace( first, 1 ).first->second;
+   std::string candidate;
+   do
+      candidate = first + std::to_string( n++ );
+   while ( !used.insert( candidate ).second );
    return candidate;
 }
 

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "windows/processing/ProcessEnvelope.h"
@@ -98,6 +100,23 @@ TProcessIcon* FindProcessIcon( const std::string& identifier );
 // The preferences' prefix followed by ProcessIconCounter + 1 ("%02d"), then 1, 2, 3, ... appended to it until no
 // icon has it.
 std::string UniqueProcessIconIdentifier();
+// The identifiers of the icons on the desktop, taken once, for giving many new icons free identifiers (a set being
+// loaded): each is found through a set of the names in use, and the suffixes already tried for an identifier are
+// not tried again, so a set whose icons all share one identifier loads in linear time.
+class ProcessIconIdentifiers
+{
+public:
+   ProcessIconIdentifiers();
+
+   // The identifier a new icon gets, from now on counted as in use: the given one when no icon has it, else the
+   // first free one made by appending 1, 2, 3, ...; an empty one gives UniqueProcessIconIdentifier()'s.
+   std::string Claim( const std::string& identifier );
+
+private:
+   std::unordered_set<std::string> used;
+   std::unordered_map<std::string, int32_t> nextSuffix; // for each identifier claimed, the suffixes below are taken
+};
+
 // Accepts an identifier no icon has; else says "Process Icon identifier already in use: <identifier>".
 bool ValidateProcessIconIdentifier( const std::string& identifier, std::string& message );
 void UpdateProcessIconLayouts();

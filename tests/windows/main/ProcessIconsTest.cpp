@@ -28,6 +28,7 @@
 #include "process/MinMaxFilter.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
+#include "process/ProcessIconSetModule.h"
 #include "windows/dialogs/SetIdentifierDialog.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/MainWindow.h"
@@ -278,6 +279,32 @@ TEST_F( ProcessIconsTest, SetsAreSavedReplacedAndMerged )
    main->ProcessRemoveProcessIcons_ActionExecute();
    EXPECT_TRUE( ProcessIcons.empty() );
    EXPECT_TRUE( main->processIconSetModule->FilePath().empty() );
+}
+
+TEST_F( ProcessIconsTest, IconsSharingOneIdentifierGetTheFirstFreeIdentifiersInTheirOrder )
+{
+   CurrentPreferences.identifiers.processIconPrefix = "Process";
+   Icon( 0, 0, nullptr, "Flat" );
+   Icon( 0, 0, nullptr, "Flat2" );
+   ProcessIconSetModule module;
+   auto add = [&module]( const std::string& identifier )
+   { module.records.push_back( { 0.1f, 0.1f, identifier, std::make_unique<MedianFilter>() } ); };
+   for ( const char* identifier : { "Flat", "Flat", "Flat", "Flat3", "Flat", "Flat", "" } )
+      add( identifier );
+   const int many = 1000;
+   for ( int i = 0; i < many; ++i )
+      add( "Flat" );
+   module.Write( Path( "flat.lf-psm" ).toStdString() );
+
+   ASSERT_TRUE( main->LoadProcessIcons( Path( "flat.lf-psm" ), true ) );
+   // Flat1, Flat3 and Flat4 are free; Flat3 is then taken, so the icon named so gets Flat31; the unnamed icon gets
+   // a numbered one (the eighth made); the many others continue from Flat7, passing Flat31 over.
+   std::vector<std::string> expected = { "Flat", "Flat2", "Flat1", "Flat3", "Flat4", "Flat31", "Flat5", "Flat6",
+                                         "Process09" };
+   for ( int k = 7; int( expected.size() ) < 9 + many; ++k )
+      if ( k != 31 )
+         expected.push_back( "Flat" + std::to_string( k ) );
+   EXPECT_EQ( Identifiers(), expected );
 }
 
 TEST_F( ProcessIconsTest, ADamagedSetChangesNothingOnTheDesktop )
