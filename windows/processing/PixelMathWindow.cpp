@@ -359,7 +359,12 @@ TPixelMathWindow::TPixelMathWindow( QWidget* owner ) : TProcessingWindow( owner 
    RefreshDestination();
 }
 
-TPixelMathWindow::~TPixelMathWindow() = default;
+TPixelMathWindow::~TPixelMathWindow()
+{
+   // The toolkit hides and deletes the list after this window's own data are gone, and a list asks its model for
+   // cell texts while it is hidden: from now on it shows no model of ours.
+   Source_ListView->setModel( nullptr );
+}
 
 // ---- Instances ----------------------------------------------------------------------------------------------------
 
