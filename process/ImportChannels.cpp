@@ -76,8 +76,9 @@ void ImportChannels::LaunchInterface()
 
 bool ImportChannels::CanExecuteOn( const ProcessView& view ) const
 {
-   // A preview starts from the whole image's pixels, whatever a former run made of its own.
-   const qor::Image* image = view.IsPreview() ? view.WholeImage() : view.TargetImage();
+   // A run on a preview starts from its stored state (or the whole image's pixels), whatever a former run made of
+   // its current pixels: that is the image the run converts.
+   const qor::Image* image = view.StartingImage();
    return image != nullptr && image->IsColor();
 }
 

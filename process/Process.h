@@ -52,6 +52,9 @@ public:
    // begins in it (0, 0 for a main view).
    virtual const qor::Image* WholeImage() const { return TargetImage(); }
    virtual void PreviewOrigin( int32_t& left, int32_t& top ) const { left = top = 0; }
+   // The pixels a run on the view starts from: a preview's stored image, or the whole image when it stores none
+   // (a run on a preview begins by returning to them); for a main view its TargetImage().
+   virtual const qor::Image* StartingImage() const { return WholeImage(); }
    // The identifier of the window's main view (what "&imageId;" stands for in identifier templates).
    virtual std::string MainViewId() const { return FullId(); }
    // Gives the window's main view another identifier, used as it is (the caller has checked it and made it

@@ -714,6 +714,10 @@ public:
       x = left;
       y = top;
    }
+   const qor::Image* StartingImage() const override
+   {
+      return storedImage != nullptr ? storedImage.get() : WholeImage();
+   }
 
    // Copies the rectangle of the main image anew (clamped to the image, alpha channels dropped); everything the
    // preview kept (stored state, undo state, history) is lost.

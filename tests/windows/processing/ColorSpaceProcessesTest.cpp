@@ -242,6 +242,29 @@ TEST_F( ColorSpaceProcessesTest, ImportIntoAPreviewReadsItsRectangleOfTheSources
    }
 }
 
+TEST_F( ColorSpaceProcessesTest, ImportIsRefusedOnAPreviewThatStoredGreyPixels )
+{
+   TImageWindow* w = Colour( "M31" );
+   Grey( "M31_L" );
+   TImageWindow::Preview* preview = w->CreatePreview( "Preview01", 3, 5, 20, 16 );
+   ImportChannels import;
+   import.Values().channels = { true, false, false };
+   import.Values().imageIdentifiers[0] = "M31_L";
+
+   // Grey pixels left unstored are not what the next run starts from: the import converts the image's colours.
+   ConvertToGrayscale grey;
+   ASSERT_TRUE( grey.LaunchOn( *preview ) );
+   EXPECT_TRUE( import.CanExecuteOn( *preview ) );
+
+   // Stored, they are: the run is refused before it begins, and the preview stays as stored.
+   preview->Store();
+   EXPECT_FALSE( import.CanExecuteOn( *preview ) );
+   prompter.Expect( "Process ImportChannels cannot be executed on view: M31->Preview01" );
+   EXPECT_FALSE( import.LaunchOn( *preview ) );
+   EXPECT_FALSE( preview->GetImage().IsColor() );
+   EXPECT_TRUE( import.CanExecuteOn( *w->mainView ) );
+}
+
 // A process of this test: a 3 x 3 box blur of every channel (edges repeated).
 class BoxBlur : public Process
 {
