@@ -230,11 +230,12 @@ void SplineSamples( float* p, int64_t count, const SplineTables& t )
    }
 }
 
-// The linear rule at every sample of p, clamped; NaN samples give 0.
-void LinearSamples( float* p, int64_t count, const float* x, const float* y, int32_t n )
+// The linear rule at every sample of p, clamped: a NaN sample lies below no abscissa and gets the last ordinate.
+// Standing in for the spline of an unsound curve, the rule gives NaN samples 0, as a spline does.
+void LinearSamples( float* p, int64_t count, const float* x, const float* y, int32_t n, bool splineStandIn )
 {
    for ( int64_t i = 0; i < count; ++i )
-      p[i] = std::isnan( p[i] ) ? 0.0f : float( InterpolateLinear( x, y, n, p[i] ) );
+      p[i] = splineStandIn && std::isnan( p[i] ) ? 0.0f : float( InterpolateLinear( x, y, n, p[i] ) );
    ClampSamples( p, count );
 }
 
@@ -372,7 +373,8 @@ void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x
    const float* px = x.data();
    const float* py = y.data();
    // An unsound curve has no spline (nor has a single point): its linear rule stands in.
-   if ( !linear && ( n < 2 || !HasAscendingAbscissae( px, n ) ) )
+   const bool standIn = !linear && ( n < 2 || !HasAscendingAbscissae( px, n ) );
+   if ( standIn )
       linear = true;
    std::vector<float> y2;
    if ( !linear )
@@ -393,7 +395,7 @@ void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x
           float* strip = image.ScanLine( channel, int32_t( y0 ) );
           const int64_t count = ( y1 - y0 ) * width;
           if ( linear )
-             LinearSamples( strip, count, px, py, n );
+             LinearSamples( strip, count, px, py, n, standIn );
           else
              SplineSamples( strip, count, *tables );
        },

@@ -63,11 +63,13 @@ void ComputeSplineSecondDerivatives( const float* x, const float* y, int32_t n, 
 double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v, SplineCursor& cursor );
 double InterpolateSpline( const float* x, const float* y, const float* y2, int32_t n, float v );
 
-// The piecewise-linear curve at v: y[0] below x[0], y[n-1] at and above x[n-1]; n < 1 gives 0.
+// The piecewise-linear curve at v: y[0] below x[0], y[n-1] at and above x[n-1] and for a NaN v (no abscissa is
+// above it); n < 1 gives 0.
 double InterpolateLinear( const float* x, const float* y, int32_t n, float v );
 
-// Replaces every sample s of one channel by the curve's value at s, rounded to float and clamped to [0, 1]; NaN
-// samples and NaN values become 0. The spline of an unsound curve is evaluated by its linear rule. Runs over row
+// Replaces every sample s of one channel by the curve's value at s, rounded to float and clamped to [0, 1], a NaN
+// value to 0: a NaN sample thus becomes 0 on a spline and the last ordinate (clamped) on a linear curve. The spline
+// of an unsound curve is evaluated by its linear rule, NaN samples still giving 0. Runs over row
 // strips in parallel, with the same result for any thread count; monitored as "Transfer function", one unit per
 // sample. Throws GenericException for a channel that does not exist, x and y of different lengths or no points;
 // AbortProcessEvent on an abort (rows already done keep their new values).
@@ -75,8 +77,9 @@ void ApplyTransferCurve( Image& image, int32_t channel, std::span<const float> x
                          bool linear );
 
 // The midtones transfer function of balance m: the rational function through (0, 0), (m, 0.5) and (1, 1),
-// (m - 1) x / ((2m - 1) x - m). The end points are fixed whatever m is: 0 maps to 0 and 1 to 1, and x = m gives
-// exactly 0.5. So m = 0.5 is the identity, m = 0 maps every x > 0 to 1, and m = 1 maps every x < 1 to 0.
+// (m - 1) x / ((2m - 1) x - m). x = m gives exactly 0.5, 0 maps to 0, and 1 maps to 1 for every balance below 1.
+// Where two of the points meet, the first of 0, m, 1 gives the value: m = 0 maps 0 to 0 (and every x > 0 to 1),
+// m = 1 maps 1 to 0.5, the balance it names (and every x < 1 to 0). m = 0.5 is the identity.
 inline float MidtonesTransferFunction( float x, float m )
 {
    // In double, from float arguments, the products and the denominator are exact, so for 0 < m < 1 the nodes need
@@ -85,7 +88,7 @@ inline float MidtonesTransferFunction( float x, float m )
    if ( m == 0.0f && x == 0.0f )
       return 0.0f;
    if ( m == 1.0f && x == 1.0f )
-      return 1.0f;
+      return 0.5f;
    double dm = m;
    double dx = x;
    return float( ( dm - 1 ) * dx / ( ( 2 * dm - 1 ) * dx - dm ) ) + 0.0f; // + 0 turns a -0 (m = 1) into +0

@@ -11,7 +11,7 @@ TransferCurveEvaluator::TransferCurveEvaluator( std::span<const float> px, std::
    if ( x.size() != y.size() )
       throw GenericException( "TransferCurveEvaluator: the numbers of abscissae and ordinates differ." );
    if ( !linear && !IsValidTransferCurve( x, y ) )
-      linear = true; // no sound spline: its linear rule stands in
+      linear = standIn = true; // no sound spline: its linear rule stands in
    if ( !linear )
    {
       y2.resize( x.size() );

@@ -32,10 +32,12 @@ public:
       return float( InterpolateSpline( x.data(), y.data(), y2.data(), n, v, cursor ) );
    }
 
-   // The curve at v clamped to [0, 1]; a value that is not a number (a NaN abscissa included) gives 0.
+   // The curve at v clamped to [0, 1], a value that is not a number to 0: a NaN abscissa gives 0 on a spline (the
+   // linear rule standing in for an unsound one included) and the last ordinate on a linear curve, as
+   // ApplyTransferCurve gives them.
    float Clamped( float v, SplineCursor& cursor ) const
    {
-      if ( std::isnan( v ) )
+      if ( standIn && std::isnan( v ) )
          return 0.0f;
       float r = Value( v, cursor );
       return r > 0.0f ? ( r < 1.0f ? r : 1.0f ) : 0.0f; // NaN -> 0
@@ -53,6 +55,7 @@ public:
 private:
    std::vector<float> x, y, y2;
    bool linear;
+   bool standIn = false; // a spline evaluated by its linear rule
 };
 
 } // namespace qor

@@ -118,13 +118,14 @@ TEST( HistogramTransformTest, KnownValues )
        { { 0, 1, 0.5f, -1, 1 }, 0.0f, 0.5f }, // (v + 1) / 2
        { { 0, 1, 0.5f, -1, 1 }, 0.5f, 0.75f },
        { { 0, 1, 0.5f, 0.1f, 1 }, 0.05f, 0.05f }, // a narrower range is not applied
-       // The degenerate balances keep both end points: m = 0 sends every x > 0 to 1, m = 1 every x < 1 to 0.
+       // The degenerate balances: m = 0 keeps 0 and sends every x > 0 to 1; m = 1 sends every x < 1 to 0 and 1,
+       // the balance it names, to 0.5.
        { { 0, 1, 0.0f, 0, 1 }, 0.0f, 0.0f },
        { { 0, 1, 0.0f, 0, 1 }, 1e-6f, 1.0f },
        { { 0, 1, 0.0f, 0, 1 }, 1.0f, 1.0f },
        { { 0, 1, 1.0f, 0, 1 }, 0.0f, 0.0f },
        { { 0, 1, 1.0f, 0, 1 }, 0.999f, 0.0f },
-       { { 0, 1, 1.0f, 0, 1 }, 1.0f, 1.0f },
+       { { 0, 1, 1.0f, 0, 1 }, 1.0f, 0.5f },
    };
    for ( const Case& k : cases )
    {

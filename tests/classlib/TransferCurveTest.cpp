@@ -230,7 +230,7 @@ TEST( TransferCurveTest, UnsoundCurvesAreRefusedAndNeverDivideByZero )
 
 // --- Applying to an image ----------------------------------------------------------------------------------------
 
-TEST( TransferCurveTest, ApplyClampsMapsNaNToZeroAndTouchesOneChannel )
+TEST( TransferCurveTest, ApplyClampsGivesNaNSamplesEachRulesValueAndTouchesOneChannel )
 {
    // This spline overshoots: it rises above 1 between 0.1 and 1, and dips below 0 before 0.1 when extended.
    Curve overshoot{ { 0.0f, 0.1f, 1.0f }, { 0.0f, 0.9f, 1.0f } };
@@ -256,16 +256,31 @@ TEST( TransferCurveTest, ApplyClampsMapsNaNToZeroAndTouchesOneChannel )
       for ( int32_t i = 0; i < 6; ++i )
          EXPECT_EQ( image[c][i], samples[i] ) << "channel " << c;
 
-   // The linear rule also sends NaN samples to 0 (not to its last ordinate), and a NaN ordinate gives 0.
+   // The linear rule finds no abscissa above a NaN sample and gives it the last ordinate, where a spline gives 0;
+   // a NaN ordinate gives 0.
    Curve holed{ { 0.0f, 0.5f, 1.0f }, { 0.0f, NaN, 1.0f } };
    Image grey( 4, 1 );
    const float g[4] = { NaN, 0.25f, 0.75f, 1.0f };
    std::copy( g, g + 4, grey[0] );
    holed.Apply( grey, 0, true );
-   EXPECT_EQ( grey[0][0], 0.0f );
+   EXPECT_EQ( grey[0][0], 1.0f );
    EXPECT_EQ( grey[0][1], 0.0f );
    EXPECT_EQ( grey[0][2], 0.0f );
    EXPECT_EQ( grey[0][3], 1.0f );
+   Curve dim{ { 0.0f, 1.0f }, { 0.0f, 0.8f } };
+   for ( bool linear : { true, false } )
+   {
+      Image one( 1, 1 );
+      one[0][0] = NaN;
+      dim.Apply( one, 0, linear );
+      EXPECT_EQ( one[0][0], linear ? 0.8f : 0.0f ) << ( linear ? "linear" : "spline" );
+   }
+   // A spline whose abscissae do not ascend is evaluated by its linear rule, but a NaN sample still gives 0.
+   Curve unsound{ { 0.0f, 0.5f, 0.5f, 1.0f }, { 0.0f, 0.2f, 0.4f, 1.0f } };
+   Image one( 1, 1 );
+   one[0][0] = NaN;
+   unsound.Apply( one, 0, false );
+   EXPECT_EQ( one[0][0], 0.0f );
 }
 
 TEST( TransferCurveTest, ApplyGivesTheSameBitsOnOneThreadAndOnAll )
@@ -412,7 +427,8 @@ TEST( TransferCurveTest, MidtonesFunctionAtItsSpecialValues )
        { 0.0f, 0.2f, 0.0f },   { 1.0f, 0.2f, 1.0f }, { 0.2f, 0.2f, 0.5f },  { 0.25f, 0.25f, 0.5f },
        { 0.1f, 0.25f, 0.25f }, { 0.0f, 0.0f, 0.0f }, { 1e-6f, 0.0f, 1.0f }, { 0.5f, 0.0f, 1.0f },
        { 1.0f, 0.0f, 1.0f },   { 0.0f, 1.0f, 0.0f }, { 0.5f, 1.0f, 0.0f },  { 0.999f, 1.0f, 0.0f },
-       { 1.0f, 1.0f, 1.0f }, // both end points stay fixed, so 1 is not pulled down to 0.5
+       // Where two nodes meet, the first of 0, m, 1 gives the value: m = 0 keeps 0 at 0, m = 1 maps 1 to 0.5.
+       { 1.0f, 1.0f, 0.5f },
    };
    for ( auto& k : cases )
    {
