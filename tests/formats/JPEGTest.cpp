@@ -260,7 +260,7 @@ TEST_F( JPEGTest, ImagesProfileIPTCQualityAndDensityRoundTrip )
    o.yResolution = 30;
    const Bytes profile = Profile( 65281 ); // two chunks: 65280 and 1 bytes
    qor::IPTCPhotoInfo iptc;
-   const std::string name = "Pleiades";
+   const std::string name = "M42";
    iptc.Set( qor::IPTCPhotoInfo::DescriptionByName( "ObjectName" ), name.data(), name.size() );
    WriteJPEG( rgb, path, o, &profile, &iptc );
 
