@@ -6,8 +6,10 @@
 // first paint of an image pays for its colours and the repetitions measure the paints after it.
 //
 // icc_convert: the 4096 x 2731 RGB input converted from sRGB to the Adobe-compatible profile by ICMTransformImage
-// (AssignICCProfile's conversion), against icc_convert_lcms2: the same 16-bit LittleCMS transform called directly on
-// the same planes, packed and unpacked the same way, over row strips on the same threads.
+// (AssignICCProfile's conversion) with its transform made once, as the peer (peers/icc_lcms2.c) makes its own;
+// icc_transform_create: making that transform alone (ICCProfileTransform::Create, its check included). Beside them
+// icc_convert_lcms2: LittleCMS's 16-bit transform with its precomputed lattice called directly on the same planes,
+// packed and unpacked as the peer does, over row strips on the same threads (the in-process copy of the peer).
 
 #include "BenchCommon.h"
 
@@ -21,6 +23,7 @@
 
 #include "classlib/Parallel.h"
 #include "platform/ICCProfile.h"
+#include "platform/ICCProfileTransform.h"
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageWindow_ICM.h"
 
@@ -82,14 +85,18 @@ struct Registration
          for ( int c = 0; c < 3; ++c )
             std::copy_n( input[c], input.NumberOfPixels(), ( *work )[c] );
       };
+      static ICCProfileHandle source = cmsCreate_sRGBProfile();
+      static ICCProfileHandle target = AdobeCompatible();
       bench::Register( "icc_convert", bench::SizeText( bench::RgbInput() ),
                        [work]
                        {
-                          static ICCProfileHandle source = cmsCreate_sRGBProfile();
-                          static ICCProfileHandle target = AdobeCompatible();
-                          benchmark::DoNotOptimize( ICMTransformImage( *work, target, source, 0 ) );
+                          static const std::unique_ptr<ICCProfileTransform> transform =
+                              ICCProfileTransform::Create( source, target, 0 );
+                          benchmark::DoNotOptimize( ICMTransformImage( *work, *transform ) );
                        },
                        refresh );
+      bench::Register( "icc_transform_create", bench::SizeText( bench::RgbInput() ),
+                       [] { benchmark::DoNotOptimize( ICCProfileTransform::Create( source, target, 0 ) ); } );
       bench::Register( "icc_convert_lcms2", bench::SizeText( bench::RgbInput() ),
                        [work]
                        {

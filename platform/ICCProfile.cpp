@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <lcms2.h>
 
@@ -17,6 +18,7 @@
 #include "classlib/Math.h"
 #include "classlib/Parallel.h"
 #include "platform/ColorManagementSettings.h"
+#include "platform/ICCProfileTransform.h"
 #include "windows/image/ImageWindow.h"
 
 ColorManagementSettingsRecord ColorManagementSettings;
@@ -24,23 +26,11 @@ ColorManagementSettingsRecord ColorManagementSettings;
 namespace
 {
 
-// LittleCMS reports its failures through one global handler; ours only counts them, so that nothing is printed and
-// a conversion can tell afterwards that a call inside it failed.
 thread_local uint64_t lcmsErrorCount = 0;
 
 void CountLCMSError( cmsContext, cmsUInt32Number, const char* )
 {
    ++lcmsErrorCount;
-}
-
-void QuietLCMSErrors()
-{
-   static const bool installed = []
-   {
-      cmsSetLogErrorHandler( CountLCMSError );
-      return true;
-   }();
-   (void)installed;
 }
 
 constexpr uint32_t DescriptionTypeMLUC = 0x6D6C7563; // 'mluc'
@@ -49,14 +39,6 @@ constexpr size_t DescriptionTextOffset = 12;
 constexpr uint32_t MaxDescriptionCount = 256;
 
 constexpr int64_t TransformBlockPixels = 4096;
-// The pixels as the transform sees them: packed 16-bit words, three for RGB, one for grey.
-constexpr cmsUInt32Number GrayRecordFormat = TYPE_GRAY_16;
-constexpr cmsUInt32Number RGBRecordFormat = TYPE_RGB_16;
-
-struct TransformDeleter
-{
-   void operator()( void* t ) const { cmsDeleteTransform( t ); }
-};
 
 // Opens the file and reads the profile size its header states; 0 when the file cannot be read or is no whole
 // profile (shorter than a header, or shorter than the header says). LittleCMS would open a truncated file as if
@@ -79,6 +61,26 @@ void FailTransform( const char* text )
 }
 
 } // namespace
+
+void QuietLCMSErrors()
+{
+   static const bool installed = []
+   {
+      cmsSetLogErrorHandler( CountLCMSError );
+      return true;
+   }();
+   (void)installed;
+}
+
+uint64_t LCMSErrorCount()
+{
+   return lcmsErrorCount;
+}
+
+uint32_t ICCDataColorSpace( std::span<const uint8_t> data )
+{
+   return ICCProfileDataSize( data ) != 0 ? qor::ReadBigEndianUInt32( data.data() + 16 ) : 0;
+}
 
 uint32_t ICCProfileDataSize( std::span<const uint8_t> data )
 {
@@ -182,23 +184,94 @@ std::string GetICCColorDirectory()
    return "/usr/share/color/icc";
 }
 
-void FindICCProfileFiles( std::vector<std::string>& files, const std::string& folder )
+namespace
 {
-   std::string dir = folder.empty() ? GetICCColorDirectory() : folder;
-   if ( dir.empty() )
-      dir.push_back( '.' );
-   const QStringList names = QDir( QString::fromStdString( dir ) ).entryList( QDir::Files, QDir::Unsorted );
+
+// Appends the profile files of one folder (and, with `depth` above 0, of its subfolders down to that depth, each
+// folder once however it is reached), as the file system lists them. Hidden files and folders are passed over.
+void AppendICCProfileFiles( std::vector<std::string>& files, const QString& folder, int depth,
+                            QSet<QString>& visited )
+{
+   const QDir dir( folder );
+   const QString canonical = dir.canonicalPath();
+   if ( canonical.isEmpty() || visited.contains( canonical ) )
+      return;
+   visited.insert( canonical );
+   const QStringList names = dir.entryList( QDir::Files, QDir::Unsorted );
    for ( const QString& name : names )
    {
-      QString suffix = QFileInfo( name ).suffix();
+      const QString suffix = QFileInfo( name ).suffix();
       if ( suffix.compare( "icc", Qt::CaseInsensitive ) == 0 || suffix.compare( "icm", Qt::CaseInsensitive ) == 0 )
-      {
-         std::string path = dir;
-         path += '/';
-         path += name.toStdString();
-         files.push_back( std::move( path ) );
-      }
+         files.push_back( ( folder + '/' + name ).toStdString() );
    }
+   if ( depth <= 0 )
+      return;
+   for ( const QString& sub : dir.entryList( QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted ) )
+      AppendICCProfileFiles( files, folder + '/' + sub, depth - 1, visited );
+}
+
+// How deep the profile folders are searched: vendors install their profiles a folder or two down.
+constexpr int ProfileFolderDepth = 8;
+
+QString Environment( const char* name )
+{
+   return qEnvironmentVariable( name );
+}
+
+} // namespace
+
+std::vector<std::string> ICCProfileFolders()
+{
+   // The folders colour-managed programs on Linux search: the system's (color/icc under every data folder of the
+   // XDG base directories, with the system colour directory among them, and colord's store), then the user's own
+   // (icc and color/icc under the user's data folder, and the older ~/.color/icc).
+   QStringList folders;
+   QString dataDirs = Environment( "XDG_DATA_DIRS" );
+   if ( dataDirs.isEmpty() )
+      dataDirs = "/usr/local/share:/usr/share";
+   folders << QString::fromStdString( GetICCColorDirectory() );
+   for ( const QString& d : dataDirs.split( ':', Qt::SkipEmptyParts ) )
+      folders << d + "/color/icc";
+   folders << "/var/lib/color/icc" << "/var/lib/colord/icc";
+   const QString home = Environment( "HOME" );
+   QString dataHome = Environment( "XDG_DATA_HOME" );
+   if ( dataHome.isEmpty() && !home.isEmpty() )
+      dataHome = home + "/.local/share";
+   if ( !dataHome.isEmpty() )
+      folders << dataHome + "/icc" << dataHome + "/color/icc";
+   if ( !home.isEmpty() )
+      folders << home + "/.color/icc";
+
+   std::vector<std::string> result;
+   QSet<QString> seen;
+   for ( const QString& folder : folders )
+   {
+      const QString f = QDir::cleanPath( folder );
+      const QString canonical = QDir( f ).canonicalPath();
+      if ( canonical.isEmpty() || seen.contains( canonical ) )
+         continue;
+      seen.insert( canonical );
+      result.push_back( f.toStdString() );
+   }
+   return result;
+}
+
+void FindICCProfileFiles( std::vector<std::string>& files, const std::string& folder )
+{
+   QSet<QString> visited;
+   if ( !folder.empty() )
+   {
+      AppendICCProfileFiles( files, QString::fromStdString( folder ), 0, visited );
+      return;
+   }
+   const std::vector<std::string> folders = ICCProfileFolders();
+   if ( folders.empty() )
+   {
+      AppendICCProfileFiles( files, ".", 0, visited );
+      return;
+   }
+   for ( const std::string& f : folders )
+      AppendICCProfileFiles( files, QString::fromStdString( f ), ProfileFolderDepth, visited );
 }
 
 void FilterICCProfiles( std::vector<std::string>& descriptions, std::vector<std::string>& paths, uint32_t deviceClass,
@@ -261,9 +334,22 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
       FailTransform( "Unsupported color space for ICM transform" );
    if ( target == nullptr || source == nullptr )
       FailTransform( "Invalid or corrupted ICC profiles" );
-   bool imageRGB = space == qor::ColorSpace::RGB;
-   bool targetRGB = uint32_t( cmsGetColorSpace( target ) ) == ICCSignatureRGB;
-   bool sourceRGB = uint32_t( cmsGetColorSpace( source ) ) == ICCSignatureRGB;
+   if ( space == qor::ColorSpace::RGB && uint32_t( cmsGetColorSpace( source ) ) != ICCSignatureRGB )
+      FailTransform( "Incompatible color transform" );
+   std::unique_ptr<ICCProfileTransform> transform = ICCProfileTransform::Create( source, target, intent );
+   if ( transform == nullptr )
+      FailTransform( "Error creating color transform" );
+   return ICMTransformImage( image, *transform );
+}
+
+qor::Image* ICMTransformImage( qor::Image& image, const ICCProfileTransform& transform )
+{
+   int32_t space = image.GetColorSpace();
+   if ( space != qor::ColorSpace::Gray && space != qor::ColorSpace::RGB )
+      FailTransform( "Unsupported color space for ICM transform" );
+   const bool imageRGB = space == qor::ColorSpace::RGB;
+   const bool sourceRGB = transform.InputChannels() == 3;
+   const bool targetRGB = transform.OutputChannels() == 3;
    if ( imageRGB && !sourceRGB )
       FailTransform( "Incompatible color transform" );
 
@@ -273,52 +359,31 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
                                                targetRGB ? qor::ColorSpace::RGB : qor::ColorSpace::Gray );
    qor::Image& result = newImage ? *newImage : image;
 
-   std::unique_ptr<void, TransformDeleter> transform( cmsCreateTransform(
-       source, sourceRGB ? RGBRecordFormat : GrayRecordFormat, target, targetRGB ? RGBRecordFormat : GrayRecordFormat,
-       LCMSRenderingIntent( intent ), cmsFLAGS_HIGHRESPRECALC ) );
-   if ( !transform )
-      FailTransform( "Error creating color transform" );
-
    const int64_t total = image.NumberOfPixels();
    if ( image.IsMonitored() )
       image.Status().Initialize( "ICM color transform", total );
 
    // A grey image with an RGB source profile feeds its one plane as red, green and blue.
    const float* in[3] = {};
-   for ( int c = 0; c < 3; ++c )
-      if ( total > 0 )
+   float* out[3] = {};
+   if ( total > 0 )
+   {
+      for ( int c = 0; c < 3; ++c )
          in[c] = image.PixelData( imageRGB ? c : 0 );
-   const int inputWords = sourceRGB ? 3 : 1;
-   const int outputWords = targetRGB ? 3 : 1;
+      for ( int c = 0; c < transform.OutputChannels(); ++c )
+         out[c] = result.PixelData( c );
+   }
 
-   // Blocks of pixels on all cores: a LittleCMS transform may be shared by threads. Each strip packs, translates
-   // and unpacks its own pixels, in blocks of TransformBlockPixels.
+   // Blocks of pixels on all cores: the transform may be shared by threads.
    std::atomic<bool> failed = false;
    auto strip = [&]( int64_t begin, int64_t end )
    {
-      const int64_t blockPixels = std::min( end - begin, TransformBlockPixels );
-      std::vector<uint16_t> input( size_t( blockPixels ) * size_t( inputWords ) );
-      std::vector<uint16_t> output( size_t( blockPixels ) * size_t( outputWords ) );
-      for ( int64_t first = begin; first < end; first += blockPixels )
-      {
-         const int64_t n = std::min( blockPixels, end - first );
-         for ( int64_t i = 0; i < n; ++i )
-            for ( int w = 0; w < inputWords; ++w )
-               input[size_t( i * inputWords + w )] = PackICCSample( in[w][first + i] );
-         const uint64_t errors = lcmsErrorCount;
-         cmsDoTransform( transform.get(), input.data(), output.data(), cmsUInt32Number( n ) );
-         if ( lcmsErrorCount != errors )
-         {
-            failed = true;
-            return;
-         }
-         for ( int w = 0; w < outputWords; ++w )
-         {
-            float* out = result.PixelData( w ) + first;
-            for ( int64_t i = 0; i < n; ++i )
-               out[i] = UnpackICCSample( output[size_t( i * outputWords + w )] );
-         }
-      }
+      const float* from[3] = { in[0] + begin, in[1] + begin, in[2] + begin };
+      float* to[3] = {};
+      for ( int c = 0; c < transform.OutputChannels(); ++c )
+         to[c] = out[c] + begin;
+      if ( !transform.Apply( from, to, end - begin ) )
+         failed = true;
    };
    const bool completed =
        qor::ParallelFor( total, strip, image.IsMonitored() ? &image.Status() : nullptr, 1, TransformBlockPixels );
@@ -332,29 +397,29 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
 
 const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window )
 {
-   if ( window.iccProfile != nullptr )
-      return window.iccProfile.get();
    if ( window.image == nullptr )
+      return window.iccProfile.get();
+   const bool gray = window.image->GetColorSpace() == qor::ColorSpace::Gray;
+   const std::vector<uint8_t>* profile = window.iccProfile != nullptr ? window.iccProfile.get()
+                                         : gray ? ColorManagementSettings.defaultGrayProfileData.get()
+                                                : ColorManagementSettings.defaultRGBProfileData.get();
+   // A grey file describes its one channel by a grey profile; an RGB profile (the grey default may be one, and so
+   // may a grey image's own) would make other programs read it as a colour file or refuse it.
+   if ( profile != nullptr && gray && ICCDataColorSpace( *profile ) != ICCSignatureGray )
       return nullptr;
-   return window.image->GetColorSpace() == qor::ColorSpace::Gray ? ColorManagementSettings.defaultGrayProfileData.get()
-                                                                 : ColorManagementSettings.defaultRGBProfileData.get();
+   return profile;
 }
 
 EmbedICCProfileChoice GetEmbedICCProfileChoice( const TImageWindow* window )
 {
    EmbedICCProfileChoice choice;
-   ICCProfileHandle own = nullptr;
-   if ( window != nullptr && window->iccProfile != nullptr )
-      own = OpenICCProfileData( *window->iccProfile );
-   ICCProfileHandle profile = own;
-   if ( profile == nullptr && window != nullptr && window->image != nullptr )
-      profile = window->image->GetColorSpace() == qor::ColorSpace::Gray ? ColorManagementSettings.defaultGrayProfile
-                                                                        : ColorManagementSettings.defaultRGBProfile;
+   const std::vector<uint8_t>* data = window != nullptr ? ICCProfileDataToEmbed( *window ) : nullptr;
+   ICCProfileHandle profile = data != nullptr ? OpenICCProfileData( *data ) : nullptr;
    choice.enabled = profile != nullptr;
    choice.checked = choice.enabled && ColorManagementSettings.DefaultProfileEmbedding;
    if ( choice.enabled )
       choice.description = GetICCProfileDescription( profile );
-   CloseICCProfile( own );
+   CloseICCProfile( profile );
    return choice;
 }
 

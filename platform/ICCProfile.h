@@ -51,6 +51,10 @@ constexpr uint32_t ICCProfileHeaderSize = 128;
 // bytes than the block has. Otherwise 0.
 uint32_t ICCProfileDataSize( std::span<const uint8_t> data );
 
+// The data colour space of a whole profile (header bytes 16-19), e.g. ICCSignatureRGB; 0 when the block is no whole
+// profile.
+uint32_t ICCDataColorSpace( std::span<const uint8_t> data );
+
 // Opens a profile file for reading; null when the path is empty or the file is not a readable profile.
 ICCProfileHandle OpenICCProfileFile( const std::string& path );
 // Opens a profile held in memory. LittleCMS copies the bytes, so the block may go before the handle does.
@@ -77,9 +81,16 @@ std::string ParseICCTextDescription( std::span<const uint8_t> element );
 // The system colour directory: where the system's ICC profiles are installed.
 std::string GetICCColorDirectory();
 
-// Appends the full paths of the files of one folder (not its subfolders) whose extension is ".icc" or ".icm" in any
-// case, as the file system lists them. The folder is the system colour directory when empty (and "." when that is
-// empty too). Hidden files and folders are passed over; nothing in the list is removed or sorted.
+// The folders that hold ICC profiles, those that exist, each once: the system colour directory, color/icc under each
+// folder of XDG_DATA_DIRS (/usr/local/share and /usr/share when unset) and colord's /var/lib/colord/icc (with
+// /var/lib/color/icc), then the user's: icc and color/icc under XDG_DATA_HOME (~/.local/share when unset), and
+// ~/.color/icc.
+std::vector<std::string> ICCProfileFolders();
+
+// Appends the full paths of the files whose extension is ".icc" or ".icm" in any case, as the file system lists
+// them: with a folder, the files of that folder; with an empty folder, those of every folder of ICCProfileFolders
+// and of their subfolders ("." when there is none). Hidden files and folders are passed over; nothing in the list is
+// removed or sorted.
 void FindICCProfileFiles( std::vector<std::string>& files, const std::string& folder );
 
 // For each path of `files` in order: when the file opens as a profile, its device class matches `deviceClass` and
@@ -95,26 +106,38 @@ bool FindInstalledCMMs( qor::Array<uint32_t>& identifiers, std::vector<std::stri
 // The LittleCMS intent for a rendering intent (values above 3 pass through unchanged).
 uint32_t LCMSRenderingIntent( uint32_t intent );
 
-// The 16-bit words exchanged with the colour transform: s x 65535 in single precision, to the nearest integer with
+// The 16-bit words of the 16-bit colour transforms: s x 65535 in single precision, to the nearest integer with
 // ties to even (samples outside [0, 1] are clamped and NaN gives 0, so that no word is undefined), and back as
 // word x (1/65535).
 uint16_t PackICCSample( float sample );
 float UnpackICCSample( uint16_t word );
 
-// Converts the pixels of a Gray or RGB image from the source profile to the target profile, in blocks of 4096
-// pixels at 16-bit precision. When the colour type stays (RGB image and RGB target, or grey image and grey target)
-// the image itself is converted and returned, alpha channels untouched; otherwise a new image (3 channels RGB, or 1
-// channel Gray; no alpha, no monitor) is returned, owned by the caller, and the given image is left as it is. A grey
-// image with an RGB source profile is fed as red = green = blue. Progress goes through the image's monitor ("ICM
-// color transform", one unit per pixel); an abort leaves an image converted in place with the blocks already done.
+// LittleCMS reports its failures through one global handler: the program's counts them on the calling thread and
+// prints nothing. QuietLCMSErrors installs it (once); LCMSErrorCount is this thread's count so far.
+void QuietLCMSErrors();
+uint64_t LCMSErrorCount();
+
+class ICCProfileTransform;
+
+// Converts the pixels of a Gray or RGB image from the source profile to the target profile, in floating point (see
+// ICCProfileTransform), on all cores in blocks of 4096 pixels. When the colour type stays (RGB image and RGB target,
+// or grey image and grey target) the image itself is converted and returned, alpha channels untouched; otherwise a
+// new image (3 channels RGB, or 1 channel Gray; no alpha, no monitor) is returned, owned by the caller, and the
+// given image is left as it is. A grey image with an RGB source profile is fed as red = green = blue. Progress goes
+// through the image's monitor ("ICM color transform", one unit per pixel); an abort leaves an image converted in
+// place with the blocks already done.
 qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCProfileHandle source, uint32_t intent );
+// The same with a transform made beforehand (ICCProfileTransform::Create), for a caller that converts several
+// images between the same profiles.
+qor::Image* ICMTransformImage( qor::Image& image, const ICCProfileTransform& transform );
 
 // The profile a save of the window writes: its own embedded profile, else the loaded default profile of its image's
-// colour type (the grey default for Gray, the RGB default for every other space); null when there is none.
+// colour type (the grey default for Gray, the RGB default for every other space); null when there is none. A grey
+// image gets a grey profile or none: an RGB profile is never written into a grey file.
 const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window );
 
 // What a file-options dialog's embed-ICC-profile check box offers for a window: enabled when there is a profile to
-// embed (the window's own, else the default profile of its image's colour type), checked when enabled and profiles
+// embed (ICCProfileDataToEmbed), checked when enabled and profiles
 // are embedded by default, with the profile's description as its hint (empty when disabled).
 struct EmbedICCProfileChoice
 {

@@ -438,6 +438,55 @@ TEST_F( ImageFileTest, AWindowWithoutAProfileOffersAndEmbedsTheDefaultProfileOfI
    EXPECT_EQ( data.iccProfile, nullptr );
 }
 
+TEST_F( ImageFileTest, AGreyImageIsSavedWithAGreyProfileOrNone )
+{
+   // At first start both defaults are the monitor's RGB profile: a grey file must not carry it.
+   DefaultRGBProfile profile;
+   ColorManagementSettings.defaultGrayProfileData = std::make_unique<std::vector<uint8_t>>( profile.bytes );
+   cmsToneCurve* gamma = cmsBuildGamma( nullptr, 2.2 );
+   cmsHPROFILE h = cmsCreateGrayProfile( cmsD50_xyY(), gamma );
+   cmsFreeToneCurve( gamma );
+   cmsUInt32Number size = 0;
+   cmsSaveProfileToMem( h, nullptr, &size );
+   std::vector<uint8_t> grayBytes( size );
+   cmsSaveProfileToMem( h, grayBytes.data(), &size );
+   cmsCloseProfile( h );
+
+   TImageWindow* grey = CreateImageWindow( nullptr, Pattern( 4, 3 ), "" );
+   auto saved = [&]( const char* name )
+   {
+      qor::Image back;
+      ImageFileData data;
+      if ( std::string( name ).ends_with( ".tif" ) && !grey->fitsOptions->keywords.IsEmpty() )
+         prompter.Expect( "FITS header keywords cannot be embedded in TIFF files", platform::Answer::Yes );
+      EXPECT_TRUE( SaveImageWindow( *grey, folder.File( name ), false ) ) << name;
+      ReadImageFile( back, folder.File( name ), data );
+      return data.iccProfile ? ICCDataColorSpace( *data.iccProfile ) : 0u;
+   };
+   struct Case
+   {
+      const char* what;
+      const std::vector<uint8_t>* own;
+      const std::vector<uint8_t>* grayDefault;
+      uint32_t embedded;
+   } cases[] = {
+       { "RGB grey default", nullptr, &profile.bytes, 0 },
+       { "own RGB profile", &profile.bytes, &grayBytes, 0 },
+       { "grey grey default", nullptr, &grayBytes, ICCSignatureGray },
+       { "own grey profile", &grayBytes, &profile.bytes, ICCSignatureGray },
+   };
+   for ( const Case& c : cases )
+   {
+      grey->iccProfile = c.own != nullptr ? std::make_unique<std::vector<uint8_t>>( *c.own ) : nullptr;
+      ColorManagementSettings.defaultGrayProfileData = std::make_unique<std::vector<uint8_t>>( *c.grayDefault );
+      EXPECT_EQ( GetEmbedICCProfileChoice( grey ).enabled, c.embedded != 0 ) << c.what;
+      for ( const char* name : { "grey.tif", "grey.fits" } )
+         EXPECT_EQ( saved( name ), c.embedded ) << c.what << " " << name;
+   }
+   grey->iccProfile.reset();
+   ColorManagementSettings.defaultGrayProfileData.reset();
+}
+
 TEST_F( ImageFileTest, KeywordsAFITSFileCannotHoldAreNamedAfterTheSave )
 {
    TImageWindow* w = CreateImageWindow( nullptr, Pattern( 3, 3 ), "" );

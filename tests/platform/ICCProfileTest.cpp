@@ -8,20 +8,24 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "ICCTestProfiles.h"
 #include "TestDirs.h"
 #include "classlib/Image.h"
 #include "classlib/Parallel.h"
 #include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfile.h"
+#include "platform/ICCProfileTransform.h"
 #include "windows/image/ImageWindowTestSupport.h"
 
 namespace
@@ -227,6 +231,88 @@ TEST( ICCProfileTest, ProfileFilesAreFoundByTheirExtension )
    EXPECT_EQ( files[2], dir.File( "x.Icc" ) );
 }
 
+namespace
+{
+
+// Sets environment variables for the scope, then puts them back as they were.
+class EnvironmentScope
+{
+public:
+   void Set( const char* name, const std::string& value )
+   {
+      const char* old = std::getenv( name );
+      saved.emplace_back( name, old != nullptr ? std::optional<std::string>( old ) : std::nullopt );
+      setenv( name, value.c_str(), 1 );
+   }
+   ~EnvironmentScope()
+   {
+      for ( auto it = saved.rbegin(); it != saved.rend(); ++it )
+         if ( it->second )
+            setenv( it->first.c_str(), it->second->c_str(), 1 );
+         else
+            unsetenv( it->first.c_str() );
+   }
+
+private:
+   std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+} // namespace
+
+TEST( ICCProfileTest, TheSystemAndUserProfileFoldersAreSearchedWithTheirSubfolders )
+{
+   // A private tree: two system data folders, a home with the user's folders, and one more data home.
+   test::TempDir dir;
+   const std::filesystem::path root = dir.Path();
+   for ( const char* folder : { "sys1/color/icc/vendor/deep", "sys2/color/icc", "home/.local/share/icc",
+                                "home/.color/icc/.hidden", "home/.local/share/color/icc", "data/icc" } )
+      std::filesystem::create_directories( root / folder );
+   const char* names[] = { "sys1/color/icc/top.icc",         "sys1/color/icc/vendor/deep/deep.ICM",
+                           "sys2/color/icc/second.icc",      "sys2/color/icc/notes.txt",
+                           "home/.local/share/icc/edid.icc", "home/.color/icc/old.icm",
+                           "home/.color/icc/.hidden/x.icc",  "home/.local/share/color/icc/xdg.icc",
+                           "data/icc/elsewhere.icc" };
+   for ( const char* name : names )
+      WriteFile( ( root / name ).string(), Bytes( 4 ) );
+   // A link back up the tree is followed once, not forever.
+   std::filesystem::create_directory_symlink( root / "sys1/color/icc", root / "sys1/color/icc/vendor/loop" );
+
+   auto found = []
+   {
+      std::vector<std::string> files;
+      FindICCProfileFiles( files, std::string() );
+      return files;
+   };
+   auto has = [&root]( const std::vector<std::string>& files, const char* name )
+   {
+      const std::string path = ( root / name ).string();
+      return std::count( files.begin(), files.end(), path ) == 1;
+   };
+
+   EnvironmentScope environment;
+   environment.Set( "HOME", ( root / "home" ).string() );
+   environment.Set( "XDG_DATA_DIRS", ( root / "sys1" ).string() + ":" + ( root / "sys2" ).string() + "/" );
+   unsetenv( "XDG_DATA_HOME" );
+   std::vector<std::string> files = found();
+   for ( const char* name : { "sys1/color/icc/top.icc", "sys1/color/icc/vendor/deep/deep.ICM",
+                              "sys2/color/icc/second.icc", "home/.local/share/icc/edid.icc",
+                              "home/.color/icc/old.icm", "home/.local/share/color/icc/xdg.icc" } )
+      EXPECT_TRUE( has( files, name ) ) << name;
+   for ( const char* name : { "sys2/color/icc/notes.txt", "home/.color/icc/.hidden/x.icc", "data/icc/elsewhere.icc" } )
+      EXPECT_FALSE( has( files, name ) ) << name;
+
+   // The user's data folder is XDG_DATA_HOME where it is set; the system's own folder stays listed.
+   environment.Set( "XDG_DATA_HOME", ( root / "data" ).string() );
+   files = found();
+   EXPECT_TRUE( has( files, "data/icc/elsewhere.icc" ) );
+   EXPECT_FALSE( has( files, "home/.local/share/icc/edid.icc" ) );
+   EXPECT_TRUE( has( files, "home/.color/icc/old.icm" ) );
+   const std::vector<std::string> folders = ICCProfileFolders();
+   ASSERT_FALSE( folders.empty() );
+   if ( std::filesystem::is_directory( GetICCColorDirectory() ) )
+      EXPECT_EQ( folders.front(), GetICCColorDirectory() );
+}
+
 TEST( ICCProfileTest, ProfilesAreFilteredByClassAndColorSpace )
 {
    test::TempDir dir;
@@ -314,7 +400,11 @@ protected:
       return image;
    }
 
-   Profile srgb = Open( SRGBProfile() );
+   // Saved as version 4, sRGB keeps its parametric curves, so that a conversion to itself is the identity. (Saved as
+   // version 2 its curves become tables, and LittleCMS's exact pipeline reads the inverse of a table at 16-bit steps
+   // of linear light: in the darkest tones that moves a sample by up to about 15 16-bit steps, and so does the
+   // conversion, which agrees with that pipeline.)
+   Profile srgb = Open( SRGBProfile( 4.3 ) );
    Profile gray = Open( GrayProfile() );
 };
 
@@ -427,6 +517,169 @@ TEST_F( ICMTransformTest, PixelsGoInBlocksOf4096WithProgressAndAbort )
    EXPECT_EQ( rgb[0][4096], 0.25f );
 }
 
+namespace
+{
+
+// A ROMM RGB (ProPhoto) profile: D50 white, primaries at the spectrum's edge, gamma 1.8.
+Bytes ROMMProfile()
+{
+   const cmsCIExyY white = { 0.3457, 0.3585, 1 };
+   const cmsCIExyYTRIPLE primaries = { { 0.7347, 0.2653, 1 }, { 0.1596, 0.8404, 1 }, { 0.0366, 0.0001, 1 } };
+   cmsToneCurve* gamma = cmsBuildGamma( nullptr, 1.8 );
+   cmsToneCurve* curves[3] = { gamma, gamma, gamma };
+   cmsHPROFILE h = cmsCreateRGBProfile( &white, &primaries, curves );
+   cmsFreeToneCurve( gamma );
+   return Save( h );
+}
+
+// Colours at 16-bit steps where a precomputed lattice misses most: dark tones, saturated edges, near-greys, and a
+// grid of levels from black to white.
+std::vector<std::array<uint16_t, 3>> TestTones()
+{
+   std::vector<std::array<uint16_t, 3>> tones = {
+       { 24248, 328, 22937 }, // (0.37, 0.005, 0.35)
+       { 5854, 314, 2 },       { 36289, 64264, 53697 }, { 33513, 58709, 10769 }, { 511, 328, 22937 },
+       { 2994, 322, 1961 },    { 300, 310, 290 },       { 1, 0, 0 },             { 65535, 65535, 65535 } };
+   const uint16_t levels[] = { 0, 1, 4, 30, 200, 900, 3000, 9000, 20000, 40000, 65535 };
+   for ( uint16_t r : levels )
+      for ( uint16_t g : levels )
+         for ( uint16_t b : levels )
+            tones.push_back( { r, g, b } );
+   return tones;
+}
+
+} // namespace
+
+TEST( ICCProfileTest, ConversionsAgreeWithLittleCMSExactPipelineInEveryTone )
+{
+   // The reference is LittleCMS's pipeline evaluated stage by stage at 16-bit precision (no precomputed lattice):
+   // the conversion must agree with it within one 16-bit step, on the system's profiles.
+   const std::string folder = "/usr/share/color/icc/";
+   for ( const char* name : { "sRGB.icc", "compatibleWithAdobeRGB1998.icc", "Gray.icc" } )
+      ASSERT_TRUE( std::filesystem::exists( folder + name ) ) << folder + name << " (icc-profiles-free)";
+   Profile srgb( OpenICCProfileFile( folder + "sRGB.icc" ) );
+   Profile adobe( OpenICCProfileFile( folder + "compatibleWithAdobeRGB1998.icc" ) );
+   Profile gray( OpenICCProfileFile( folder + "Gray.icc" ) );
+   Profile romm = Open( ROMMProfile() );
+   Profile builtIn = Open( SRGBProfile() );
+
+   const std::vector<std::array<uint16_t, 3>> tones = TestTones();
+   struct Case
+   {
+      const char* what;
+      void* source;
+      void* target;
+      uint32_t intent;
+   } cases[] = {
+       { "sRGB to Adobe-compatible", srgb.get(), adobe.get(), 0 },
+       { "Adobe-compatible to sRGB", adobe.get(), srgb.get(), 0 },
+       { "ROMM to sRGB", romm.get(), srgb.get(), 0 },
+       { "ROMM to sRGB, relative colorimetric", romm.get(), srgb.get(), 1 },
+       { "built-in sRGB to Adobe-compatible", builtIn.get(), adobe.get(), 0 },
+       { "Gray to sRGB", gray.get(), srgb.get(), 0 },
+       { "sRGB to Gray", srgb.get(), gray.get(), 0 },
+   };
+   for ( const Case& c : cases )
+   {
+      const bool grayIn = uint32_t( cmsGetColorSpace( c.source ) ) == ICCSignatureGray;
+      const bool grayOut = uint32_t( cmsGetColorSpace( c.target ) ) == ICCSignatureGray;
+      const int inputs = grayIn ? 1 : 3, outputs = grayOut ? 1 : 3;
+      // Grey input: every 16-bit step.
+      std::vector<uint16_t> words;
+      if ( grayIn )
+         for ( uint32_t k = 0; k < 65536; ++k )
+            words.push_back( uint16_t( k ) );
+      else
+         for ( const auto& t : tones )
+            words.insert( words.end(), t.begin(), t.end() );
+      const int32_t n = int32_t( words.size() ) / inputs;
+
+      cmsHTRANSFORM exact = cmsCreateTransform( c.source, grayIn ? TYPE_GRAY_16 : TYPE_RGB_16, c.target,
+                                                grayOut ? TYPE_GRAY_16 : TYPE_RGB_16, c.intent, cmsFLAGS_NOOPTIMIZE );
+      ASSERT_NE( exact, nullptr ) << c.what;
+      std::vector<uint16_t> expected( size_t( n ) * outputs );
+      cmsDoTransform( exact, words.data(), expected.data(), cmsUInt32Number( n ) );
+      cmsDeleteTransform( exact );
+
+      qor::Image image( n, 1, inputs, grayIn ? qor::ColorSpace::Gray : qor::ColorSpace::RGB );
+      for ( int32_t i = 0; i < n; ++i )
+         for ( int ch = 0; ch < inputs; ++ch )
+            image[ch][i] = float( words[size_t( i * inputs + ch )] ) / 65535;
+      std::unique_ptr<qor::Image> owned;
+      qor::Image* result = ICMTransformImage( image, c.target, c.source, c.intent );
+      if ( result != &image )
+         owned.reset( result );
+      ASSERT_EQ( result->NumberOfChannels(), outputs ) << c.what;
+
+      double worst = 0;
+      int32_t at = 0;
+      for ( int32_t i = 0; i < n; ++i )
+         for ( int ch = 0; ch < outputs; ++ch )
+         {
+            const double error = std::fabs( double( ( *result )[ch][i] ) * 65535 - expected[size_t( i * outputs + ch )] );
+            if ( error > worst )
+            {
+               worst = error;
+               at = i;
+            }
+         }
+      EXPECT_LE( worst, 1.0 ) << c.what << ": " << worst << " 16-bit steps off at input "
+                              << words[size_t( at * inputs )] << " (first word)";
+   }
+
+   // The tone a precomputed lattice took to 3.29/255 in green instead of 7.21/255.
+   qor::Image tone( 1, 1, 3, qor::ColorSpace::RGB );
+   tone[0][0] = 0.37f;
+   tone[1][0] = 0.005f;
+   tone[2][0] = 0.35f;
+   ICMTransformImage( tone, adobe.get(), srgb.get(), 0 );
+   EXPECT_NEAR( tone[1][0] * 255, 7.21, 0.01 );
+}
+
+TEST_F( ICMTransformTest, OneTransformConvertsManyImagesAndAllCoresGiveWhatOneGives )
+{
+   Profile adobe = Open( test::SaveProfile( test::MakeAdobeCompatibleProfile( "Adobe" ) ) );
+   std::unique_ptr<ICCProfileTransform> transform = ICCProfileTransform::Create( srgb.get(), adobe.get(), 0 );
+   ASSERT_NE( transform, nullptr );
+   EXPECT_TRUE( transform->IsTabulated() );
+   const qor::Image original = Ramp( 301, 97, 3, qor::ColorSpace::RGB );
+   qor::Image serial = original, parallel = original, direct = original;
+   {
+      qor::ThreadCountScope oneThread( 1 );
+      EXPECT_EQ( ICMTransformImage( serial, *transform ), &serial );
+   }
+   EXPECT_EQ( ICMTransformImage( parallel, *transform ), &parallel );
+   ICMTransformImage( direct, adobe.get(), srgb.get(), 0 );
+   for ( int c = 0; c < 3; ++c )
+   {
+      EXPECT_TRUE( std::equal( serial[c], serial[c] + serial.NumberOfPixels(), parallel[c] ) ) << c;
+      EXPECT_TRUE( std::equal( serial[c], serial[c] + serial.NumberOfPixels(), direct[c] ) ) << c;
+   }
+
+   // A pipeline the tables do not cover (a grey profile on the L* scale) goes through LittleCMS, still exact.
+   const std::string grayL = "/usr/share/color/icc/Gray-CIE_L.icc";
+   if ( std::filesystem::exists( grayL ) )
+   {
+      Profile l( OpenICCProfileFile( grayL ) );
+      std::unique_ptr<ICCProfileTransform> exact = ICCProfileTransform::Create( l.get(), srgb.get(), 0 );
+      ASSERT_NE( exact, nullptr );
+      EXPECT_FALSE( exact->IsTabulated() );
+      qor::Image grey = Ramp( 64, 4, 1, qor::ColorSpace::Gray );
+      std::unique_ptr<qor::Image> rgb( ICMTransformImage( grey, *exact ) );
+      EXPECT_EQ( rgb->NumberOfChannels(), 3 );
+      // Samples outside [0, 1] and NaN are taken as their nearest end and 0.
+      grey[0][0] = -1;
+      grey[0][1] = 2;
+      grey[0][2] = std::numeric_limits<float>::quiet_NaN();
+      std::unique_ptr<qor::Image> edges( ICMTransformImage( grey, *exact ) );
+      EXPECT_EQ( ( *edges )[0][0], ( *edges )[0][2] );
+      EXPECT_NEAR( ( *edges )[0][1], 1.0f, 1e-4f );
+      for ( int c = 0; c < 3; ++c )
+         for ( int64_t i = 0; i < edges->NumberOfPixels(); ++i )
+            ASSERT_TRUE( ( *edges )[c][i] >= 0 && ( *edges )[c][i] <= 1 ) << c << " " << i;
+   }
+}
+
 TEST_F( ICMTransformTest, FailuresRaiseTheirTexts )
 {
    Profile lab = Open( Save( cmsCreateLab4Profile( nullptr ), 4.3 ) );
@@ -466,14 +719,22 @@ namespace
 class EmbedCheckBoxTest : public test::ImageWindowTest
 {
 protected:
+   void SetUp() override
+   {
+      test::ImageWindowTest::SetUp();
+      savedRGB = std::move( ColorManagementSettings.defaultRGBProfileData );
+      savedGray = std::move( ColorManagementSettings.defaultGrayProfileData );
+   }
+
    void TearDown() override
    {
-      CloseICCProfile( ColorManagementSettings.defaultRGBProfile );
-      CloseICCProfile( ColorManagementSettings.defaultGrayProfile );
-      ColorManagementSettings.defaultRGBProfile = ColorManagementSettings.defaultGrayProfile = nullptr;
+      ColorManagementSettings.defaultRGBProfileData = std::move( savedRGB );
+      ColorManagementSettings.defaultGrayProfileData = std::move( savedGray );
       ColorManagementSettings.DefaultProfileEmbedding = true;
       test::ImageWindowTest::TearDown();
    }
+
+   std::unique_ptr<std::vector<uint8_t>> savedRGB, savedGray;
 };
 
 } // namespace
@@ -489,34 +750,45 @@ TEST_F( EmbedCheckBoxTest, TheBoxOffersTheProfileThatWouldBeEmbedded )
    cmsMLUfree( mlu );
    const Bytes defaultGray = Save( h );
 
+   const Bytes srgb = SRGBProfile();
+   enum Kind
+   {
+      None,
+      RGB,
+      Grey
+   };
    struct Case
    {
       const char* what;
-      bool ownProfile;
+      Kind own;
       bool grayImage;
       bool defaultRGB;
-      bool defaultGray;
+      Kind defaultGray;
       bool embedding;
       bool enabled;
       bool checked;
       const char* hint;
    } cases[] = {
-       { "own profile", true, true, false, true, true, true, true, "sRGB built-in" },
-       { "own profile, no default embedding", true, false, true, false, false, true, false, "sRGB built-in" },
-       { "default RGB", false, false, true, true, true, true, true, "sRGB built-in" },
-       { "default grey", false, true, true, true, true, true, true, "Default grey" },
-       { "default grey, no default embedding", false, true, false, true, false, true, false, "Default grey" },
-       { "grey image, RGB default only", false, true, true, false, true, false, false, "" },
-       { "none", false, false, false, true, true, false, false, "" },
+       { "own profile", RGB, false, false, Grey, true, true, true, "sRGB built-in" },
+       { "own profile, no default embedding", RGB, false, true, None, false, true, false, "sRGB built-in" },
+       { "own grey profile of a grey image", Grey, true, false, None, true, true, true, "Default grey" },
+       { "default RGB", None, false, true, Grey, true, true, true, "sRGB built-in" },
+       { "default grey", None, true, true, Grey, true, true, true, "Default grey" },
+       { "default grey, no default embedding", None, true, false, Grey, false, true, false, "Default grey" },
+       { "grey image, RGB default only", None, true, true, None, true, false, false, "" },
+       // A grey image gets a grey profile or none.
+       { "grey image, RGB grey default", None, true, true, RGB, true, false, false, "" },
+       { "grey image, own RGB profile", RGB, true, true, Grey, true, false, false, "" },
+       { "none", None, false, false, Grey, true, false, false, "" },
    };
+   auto block = [&]( Kind k ) { return k == None ? nullptr : std::make_unique<Bytes>( k == RGB ? srgb : defaultGray ); };
    for ( const Case& c : cases )
    {
       TImageWindow* w = Make(
           new qor::Image( 4, 4, c.grayImage ? 1 : 3, c.grayImage ? qor::ColorSpace::Gray : qor::ColorSpace::RGB ) );
-      if ( c.ownProfile )
-         w->iccProfile = std::make_unique<Bytes>( SRGBProfile() );
-      ColorManagementSettings.defaultRGBProfile = c.defaultRGB ? OpenICCProfileData( SRGBProfile() ) : nullptr;
-      ColorManagementSettings.defaultGrayProfile = c.defaultGray ? OpenICCProfileData( defaultGray ) : nullptr;
+      w->iccProfile = block( c.own );
+      ColorManagementSettings.defaultRGBProfileData = block( c.defaultRGB ? RGB : None );
+      ColorManagementSettings.defaultGrayProfileData = block( c.defaultGray );
       ColorManagementSettings.DefaultProfileEmbedding = c.embedding;
 
       QCheckBox box;
@@ -527,9 +799,6 @@ TEST_F( EmbedCheckBoxTest, TheBoxOffersTheProfileThatWouldBeEmbedded )
       EXPECT_EQ( box.isEnabled(), c.enabled ) << c.what;
       EXPECT_EQ( box.isChecked(), c.checked ) << c.what;
       EXPECT_EQ( box.toolTip().toStdString(), c.hint ) << c.what;
-
-      CloseICCProfile( ColorManagementSettings.defaultRGBProfile );
-      CloseICCProfile( ColorManagementSettings.defaultGrayProfile );
-      ColorManagementSettings.defaultRGBProfile = ColorManagementSettings.defaultGrayProfile = nullptr;
+      EXPECT_EQ( ICCProfileDataToEmbed( *w ) != nullptr, c.enabled ) << c.what;
    }
 }

@@ -208,16 +208,24 @@ void TColorManagementSetupDialog::FormShow()
       FilterICCProfiles( grayDescriptions, grayPaths, 0, ICCSignatureGray, files );
       FilterICCProfiles( grayDescriptions, grayPaths, 0, ICCSignatureRGB, files );
 
-      auto fill = []( QComboBox* combo, const std::vector<std::string>& descriptions,
-                      const std::vector<std::string>& paths, const std::string& path, ICCProfileHandle loaded )
+      // Each list shows the profile in effect: when its file is not among those listed (the monitor's profile, which
+      // lives with the settings, or one from a folder not searched), it is added as an entry of its own. With no
+      // profile in effect and none listed under its path, nothing is selected, and OK keeps the setting as it is.
+      auto fill = []( QComboBox* combo, std::vector<std::string>& descriptions, std::vector<std::string>& paths,
+                      const std::string& path, ICCProfileHandle loaded )
       {
+         int index = IndexOf( paths, path );
+         if ( index < 0 && loaded != nullptr && !path.empty() )
+         {
+            std::string description = GetICCProfileDescription( loaded );
+            descriptions.push_back( description.empty() ? path : description );
+            paths.push_back( path );
+            index = int( paths.size() ) - 1;
+         }
          combo->clear();
          for ( const std::string& d : descriptions )
             combo->addItem( QString::fromStdString( d ) );
-         int index = IndexOf( paths, path );
-         if ( index < 0 )
-            index = IndexOf( descriptions, GetICCProfileDescription( loaded ) );
-         combo->setCurrentIndex( descriptions.empty() ? -1 : std::max( index, 0 ) );
+         combo->setCurrentIndex( index );
          return index;
       };
       rgbIndex = fill( DefaultRGBProfile_ComboBox, rgbDescriptions, rgbPaths, s.DefaultRGBProfilePath,
@@ -285,11 +293,13 @@ void TColorManagementSetupDialog::Apply()
    else
       DeactivateGlobalColorManagement();
    const int cmm = CMM_ComboBox->currentIndex();
-   // No suitable profile listed: the default stays as it is.
-   const std::string rgb = rgbPaths.empty() ? ColorManagementSettings.DefaultRGBProfilePath
-                                            : Selected( rgbPaths, DefaultRGBProfile_ComboBox );
-   const std::string gray = grayPaths.empty() ? ColorManagementSettings.DefaultGrayProfilePath
-                                              : Selected( grayPaths, DefaultGrayProfile_ComboBox );
+   // No entry selected (no profile in effect and none listed under its path): the default stays as it is.
+   const std::string rgb = DefaultRGBProfile_ComboBox->currentIndex() < 0
+                               ? ColorManagementSettings.DefaultRGBProfilePath
+                               : Selected( rgbPaths, DefaultRGBProfile_ComboBox );
+   const std::string gray = DefaultGrayProfile_ComboBox->currentIndex() < 0
+                                ? ColorManagementSettings.DefaultGrayProfilePath
+                                : Selected( grayPaths, DefaultGrayProfile_ComboBox );
    SetColorManagementDefaults( rgb, gray, uint32_t( std::max( 0, RenderingIntent_ComboBox->currentIndex() ) ),
                                cmm >= 0 && size_t( cmm ) < cmmIdentifiers.Length() ? cmmIdentifiers[size_t( cmm )] : 0,
                                mismatch, missing );

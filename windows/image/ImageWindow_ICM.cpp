@@ -16,6 +16,7 @@
 #include "classlib/Math.h"
 #include "classlib/Parallel.h"
 #include "formats/ImageFileFormat.h"
+#include "platform/ICCProfileTransform.h"
 #include "platform/Prompter.h"
 #include "platform/Registry.h"
 #include "support/RegistryReaders.h"
@@ -35,13 +36,14 @@ bool displayLUTsBuilt = false;
 
 // ---- Display transforms ---------------------------------------------------------------------------------------------
 
-// What an ICCColorTransform of the display points to: the LittleCMS transform (16-bit words in and out) and the
-// results it gave for the 8-bit display colours met so far. A colour's entry is 0 until computed, then
-// 0xff000000 | RRGGBB of the converted colour: painting a window again costs a table look-up per pixel, and the
-// bytes are exactly those of the transform applied to the words of DisplayLUT8To16.
+// What an ICCColorTransform of the display points to: the colour transform (floating point, see
+// ICCProfileTransform) and the results it gave for the 8-bit display colours met so far. A colour's entry is 0 until
+// computed, then 0xff000000 | RRGGBB of the converted colour: painting a window again costs a table look-up per
+// pixel. The bytes are those of the 16-bit words the exact transform gives for the words of DisplayLUT8To16, through
+// DisplayLUT16To8.
 struct DisplayTransform
 {
-   cmsHTRANSFORM transform = nullptr;
+   std::unique_ptr<ICCProfileTransform> transform;
    bool rgbInput = true;
    // RGB input: 2^24 entries, made on first use; grey input: 256 entries, filled at once.
    std::unique_ptr<std::atomic<uint32_t>[]> results;
@@ -51,37 +53,54 @@ constexpr int64_t DisplayColors = int64_t( 1 ) << 24;
 // Pixels translated per strip of a parallel run: large enough to keep the look-ups streaming.
 constexpr int64_t DisplayStripPixels = 16384;
 
-uint32_t WordsToPixel( const uint16_t* words )
+// A transform result as the 16-bit word a 16-bit transform would give (to the nearest step, as LittleCMS rounds its
+// outputs), then as a display byte.
+uint32_t DisplayByte( float sample )
 {
-   return 0xff000000u | ( uint32_t( DisplayLUT16To8[words[0]] ) << 16 ) | ( uint32_t( DisplayLUT16To8[words[1]] ) << 8 ) |
-          uint32_t( DisplayLUT16To8[words[2]] );
+   return DisplayLUT16To8[uint16_t( std::floor( double( sample ) * 65535.0 + 0.5 ) )];
+}
+
+uint32_t SamplesToPixel( float r, float g, float b )
+{
+   return 0xff000000u | ( DisplayByte( r ) << 16 ) | ( DisplayByte( g ) << 8 ) | DisplayByte( b );
+}
+
+// Converts n display colours given as the planes of their samples (one plane for grey input) into pixels.
+void TranslateColors( const DisplayTransform& d, const float* const* samples, uint32_t* pixels, int64_t n )
+{
+   std::vector<float> out( size_t( n ) * 3 );
+   float* planes[3] = { out.data(), out.data() + n, out.data() + 2 * n };
+   d.transform->Apply( samples, planes, n );
+   for ( int64_t i = 0; i < n; ++i )
+      pixels[i] = SamplesToPixel( planes[0][i], planes[1][i], planes[2][i] );
+}
+
+float DisplaySample( uint32_t byte )
+{
+   return float( DisplayLUT8To16[byte] ) / 65535.0f;
 }
 
 // Translates the colours of one strip that the table does not hold yet, and stores them.
 void TranslateMisses( DisplayTransform& d, uint32_t* pixels, const std::vector<int32_t>& misses )
 {
-   std::vector<uint16_t> words( misses.size() * 3 );
-   for ( size_t i = 0; i < misses.size(); ++i )
+   const size_t n = misses.size();
+   std::vector<float> samples( n * 3 );
+   for ( size_t i = 0; i < n; ++i )
    {
       const uint32_t p = pixels[misses[i]];
-      words[3 * i] = DisplayLUT8To16[( p >> 16 ) & 0xff];
-      words[3 * i + 1] = DisplayLUT8To16[( p >> 8 ) & 0xff];
-      words[3 * i + 2] = DisplayLUT8To16[p & 0xff];
+      samples[i] = DisplaySample( ( p >> 16 ) & 0xff );
+      samples[n + i] = DisplaySample( ( p >> 8 ) & 0xff );
+      samples[2 * n + i] = DisplaySample( p & 0xff );
    }
-   std::vector<uint16_t> out( misses.size() * 3 );
-   cmsDoTransform( d.transform, words.data(), out.data(), cmsUInt32Number( misses.size() ) );
-   for ( size_t i = 0; i < misses.size(); ++i )
+   const float* planes[3] = { samples.data(), samples.data() + n, samples.data() + 2 * n };
+   std::vector<uint32_t> results( n );
+   TranslateColors( d, planes, results.data(), int64_t( n ) );
+   for ( size_t i = 0; i < n; ++i )
    {
       uint32_t& p = pixels[misses[i]];
-      const uint32_t result = WordsToPixel( &out[3 * i] );
-      d.results[p & 0xffffff].store( result, std::memory_order_relaxed );
-      p = result;
+      d.results[p & 0xffffff].store( results[i], std::memory_order_relaxed );
+      p = results[i];
    }
-}
-
-// Per-thread error counting is not needed: LittleCMS reports through one handler, quiet while painting.
-void QuietHandler( cmsContext, cmsUInt32Number, const char* )
-{
 }
 
 } // namespace
@@ -104,34 +123,32 @@ ICCColorTransform CreateDisplayTransform( ICCProfileHandle profile )
       return nullptr;
    if ( !displayLUTsBuilt )
       BuildDisplayLUTs();
-   cmsSetLogErrorHandler( QuietHandler );
    const uint32_t space = uint32_t( cmsGetColorSpace( profile ) );
    if ( space != ICCSignatureRGB && space != ICCSignatureGray )
       return nullptr;
    auto d = std::make_unique<DisplayTransform>();
    d->rgbInput = space == ICCSignatureRGB;
-   d->transform = cmsCreateTransform( profile, d->rgbInput ? TYPE_RGB_16 : TYPE_GRAY_16, s.monitorProfile, TYPE_RGB_16,
-                                      LCMSRenderingIntent( s.DefaultRenderingIntent ), cmsFLAGS_HIGHRESPRECALC );
-   if ( d->transform == nullptr )
+   d->transform = ICCProfileTransform::Create( profile, s.monitorProfile, s.DefaultRenderingIntent );
+   if ( d->transform == nullptr || d->transform->OutputChannels() != 3 )
       return nullptr;
    if ( d->rgbInput )
       return d.release();
    // A grey input has 256 colours: all of them now.
    d->results = std::make_unique<std::atomic<uint32_t>[]>( 256 );
-   uint16_t out[3 * 256];
-   cmsDoTransform( d->transform, DisplayLUT8To16, out, 256 );
+   float grey[256];
    for ( int i = 0; i < 256; ++i )
-      d->results[i].store( WordsToPixel( out + 3 * i ), std::memory_order_relaxed );
+      grey[i] = DisplaySample( uint32_t( i ) );
+   const float* planes[1] = { grey };
+   uint32_t pixels[256];
+   TranslateColors( *d, planes, pixels, 256 );
+   for ( int i = 0; i < 256; ++i )
+      d->results[i].store( pixels[i], std::memory_order_relaxed );
    return d.release();
 }
 
 void DeleteDisplayTransform( ICCColorTransform transform )
 {
-   auto* d = static_cast<DisplayTransform*>( transform );
-   if ( d == nullptr )
-      return;
-   cmsDeleteTransform( d->transform );
-   delete d;
+   delete static_cast<DisplayTransform*>( transform );
 }
 
 bool DisplayTransformTakesRGB( ICCColorTransform transform )
@@ -241,28 +258,11 @@ class ProgramMonitorProfileProvider : public MonitorProfileProvider
 public:
    std::string MonitorProfilePath() override
    {
-      // The user's choice: the value "MonitorProfilePath" of the colour-management settings.
-      std::string chosen;
-      try
-      {
-         platform::Registry registry;
-         if ( registry.OpenKey( ApplicationRegistryKey() + "\\Color Management", false ) )
-            ReadRegistryString( chosen, registry, "MonitorProfilePath" );
-      }
-      catch ( ... )
-      {
-         chosen.clear();
-      }
-      if ( !chosen.empty() )
-         return chosen;
-
+      // What the desktop says is the monitor's profile, usable or not: a profile that does not load is reported
+      // at start-up rather than replaced behind the user's back.
       const std::vector<uint8_t> published = PublishedX11Profile();
-      if ( !published.empty() && ICCProfileDataSize( published ) != 0 )
-      {
-         std::string path = WriteSettingsFile( "monitor-published.icc", published.data(), published.size() );
-         if ( !path.empty() )
-            return path;
-      }
+      if ( !published.empty() )
+         return WriteSettingsFile( "monitor-published.icc", published.data(), published.size() );
 
       // Nobody says: the display is taken to be sRGB.
       cmsHPROFILE srgb = cmsCreate_sRGBProfile();

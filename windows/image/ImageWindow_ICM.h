@@ -18,10 +18,10 @@ namespace platform
 class Registry;
 }
 
-// Where the monitor profile comes from. The program's provider answers the path the user chose (the environment
-// variable LUMENFORGE_MONITOR_PROFILE), else the profile the X11 desktop publishes on its root window
-// (_ICC_PROFILE), written to a private file, else an sRGB profile made by LittleCMS, written beside the settings.
-// A test installs a provider of its own.
+// Where the monitor profile comes from. The program's provider answers the profile the X11 desktop publishes for
+// its first screen (the _ICC_PROFILE property of the root window, set by the desktop's colour manager), written to a
+// file of the settings folder; when none is published, an sRGB profile made by LittleCMS, written there too (the
+// display is then taken to be sRGB). Empty when the file cannot be written. A test installs a provider of its own.
 class MonitorProfileProvider
 {
 public:
@@ -60,18 +60,17 @@ void DeactivateGlobalColorManagement();
 // Closes every handle and transform of the record (program end, tests).
 void ReleaseColorManagement();
 
-// The display transform of a profile (RGB or grey input, 16-bit words) to the monitor profile with the default
-// intent; null when it cannot be built.
+// The display transform of a profile (RGB or grey input) to the monitor profile with the default intent; null when
+// it cannot be built.
 ICCColorTransform CreateDisplayTransform( ICCProfileHandle profile );
 void DeleteDisplayTransform( ICCColorTransform transform );
 // Whether the transform takes RGB input (else grey).
 bool DisplayTransformTakesRGB( ICCColorTransform transform );
 
-// Converts 0xffRRGGBB pixels in place through a display transform: bytes to words by DisplayLUT8To16, the
-// transform, words back to bytes by DisplayLUT16To8. A grey transform reads the blue byte. The result is the same
-// as one transform of the whole buffer of words; it is computed through a cache of the transform's results for
-// every byte value per channel (grey) or through a 16-bit lattice ... see ImageWindow_ICM.cpp. false when the
-// transform failed: the pixels stay as they were.
+// Converts 0xffRRGGBB pixels in place through a display transform: each byte as its 16-bit word of DisplayLUT8To16,
+// the exact colour transform (ICCProfileTransform), the result as the nearest 16-bit word and that word as a byte by
+// DisplayLUT16To8. A grey transform reads the blue byte. The transform keeps the pixels it gave for every colour it
+// met, so a colour is computed once. false when there is no transform: the pixels stay as they were.
 bool TranslateDisplayPixels( ICCColorTransform transform, uint32_t* pixels, int64_t count );
 
 #endif

@@ -31,6 +31,7 @@
 #include "formats/ImageFileTestSupport.h"
 #include "platform/KeyTracker.h"
 #include "process/Maskable.h"
+#include "platform/ICCProfile.h"
 #include "windows/dialogs/ColorManagementSetupDialog.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
 #include "windows/image/ImageWindow_ICM.h"
@@ -730,6 +731,10 @@ TEST_F( FileActionsTest, ColorManagementSetupEditsTheSettingsWhenAvailable )
    const int8_t mismatch = ColorManagementSettings.OnProfileMismatch;
    const bool embedding = ColorManagementSettings.DefaultProfileEmbedding;
 
+   const std::string rgbDefault = ColorManagementSettings.DefaultRGBProfilePath;
+   const std::string grayDefault = ColorManagementSettings.DefaultGrayProfilePath;
+   ASSERT_FALSE( rgbDefault.empty() );
+
    // Cancel after changing the choices leaves the settings alone; OK stores them.
    for ( bool ok : { false, true } )
    {
@@ -737,6 +742,16 @@ TEST_F( FileActionsTest, ColorManagementSetupEditsTheSettingsWhenAvailable )
                       [ok]( QDialog& d )
                       {
                          auto& setup = static_cast<TColorManagementSetupDialog&>( d );
+                         // The default profiles shown are those in effect (at first start, the monitor's, which
+                         // is in none of the profile folders).
+                         const ColorManagementSettingsRecord& s = ColorManagementSettings;
+                         EXPECT_EQ( setup.DefaultRGBProfile_ComboBox->currentText().toStdString(),
+                                    GetICCProfileDescription( s.defaultRGBProfile ) );
+                         EXPECT_EQ( setup.DefaultRGBProfilePath_Panel->toolTip().toStdString(), s.DefaultRGBProfilePath );
+                         EXPECT_EQ( setup.DefaultGrayProfile_ComboBox->currentText().toStdString(),
+                                    GetICCProfileDescription( s.defaultGrayProfile ) );
+                         EXPECT_EQ( setup.DefaultGrayProfilePath_Panel->toolTip().toStdString(),
+                                    s.DefaultGrayProfilePath );
                          EXPECT_EQ( setup.CMM_ComboBox->currentText(), "0000" );
                          EXPECT_EQ( setup.CMMPath_Panel->toolTip(),
                                     "Use profile CMM (if available) or system default CMM" );
@@ -749,6 +764,9 @@ TEST_F( FileActionsTest, ColorManagementSetupEditsTheSettingsWhenAvailable )
       main->EditColorManagement_Action->trigger();
       EXPECT_EQ( ColorManagementSettings.OnProfileMismatch, ok ? 0 : mismatch );
       EXPECT_EQ( ColorManagementSettings.DefaultProfileEmbedding, ok ? !embedding : embedding );
+      // OK without touching the profiles changes none of them.
+      EXPECT_EQ( ColorManagementSettings.DefaultRGBProfilePath, rgbDefault );
+      EXPECT_EQ( ColorManagementSettings.DefaultGrayProfilePath, grayDefault );
    }
    ColorManagementSettings.OnProfileMismatch = mismatch;
    ColorManagementSettings.DefaultProfileEmbedding = embedding;
