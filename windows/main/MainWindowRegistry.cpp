@@ -513,7 +513,7 @@ void TMainWindow::SaveSettings( platform::Registry& registry )
              registry.WriteBool( name + "_Visible", w->isVisible() );
              registry.WriteBool( name + "_Minimized", w->isMinimized() || w->IsCollapsed() );
              // A window never shown nor placed has no place of its own: the one saved before stays.
-             if ( w->placed )
+             if ( w->placed || w->testAttribute( Qt::WA_Moved ) )
              {
                 registry.WriteInteger( name + "_Left", w->x() );
                 registry.WriteInteger( name + "_Top", w->y() );
