@@ -361,7 +361,8 @@ TImageWindow* OpenImageFile( QWidget* owner, const std::string& path, bool asCop
 {
    try
    {
-      if ( FindMainViewByFilePath( path ) != nullptr &&
+      // A copy is asked for knowingly: only a second plain opening of a file is questioned.
+      if ( !asCopy && FindMainViewByFilePath( path ) != nullptr &&
            !AskYes( "Lumenforge - Reopen Warning", "The image file:\n" + QString::fromStdString( path ) +
                                                        "\nis already open. Open it again in a new window?" ) )
          return nullptr;

@@ -7,16 +7,41 @@
 // live dialog (already shown, so its showEvent has filled the controls) to fill it by objectName and return the
 // result. No nested event loop is started, so nothing blocks.
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 
 #include "platform/ServiceSlot.h"
 
 class QDialog;
+class QWidget;
 
 namespace platform
 {
+
+// The window of the program that a modal window comes up over: the active modal window, else the active window,
+// else the last visible window that stays on top, else any visible window (the main window). The window given as
+// except is never the answer. nullptr when no window of the program is visible.
+QWidget* TopmostWindow( const QWidget* except = nullptr );
+
+// Makes a modal window that is about to be shown come up above every window of the program, whoever opened it:
+// it becomes the transient window of the topmost one (the window manager keeps it over that one), it stays on top
+// too while any visible window of the program does (so that no stay-on-top tool window hides it), and it is
+// raised and activated once shown. The scope gives the window its own style back when it ends.
+class ModalScope
+{
+public:
+   explicit ModalScope( QWidget& window );
+   ~ModalScope();
+   ModalScope( const ModalScope& ) = delete;
+   ModalScope& operator=( const ModalScope& ) = delete;
+
+private:
+   QPointer<QWidget> window; // a window that deleted itself on closing has no style to get back
+   bool madeStayOnTop = false;
+};
 
 class DialogRunner : public ServiceSlot<DialogRunner>
 {
@@ -27,7 +52,7 @@ public:
    // dialog passed to done()).
    virtual int Run( QDialog& dialog ) = 0;
 
-   // Current().Run( dialog ).
+   // Current().Run( dialog ), the dialog above every window of the program (ModalScope).
    static int exec( QDialog& dialog );
 
    // The installed runner (Install(), not owned), else the production one.

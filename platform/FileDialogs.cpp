@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "platform/DialogRunner.h"
+
 namespace platform
 {
 
@@ -13,30 +15,31 @@ class SystemFileDialogs : public FileDialogs
 public:
    Choice Pick( const Request& request, const QString& initialFilter ) override
    {
-      Choice choice;
-      choice.selectedFilter = initialFilter;
-      QString* filterOut = &choice.selectedFilter;
-      QString name;
+      // The arguments are taken as the toolkit's own pickers take them (a directory holding a file name selects
+      // that file).
+      QFileDialog dialog( request.parent, request.caption, request.directory, request.filter );
       switch ( request.kind )
       {
-      case Kind::OpenFile:
-         name = QFileDialog::getOpenFileName( request.parent, request.caption, request.directory, request.filter,
-                                              filterOut );
-         break;
-      case Kind::OpenFiles:
-         choice.names = QFileDialog::getOpenFileNames( request.parent, request.caption, request.directory,
-                                                       request.filter, filterOut );
-         break;
-      case Kind::SaveFile:
-         name = QFileDialog::getSaveFileName( request.parent, request.caption, request.directory, request.filter,
-                                              filterOut );
-         break;
+      case Kind::OpenFile: dialog.setFileMode( QFileDialog::ExistingFile ); break;
+      case Kind::OpenFiles: dialog.setFileMode( QFileDialog::ExistingFiles ); break;
+      case Kind::SaveFile: dialog.setAcceptMode( QFileDialog::AcceptSave ); break;
       case Kind::Directory:
-         name = QFileDialog::getExistingDirectory( request.parent, request.caption, request.directory );
+         dialog.setFileMode( QFileDialog::Directory );
+         dialog.setOption( QFileDialog::ShowDirsOnly );
          break;
       }
-      if ( !name.isEmpty() )
-         choice.names << name;
+      if ( !initialFilter.isEmpty() )
+         dialog.selectNameFilter( initialFilter );
+      Choice choice;
+      choice.selectedFilter = initialFilter;
+      ModalScope scope( dialog );
+      if ( dialog.exec() != QDialog::Accepted )
+         return choice;
+      choice.names = dialog.selectedFiles();
+      if ( request.kind != Kind::OpenFiles && choice.names.size() > 1 )
+         choice.names = QStringList{ choice.names.front() };
+      if ( request.kind != Kind::Directory )
+         choice.selectedFilter = dialog.selectedNameFilter();
       return choice;
    }
 };
@@ -46,7 +49,9 @@ FileDialogs::Choice PickThroughCurrent( FileDialogs::Kind kind, QWidget* parent,
 {
    FileDialogs::Request request;
    request.kind = kind;
-   request.parent = parent;
+   // Over whatever window of the program is on top (a report, a stay-on-top tool window), not under it.
+   QWidget* top = TopmostWindow();
+   request.parent = top != nullptr ? top : parent;
    request.caption = caption;
    request.directory = dir;
    request.filter = filter;

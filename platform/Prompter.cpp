@@ -1,12 +1,15 @@
 #include "platform/Prompter.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include <cstdio>
 #include <string>
 
 #include "classlib/Exception.h"
+#include "platform/DialogRunner.h"
 
 namespace platform
 {
@@ -31,6 +34,7 @@ public:
       QMessageBox box( MessageBoxParent() );
       box.setWindowTitle( caption );
       box.setText( text );
+      WidenForCaption( box );
       switch ( icon )
       {
       case Icon::None: box.setIcon( QMessageBox::NoIcon ); break;
@@ -53,6 +57,8 @@ public:
       if ( standard.testFlag( preferred ) )
          box.setDefaultButton( preferred );
 
+      // Above every window of the program, stay-on-top tool windows included.
+      const ModalScope scope( box );
       switch ( static_cast<QMessageBox::StandardButton>( box.exec() ) )
       {
       case QMessageBox::Ok: return Answer::Ok;
@@ -137,6 +143,20 @@ QWidget* MessageBoxParent()
          if ( w->windowType() == Qt::Dialog && takesInput( w ) )
             return w;
    return nullptr;
+}
+
+void WidenForCaption( QMessageBox& box )
+{
+   QFont title = box.font();
+   title.setBold( true );
+   title.setPointSizeF( title.pointSizeF() > 0 ? title.pointSizeF() * 1.25 : 12 );
+   // The icon and the buttons at the ends of a title bar.
+   constexpr int TitleBarButtons = 160;
+   const int wanted = QFontMetrics( title ).horizontalAdvance( box.windowTitle() ) + TitleBarButtons;
+   // A message box sizes itself to its layout: a spacer as wide as the caption needs widens it.
+   if ( auto* grid = qobject_cast<QGridLayout*>( box.layout() ) )
+      grid->addItem( new QSpacerItem( wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum ), grid->rowCount(), 0,
+                     1, grid->columnCount() );
 }
 
 QString AnswerText( Answer answer )

@@ -15,6 +15,7 @@
 
 #include "platform/ServiceSlot.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace platform
@@ -80,6 +81,10 @@ QWidget* MessageBoxParent();
 
 // Text of a button, for messages and test reports ("Ok", "Cancel", "Yes", "No").
 QString AnswerText( Answer answer );
+
+// Makes a message box wide enough for its whole caption: the window manager cuts a caption that does not fit the
+// title bar ("Corvant... e 1.0.0"). Room is left for the title bar's buttons and a bolder, larger title font.
+void WidenForCaption( QMessageBox& box );
 
 } // namespace platform
 

@@ -134,7 +134,7 @@ TEST_F( ImageFileTest, UnknownFormatsAreRefusedWithTheirText )
 
 // ---- Opening --------------------------------------------------------------------------------------------------------
 
-TEST_F( ImageFileTest, OpeningAFITSFileMakesAWindowWithItsPixelsAndAReopenIsAskedFirst )
+TEST_F( ImageFileTest, OpeningAFITSFileMakesAWindowWithItsPixelsAndAReopenButNotACopyIsAskedFirst )
 {
    std::unique_ptr<qor::Image> pattern( Pattern( 5, 3, 3, qor::ColorSpace::RGB ) );
    const std::string path = folder.File( "m42.fits" );
@@ -150,21 +150,24 @@ TEST_F( ImageFileTest, OpeningAFITSFileMakesAWindowWithItsPixelsAndAReopenIsAske
    EXPECT_TRUE( SamePixels( *w->image, *pattern ) );
    EXPECT_EQ( w->fitsOptions->bitsPerSample, 32 );
 
-   // Already open: No opens nothing; Yes opens a copy in a second window.
+   // Already open: No opens nothing; Yes opens it in a second window.
    prompter.Expect( { "The image file:\n" + QString::fromStdString( path ) +
                           "\nis already open. Open it again in a new window?",
                       {},
                       QString( "Lumenforge - Reopen Warning" ),
                       platform::Icon::Warning,
                       platform::Answer::No } );
-   EXPECT_EQ( OpenImageFile( nullptr, path, true, "" ), nullptr );
+   EXPECT_EQ( OpenImageFile( nullptr, path, false, "" ), nullptr );
    EXPECT_EQ( MainViewList.size(), 1u );
-
    prompter.Expect( "is already open", platform::Answer::Yes );
+   ASSERT_NE( OpenImageFile( nullptr, path, false, "Again" ), nullptr );
+
+   // A copy is what Open a Copy asks for: nothing is asked.
    TImageWindow* copy = OpenImageFile( nullptr, path, true, "Copy" );
    ASSERT_NE( copy, nullptr );
    EXPECT_TRUE( copy->isCopy );
    EXPECT_EQ( copy->mainView->Identifier(), "Copy" );
+   EXPECT_EQ( MainViewList.size(), 3u );
 }
 
 // A gzip-compressed FITS file opens under its own name, with the pixels of the file it holds; it is not written

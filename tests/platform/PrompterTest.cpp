@@ -6,10 +6,15 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <memory>
 
 #include "TestSupport.h"
 #include "classlib/Exception.h"
@@ -280,3 +285,99 @@ TEST( ExpectNothingServicesTest, StrayBoxOrDialogFailsTheTestInsteadOfBlocking )
 }
 
 } // namespace
+
+// ---- Modal windows above every window of the program ---------------------------------------------------------------
+
+namespace
+{
+
+// A tool window that floats above the program's others, like a processing window or the extraction dialog.
+std::unique_ptr<QWidget> PinnedToolWindow()
+{
+   auto pinned = std::make_unique<QWidget>( nullptr, Qt::Tool | Qt::WindowStaysOnTopHint );
+   pinned->setObjectName( "Pinned" );
+   pinned->resize( 200, 100 );
+   pinned->show();
+   pinned->activateWindow();
+   (void)QTest::qWaitForWindowActive( pinned.get(), 1000 );
+   return pinned;
+}
+
+} // namespace
+
+TEST_F( ScriptedServicesTest, AModalDialogComesUpAboveAStayOnTopWindowWhoeverOpensIt )
+{
+   std::unique_ptr<QWidget> pinned = PinnedToolWindow();
+   QDialog dialog; // opened without a parent, as the format option dialogs are
+   dialog.setObjectName( "FITSOptionsDialog" );
+   bool layered = false;
+   QWindow* transient = nullptr;
+   dialogs.Expect( "FITSOptionsDialog",
+                   [&]( QDialog& d )
+                   {
+                      layered = d.windowFlags().testFlag( Qt::WindowStaysOnTopHint );
+                      transient = d.windowHandle() != nullptr ? d.windowHandle()->transientParent() : nullptr;
+                      return QDialog::Accepted;
+                   } );
+   EXPECT_EQ( QDialog::Accepted, platform::DialogRunner::exec( dialog ) );
+   // In the stay-on-top layer, over the pinned window, while shown; its own style back afterwards.
+   EXPECT_TRUE( layered );
+   EXPECT_EQ( pinned->windowHandle(), transient );
+   EXPECT_FALSE( dialog.windowFlags().testFlag( Qt::WindowStaysOnTopHint ) );
+
+   // Without a stay-on-top window nothing changes the dialog's layer.
+   pinned->hide();
+   dialogs.Expect( "FITSOptionsDialog",
+                   [&]( QDialog& d )
+                   {
+                      layered = d.windowFlags().testFlag( Qt::WindowStaysOnTopHint );
+                      return QDialog::Accepted;
+                   } );
+   platform::DialogRunner::exec( dialog );
+   EXPECT_FALSE( layered );
+}
+
+TEST_F( ScriptedServicesTest, AFilePickerOpensOverTheModalWindowOnTop )
+{
+   std::unique_ptr<QWidget> pinned = PinnedToolWindow();
+   QDialog report; // a modal report whose Save asks for a file without naming a parent
+   report.setObjectName( "ProcessingReportDialog" );
+   report.setModal( true );
+   QWidget* parent = nullptr;
+   files.Expect( platform::FileDialogs::Kind::SaveFile,
+                 [&]( const platform::FileDialogs::Request& r )
+                 {
+                    parent = r.parent;
+                    return platform::FileDialogs::Choice{};
+                 } );
+   dialogs.Expect( "ProcessingReportDialog",
+                   []( QDialog& )
+                   {
+                      platform::FileDialogs::getSaveFileName( nullptr, "Save Report", "", "Text Files (*.txt)" );
+                      return QDialog::Rejected;
+                   } );
+   platform::DialogRunner::exec( report );
+   EXPECT_EQ( &report, parent );
+   // Outside any modal window, the pinned window is on top.
+   EXPECT_EQ( pinned.get(), platform::TopmostWindow() );
+}
+
+TEST( MessageBoxTest, ABoxIsWideEnoughForItsWholeCaption )
+{
+   const QString caption = "Corvanta Lumenforge 1.0.0";
+   QFont title = QApplication::font();
+   title.setBold( true );
+   const int captionWidth = QFontMetrics( title ).horizontalAdvance( caption );
+   QMessageBox plain;
+   plain.setWindowTitle( caption );
+   plain.setText( "Abort process?" );
+   plain.show();
+   QMessageBox widened;
+   widened.setWindowTitle( caption );
+   widened.setText( "Abort process?" );
+   platform::WidenForCaption( widened );
+   widened.show();
+   // Room for the caption and a title bar's buttons, which the box alone does not leave.
+   EXPECT_GE( widened.width(), captionWidth + 160 );
+   EXPECT_LT( plain.width(), widened.width() );
+}

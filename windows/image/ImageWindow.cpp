@@ -494,6 +494,9 @@ void TImageWindow::SetIcons()
 void ApplyPreferencesToImageWindows()
 {
    CreateViewTabFont();
+   // Preview titles are drawn once into a bitmap: drawn anew in the new font and colours.
+   for ( TImageWindow::Preview* preview : PreviewList )
+      preview->DrawCaptionBitmap();
    for ( TImageWindow::View* v : MainViewList )
    {
       TImageWindow* w = v->Window();

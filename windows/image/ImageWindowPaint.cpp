@@ -417,6 +417,8 @@ void TImageWindow::SelectPreviousView()
 
 void TImageWindow::RedrawImage()
 {
+   // The caption names the image's colour space, which a process may have changed.
+   UpdateCaption();
    if ( statusDialogNestingCount > 0 )
    {
       // The status dialog holds paints back; this one is wanted now.

@@ -1,5 +1,6 @@
 #include "windows/main/MainWindow.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -29,6 +30,7 @@
 #include "windows/image/ImageWindow.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
+#include "windows/main/WindowIcons.h"
 #include "windows/processing/ProcessIcon.h"
 
 TMainWindow* MainWindow = nullptr;
@@ -100,6 +102,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
 
    UpdateDesktopBrush( false );
    setWindowTitle( Caption );
+   setWindowIcon( ApplicationIcon() );
 
    previousTIFFErrorHandler = TIFFSetErrorHandler( &TMainWindow::TIFFErrorHandler );
    previousTIFFWarningHandler = TIFFSetWarningHandler( &TMainWindow::TIFFWarningHandler );
@@ -122,6 +125,31 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
       if ( LoadToolBarLayout( registry ) == 0 )
          DockDefaultToolBars();
    }
+
+   // Tool bars dock by the docking rule: the areas a tool bar may dock into are decided as its drag begins, and
+   // the preference decides whether it can be dragged at all.
+   for ( const auto& [toolBar, action] : ToolBarActions() )
+   {
+      QToolBar* t = toolBar;
+      connect( t, &QToolBar::topLevelChanged, this,
+               [this, t]( bool floating )
+               {
+                  if ( floating )
+                     AllowDockingAreas( t );
+                  t->setMovable( CurrentPreferences.mainWindow.enableToolBarAutoDragDock || floating );
+               } );
+   }
+   ApplyToolBarDocking();
+
+   // Stay-on-top windows float above other programs only while this one is active.
+   connect( qApp, &QGuiApplication::applicationStateChanged, this,
+            [this]( Qt::ApplicationState state )
+            {
+               if ( state == Qt::ApplicationActive )
+                  ApplicationEvents1Activate();
+               else
+                  ApplicationEvents1Deactivate();
+            } );
 
    // New image windows are placed (cascaded, never collapsed) as they appear on the desktop.
    desktop->viewport()->installEventFilter( this );
@@ -218,8 +246,10 @@ void TMainWindow::UpdateDesktopBrush( bool repaint )
 void TMainWindow::ApplyPreferences()
 {
    setAcceptDrops( CurrentPreferences.mainWindow.acceptDroppedFiles );
+   ApplyToolBarDocking();
    UpdateDesktopBrush( true );
-   // The tool bars' automatic docking and the process icons' fonts and colours follow here as those parts arrive.
+   // The icons on the desktop take the new fonts and colours now, not when next clicked.
+   UpdateProcessIconLayouts();
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -49,6 +49,7 @@ class QRubberBand;
 class TImageWindow;
 class TProcessEnvelope;
 class TProcessIcon;
+class TProcessingWindow;
 
 namespace platform
 {
@@ -370,14 +371,42 @@ public:
    // Moves a window to a point, kept so that at least 32 pixels of its width and its title bar lie on a screen
    // that exists now (the nearest one when the point lies on none).
    static void PlaceWindowClamped( QWidget* window, int left, int top );
+   // Once the settings are loaded: gives a processing window made since then its saved settings and place (once
+   // per window; windows made before are restored by LoadSettings).
+   void RestoreWindowSettings( TProcessingWindow& window );
+   // LoadSettings has run: windows made from now on are restored as they are made.
+   bool windowSettingsLoaded = false;
 
    // ---- Application events (MainWindowEvents.cpp) ---------------------------------------------------------------
    // The last-resort report of an exception that escaped an event handler: "<* Unexpected Exception *>", the
    // sender's address and the message, under the application title; the status dialog closes one level.
    void ApplicationEvents1Exception( const QObject* sender, const QString& message );
+   // The program became active: the stay-on-top windows float above every window again.
+   void ApplicationEvents1Activate();
+   // The program went to the background: the stay-on-top windows stop floating above other programs' windows.
+   void ApplicationEvents1Deactivate();
+   // The docking rule of the tool-bar areas: only a tool bar docks, and only into an area that can hold it on one
+   // row (a column for the left and right areas) beside what is docked there already. The extent it needs there:
+   // along a horizontal area the sum of its controls' widths by the largest height, along a vertical one the
+   // largest width by the sum of the heights.
+   bool ControlBarDockOver( Qt::ToolBarArea area, QWidget* dragged ) const;
+   static QSize DockedExtent( const QToolBar* toolBar, Qt::Orientation orientation );
+   // Decides, for a tool bar that starts being dragged, the areas it may dock into (Qt then offers only those).
+   void AllowDockingAreas( QToolBar* toolBar );
+   // Applies the "Enable Tool Bar Auto Drag/Dock" preference to every tool bar: with it off a docked tool bar
+   // cannot be dragged and a floating one docks nowhere.
+   void ApplyToolBarDocking();
    // Places a new image window on the desktop: cascaded under the previous one and never smaller than a usable
    // frame.
    void PlaceNewDocumentChild( QMdiSubWindow* child );
+   // A document child's own commands (its system menu: Close is Ctrl+W and Ctrl+F4 in the toolkit) give up the
+   // keys the main window's actions use: no key may name two commands (Ctrl+W is Fit Window).
+   void ReleaseTakenShortcuts( QMdiSubWindow* child );
+   // Where a document child goes when cascaded to a point: there with its own size as far as the desktop allows,
+   // or at the corner when it would leave the desktop from there.
+   QRect CascadedRect( const QMdiSubWindow* child, QPoint at ) const;
+   // The cascade's step: a title bar's height.
+   static int CascadeStep( const QMdiSubWindow* child );
    // The smallest frame of an image window: wide enough for the title and its buttons, tall enough for a strip of
    // the image.
    static constexpr QSize MinimumDocumentChildSize{ 200, 120 };
@@ -387,6 +416,10 @@ public:
    QAction* ImageViewInformation_Action = nullptr;
    QAction* PreviewMakeImage_Action = nullptr;
    QAction* ProcessNewImage_Action = nullptr;
+   QAction* ProcessPreferences_Action = nullptr;
+   QAction* ProcessReadoutOptions_Action = nullptr;
+   QAction* ProcessFITSKeywords_Action = nullptr;
+   QAction* ProcessIPTCPhotoInfo_Action = nullptr;
    QAction* ProcessImageIdentifier_Action = nullptr;
    QAction* ToolsImageInformation_Action = nullptr;
    QAction* GeometryResample_Action = nullptr;

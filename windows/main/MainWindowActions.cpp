@@ -40,6 +40,10 @@
 #include "windows/processing/AssignICCProfileWindow.h"
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/FITSHeaderWindow.h"
+#include "windows/processing/IPTCPhotoInfoWindow.h"
+#include "windows/processing/PreferencesWindow.h"
+#include "windows/processing/ReadoutOptionsWindow.h"
 #include "windows/processing/ImageIdentifierWindow.h"
 #include "windows/processing/HistogramWindow.h"
 #include "windows/processing/ImportChannelsWindow.h"
@@ -124,6 +128,24 @@ void ResetPreview( TImageWindow::Preview& preview )
 {
    const qor::Image& image = preview.GetImage();
    preview.Reset( preview.left, preview.top, image.Width(), image.Height() );
+}
+
+// Calls select with the active image's current view, when there is one.
+template <class Select>
+void SelectActiveView( const TMainWindow& main, Select select )
+{
+   TImageWindow* window = main.ActiveImageWindow();
+   if ( window != nullptr && window->currentView != nullptr )
+      select( window->currentView );
+}
+
+// Shows a view tool; one without a view of its own takes the active image's current view.
+template <class Form>
+void ShowViewTool( const TMainWindow& main, Form& form, const TImageWindow::View* shown )
+{
+   ShowForm( &form );
+   if ( shown == nullptr )
+      SelectActiveView( main, [&form]( TImageWindow::View* v ) { form.SelectView( v ); } );
 }
 
 void SetToolButtonName( QToolBar* toolBar, QAction* action, const char* name )
@@ -242,12 +264,13 @@ void TMainWindow::BuildCommandActions()
          [] { ShowForm( &MinMaxFiltersWindow() ); } );
    make( ProcessSCNR_Action, "ProcessSCNR_Action", "SCNR", {}, none, "Sc", [] { ShowForm( &SCNRWindow() ); } );
    make( ProcessHistograms_Action, "ProcessHistograms_Action", "Histograms", {}, none, "Hg",
-         [] { ShowForm( &HistogramWindow() ); } );
+         [this] { ShowViewTool( *this, HistogramWindow(), HistogramWindow().CurrentView() ); } );
    make( ProcessSGBNR_Action, "ProcessSGBNR_Action", "SGBNR", {}, none, "Sg", [] { ShowForm( &SGBNRWindow() ); } );
    make( ProcessPixelMath_Action, "ProcessPixelMath_Action", "Pixel Math", {}, none, "PM",
          [] { ShowForm( &PixelMathWindow() ); } );
+   // The view tools opened from the tool bars look at the active image, as they do from the Image menu.
    make( ToolsStatistics_Action, "ToolsStatistics_Action", "Statistics", {}, none, "\u03A3",
-         [] { ShowForm( &StatisticsWindow() ); } );
+         [this] { ShowViewTool( *this, StatisticsWindow(), StatisticsWindow().currentView ); } );
    make( ToolsRealTimePreview_Action, "ToolsRealTimePreview_Action", "Real Time Preview", {}, none, "RT",
          [] { ShowForm( &RealTimePreviewWindow() ); } );
    make( ProcessCurves_Action, "ProcessCurves_Action", "Curves", {}, none, "Cv", [] { ShowForm( &CurvesWindow() ); } );
@@ -258,13 +281,21 @@ void TMainWindow::BuildCommandActions()
    make( ProcessProcessContainer_Action, "ProcessProcessContainer_Action", "Process Container", {}, none, "PC",
          [] { ShowForm( &ProcessContainerWindow() ); } );
    make( ToolsProcessingHistory_Action, "ToolsProcessingHistory_Action", "Processing History", {}, none, "H",
-         [] { ShowForm( &ProcessingHistoryWindow() ); } );
+         [this] { ShowViewTool( *this, ProcessingHistoryWindow(), ProcessingHistoryWindow().CurrentView() ); } );
    make( ProcessNewImage_Action, "ProcessNewImage_Action", "New Image", {}, none, "New",
          [] { ShowForm( &NewImageWindow() ); } );
    make( ProcessImageIdentifier_Action, "ProcessImageIdentifier_Action", "Image Identifier", {}, none, "Id",
          [] { ShowForm( &ImageIdentifierWindow() ); } );
    make( ToolsImageInformation_Action, "ToolsImageInformation_Action", "Image Information", {}, none, "i",
-         [] { ShowForm( &ImageInformationWindow() ); } );
+         [this] { ShowViewTool( *this, ImageInformationWindow(), ImageInformationWindow().CurrentView() ); } );
+   make( ProcessPreferences_Action, "ProcessPreferences_Action", "Preferences", {}, none, "Pf",
+         [] { ShowForm( &PreferencesWindow() ); } );
+   make( ProcessReadoutOptions_Action, "ProcessReadoutOptions_Action", "Readout Options", {}, none, "RO",
+         [] { ShowForm( &ReadoutOptionsWindow() ); } );
+   make( ProcessFITSKeywords_Action, "ProcessFITSKeywords_Action", "FITS Keywords", {}, none, "FK",
+         [] { ShowForm( &FITSHeaderWindow() ); } );
+   make( ProcessIPTCPhotoInfo_Action, "ProcessIPTCPhotoInfo_Action", "IPTC Photo Info", {}, none, "IP",
+         [] { ShowForm( &IPTCPhotoInfoWindow() ); } );
 
    // Process
    make( ProcessATrousWavelets_Action, "ProcessATrousWavelets_Action", QString::fromUtf8( "À Trous Wavelet Transform" ),
@@ -454,6 +485,14 @@ void TMainWindow::BuildCommandActions()
    filters->addAction( ProcessSCNR_Action );
    filters->addAction( ProcessSGBNR_Action );
    Process_Menu->addAction( ProcessPixelMath_Action );
+   QMenu* global = Process_Menu->addMenu( "G&lobal" );
+   global->setObjectName( "ProcessGlobal_MenuItem" );
+   global->addAction( ProcessPreferences_Action );
+   global->addAction( ProcessReadoutOptions_Action );
+   QMenu* formats = Process_Menu->addMenu( "File F&ormats" );
+   formats->setObjectName( "ProcessFileFormats_MenuItem" );
+   formats->addAction( ProcessFITSKeywords_Action );
+   formats->addAction( ProcessIPTCPhotoInfo_Action );
    Tools_Menu->addAction( ToolsStatistics_Action );
    Tools_Menu->addAction( ToolsRealTimePreview_Action );
 
@@ -1040,7 +1079,20 @@ void TMainWindow::ToolsAdjustMonitorBrightness_ActionExecute()
 
 void TMainWindow::WindowCascade_ActionExecute()
 {
-   desktop->cascadeSubWindows();
+   // Each window one title-bar height right of and below the previous one, keeping its own size as far as the
+   // desktop allows from there (the toolkit's own cascade shrinks every window to its smallest useful size).
+   QPoint at( 0, 0 );
+   for ( QMdiSubWindow* child : desktop->subWindowList( QMdiArea::CreationOrder ) )
+   {
+      if ( !child->isVisible() || child->isMinimized() )
+         continue;
+      if ( child->isMaximized() )
+         child->showNormal();
+      const QRect place = CascadedRect( child, at );
+      child->setGeometry( place );
+      child->raise();
+      at = place.topLeft() + QPoint( CascadeStep( child ), CascadeStep( child ) );
+   }
 }
 
 void TMainWindow::WindowTileHorizontal_ActionExecute()
@@ -1121,16 +1173,8 @@ void TMainWindow::WindowFitWindow_ActionExecute()
 
 void TMainWindow::WindowStayOnTopProcessingWindows_ActionExecute()
 {
-   // The state is read from one window, which stands for all of them.
-   const bool onTop = AdjustMonitorBrightnessWindow != nullptr &&
-                      AdjustMonitorBrightnessWindow->windowFlags().testFlag( Qt::WindowStaysOnTopHint );
-   for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
-   {
-      const bool visible = w->isVisible();
-      w->setWindowFlag( Qt::WindowStaysOnTopHint, !onTop );
-      if ( visible )
-         w->show(); // changing the flags hides a window
-   }
+   // Windows made later follow the new state too.
+   SetProcessingWindowsStayOnTop( !ProcessingWindowsStayOnTop() );
 }
 
 void TMainWindow::WindowHideAllProcessingWindows_ActionExecute()
@@ -1143,7 +1187,7 @@ void TMainWindow::WindowMinimizeAllProcessingWindows_ActionExecute()
 {
    for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
       if ( w->isVisible() )
-         w->showMinimized();
+         w->Collapse();
 }
 
 void TMainWindow::WindowToolBar_ActionExecute( QToolBar* toolBar )
@@ -1153,10 +1197,10 @@ void TMainWindow::WindowToolBar_ActionExecute( QToolBar* toolBar )
       toolBar->setVisible( !toolBar->isVisible() );
       return;
    }
-   // Never placed: it floats at its own bounds from now on.
-   const QRect bounds( mapToGlobal( toolBar->pos() ), toolBar->sizeHint() );
-   FloatToolBar( toolBar, bounds );
-   toolBar->setProperty( "Tag", 1 );
+   // Never placed: it docks at the top, beside the others when it fits there, else on a row of its own (where it
+   // covers neither the menus nor the desktop). From there it can be dragged elsewhere.
+   DockToolBar( Qt::TopToolBarArea, Qt::NoToolBarArea, toolBar );
+   toolBar->show();
 }
 
 void TMainWindow::WindowShowControlBars_ActionExecute()

@@ -26,7 +26,8 @@
 #include "windows/image/ImageWindow.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SystemPerformance.h"
-#include "windows/tools/AdjustMonitorBrightnessWindow.h"
+#include "windows/processing/ProcessIcon.h"
+#include "windows/processing/ProcessingWindow.h"
 
 namespace
 {
@@ -209,7 +210,11 @@ void TMainWindow::ApplicationEvents1Idle()
        { ImageViewProcessingHistory_Action, s.imageActive },
        { ImageViewProcessingReport_Action, s.imageActive },
        { ColorSpaceRGBSpaceParameters_Action, s.imageActive },
-       { ColorSpaceResetToGlobalRGBSpace_Action, s.imageActive },
+       { ColorSpaceResetToGlobalRGBSpace_Action,
+         s.imageActive && !A->rgbWorkingSpace.SharesDataWith( GlobalRGBWorkingSpace ) },
+       { ProcessSaveProcessIcons_Action, !ProcessIcons.empty() },
+       { ProcessArrangeProcessIcons_Action, !ProcessIcons.empty() },
+       { ProcessRemoveProcessIcons_Action, !ProcessIcons.empty() },
        { ColorSpaceConvertToGrayscale_Action, s.imageActive && s.colorImage },
        { ColorSpaceConvertToRGBColor_Action, s.imageActive && !s.colorImage },
        { PreviewNew_Action, s.imageActive },
@@ -282,9 +287,7 @@ void TMainWindow::ApplicationEvents1Idle()
 
    MaskEnableMask_Action->setChecked( !s.hasMask || A->maskEnabled );
    MaskShowMask_Action->setChecked( !s.hasMask || A->maskShown );
-   WindowStayOnTopProcessingWindows_Action->setChecked(
-       AdjustMonitorBrightnessWindow != nullptr &&
-       AdjustMonitorBrightnessWindow->windowFlags().testFlag( Qt::WindowStaysOnTopHint ) );
+   WindowStayOnTopProcessingWindows_Action->setChecked( ProcessingWindowsStayOnTop() );
    for ( const auto& [toolBar, action] : ToolBarActions() )
       action->setChecked( toolBar->isVisible() );
    SetCaption( WindowShowControlBars_Action, controlBarVisible[0] ? "Hide Control Bars" : "Show Control Bars" );

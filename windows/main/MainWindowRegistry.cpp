@@ -215,7 +215,43 @@ QPoint ClampedPosition( int left, int top, int width )
    return { x, y };
 }
 
+// Moves a window to its saved place, when both coordinates were saved; true when it was moved.
+bool PlaceFromSettings( QWidget* window, const QString& name, const platform::Registry& registry )
+{
+   int32_t left = 0, top = 0;
+   if ( window == nullptr || !ReadInt( left, registry, name + "_Left" ) || !ReadInt( top, registry, name + "_Top" ) )
+      return false;
+   TMainWindow::PlaceWindowClamped( window, left, top );
+   return true;
+}
+
+// A processing window's own settings, then its place (the registry open on "Window Status").
+void RestoreFromSettings( TProcessingWindow& window, platform::Registry& registry )
+{
+   if ( window.settingsRestored )
+      return;
+   window.settingsRestored = true;
+   window.LoadSettings( registry );
+   if ( PlaceFromSettings( &window, window.objectName(), registry ) )
+      window.placed = true;
+}
+
 } // namespace
+
+void TMainWindow::RestoreWindowSettings( TProcessingWindow& window )
+{
+   if ( !windowSettingsLoaded || window.settingsRestored )
+      return;
+   platform::Registry registry;
+   Guarded(
+       [&]
+       {
+          if ( registry.OpenKey( Key( "Window Status" ), false ) )
+             RestoreFromSettings( window, registry );
+          window.settingsRestored = true;
+       },
+       __LINE__ );
+}
 
 void TMainWindow::PlaceWindowClamped( QWidget* window, int left, int top )
 {
@@ -388,23 +424,16 @@ void TMainWindow::LoadSettings( platform::Registry& registry )
              processIconsOpenDialogInitialDirectory = directory;
 
           OpenForLoad( registry, "Window Status" );
-          auto place = [&registry]( QWidget* window, const QString& name )
-          {
-             int32_t left = 0, top = 0;
-             if ( window != nullptr && ReadInt( left, registry, name + "_Left" ) &&
-                  ReadInt( top, registry, name + "_Top" ) )
-                PlaceWindowClamped( window, left, top );
-          };
-          place( &StatusDialog(), "ProcessingStatusDialog" );
-          place( &DynamicCropDialog(), "DynamicCropDialog" );
-          place( &DynamicBackgroundExtractionDialog(), "DynamicBackgroundExtractionDialog" );
+          PlaceFromSettings( &StatusDialog(), "ProcessingStatusDialog", registry );
+          PlaceFromSettings( &DynamicCropDialog(), "DynamicCropDialog", registry );
+          PlaceFromSettings( &DynamicBackgroundExtractionDialog(), "DynamicBackgroundExtractionDialog", registry );
           for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
-          {
-             w->LoadSettings( registry );
-             place( w, w->objectName() );
-          }
+             RestoreFromSettings( *w, registry );
        },
        __LINE__ );
+   // The processing windows made from now on are restored as they are made; so are those whose restoring a
+   // failure above cut short.
+   windowSettingsLoaded = true;
    // Told once, however many values were damaged; the next save writes everything afresh.
    if ( RegistryDataCorrupted && !corruptedBefore )
       platform::ShowMessage( platform::Icon::Warning, ApplicationTitle(), CorruptedText );
@@ -482,9 +511,13 @@ void TMainWindow::SaveSettings( platform::Registry& registry )
           {
              const QString name = w->objectName();
              registry.WriteBool( name + "_Visible", w->isVisible() );
-             registry.WriteBool( name + "_Minimized", w->isMinimized() );
-             registry.WriteInteger( name + "_Left", w->x() );
-             registry.WriteInteger( name + "_Top", w->y() );
+             registry.WriteBool( name + "_Minimized", w->isMinimized() || w->IsCollapsed() );
+             // A window never shown nor placed has no place of its own: the one saved before stays.
+             if ( w->placed || w->testAttribute( Qt::WA_Moved ) )
+             {
+                registry.WriteInteger( name + "_Left", w->x() );
+                registry.WriteInteger( name + "_Top", w->y() );
+             }
              w->SaveSettings( registry );
           }
           // The file is written here; a file that cannot be written is reported like any other failure.

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QPointer>
 
+#include "support/Utils.h"
 #include "windows/main/MainWindow.h"
 
 TMedianFilterWindow::TMedianFilterWindow( QWidget* owner ) : TBoxFilterWindow( owner )
@@ -98,7 +99,6 @@ void MedianFilter::LaunchInterface()
 {
    TMedianFilterWindow& window = MedianFilterWindow();
    window.ImportInstance( *this );
-   window.show();
-   window.raise();
-   window.activateWindow();
+   // Restored when minimised or collapsed, brought to the front.
+   ShowForm( &window );
 }

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRadioButton>
 
+#include "support/Utils.h"
 #include "windows/main/MainWindow.h"
 
 TMinMaxFiltersWindow::TMinMaxFiltersWindow( QWidget* owner ) : TBoxFilterWindow( owner )
@@ -84,7 +85,6 @@ void MinMaxFilter::LaunchInterface()
 {
    TMinMaxFiltersWindow& window = MinMaxFiltersWindow();
    window.ImportInstance( *this );
-   window.show();
-   window.raise();
-   window.activateWindow();
+   // Restored when minimised or collapsed, brought to the front.
+   ShowForm( &window );
 }

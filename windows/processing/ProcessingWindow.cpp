@@ -1,7 +1,14 @@
 #include "windows/processing/ProcessingWindow.h"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleHints>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -9,8 +16,10 @@
 #include "platform/DialogRunner.h"
 #include "platform/Prompter.h"
 #include "support/FailureReport.h"
+#include "support/Utils.h"
 #include "windows/dialogs/SelectViewsDialogs.h"
 #include "windows/main/MainWindow.h"
+#include "windows/main/WindowIcons.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 std::vector<TProcessingWindow*> ProcessingWindows;
@@ -126,6 +135,79 @@ void RollBack( Process& process, const std::vector<TImageWindow::View*>& views, 
    platform::ShowMessage( platform::Icon::Information, QString::fromStdString( process.Id() ), "Process Aborted." );
 }
 
+// The stay-on-top style of processing windows, and whether the program is the active one.
+bool stayOnTop = true;
+bool applicationActive = true;
+
+// The bar of a collapsed processing window: its caption on a title-bar strip. It is dragged to move it; a click
+// that does not move it shows the window again.
+class CollapsedWindowBar : public QWidget
+{
+public:
+   explicit CollapsedWindowBar( TProcessingWindow* window )
+      : QWidget( window->parentWidget(), Qt::Tool | Qt::FramelessWindowHint ), window( window )
+   {
+      setObjectName( "CollapsedBar" );
+      setAttribute( Qt::WA_DeleteOnClose, false );
+      setCursor( Qt::PointingHandCursor );
+      const QFontMetrics metrics( font() );
+      setFixedHeight( metrics.height() + 8 );
+      setToolTip( "Click to restore the window, drag to move the bar" );
+      SetWindowStaysOnTop( this, ProcessingWindowsStayOnTop(), applicationActive );
+   }
+
+   static constexpr int Width = 180;
+
+protected:
+   void paintEvent( QPaintEvent* ) override
+   {
+      QPainter painter( this );
+      painter.fillRect( rect(), QColor( 60, 70, 90 ) );
+      painter.setPen( QColor( 30, 35, 45 ) );
+      painter.drawRect( rect().adjusted( 0, 0, -1, -1 ) );
+      painter.setPen( Qt::white );
+      const QRect text = rect().adjusted( 6, 0, -22, 0 );
+      painter.drawText( text, Qt::AlignVCenter | Qt::AlignLeft,
+                        fontMetrics().elidedText( window->windowTitle(), Qt::ElideRight, text.width() ) );
+      // A restore mark at the right end.
+      const int h = height() - 10;
+      painter.drawRect( QRect( width() - 6 - h, 5, h, h ) );
+   }
+
+   void mousePressEvent( QMouseEvent* event ) override
+   {
+      if ( event->button() != Qt::LeftButton )
+         return;
+      pressed = event->globalPosition().toPoint();
+      startPos = pos();
+      dragged = false;
+   }
+
+   void mouseMoveEvent( QMouseEvent* event ) override
+   {
+      if ( !( event->buttons() & Qt::LeftButton ) )
+         return;
+      const QPoint delta = event->globalPosition().toPoint() - pressed;
+      if ( dragged || delta.manhattanLength() >= QGuiApplication::styleHints()->startDragDistance() )
+      {
+         dragged = true;
+         move( startPos + delta );
+      }
+   }
+
+   void mouseReleaseEvent( QMouseEvent* event ) override
+   {
+      if ( event->button() == Qt::LeftButton && !dragged )
+         ShowForm( window );
+   }
+
+private:
+   TProcessingWindow* window;
+   QPoint pressed;
+   QPoint startPos;
+   bool dragged = false;
+};
+
 class BusyScope
 {
 public:
@@ -156,11 +238,14 @@ TProcessingWindow::TProcessingWindow( QWidget* owner ) : TProcessingInterface( o
    ProcessingWindows.push_back( this );
    ConnectProcessUpdates();
    setWindowFlags( Qt::Tool );
+   SetWindowStaysOnTop( this, stayOnTop, applicationActive );
+   setWindowIcon( ProcessWindowIcon() );
    CreateProcessDragObject( 18 );
 }
 
 TProcessingWindow::~TProcessingWindow()
 {
+   delete bar.data();
    selectImagesDialog.reset();
    selectPreviewsDialog.reset();
    ProcessingWindows.erase( std::remove( ProcessingWindows.begin(), ProcessingWindows.end(), this ),
@@ -176,6 +261,85 @@ void TProcessingWindow::FormCreated()
 {
    TProcessingInterface::FormCreated();
    HookButtons( this );
+   // A window made after the settings were loaded takes its saved place and settings now.
+   if ( MainWindow != nullptr )
+      MainWindow->RestoreWindowSettings( *this );
+}
+
+bool TProcessingWindow::event( QEvent* event )
+{
+   // Before the form's own show handling (a dialog would centre itself over its parent).
+   if ( event->type() == QEvent::Show && !event->spontaneous() )
+   {
+      if ( collapsed )
+         ExpandFromBar();
+      else if ( !placed && !testAttribute( Qt::WA_Moved ) )
+         PlaceInWorkArea();
+      placed = true;
+   }
+   return TProcessingInterface::event( event );
+}
+
+void TProcessingWindow::PlaceInWorkArea()
+{
+   QRect area;
+   if ( MainWindow != nullptr && MainWindow->isVisible() && !MainWindow->isMinimized() )
+   {
+      const QWidget* desktop = MainWindow->Desktop();
+      area = QRect( desktop->mapToGlobal( QPoint( 0, 0 ) ), desktop->size() );
+   }
+   else if ( QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen() )
+      area = s->availableGeometry();
+   if ( area.isEmpty() )
+      return;
+   const QSize size = frameGeometry().size();
+   // Centred; where it does not fit, its top-left corner (title bar, caption) stays in the area.
+   const int x = std::max( area.left(), area.left() + ( area.width() - size.width() ) / 2 );
+   const int y = std::max( area.top(), area.top() + ( area.height() - size.height() ) / 2 );
+   move( x, y );
+}
+
+void TProcessingWindow::Collapse()
+{
+   if ( collapsed || !isVisible() )
+      return;
+   if ( bar == nullptr )
+      bar = new CollapsedWindowBar( this );
+   const QRect frame = frameGeometry();
+   bar->setFixedWidth( std::min<int>( CollapsedWindowBar::Width, frame.width() ) );
+   bar->move( frame.right() + 1 - bar->width(), frame.top() );
+   collapsing = true;
+   hide();
+   collapsing = false;
+   collapsed = true;
+   bar->show();
+   bar->raise();
+}
+
+QWidget* TProcessingWindow::CollapsedBar() const
+{
+   return bar.data();
+}
+
+void TProcessingWindow::ExpandFromBar()
+{
+   collapsed = false;
+   if ( bar == nullptr )
+      return;
+   const QRect b = bar->frameGeometry();
+   move( b.right() + 1 - frameGeometry().width(), b.top() );
+   bar->hide();
+}
+
+void TProcessingWindow::setVisible( bool visible )
+{
+   if ( !visible && collapsed && !collapsing )
+   {
+      collapsed = false;
+      if ( bar != nullptr )
+         bar->hide();
+   }
+   TProcessingInterface::setVisible( visible );
 }
 
 void TProcessingWindow::HookButtons( QWidget* control )
@@ -296,7 +460,7 @@ bool TProcessingWindow::WantChildKey( QWidget* child, QKeyEvent* key )
    case Qt::Key_Escape:
       if ( ctrl )
          return false;
-      showMinimized();
+      Collapse();
       return true;
    default:
       return false;
@@ -311,6 +475,48 @@ void TProcessingWindow::FormActivate()
 void TProcessingWindow::FormDeactivate()
 {
    CommitActiveEdit();
+}
+
+// ---- Stay on top -------------------------------------------------------------------------------------------------
+
+void SetWindowStaysOnTop( QWidget* window, bool onTop, bool floating )
+{
+   if ( window == nullptr )
+      return;
+   // The widget keeps the style; the system window follows it only while floating. Neither change re-creates or
+   // hides the window (setWindowFlags would).
+   Qt::WindowFlags style = window->windowFlags();
+   style.setFlag( Qt::WindowStaysOnTopHint, onTop );
+   if ( style != window->windowFlags() )
+      window->overrideWindowFlags( style );
+   if ( QWindow* handle = window->windowHandle() )
+   {
+      Qt::WindowFlags native = handle->flags();
+      native.setFlag( Qt::WindowStaysOnTopHint, onTop && floating );
+      if ( native != handle->flags() )
+         handle->setFlags( native );
+   }
+}
+
+bool ProcessingWindowsStayOnTop()
+{
+   return stayOnTop;
+}
+
+void SetProcessingWindowsStayOnTop( bool onTop )
+{
+   stayOnTop = onTop;
+   for ( TProcessingWindow* w : std::vector<TProcessingWindow*>( ProcessingWindows ) )
+   {
+      SetWindowStaysOnTop( w, onTop, applicationActive );
+      SetWindowStaysOnTop( w->CollapsedBar(), onTop, applicationActive );
+   }
+}
+
+void SetProcessingWindowsFloating( bool active )
+{
+   applicationActive = active;
+   SetProcessingWindowsStayOnTop( stayOnTop );
 }
 
 // ---- Runs on several views --------------------------------------------------------------------------------------

@@ -10,8 +10,21 @@
 //
 // Buttons are wired by name when the form is first shown: a button whose objectName contains "Preview_" runs
 // ApplyToPreviews, "Apply_" Apply, "SelectPreviews_" and "SelectImages_" open the selection dialogs. Keys: F5
-// applies to previews (Ctrl+F5 selects them), F9 applies to images (Ctrl+F9 selects them), Esc minimises the
+// applies to previews (Ctrl+F5 selects them), F9 applies to images (Ctrl+F9 selects them), Esc collapses the
 // window; none of them acts with Shift or Alt held or after a rejected edit.
+//
+// Collapsing (Esc, Minimize All) puts a bar with the window's caption at the window's top-right corner in place of
+// the window. The bar can be moved; a click on it, or any other way of showing the window (a menu, a launch, a
+// drop), brings the window back with its right edge at the bar's right edge.
+//
+// Places. A window shown for the first time without a place of its own (none saved, none set by its code) is
+// centred in the main window's work area, never over the menus or the tool bars; a window made after the main
+// window has loaded its settings gets its saved place and settings then (RestoreWindowSettings), exactly as one
+// made at start-up.
+//
+// Stay on top. Processing windows float above the program's other windows unless Window > Processing Windows >
+// Stay On Top is turned off; a window made later follows the setting in force. While the program is in the
+// background no window floats above other programs' windows.
 //
 // Which views are selected for a window is kept by the views (TImageWindow::View::selectingWindows), not by the
 // window.
@@ -23,6 +36,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include <QPointer>
 
 #include "windows/image/ImageWindow.h"
 #include "windows/processing/ProcessingInterface.h"
@@ -52,6 +67,20 @@ public:
    virtual void SaveSettings( platform::Registry& registry );
 
    bool WantChildKey( QWidget* child, QKeyEvent* key ) override;
+
+   // Replaces the window by its bar (see above); nothing when it is hidden or collapsed already.
+   void Collapse();
+   bool IsCollapsed() const { return collapsed; }
+   // The bar standing for the collapsed window (nullptr before the first collapse).
+   QWidget* CollapsedBar() const;
+   // Hiding a collapsed window takes its bar away too.
+   void setVisible( bool visible ) override;
+
+   // The window has a place: restored from the settings, set by its own code or given at its first showing. Only
+   // such a place is saved.
+   bool placed = false;
+   // Its saved place and settings have been looked for (the main window does it once).
+   bool settingsRestored = false;
 
    // Button handlers: each commits the active edit first and does nothing after a rejected value.
    void PreviewButtonClick();
@@ -88,6 +117,7 @@ public:
    std::unique_ptr<TSelectImagesDialog> selectImagesDialog;
 
 protected:
+   bool event( QEvent* event ) override;
    void FormCreated() override;
    void FormActivate() override;
    void FormDeactivate() override;
@@ -98,7 +128,26 @@ private:
    template <class ViewType>
    void ApplyToSelection( const std::vector<ViewType*>& list, QDialog& selectDialog, const char* noViews,
                           const char* noneSelected );
+   // At the first showing: centred in the main window's work area (the screen's when there is none).
+   void PlaceInWorkArea();
+   // Back from the bar: right edge at the bar's right edge, top at its top.
+   void ExpandFromBar();
+
+   bool collapsed = false;
+   bool collapsing = false;
+   QPointer<QWidget> bar;
 };
+
+// Whether the processing windows stay on top of the program's other windows (initially true).
+bool ProcessingWindowsStayOnTop();
+// Turns the stay-on-top style of every processing window (and of those made later) on or off.
+void SetProcessingWindowsStayOnTop( bool onTop );
+// While the program is active the windows with the stay-on-top style float above every other window; while it is
+// in the background they float only above the program's own (the main window's activation events call this).
+void SetProcessingWindowsFloating( bool applicationActive );
+// Gives a top-level window the stay-on-top style or takes it away without hiding it; it floats above other
+// programs only while floating is set.
+void SetWindowStaysOnTop( QWidget* window, bool onTop, bool floating );
 
 // Every processing window, in creation order; not owning.
 extern std::vector<TProcessingWindow*> ProcessingWindows;

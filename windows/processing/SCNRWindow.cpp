@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "support/Utils.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/FilterWindowParts.h"
 
@@ -137,7 +138,6 @@ void SCNR::LaunchInterface()
 {
    TSCNRWindow& window = SCNRWindow();
    window.ImportInstance( *this );
-   window.show();
-   window.raise();
-   window.activateWindow();
+   // Restored when minimised or collapsed, brought to the front.
+   ShowForm( &window );
 }

@@ -113,6 +113,8 @@ QMap<QString, QStringList> Shortcuts( TMainWindow& w )
 
 TEST_F( CommandSurfaceTest, NoTwoCommandsShareAShortcutAndTheTableGivesEachItsOwn )
 {
+   // An image window brings the toolkit's own commands of its frame (Close is Ctrl+W there).
+   Open( 16, 16 );
    const QMap<QString, QStringList> owners = Shortcuts( *main );
    for ( auto i = owners.begin(); i != owners.end(); ++i )
       EXPECT_EQ( 1, i.value().size() ) << i.key().toStdString() << ": " << i.value().join( ", " ).toStdString();
@@ -531,12 +533,13 @@ TEST_F( CommandSurfaceTest, WithoutAnImageThePanelsShowThePerformanceIndex )
    EXPECT_TRUE( main->Info_Panel->text().isEmpty() );
 }
 
-TEST_F( CommandSurfaceTest, ToolBarTogglesFloatANeverPlacedBarThenShowAndHideIt )
+TEST_F( CommandSurfaceTest, ToolBarTogglesDockANeverPlacedBarThenShowAndHideIt )
 {
    Idle();
    EXPECT_FALSE( main->WindowToolBarFile_Action->isChecked() );
    main->WindowToolBarFile_Action->trigger();
-   EXPECT_TRUE( main->File_ToolBar->isFloating() );
+   EXPECT_FALSE( main->File_ToolBar->isFloating() );
+   EXPECT_EQ( Qt::TopToolBarArea, main->toolBarArea( main->File_ToolBar ) );
    EXPECT_TRUE( main->File_ToolBar->isVisible() );
    Idle();
    EXPECT_TRUE( main->WindowToolBarFile_Action->isChecked() );

@@ -143,14 +143,13 @@ TEST_F( FileActionsTest, OpenShowsTheImageAndListsItOnceAmongTheRecentFiles )
    EXPECT_EQ( RecentImages(), QStringList{ QString::fromStdString( path ) } );
    EXPECT_EQ( main->openDialogInitialDirectory, QString::fromStdString( folder.Path().string() ) );
 
-   // Again as a copy: the reopen question, a second window, still one recent entry.
+   // Again as a copy: no reopen question (a copy is what was asked for), a second window, still one recent entry.
    files.Expect( Kind::OpenFiles,
                  [&]( const platform::FileDialogs::Request& r )
                  {
                     EXPECT_EQ( r.caption, "Open Image Copy" );
                     return platform::FileDialogs::Choice{ { QString::fromStdString( path ) }, {} };
                  } );
-   prompter.Expect( "is already open", platform::Answer::Yes );
    main->FileOpenACopy_Action->trigger();
    TImageWindow* copy = Find( "Image02" );
    ASSERT_NE( copy, nullptr );
@@ -306,8 +305,7 @@ TEST_F( FileActionsTest, TheWindowOpenedLastIsTheActiveOne )
    ASSERT_EQ( MainViewList.size(), 1u );
    EXPECT_EQ( MainViewList.front()->Window()->filePath, a.toStdString() );
 
-   // Several files of one Open: the last of them.
-   prompter.Expect( "is already open", platform::Answer::Yes );
+   // Several files of one Open (as copies: nothing asked): the last of them.
    main->OpenFiles( { b, a }, true );
    ActivateMainWindow();
    ASSERT_EQ( MainViewList.size(), 3u );

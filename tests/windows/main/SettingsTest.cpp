@@ -194,7 +194,7 @@ TEST_F( SettingsTest, WindowsComeBackOnAScreenThatExists )
 TEST_F( SettingsTest, ProcessingWindowsKeepTheirPlaceAndTheirOwnSettings )
 {
    auto window = std::make_unique<SettingWindow>();
-   window->move( 321, 123 );
+   window->move( 321, 123 ); // a place of its own: saved
    window->factor = 1.5f;
    main->SaveSettings();
    {

@@ -219,10 +219,12 @@ TEST_F( ProcessingWindowTest, EnterCommitsTheEditAndARejectedValueStopsEveryShor
    EXPECT_EQ( window.factor, 0.75f );
    EXPECT_EQ( First( *w->mainView ), 0.75f );
 
+   // Esc collapses the window into its bar; Ctrl+Esc does not.
    QTest::keyClick( window.Factor_Edit, Qt::Key_Escape, Qt::ControlModifier );
-   EXPECT_FALSE( window.isMinimized() );
+   EXPECT_FALSE( window.IsCollapsed() );
    QTest::keyClick( window.Factor_Edit, Qt::Key_Escape );
-   EXPECT_TRUE( window.isMinimized() );
+   EXPECT_TRUE( window.IsCollapsed() );
+   EXPECT_FALSE( window.isVisible() );
 }
 
 TEST_F( ProcessingWindowTest, TheFormFitsItsControlsAndTrimsItsCaption )
