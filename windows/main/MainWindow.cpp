@@ -29,6 +29,7 @@
 #include "windows/image/ImageWindow.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
+#include "windows/main/ProcessPictures.h"
 #include "windows/processing/ProcessIcon.h"
 
 TMainWindow* MainWindow = nullptr;
@@ -104,6 +105,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    previousTIFFErrorHandler = TIFFSetErrorHandler( &TMainWindow::TIFFErrorHandler );
    previousTIFFWarningHandler = TIFFSetWarningHandler( &TMainWindow::TIFFWarningHandler );
 
+   SetProcessActionPictures();
    BuildNewProcessMenu();
    BuildProcessIconActions();
 

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QPointer>
 
+#include "process/ProcessWindows.h"
 #include "windows/main/MainWindow.h"
 
 TMedianFilterWindow::TMedianFilterWindow( QWidget* owner ) : TBoxFilterWindow( owner )
@@ -91,7 +92,7 @@ bool MedianFilter::IsInterface( const QWidget* form ) const
 
 bool MedianFilter::IsInterfaceAvailable() const
 {
-   return true;
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void MedianFilter::LaunchInterface()

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QRadioButton>
 
+#include "process/ProcessWindows.h"
 #include "windows/main/MainWindow.h"
 
 TMinMaxFiltersWindow::TMinMaxFiltersWindow( QWidget* owner ) : TBoxFilterWindow( owner )
@@ -77,7 +78,7 @@ bool MinMaxFilter::IsInterface( const QWidget* form ) const
 
 bool MinMaxFilter::IsInterfaceAvailable() const
 {
-   return true;
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void MinMaxFilter::LaunchInterface()

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "process/ProcessWindows.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/FilterWindowParts.h"
 
@@ -130,7 +131,7 @@ bool SCNR::IsInterface( const QWidget* form ) const
 
 bool SCNR::IsInterfaceAvailable() const
 {
-   return true;
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void SCNR::LaunchInterface()
