@@ -179,11 +179,40 @@ void RemoveQuietly( const std::string& path )
 
 // ---- Records for writing --------------------------------------------------------------------------------------------
 
+// An image read from another format keeps the depth of its file when it is first saved as TIFF: floating point as
+// 32-bit IEEE samples, integers of up to 8 or 16 bits as 8 or 16, wider integers as 32. The TIFF record of an image
+// made in the program keeps its own values.
+void TakeFileDepth( const TImageWindow& window, TIFFOptions& tiff )
+{
+   int32_t bits = 0;
+   bool floatingPoint = false;
+   switch ( window.fileFormat )
+   {
+   case FITSImageFileFormat:
+      bits = window.fitsOptions->bitsPerSample;
+      floatingPoint = window.fitsOptions->floatingPoint;
+      break;
+   case RAWImageFileFormat:
+      bits = window.rawOptions->bitsPerSample;
+      floatingPoint = window.rawOptions->floatingPoint;
+      break;
+   case JPEGImageFileFormat:
+      bits = 8;
+      break;
+   default:
+      return;
+   }
+   tiff.floatingPoint = floatingPoint;
+   tiff.bitsPerSample = floatingPoint ? 32 : bits <= 8 ? 8 : bits <= 16 ? 16 : 32;
+}
+
 void PrepareRecords( TImageWindow& window, ImageFileFormat format, bool embed )
 {
    switch ( format )
    {
    case TIFFImageFileFormat:
+      if ( window.fileFormat != TIFFImageFileFormat )
+         TakeFileDepth( window, *window.tiffOptions );
       window.tiffOptions->software = ApplicationTitle().toStdString();
       window.tiffOptions->xResolution = window.tiffOptions->yResolution = window.resolution;
       window.tiffOptions->metricResolution = window.metricResolution;

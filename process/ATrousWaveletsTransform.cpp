@@ -296,7 +296,7 @@ bool ATrousWaveletsTransform::IsInterface( const QWidget* form ) const
 
 bool ATrousWaveletsTransform::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void ATrousWaveletsTransform::LaunchInterface()

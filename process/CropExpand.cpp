@@ -72,7 +72,7 @@ bool CropExpand::IsInterface( const QWidget* form ) const
 
 bool CropExpand::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void CropExpand::LaunchInterface()

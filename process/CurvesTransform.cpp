@@ -200,7 +200,7 @@ bool CurvesTransform::IsInterface( const QWidget* form ) const
 
 bool CurvesTransform::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void CurvesTransform::LaunchInterface()

@@ -36,7 +36,7 @@ bool ExtractChannels::IsInterface( const QWidget* form ) const
 
 bool ExtractChannels::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void ExtractChannels::LaunchInterface()

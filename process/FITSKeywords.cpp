@@ -218,7 +218,7 @@ bool FITSKeywords::IsInterface( const QWidget* form ) const
 
 bool FITSKeywords::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void FITSKeywords::LaunchInterface()

@@ -69,7 +69,7 @@ bool FastRotate::IsInterface( const QWidget* form ) const
 
 bool FastRotate::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void FastRotate::LaunchInterface()

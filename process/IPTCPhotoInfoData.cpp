@@ -96,7 +96,7 @@ bool IPTCPhotoInfoData::IsInterface( const QWidget* form ) const
 
 bool IPTCPhotoInfoData::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void IPTCPhotoInfoData::LaunchInterface()

@@ -73,7 +73,7 @@ bool ImageIdentifier::IsInterface( const QWidget* form ) const
 
 bool ImageIdentifier::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void ImageIdentifier::LaunchInterface()

@@ -65,7 +65,7 @@ bool ImportChannels::IsInterface( const QWidget* form ) const
 
 bool ImportChannels::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void ImportChannels::LaunchInterface()

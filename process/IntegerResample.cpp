@@ -69,7 +69,7 @@ bool IntegerResample::IsInterface( const QWidget* form ) const
 
 bool IntegerResample::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void IntegerResample::LaunchInterface()

@@ -109,7 +109,7 @@ bool NewImage::IsInterface( const QWidget* form ) const
 
 bool NewImage::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void NewImage::LaunchInterface()

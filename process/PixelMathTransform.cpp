@@ -251,7 +251,7 @@ bool PixelMathTransform::IsInterface( const QWidget* form ) const
 
 bool PixelMathTransform::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void PixelMathTransform::LaunchInterface()

@@ -627,7 +627,7 @@ bool Preferences::IsInterface( const QWidget* form ) const
 
 bool Preferences::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void Preferences::LaunchInterface()

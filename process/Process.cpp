@@ -9,6 +9,7 @@
 #include "classlib/Math.h"
 #include "platform/Prompter.h"
 #include "process/ProcessInstanceStream.h"
+#include "process/ProcessWindows.h"
 #include "windows/main/Application.h"
 
 namespace
@@ -111,7 +112,7 @@ float Process::Version() const
 
 QAction* Process::Action() const
 {
-   return nullptr;
+   return ProcessAction( Id() );
 }
 
 bool Process::IsInterface( const QWidget* ) const

@@ -178,7 +178,8 @@ public:
    virtual std::string ToText() const;
    // 1.0.
    virtual float Version() const;
-   // The main window's action that opens the process's window; none.
+   // The main window's action of the process, found by its identifier (process/ProcessWindows.h); its icon is the
+   // process's picture. None without a main window.
    virtual QAction* Action() const;
    // Whether the form is this process's window; false.
    virtual bool IsInterface( const QWidget* form ) const;

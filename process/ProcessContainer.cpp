@@ -309,7 +309,7 @@ bool ProcessContainer::IsInterface( const QWidget* form ) const
 
 bool ProcessContainer::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void ProcessContainer::LaunchInterface()

@@ -143,7 +143,7 @@ bool RGBSpaceParameters::IsInterface( const QWidget* form ) const
 
 bool RGBSpaceParameters::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void RGBSpaceParameters::LaunchInterface()

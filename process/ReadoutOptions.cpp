@@ -94,7 +94,7 @@ bool ReadoutOptions::IsInterface( const QWidget* form ) const
 
 bool ReadoutOptions::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void ReadoutOptions::LaunchInterface()

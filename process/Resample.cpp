@@ -158,7 +158,7 @@ bool Resample::IsInterface( const QWidget* form ) const
 
 bool Resample::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void Resample::LaunchInterface()

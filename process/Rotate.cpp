@@ -82,7 +82,7 @@ bool Rotate::IsInterface( const QWidget* form ) const
 
 bool Rotate::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void Rotate::LaunchInterface()

@@ -276,7 +276,7 @@ bool SGBNR::IsInterface( const QWidget* form ) const
 
 bool SGBNR::IsInterfaceAvailable() const
 {
-   return IsProcessWindowAvailable( Id() );
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void SGBNR::LaunchInterface()

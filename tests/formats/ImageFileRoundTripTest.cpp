@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -149,4 +150,57 @@ TEST_F( ImageFileRoundTrip, ARAWFileIsDescribedBeforeEveryReadAndReopensIdentica
    TImageWindow* second = OpenImageFile( nullptr, folder.File( "copy.raw" ), false, "" );
    ASSERT_NE( second, nullptr );
    EXPECT_TRUE( SamePixels( *second->image, *w->image ) );
+}
+
+TEST_F( ImageFileRoundTrip, ATIFFSaveStartsFromTheDepthOfTheFileTheImageCameFrom )
+{
+   struct Case
+   {
+      const char* what;
+      ImageFileFormat from;
+      int32_t bits;
+      bool floatingPoint;
+      int32_t tiffBits;
+      bool tiffFloat;
+   };
+   const Case cases[] = {
+      { "16-bit FITS", FITSImageFileFormat, 16, false, 16, false },
+      { "32-bit float FITS", FITSImageFileFormat, 32, true, 32, true },
+      { "64-bit float FITS", FITSImageFileFormat, 64, true, 32, true },
+      { "32-bit integer FITS", FITSImageFileFormat, 32, false, 32, false },
+      { "8-bit FITS", FITSImageFileFormat, 8, false, 8, false },
+      { "16-bit RAW", RAWImageFileFormat, 16, false, 16, false },
+      { "made in the program", NoImageFileFormat, 0, false, 8, false },
+      { "a 16-bit TIFF keeps its record", TIFFImageFileFormat, 0, false, 16, false },
+   };
+   int n = 0;
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.what );
+      TImageWindow* w = CreateImageWindow( nullptr, Levels( 9, 7, 65535 ), "" );
+      w->fileFormat = c.from;
+      w->fitsOptions->bitsPerSample = w->rawOptions->bitsPerSample = c.bits;
+      w->fitsOptions->floatingPoint = w->rawOptions->floatingPoint = c.floatingPoint;
+      if ( c.from == TIFFImageFileFormat )
+         w->tiffOptions->bitsPerSample = 16;
+      if ( c.from == FITSImageFileFormat )
+         prompter.Expect( "FITS header keywords cannot be embedded in TIFF files", platform::Answer::Yes );
+      // The dialog offers that depth; OK keeps it.
+      dialogs.Expect( "TIFFFileOptionsDialog",
+                      [&c]( QDialog& d )
+                      {
+                         const char* button = c.tiffFloat          ? "IEEE32FP_RadioButton"
+                                              : c.tiffBits == 32   ? "_32Bits_RadioButton"
+                                              : c.tiffBits == 16   ? "_16Bits_RadioButton"
+                                                                   : "_8Bits_RadioButton";
+                         auto* radio = d.findChild<QAbstractButton*>( button );
+                         EXPECT_TRUE( radio != nullptr && radio->isChecked() ) << button;
+                         d.findChild<QAbstractButton*>( "OK_SpeedButton" )->click();
+                         return QDialog::Accepted;
+                      } );
+      TImageWindow* saved = SaveAndOpen( *w, "depth" + std::to_string( n++ ) + ".tif", true );
+      ASSERT_NE( saved, nullptr );
+      EXPECT_EQ( saved->tiffOptions->bitsPerSample, c.tiffBits );
+      EXPECT_EQ( saved->tiffOptions->floatingPoint, c.tiffFloat );
+   }
 }

@@ -130,7 +130,8 @@ void TSelectViewsDialog::FillList()
    {
       auto* item = new QListWidgetItem( QString::fromStdString( EntryText( *view ) ), CheckListBox );
       item->setFlags( item->flags() | Qt::ItemIsUserCheckable );
-      const bool selected = view->selectingWindows.Find( ownerWindow ) != view->selectingWindows.End();
+      const bool selected =
+          view == proposedView || view->selectingWindows.Find( ownerWindow ) != view->selectingWindows.End();
       item->setCheckState( selected ? Qt::Checked : Qt::Unchecked );
    }
 }

@@ -62,6 +62,9 @@ public:
 
    // The listed views, in list order, while the dialog is shown; not owning.
    std::vector<TImageWindow::View*> views;
+   // A view shown ticked although it is not selected yet (the view an apply would be expected to run on); OK
+   // selects it like the others. None.
+   TImageWindow::View* proposedView = nullptr;
 
    void done( int result ) override;
 

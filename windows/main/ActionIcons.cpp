@@ -10,10 +10,13 @@
 namespace
 {
 
-class GlyphIconEngine : public QIconEngine
+// The rounded tile, and on it what the content paints.
+class TileIconEngine : public QIconEngine
 {
 public:
-   GlyphIconEngine( const QString& glyph, QColor tile ) : glyph( glyph ), tile( tile ) {}
+   using Content = std::function<void( QPainter&, const QRect&, const QColor& ink )>;
+
+   TileIconEngine( Content content, QColor tile ) : content( std::move( content ) ), tile( tile ) {}
 
    void paint( QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state ) override
    {
@@ -30,14 +33,7 @@ public:
       painter->setPen( QPen( background.darker( 160 ), 1 ) );
       painter->setBrush( background );
       painter->drawRoundedRect( r, radius, radius );
-      QFont font = painter->font();
-      font.setBold( true );
-      // Longer glyphs get a smaller font so that they fit the tile.
-      const qreal scale = glyph.size() <= 1 ? 0.62 : glyph.size() == 2 ? 0.48 : 0.36;
-      font.setPixelSize( std::max( 6, int( rect.height() * scale ) ) );
-      painter->setFont( font );
-      painter->setPen( mode == QIcon::Disabled ? QColor( 225, 225, 225 ) : QColor( Qt::white ) );
-      painter->drawText( rect, Qt::AlignCenter, glyph );
+      content( *painter, rect, mode == QIcon::Disabled ? QColor( 225, 225, 225 ) : QColor( Qt::white ) );
       painter->restore();
    }
 
@@ -46,7 +42,7 @@ public:
       return scaledPixmap( size, mode, state, 1.0 );
    }
 
-   // The size comes in device pixels: the glyph is painted at that resolution.
+   // The size comes in device pixels: the content is painted at that resolution.
    QPixmap scaledPixmap( const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale ) override
    {
       QPixmap pixmap( size );
@@ -59,10 +55,10 @@ public:
       return pixmap;
    }
 
-   QIconEngine* clone() const override { return new GlyphIconEngine( glyph, tile ); }
+   QIconEngine* clone() const override { return new TileIconEngine( content, tile ); }
 
 private:
-   QString glyph;
+   Content content;
    QColor tile;
 };
 
@@ -70,5 +66,32 @@ private:
 
 QIcon GlyphIcon( const QString& glyph, QColor tile )
 {
-   return QIcon( new GlyphIconEngine( glyph, tile ) );
+   auto text = [glyph]( QPainter& painter, const QRect& rect, const QColor& ink )
+   {
+      QFont font = painter.font();
+      font.setBold( true );
+      // Longer glyphs get a smaller font so that they fit the tile.
+      const qreal scale = glyph.size() <= 1 ? 0.62 : glyph.size() == 2 ? 0.48 : 0.36;
+      font.setPixelSize( std::max( 6, int( rect.height() * scale ) ) );
+      painter.setFont( font );
+      painter.setPen( ink );
+      painter.drawText( rect, Qt::AlignCenter, glyph );
+   };
+   return QIcon( new TileIconEngine( text, tile ) );
+}
+
+QIcon PictogramIcon( PictogramDrawing drawing, QColor tile )
+{
+   auto picture = [drawing = std::move( drawing )]( QPainter& painter, const QRect& rect, const QColor& ink )
+   {
+      painter.translate( rect.topLeft() );
+      painter.scale( rect.width() / 24.0, rect.height() / 24.0 );
+      QPen pen( ink, 1.6 );
+      pen.setCapStyle( Qt::RoundCap );
+      pen.setJoinStyle( Qt::RoundJoin );
+      painter.setPen( pen );
+      painter.setBrush( Qt::NoBrush );
+      drawing( painter, ink );
+   };
+   return QIcon( new TileIconEngine( picture, tile ) );
 }

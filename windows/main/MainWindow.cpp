@@ -31,6 +31,7 @@
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 #include "windows/main/WindowIcons.h"
+#include "windows/main/ProcessPictures.h"
 #include "windows/processing/ProcessIcon.h"
 
 TMainWindow* MainWindow = nullptr;
@@ -107,6 +108,7 @@ TMainWindow::TMainWindow( QWidget* parent ) : QMainWindow( parent )
    previousTIFFErrorHandler = TIFFSetErrorHandler( &TMainWindow::TIFFErrorHandler );
    previousTIFFWarningHandler = TIFFSetWarningHandler( &TMainWindow::TIFFWarningHandler );
 
+   SetProcessActionPictures();
    BuildNewProcessMenu();
    BuildProcessIconActions();
 

@@ -726,6 +726,8 @@ void TMainWindow::BuildNewProcessMenu()
          submenu = NewProcess_MenuItem->addMenu( QString( category ).replace( "&", "&&" ) );
       QAction* item = submenu->addAction( QString::fromStdString( prototype.Id() ) );
       item->setData( qulonglong( k ) );
+      if ( const QAction* action = prototype.Action(); action != nullptr && !action->icon().isNull() )
+         item->setIcon( action->icon() );
       connect( item, &QAction::triggered, this,
                [this, k]
                {

@@ -13,6 +13,7 @@
 
 #include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfile.h"
+#include "process/ProcessWindows.h"
 #include "windows/frames/ViewsListFrame.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ColorSpaceControls.h"
@@ -298,8 +299,7 @@ bool AssignICCProfile::IsInterface( const QWidget* form ) const
 
 bool AssignICCProfile::IsInterfaceAvailable() const
 {
-   QAction* action = Action();
-   return action == nullptr || action->isEnabled();
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void AssignICCProfile::LaunchInterface()

@@ -163,6 +163,10 @@ TFITSHeaderWindow::TFITSHeaderWindow( QWidget* owner ) : TProcessingWindow( owne
    Apply_SpeedButton->setText( "Apply" );
    SelectImages_SpeedButton = buttons.buttons[1];
    layout->addWidget( buttons.row, 6, 3, Qt::AlignRight );
+   NoHeader_Label = new QLabel( "No FITS header: this image was not read from a FITS file.", this );
+   NoHeader_Label->setObjectName( "NoHeader_Label" );
+   NoHeader_Label->hide();
+   layout->addWidget( NoHeader_Label, 6, 0, 1, 3 );
 
    ViewsList->Rebuild();
    SelectView( nullptr );
@@ -305,6 +309,10 @@ void TFITSHeaderWindow::RefreshPath()
       path = QFontMetrics( ViewPath_Label->font() ).elidedText( path, Qt::ElideMiddle, ViewPath_Label->width() );
    }
    ViewPath_Label->setText( path );
+   // An empty list says why it is empty when the image has no header to show.
+   const TImageWindow* window = currentView != nullptr ? currentView->Window() : nullptr;
+   NoHeader_Label->setVisible( window != nullptr && window->fileFormat != FITSImageFileFormat &&
+                               window->fitsOptions->keywords.IsEmpty() );
 }
 
 void TFITSHeaderWindow::Keywords_ListViewSelect( int row )

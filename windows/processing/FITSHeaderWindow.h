@@ -71,6 +71,7 @@ public:
 
    TViewsListFrame* ViewsList = nullptr; // main views only, with the no-view entry
    QLabel* ViewPath_Label = nullptr;
+   QLabel* NoHeader_Label = nullptr; // shown for an image that did not come from a FITS file
    QTableWidget* Keywords_ListView = nullptr;
    QLabel* Name_Label = nullptr;
    QLabel* Value_Label = nullptr;

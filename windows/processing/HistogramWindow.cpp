@@ -31,6 +31,7 @@
 #include "classlib/Parallel.h"
 #include "platform/KeyTracker.h"
 #include "platform/Registry.h"
+#include "process/ProcessWindows.h"
 #include "support/RegistryReaders.h"
 #include "support/Utils.h"
 #include "windows/dialogs/AutoClippingSetupDialog.h"
@@ -1259,13 +1260,6 @@ void THistogramWindow::hideEvent( QHideEvent* event )
    TProcessingWindow::hideEvent( event );
 }
 
-void THistogramWindow::resizeEvent( QResizeEvent* event )
-{
-   TProcessingWindow::resizeEvent( event );
-   if ( processDragObject != nullptr )
-      processDragObject->move( 4, height() - processDragObject->height() - 4 );
-}
-
 THistogramWindow& HistogramWindow()
 {
    static QPointer<THistogramWindow> window;
@@ -1288,8 +1282,7 @@ bool HistogramsTransform::IsInterface( const QWidget* form ) const
 
 bool HistogramsTransform::IsInterfaceAvailable() const
 {
-   QAction* action = Action();
-   return action == nullptr || action->isEnabled();
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void HistogramsTransform::LaunchInterface()

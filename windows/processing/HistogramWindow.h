@@ -256,8 +256,6 @@ public:
 protected:
    void showEvent( QShowEvent* event ) override;
    void hideEvent( QHideEvent* event ) override;
-   // The new-instance handle keeps its distance to the bottom when the output plot comes or goes.
-   void resizeEvent( QResizeEvent* event ) override;
    void keyPressEvent( QKeyEvent* event ) override;
    void keyReleaseEvent( QKeyEvent* event ) override;
    bool eventFilter( QObject* watched, QEvent* event ) override;

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "support/Utils.h"
+#include "process/ProcessWindows.h"
 #include "windows/main/MainWindow.h"
 
 TMedianFilterWindow::TMedianFilterWindow( QWidget* owner ) : TBoxFilterWindow( owner )
@@ -92,7 +93,7 @@ bool MedianFilter::IsInterface( const QWidget* form ) const
 
 bool MedianFilter::IsInterfaceAvailable() const
 {
-   return true;
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void MedianFilter::LaunchInterface()

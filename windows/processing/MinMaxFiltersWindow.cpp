@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "support/Utils.h"
+#include "process/ProcessWindows.h"
 #include "windows/main/MainWindow.h"
 
 TMinMaxFiltersWindow::TMinMaxFiltersWindow( QWidget* owner ) : TBoxFilterWindow( owner )
@@ -78,7 +79,7 @@ bool MinMaxFilter::IsInterface( const QWidget* form ) const
 
 bool MinMaxFilter::IsInterfaceAvailable() const
 {
-   return true;
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void MinMaxFilter::LaunchInterface()

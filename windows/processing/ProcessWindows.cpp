@@ -1,13 +1,21 @@
-// The global processing window of each process that has one, reached by the process's identifier
+// The global processing window and the main window's action of each process, reached by the process's identifier
 // (process/ProcessWindows.h). Each window is made on first use, owned by the main window when there is one, and
 // kept until the program ends.
 
 #include "process/ProcessWindows.h"
 
+#include <QAction>
+
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "process/Process.h"
+#include "windows/main/MainWindow.h"
+#include "windows/processing/AssignICCProfileWindow.h"
+#include "windows/processing/MedianFilterWindow.h"
+#include "windows/processing/MinMaxFiltersWindow.h"
+#include "windows/processing/SCNRWindow.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
@@ -57,8 +65,50 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
       { "CurvesTransform", [] () -> TProcessingInterface& { return CurvesWindow(); } },
       { "ImageIdentifier", [] () -> TProcessingInterface& { return ImageIdentifierWindow(); } },
       { "NewImage", [] () -> TProcessingInterface& { return NewImageWindow(); } },
+      { "AssignICCProfile", [] () -> TProcessingInterface& { return AssignICCProfileWindow(); } },
+      { "MedianFilter", [] () -> TProcessingInterface& { return MedianFilterWindow(); } },
+      { "MinMaxFilter", [] () -> TProcessingInterface& { return MinMaxFiltersWindow(); } },
+      { "SCNR", [] () -> TProcessingInterface& { return SCNRWindow(); } },
    };
    return windows;
+}
+
+// The object names of each process's action among the main window's actions, the first found answering. The global
+// processes' own Process menu commands come first; the Edit and File commands open the same windows.
+const std::map<std::string, std::vector<const char*>>& ActionNames()
+{
+   static const std::map<std::string, std::vector<const char*>> names = {
+      { "ATrousWaveletTransform", { "ProcessATrousWavelets_Action" } },
+      { "AssignICCProfile", { "ProcessAssignICCProfile_Action" } },
+      { "ConvertToGrayscale", { "ColorSpaceConvertToGrayscale_Action" } },
+      { "ConvertToRGBColor", { "ColorSpaceConvertToRGBColor_Action" } },
+      { "CropExpand", { "ProcessCropExpand_Action" } },
+      { "CurvesTransform", { "ProcessCurves_Action" } },
+      { "DynamicBackgroundExtraction", { "DynamicBackgroundExtractionMode_Action" } },
+      { "DynamicCrop", { "DynamicCropMode_Action" } },
+      { "ExtractChannels", { "ProcessExtractChannels_Action" } },
+      { "FITSKeywords", { "ProcessFITSKeywords_Action", "FileFITSHeader_Action" } },
+      { "FastRotate", { "ProcessFastRotate_Action" } },
+      { "HistogramsTransform", { "ProcessHistograms_Action" } },
+      { "IPTCPhotoInfo", { "ProcessIPTCPhotoInfo_Action", "FileIPTCPhotoInfo_Action" } },
+      { "ImageIdentifier", { "ProcessImageIdentifier_Action" } },
+      { "ImportChannels", { "ProcessImportChannels_Action" } },
+      { "IntegerResample", { "ProcessIntegerResample_Action" } },
+      { "Invert", { "ImageInvert_Action" } },
+      { "MedianFilter", { "ProcessMedianFilter_Action" } },
+      { "MinMaxFilter", { "ProcessMinMaxFilter_Action" } },
+      { "NewImage", { "ProcessNewImage_Action" } },
+      { "PixelMathTransform", { "ProcessPixelMath_Action" } },
+      { "Preferences", { "ProcessPreferences_Action", "EditPreferences_Action" } },
+      { "ProcessContainer", { "ProcessProcessContainer_Action" } },
+      { "RGBSpaceParameters", { "ProcessRGBSpaceParameters_Action" } },
+      { "ReadoutOptions", { "ProcessReadoutOptions_Action", "EditReadoutOptions_Action" } },
+      { "Resample", { "ProcessResample_Action" } },
+      { "Rotate", { "ProcessRotate_Action" } },
+      { "SCNR", { "ProcessSCNR_Action" } },
+      { "SGBNR", { "ProcessSGBNR_Action" } },
+   };
+   return names;
 }
 
 } // namespace
@@ -66,6 +116,25 @@ const std::map<std::string, std::function<TProcessingInterface&()>>& Windows()
 bool IsProcessWindowAvailable( const std::string& processId )
 {
    return Windows().count( processId ) != 0;
+}
+
+QAction* ProcessAction( const std::string& processId )
+{
+   auto names = ActionNames().find( processId );
+   if ( MainWindow == nullptr || names == ActionNames().end() )
+      return nullptr;
+   for ( const char* name : names->second )
+      if ( auto* action = MainWindow->findChild<QAction*>( name, Qt::FindDirectChildrenOnly ) )
+         return action;
+   return nullptr;
+}
+
+bool IsProcessInterfaceAvailable( const std::string& processId )
+{
+   if ( MainWindow == nullptr )
+      return IsProcessWindowAvailable( processId );
+   const QAction* action = ProcessAction( processId );
+   return action != nullptr && action->isEnabled();
 }
 
 bool OpenProcessWindow( const Process& instance )

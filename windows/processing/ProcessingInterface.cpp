@@ -1,6 +1,9 @@
 #include "windows/processing/ProcessingInterface.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
@@ -15,9 +18,39 @@
 #include <QVBoxLayout>
 
 #include "process/Process.h"
+#include "windows/processing/StandardButtonPictures.h"
 
 namespace
 {
+
+// The box layout, within the layout tree, that holds the widget itself; none.
+QBoxLayout* BoxHolding( QLayout* layout, const QWidget* widget )
+{
+   if ( layout == nullptr )
+      return nullptr;
+   for ( int i = 0; i < layout->count(); ++i )
+   {
+      QLayoutItem* item = layout->itemAt( i );
+      if ( item->widget() == widget )
+         return qobject_cast<QBoxLayout*>( layout );
+      if ( QBoxLayout* inner = BoxHolding( item->layout(), widget ) )
+         return inner;
+   }
+   return nullptr;
+}
+
+// The row of the form's standard buttons (the apply buttons, else OK and Cancel), when they lie in a box layout.
+QBoxLayout* StandardButtonRow( QWidget* form )
+{
+   const QList<QAbstractButton*> buttons = form->findChildren<QAbstractButton*>();
+   for ( const char* prefix : { "Preview_", "Apply_", "SelectPreviews_", "SelectImages_", "OK_", "Cancel_" } )
+      for ( QAbstractButton* button : buttons )
+         if ( button->objectName().startsWith( prefix ) && qobject_cast<QCheckBox*>( button ) == nullptr &&
+              button->window() == form )
+            if ( QBoxLayout* row = BoxHolding( button->parentWidget()->layout(), button ) )
+               return row;
+   return nullptr;
+}
 
 // The exit handler of an edit, kept as a child of the edit so that it goes with it.
 class EditExitHook : public QObject
@@ -220,6 +253,48 @@ void TProcessingInterface::CreateProcessDragObject( int32_t size )
    processDragObject->show();
 }
 
+void TProcessingInterface::PlaceProcessDragObject()
+{
+   if ( processDragObject == nullptr )
+      return;
+   // The handle leads the row of the standard buttons: it neither covers a button nor lies under one.
+   if ( QBoxLayout* row = StandardButtonRow( this ); row != nullptr && layout() != nullptr )
+   {
+      row->insertWidget( 0, processDragObject, 0, Qt::AlignVCenter );
+      return;
+   }
+   // Otherwise in the bottom-left corner, below the controls: a strip is kept free for it where they reach it.
+   const QRect corner( 4, height() - processDragObject->height() - 4, processDragObject->width(),
+                       processDragObject->height() );
+   bool covered = false;
+   for ( QObject* child : children() )
+      if ( auto* control = qobject_cast<QWidget*>( child ); control != nullptr && !control->isWindow() &&
+                                                             control != processDragObject && !control->isHidden() &&
+                                                             control->geometry().intersects( corner ) )
+         covered = true;
+   if ( covered )
+   {
+      const int strip = processDragObject->height() + 4;
+      if ( layout() != nullptr )
+      {
+         QMargins margins = layout()->contentsMargins();
+         margins.setBottom( margins.bottom() + strip );
+         layout()->setContentsMargins( margins );
+         adjustSize();
+      }
+      else
+         resize( width(), height() + strip );
+   }
+   processDragObject->raise();
+   KeepProcessDragObjectInCorner();
+}
+
+void TProcessingInterface::KeepProcessDragObjectInCorner()
+{
+   if ( processDragObject != nullptr && processDragObject->parentWidget() == this )
+      processDragObject->move( 4, height() - processDragObject->height() - 4 );
+}
+
 bool TProcessingInterface::DragObjectStartDrag()
 {
    CommitActiveEdit();
@@ -243,8 +318,7 @@ void TProcessingInterface::FitToControls()
          }
       resize( right + 4, bottom + 4 );
    }
-   if ( processDragObject != nullptr )
-      processDragObject->move( 4, height() - processDragObject->height() - 4 );
+   PlaceProcessDragObject();
    setWindowTitle( windowTitle().trimmed() );
 }
 
@@ -261,6 +335,8 @@ void TProcessingInterface::FormCreated()
 
 bool TProcessingInterface::event( QEvent* event )
 {
+   if ( event->type() == QEvent::Resize )
+      KeepProcessDragObjectInCorner();
    if ( event->type() == QEvent::Polish && !created )
    {
       created = true;
@@ -366,7 +442,10 @@ void TProcessingInterface::dropEvent( QDropEvent* event )
 TProcessingInterface::ProcessDragObject::ProcessDragObject( TProcessingInterface* owner )
    : TProcessEnvelope( owner ), owner( owner )
 {
-   auto* caption = new QLabel( "<", this );
+   // Its caption is a picture: an arrow pointing out of the window, the way an instance leaves it.
+   auto* caption = new QLabel( this );
+   caption->setObjectName( "ProcessDragObject_Label" );
+   caption->setPixmap( NewInstancePicture().pixmap( 14, 14 ) );
    caption->setAlignment( Qt::AlignCenter );
    caption->setAttribute( Qt::WA_TransparentForMouseEvents );
    auto* layout = new QVBoxLayout( this );

@@ -70,6 +70,9 @@ public:
    virtual bool DragObjectStartDrag();
    // Sizes the form to its controls plus 4 pixels and trims the caption (done once when first shown).
    void FitToControls();
+   // Puts the new-instance handle where it is seen and can be grabbed: at the head of the row of the standard
+   // buttons, or else in the bottom-left corner with a strip kept free for it below the controls.
+   void PlaceProcessDragObject();
 
    bool inputError = false;
    ProcessDragObject* processDragObject = nullptr;
@@ -89,6 +92,8 @@ protected:
    virtual void FormCreated();
 
 private:
+   // A handle outside the layouts follows the bottom-left corner when the form is resized.
+   void KeepProcessDragObjectInCorner();
    // Drag over and drop: an instance whose interface this form is is accepted, and imported on drop.
    bool FormDragOver( const QMimeData* data );
    void FormDragDrop( const QMimeData* data );

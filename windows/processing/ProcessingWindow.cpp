@@ -21,6 +21,7 @@
 #include "windows/main/MainWindow.h"
 #include "windows/main/WindowIcons.h"
 #include "windows/processing/ProcessingStatusDialog.h"
+#include "windows/processing/StandardButtonPictures.h"
 
 std::vector<TProcessingWindow*> ProcessingWindows;
 
@@ -259,8 +260,9 @@ TProcessingWindow::~TProcessingWindow()
 
 void TProcessingWindow::FormCreated()
 {
-   TProcessingInterface::FormCreated();
    HookButtons( this );
+   GiveStandardButtonsPictures( this );
+   TProcessingInterface::FormCreated();
    // A window made after the settings were loaded takes its saved place and settings now.
    if ( MainWindow != nullptr )
       MainWindow->RestoreWindowSettings( *this );
@@ -403,17 +405,24 @@ void TProcessingWindow::SelectImagesButtonClick()
 
 void TProcessingWindow::ApplyToPreviews()
 {
-   ApplyToSelection( PreviewList, *selectPreviewsDialog, "No previews defined.", "No previews selected." );
+   // With nothing selected yet, the preview the user is looking at is offered ticked.
+   TImageWindow* active = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
+   TImageWindow::View* current = active != nullptr ? active->currentView : nullptr;
+   ApplyToSelection( PreviewList, *selectPreviewsDialog, current != nullptr && current->IsPreview() ? current : nullptr,
+                     "No previews defined.", "No previews selected." );
 }
 
 void TProcessingWindow::Apply()
 {
-   ApplyToSelection( MainViewList, *selectImagesDialog, "No images available.", "No images selected." );
+   // With nothing selected yet, the active image is offered ticked.
+   TImageWindow* active = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr;
+   ApplyToSelection( MainViewList, *selectImagesDialog, active != nullptr ? active->mainView : nullptr,
+                     "No images available.", "No images selected." );
 }
 
 template <class ViewType>
-void TProcessingWindow::ApplyToSelection( const std::vector<ViewType*>& list, QDialog& selectDialog,
-                                          const char* noViews, const char* noneSelected )
+void TProcessingWindow::ApplyToSelection( const std::vector<ViewType*>& list, TSelectViewsDialog& selectDialog,
+                                          TImageWindow::View* proposed, const char* noViews, const char* noneSelected )
 {
    if ( list.empty() )
    {
@@ -422,7 +431,9 @@ void TProcessingWindow::ApplyToSelection( const std::vector<ViewType*>& list, QD
    }
    if ( !AnySelectedFor( list, this ) )
    {
+      selectDialog.proposedView = proposed;
       platform::DialogRunner::exec( selectDialog );
+      selectDialog.proposedView = nullptr;
       if ( !AnySelectedFor( list, this ) )
       {
          Warn( *this, noneSelected );

@@ -44,6 +44,7 @@
 
 class TSelectImagesDialog;
 class TSelectPreviewsDialog;
+class TSelectViewsDialog;
 
 namespace platform
 {
@@ -124,10 +125,10 @@ protected:
 
 private:
    // Apply over a list: a message when it is empty, the selection dialog when nothing in it is selected for this
-   // window, then a run of a new instance over the selected views.
+   // window (with the proposed view ticked), then a run of a new instance over the selected views.
    template <class ViewType>
-   void ApplyToSelection( const std::vector<ViewType*>& list, QDialog& selectDialog, const char* noViews,
-                          const char* noneSelected );
+   void ApplyToSelection( const std::vector<ViewType*>& list, TSelectViewsDialog& selectDialog,
+                          TImageWindow::View* proposed, const char* noViews, const char* noneSelected );
    // At the first showing: centred in the main window's work area (the screen's when there is none).
    void PlaceInWorkArea();
    // Back from the bar: right edge at the bar's right edge, top at its top.

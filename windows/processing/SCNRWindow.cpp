@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "support/Utils.h"
+#include "process/ProcessWindows.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/FilterWindowParts.h"
 
@@ -131,7 +132,7 @@ bool SCNR::IsInterface( const QWidget* form ) const
 
 bool SCNR::IsInterfaceAvailable() const
 {
-   return true;
+   return IsProcessInterfaceAvailable( Id() );
 }
 
 void SCNR::LaunchInterface()

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QListWidget>
 #include <QMap>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -28,6 +29,7 @@
 #include "classlib/Image.h"
 #include "platform/Registry.h"
 #include "process/Preferences.h"
+#include "process/ProcessContainer.h"
 #include "process/ProcessRegistry.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
@@ -685,4 +687,150 @@ TEST_F( CommandSurfaceTest, TheHistogramActionsShowTheWindowOnTheActiveView )
    EXPECT_TRUE( HistogramWindow().isVisible() );
    EXPECT_EQ( HistogramWindow().parameters.c0[1], 0.25f );
    HistogramWindow().hide();
+}
+
+// ---- Every command of the Image and Process menus ------------------------------------------------------------------
+
+namespace
+{
+
+void CollectCommands( QMenu* menu, std::vector<QAction*>& commands )
+{
+   for ( QAction* action : menu->actions() )
+      if ( action->menu() != nullptr )
+         CollectCommands( action->menu(), commands );
+      else if ( !action->isSeparator() )
+         commands.push_back( action );
+}
+
+// What a command left behind: what the user sees of it.
+struct Trace
+{
+   size_t history = 0;
+   int32_t width = 0;
+   int32_t height = 0;
+   int32_t channels = 0;
+   double sum = 0;
+   std::string identifier;
+   bool colorManaged = false;
+   std::vector<uint8_t> profile;
+   bool globalWorkingSpace = false;
+   size_t images = 0;
+   size_t dialogs = 0;
+   QList<QWidget*> windows;
+
+   bool operator==( const Trace& ) const = default;
+};
+
+} // namespace
+
+TEST_F( CommandSurfaceTest, EveryImageGeometryAndProcessCommandOpensItsWindowOrRunsItsProcess )
+{
+   std::vector<QAction*> commands;
+   CollectCommands( main->Image_Menu, commands );
+   CollectCommands( main->Process_Menu, commands );
+   ASSERT_GT( commands.size(), 40u );
+   // The desktop's icon commands have tests of their own, with icons to work on.
+   std::erase_if( commands,
+                  [&]( QAction* a )
+                  {
+                     return a == main->ProcessLoadProcessIcons_Action || a == main->ProcessSaveProcessIcons_Action ||
+                            a == main->ProcessArrangeProcessIcons_Action ||
+                            a == main->ProcessRemoveProcessIcons_Action;
+                  } );
+
+   auto trace = [&]( TImageWindow* w )
+   {
+      Trace t;
+      t.history = w->mainView->History().instances.Length();
+      t.width = w->image->Width();
+      t.height = w->image->Height();
+      t.channels = w->image->NumberOfChannels();
+      for ( int32_t c = 0; c < w->image->NumberOfChannels(); ++c )
+         for ( int64_t i = 0; i < w->image->NumberOfPixels(); ++i )
+            t.sum += double( w->image->PixelData( c )[i] ) * double( ( i % 7 ) + c + 1 );
+      t.identifier = w->mainView->Identifier();
+      t.globalWorkingSpace = w->rgbWorkingSpace.SharesDataWith( GlobalRGBWorkingSpace );
+      t.colorManaged = w->colorManagementEnabled;
+      if ( w->iccProfile != nullptr )
+         t.profile = *w->iccProfile;
+      t.images = MainViewList.size();
+      t.dialogs = dialogs.Records().size();
+      for ( QWidget* top : QApplication::topLevelWidgets() )
+         if ( top->isVisible() && top != main.get() )
+            t.windows << top;
+      return t;
+   };
+
+   for ( QAction* command : commands )
+   {
+      const std::string name = command->objectName().isEmpty() ? command->text().toStdString()
+                                                                : command->objectName().toStdString();
+      SCOPED_TRACE( name );
+      bool triggered = false;
+      // An RGB image first; a grey one for the commands that only a grey image enables.
+      for ( const auto& [channels, space] : { std::pair{ 3, int( qor::ColorSpace::RGB ) },
+                                              std::pair{ 1, int( qor::ColorSpace::Gray ) } } )
+      {
+         TImageWindow* w = Open( 24, 16, channels, space, "Target" );
+         for ( int32_t c = 0; c < channels; ++c )
+            for ( int64_t i = 0; i < w->image->NumberOfPixels(); ++i )
+               w->image->PixelData( c )[i] = float( ( i * 37 + c * 11 ) % 97 ) / 97.0f;
+         // A working space of its own, which the reset to the global one replaces.
+         const float x[3] = { 0.64f, 0.30f, 0.15f }, y[3] = { 0.33f, 0.60f, 0.06f }, Y[3] = { 0.3f, 0.6f, 0.1f };
+         w->rgbWorkingSpace.SetParameters( 1.8f, false, x, y, Y );
+         Idle();
+         if ( command->isEnabled() )
+         {
+            const Trace before = trace( w );
+            command->trigger();
+            QApplication::processEvents();
+            const bool alive = !MainViewList.empty() && MainViewList.front() == w->mainView;
+            EXPECT_TRUE( !alive || !( trace( w ) == before ) ) << "nothing happened";
+            for ( const auto& record : prompter.Records() )
+               ADD_FAILURE() << "box: " << record.Describe().toStdString();
+            triggered = true;
+         }
+         for ( QWidget* top : QApplication::topLevelWidgets() )
+            if ( top != main.get() && top->isVisible() )
+               top->hide();
+         prompter.Clear();
+         dialogs.Clear();
+         CurrentImageWindowMode = 0;
+         test::DiscardAllImageWindows();
+         if ( triggered )
+            break;
+      }
+      EXPECT_TRUE( triggered ) << "never enabled with an image";
+   }
+}
+
+// With nothing selected for a window yet, its first Apply offers the active image ticked; OK runs on it.
+TEST_F( CommandSurfaceTest, TheFirstApplyOffersTheActiveImageTicked )
+{
+   Open( 8, 8, 1, qor::ColorSpace::Gray, "Other" );
+   TImageWindow* active = Open( 8, 8, 1, qor::ColorSpace::Gray, "Active" );
+   TMedianFilterWindow& window = MedianFilterWindow();
+   window.show();
+   QStringList ticked;
+   dialogs.Expect( "SelectImagesDialog",
+                   [&ticked]( QDialog& d )
+                   {
+                      QListWidget* list = d.findChild<QListWidget*>();
+                      for ( int row = 0; list != nullptr && row < list->count(); ++row )
+                         if ( list->item( row )->checkState() == Qt::Checked )
+                            ticked << list->item( row )->text();
+                      return int( QDialog::Accepted );
+                   } );
+   window.Apply();
+   EXPECT_EQ( ticked, QStringList{ "Active: 8\u00D78" } );
+   EXPECT_EQ( active->mainView->History().instances.Length(), 1u );
+   // Cancelled, the offer selects nothing.
+   TImageWindow* third = Open( 8, 8, 1, qor::ColorSpace::Gray, "Third" );
+   TMinMaxFiltersWindow& other = MinMaxFiltersWindow();
+   dialogs.ExpectResult( "SelectImagesDialog", QDialog::Rejected );
+   prompter.Expect( "No images selected." );
+   other.Apply();
+   EXPECT_EQ( third->mainView->History().instances.Length(), 0u );
+   window.hide();
 }

@@ -16,23 +16,32 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QCheckBox>
+#include <QPainter>
+
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "TestSupport.h"
 #include "classlib/File.h"
 #include "classlib/Image.h"
 #include "platform/DragRunner.h"
 #include "platform/KeyTracker.h"
+#include "process/Invert.h"
 #include "process/MedianFilter.h"
 #include "process/MinMaxFilter.h"
 #include "process/Preferences.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessIconSetModule.h"
+#include "process/ProcessRegistry.h"
 #include "windows/dialogs/SetIdentifierDialog.h"
+#include "windows/dialogs/WarningMessageWithDontAskAgainDialog.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/MainWindow.h"
+#include "windows/main/ActionIcons.h"
 #include "windows/main/MainWindowTestSupport.h"
+#include "windows/processing/MedianFilterWindow.h"
 #include "windows/processing/ProcessIcon.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ProcessingTestKit.h"
@@ -419,4 +428,118 @@ TEST_F( ProcessIconsTest, ASavedContainerIconRunsInAFreshWindowLikeItsProcessesB
       original.PixelData( 0 )[i] = float( ( i * 7919 ) % 101 ) / 100.0f;
    EXPECT_NE( 0, std::memcmp( a.PixelData( 0 ), original.PixelData( 0 ), size_t( a.NumberOfPixels() ) * sizeof( float ) ) );
    test::DiscardAllImageWindows();
+}
+
+// ---- Pictures and launching ------------------------------------------------------------------------------------------
+
+TEST_F( ProcessIconsTest, EveryProcessHasItsOwnPictureInTheNewProcessMenuAndOnItsIcon )
+{
+   const ProcessRegistry::ByCategoryList& list = TheProcessRegistry().ByCategory();
+   const QImage blank = PictogramIcon( []( QPainter&, const QColor& ) {} ).pixmap( 23, 23 ).toImage();
+   std::set<std::pair<std::string, QByteArray>> seen;
+   std::set<QByteArray> pictures;
+   for ( QAction* category : main->NewProcess_MenuItem->actions() )
+      for ( QAction* item : category->menu()->actions() )
+      {
+         const Process& prototype = list[size_t( item->data().toULongLong() )]->Prototype();
+         SCOPED_TRACE( prototype.Id() );
+         ASSERT_NE( prototype.Action(), nullptr );
+         EXPECT_FALSE( item->icon().isNull() );
+         const QImage picture = item->icon().pixmap( 23, 23 ).toImage().convertToFormat( blank.format() );
+         EXPECT_NE( picture, blank );
+         const QByteArray bytes( reinterpret_cast<const char*>( picture.constBits() ), picture.sizeInBytes() );
+         pictures.insert( bytes );
+         seen.insert( { prototype.Id(), bytes } );
+      }
+   EXPECT_EQ( seen.size(), list.Length() );
+   // No two processes share a picture.
+   EXPECT_EQ( pictures.size(), list.Length() );
+
+   // An icon shows the picture of its process.
+   TProcessIcon* icon = Icon( 0, 0, std::make_unique<Invert>() );
+   EXPECT_FALSE( icon->Image_Label->pixmap().isNull() );
+}
+
+TEST_F( ProcessIconsTest, AProcessWindowCanBeLaunchedExactlyWhileItsActionIsEnabled )
+{
+   // The processes that have no window: their action runs them.
+   const std::set<std::string> windowless = { "ConvertToGrayscale", "ConvertToRGBColor", "Invert" };
+   const ProcessRegistry::ByCategoryList& list = TheProcessRegistry().ByCategory();
+   for ( size_t k = 0; k < list.Length(); ++k )
+   {
+      const Process& prototype = list[k]->Prototype();
+      SCOPED_TRACE( prototype.Id() );
+      QAction* action = prototype.Action();
+      ASSERT_NE( action, nullptr );
+      action->setEnabled( true );
+      EXPECT_EQ( prototype.IsInterfaceAvailable(), windowless.count( prototype.Id() ) == 0 );
+      action->setEnabled( false );
+      EXPECT_FALSE( prototype.IsInterfaceAvailable() );
+      action->setEnabled( true );
+   }
+
+   // An icon whose process's window cannot be opened says so and opens nothing.
+   TProcessIcon* icon = Icon( 0, 0 );
+   main->ProcessMedianFilter_Action->setEnabled( false );
+   prompter.Expect( "MedianFilter: Cannot launch interface." );
+   icon->LaunchInterface();
+   EXPECT_FALSE( MedianFilterWindow().isVisible() );
+   main->ProcessMedianFilter_Action->setEnabled( true );
+   icon->LaunchInterface();
+   EXPECT_TRUE( MedianFilterWindow().isVisible() );
+   MedianFilterWindow().hide();
+}
+
+TEST_F( ProcessIconsTest, AnIconDroppedOnAnotherReplacesItsInstanceOnlyWhenAloneAndAgreed )
+{
+   TProcessIcon* source = Icon( 0, 0, std::make_unique<MedianFilter>() );
+   static_cast<MedianFilter&>( *source->instance ).Params().boxSize = 7;
+   TProcessIcon* target = Icon( 200, 0, std::make_unique<MedianFilter>() );
+   TProcessIcon* other = Icon( 400, 0, std::make_unique<MinMaxFilter>() );
+   auto targetSize = [&] { return static_cast<MedianFilter&>( *target->instance ).Params().boxSize; };
+   const int32_t before = targetSize();
+
+   struct Case
+   {
+      const char* what;
+      std::vector<TProcessIcon*> selected;
+      TProcessIcon* on;
+      bool asked;
+      int answer;
+      bool tickDontAsk;
+      bool replaced;
+   };
+   const Case cases[] = {
+      { "another process's icon refuses", { source }, other, false, 0, false, false },
+      { "two selected icons are refused", { source, other }, target, false, 0, false, false },
+      { "No keeps the instance", { source }, target, true, QDialog::Rejected, false, false },
+      { "No with Don't ask again keeps it and stops the question", { source }, target, true, QDialog::Rejected, true,
+        false },
+      { "then a drop replaces without a question", { source }, target, false, 0, false, true },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.what );
+      DeselectAllProcessIcons();
+      for ( TProcessIcon* icon : c.selected )
+         icon->Select();
+      if ( c.asked )
+         dialogs.Expect( "WarningMessageWithDontAskAgainDialog",
+                         [&c]( QDialog& d )
+                         {
+                            auto& question = static_cast<TWarningMessageWithDontAskAgainDialog&>( d );
+                            EXPECT_EQ( question.Warning1_Label->text(), "Process icon replacement cannot be undone." );
+                            EXPECT_EQ( question.Warning2_Label->text(), "Replace MedianFilter instance?" );
+                            if ( c.tickDontAsk )
+                               question.DontAskAgain_CheckBox->click();
+                            return c.answer;
+                         } );
+      drags.ExpectDropOn( c.on );
+      const Qt::DropAction action = source->BeginDrag();
+      EXPECT_EQ( action != Qt::IgnoreAction, c.on == target && c.selected.size() == 1 );
+      EXPECT_EQ( targetSize(), c.replaced ? 7 : before );
+   }
+   EXPECT_FALSE( AskBeforeProcessIconReplacement );
+   // The replacing instance is a copy: the source keeps its own.
+   EXPECT_NE( target->instance.get(), source->instance.get() );
 }

@@ -76,6 +76,23 @@ TEST_F( FITSHeaderWindowTest, SelectingAnImageListsItsCardsWithTheStructuralOnes
    EXPECT_EQ( window.currentView, nullptr );
 }
 
+TEST_F( FITSHeaderWindowTest, AnImageNotReadFromAFITSFileSaysWhyItHasNoHeader )
+{
+   window.show();
+   TImageWindow* tiff = Make( RandomImage( 4, 4, 1, qor::ColorSpace::Gray ) );
+   tiff->fileFormat = TIFFImageFileFormat;
+   window.SelectView( tiff->mainView );
+   EXPECT_TRUE( window.NoHeader_Label->isVisible() );
+   EXPECT_EQ( window.NoHeader_Label->text(), "No FITS header: this image was not read from a FITS file." );
+
+   TImageWindow* fits = ImageWithHeader();
+   fits->fileFormat = FITSImageFileFormat;
+   window.SelectView( fits->mainView );
+   EXPECT_FALSE( window.NoHeader_Label->isVisible() );
+   window.SelectView( nullptr );
+   EXPECT_FALSE( window.NoHeader_Label->isVisible() );
+}
+
 TEST_F( FITSHeaderWindowTest, ValuesAreNormalisedToTheirFITSForm )
 {
    struct Case

@@ -232,12 +232,14 @@ TEST_F( ProcessingWindowTest, TheFormFitsItsControlsAndTrimsItsCaption )
    TScaleWindow window;
    window.resize( 600, 500 );
    window.show();
-   // The widest control ends at 8 + 4 * 28 - 4 = 116 and the lowest at 64, the handle below it.
+   // The widest control ends at 8 + 4 * 28 - 4 = 116 and the lowest at 64. The buttons reach the bottom-left
+   // corner, so a strip below them holds the handle, where nothing covers it.
    EXPECT_EQ( window.width(), 120 );
-   EXPECT_EQ( window.height(), 68 );
+   EXPECT_EQ( window.height(), 68 + 18 + 4 );
    EXPECT_EQ( window.windowTitle(), "Scale" );
    ASSERT_NE( window.processDragObject, nullptr );
-   EXPECT_EQ( window.processDragObject->geometry(), QRect( 4, 68 - 18 - 4, 18, 18 ) );
+   EXPECT_EQ( window.processDragObject->geometry(), QRect( 4, 68, 18, 18 ) );
+   EXPECT_EQ( window.childAt( window.processDragObject->geometry().center() ), window.processDragObject );
 }
 
 // ---- Roll-back after an abort ------------------------------------------------------------------------------------
