@@ -1,6 +1,5 @@
 #include "platform/ICCProfile.h"
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +18,6 @@
 #include "classlib/Parallel.h"
 #include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfileTransform.h"
-#include "windows/image/ImageWindow.h"
 
 ColorManagementSettingsRecord ColorManagementSettings;
 
@@ -393,42 +391,4 @@ qor::Image* ICMTransformImage( qor::Image& image, const ICCProfileTransform& tra
       throw qor::Image::AbortProcessEvent( &image );
 
    return newImage ? newImage.release() : &image;
-}
-
-const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window )
-{
-   if ( window.image == nullptr )
-      return window.iccProfile.get();
-   const bool gray = window.image->GetColorSpace() == qor::ColorSpace::Gray;
-   const std::vector<uint8_t>* profile = window.iccProfile != nullptr ? window.iccProfile.get()
-                                         : gray ? ColorManagementSettings.defaultGrayProfileData.get()
-                                                : ColorManagementSettings.defaultRGBProfileData.get();
-   // A grey file describes its one channel by a grey profile; an RGB profile (the grey default may be one, and so
-   // may a grey image's own) would make other programs read it as a colour file or refuse it.
-   if ( profile != nullptr && gray && ICCDataColorSpace( *profile ) != ICCSignatureGray )
-      return nullptr;
-   return profile;
-}
-
-EmbedICCProfileChoice GetEmbedICCProfileChoice( const TImageWindow* window )
-{
-   EmbedICCProfileChoice choice;
-   const std::vector<uint8_t>* data = window != nullptr ? ICCProfileDataToEmbed( *window ) : nullptr;
-   ICCProfileHandle profile = data != nullptr ? OpenICCProfileData( *data ) : nullptr;
-   choice.enabled = profile != nullptr;
-   choice.checked = choice.enabled && ColorManagementSettings.DefaultProfileEmbedding;
-   if ( choice.enabled )
-      choice.description = GetICCProfileDescription( profile );
-   CloseICCProfile( profile );
-   return choice;
-}
-
-void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window )
-{
-   if ( checkBox == nullptr )
-      return;
-   const EmbedICCProfileChoice choice = GetEmbedICCProfileChoice( window );
-   checkBox->setEnabled( choice.enabled );
-   checkBox->setChecked( choice.checked );
-   checkBox->setToolTip( QString::fromStdString( choice.description ) );
 }

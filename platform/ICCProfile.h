@@ -35,8 +35,6 @@ namespace qor
 {
 class Image;
 }
-class QCheckBox;
-class TImageWindow;
 
 // An open profile (cmsHPROFILE) and a colour transform (cmsHTRANSFORM).
 using ICCProfileHandle = void*;
@@ -130,24 +128,5 @@ qor::Image* ICMTransformImage( qor::Image& image, ICCProfileHandle target, ICCPr
 // The same with a transform made beforehand (ICCProfileTransform::Create), for a caller that converts several
 // images between the same profiles.
 qor::Image* ICMTransformImage( qor::Image& image, const ICCProfileTransform& transform );
-
-// The profile a save of the window writes: its own embedded profile, else the loaded default profile of its image's
-// colour type (the grey default for Gray, the RGB default for every other space); null when there is none. A grey
-// image gets a grey profile or none: an RGB profile is never written into a grey file.
-const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window );
-
-// What a file-options dialog's embed-ICC-profile check box offers for a window: enabled when there is a profile to
-// embed (ICCProfileDataToEmbed), checked when enabled and profiles
-// are embedded by default, with the profile's description as its hint (empty when disabled).
-struct EmbedICCProfileChoice
-{
-   bool enabled = false;
-   bool checked = false;
-   std::string description;
-};
-EmbedICCProfileChoice GetEmbedICCProfileChoice( const TImageWindow* window );
-
-// Prepares a file-options dialog's embed-ICC-profile check box for a window as GetEmbedICCProfileChoice says.
-void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window );
 
 #endif

@@ -1,6 +1,8 @@
 #include "process/AssignICCProfile.h"
 
+#include <QAction>
 #include <QString>
+#include <QWidget>
 
 #include "classlib/Exception.h"
 #include "classlib/File.h"
@@ -9,6 +11,7 @@
 #include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfile.h"
 #include "platform/Prompter.h"
+#include "process/ProcessWindows.h"
 #include "support/Utils.h"
 
 namespace
@@ -108,6 +111,22 @@ std::unique_ptr<Process> AssignICCProfile::Clone() const
 std::string AssignICCProfile::Id() const
 {
    return "AssignICCProfile";
+}
+
+bool AssignICCProfile::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TAssignICCProfileWindow" );
+}
+
+bool AssignICCProfile::IsInterfaceAvailable() const
+{
+   return IsProcessInterfaceAvailable( Id() );
+}
+
+void AssignICCProfile::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      ColorManagementProcess::LaunchInterface();
 }
 
 std::string AssignICCProfile::ResolvePath( const std::string& profilePath )

@@ -34,7 +34,6 @@ public:
    std::unique_ptr<Process> Clone() const override;
    std::string Id() const override;
    // The window's side (defined with TAssignICCProfileWindow).
-   QAction* Action() const override;
    bool IsInterface( const QWidget* form ) const override;
    bool IsInterfaceAvailable() const override;
    void LaunchInterface() override;

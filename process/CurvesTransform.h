@@ -71,7 +71,6 @@ public:
    std::string Id() const override;
    float Version() const override;
    // The main window's ProcessCurves_Action (defined with TCurvesWindow).
-   QAction* Action() const override;
    bool IsInterface( const QWidget* form ) const override;
    bool IsInterfaceAvailable() const override;
    void LaunchInterface() override;

@@ -2,8 +2,9 @@
 #define LF_PROCESS_DYNAMIC_SESSION_LINKS_H
 
 // How a dynamic process reaches the interactive edits of its class without knowing the window classes: the windows
-// layer answers by the process's identifier (windows/image/DynamicSessionLinks.cpp). An identifier that is not one
-// of a dynamic process gets the empty answers.
+// layer installs its answers at start-up (windows/image/DynamicSessionLinks.cpp) and answers by the process's
+// identifier. An identifier that is not one of a dynamic process gets the empty answers, and so does every
+// identifier before the windows are installed.
 
 #include <string>
 
@@ -11,6 +12,21 @@ class Process;
 class ProcessSessionDialog;
 class ProcessView;
 class QAction;
+
+class DynamicSessionService
+{
+public:
+   virtual bool HasSession( const ProcessView& view, const std::string& processId ) = 0;
+   virtual const ProcessSessionDialog* SessionDialog( const std::string& processId ) = 0;
+   virtual QAction* ModeAction( const std::string& processId ) = 0;
+   virtual bool StartFromInstance( const Process& instance ) = 0;
+
+protected:
+   ~DynamicSessionService() = default;
+};
+
+// Installs the windows' answers (nullptr: none). Not owned.
+void SetDynamicSessionService( DynamicSessionService* service );
 
 // Whether the image window of the view holds edit data of that process (false for a view outside the windows).
 bool HasDynamicSession( const ProcessView& view, const std::string& processId );

@@ -1,8 +1,12 @@
 #include "process/HistogramsTransform.h"
 
+#include <QAction>
+#include <QWidget>
+
 #include "classlib/Exception.h"
 #include "classlib/File.h"
 #include "classlib/Image.h"
+#include "process/ProcessWindows.h"
 #include "support/Utils.h"
 
 std::unique_ptr<Process::Parameters> HistogramsTransform::Parameters::Clone() const
@@ -104,6 +108,22 @@ std::unique_ptr<Process> HistogramsTransform::Clone() const
 std::string HistogramsTransform::Id() const
 {
    return "HistogramsTransform";
+}
+
+bool HistogramsTransform::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "THistogramWindow" );
+}
+
+bool HistogramsTransform::IsInterfaceAvailable() const
+{
+   return IsProcessInterfaceAvailable( Id() );
+}
+
+void HistogramsTransform::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      TransferCurveProcess::LaunchInterface();
 }
 
 const char* HistogramsTransform::SetName( int32_t i )

@@ -49,7 +49,6 @@ public:
    std::unique_ptr<Process> Clone() const override;
    std::string Id() const override;
    // The window's side (defined with THistogramWindow): the main window's Process > Histograms action.
-   QAction* Action() const override;
    bool IsInterface( const QWidget* form ) const override;
    bool IsInterfaceAvailable() const override;
    void LaunchInterface() override;

@@ -3,7 +3,8 @@
 
 // What processes need of the image windows beyond their own target: the global RGB working space, the image
 // identifiers, the other images, and new image windows. The windows layer implements it
-// (windows/image/ImageWindowService.cpp); a test may put a service of its own in its place for a while.
+// (windows/image/ImageWindowService.cpp) and installs it at start-up; a test may put a service of its own in its
+// place for a while.
 
 #include <cstdint>
 #include <memory>
@@ -67,11 +68,14 @@ protected:
    ~ImageWindowService() = default;
 };
 
-// The service in use: the image windows', unless a test installed another.
+// The service in use: the default one, unless a test installed another.
 ImageWindowService& ImageWindows();
-// Installs a service (nullptr: the image windows' again) and returns the one it replaces.
+// Installs a service (nullptr: the default again) and returns the one it replaces.
 ImageWindowService* SetImageWindowService( ImageWindowService* service );
-// The image windows' own service (defined by the windows layer).
+// The default service: the image windows' own, which they install at start-up (SetDefaultImageWindowService; not
+// owned). Until then, a service without image windows: a working space of its own, no other image, and a refusal
+// for whatever needs a window.
 ImageWindowService& DefaultImageWindowService();
+void SetDefaultImageWindowService( ImageWindowService* service );
 
 #endif

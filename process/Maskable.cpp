@@ -1,16 +1,21 @@
 #include "process/Maskable.h"
 
-#include "windows/main/MainWindow.h"
-
 namespace
 {
 
+bool ( *terminatingQuery )() = nullptr;
+
 bool Terminating()
 {
-   return MainWindow != nullptr && MainWindow->terminating;
+   return terminatingQuery != nullptr && terminatingQuery();
 }
 
 } // namespace
+
+void SetProgramTerminatingQuery( bool ( *terminating )() )
+{
+   terminatingQuery = terminating;
+}
 
 Maskable::Maskable( const Maskable& source ) : mask( source.mask )
 {

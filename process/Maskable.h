@@ -28,6 +28,10 @@ protected:
    ~MaskTarget() = default;
 };
 
+// Whether the program is terminating (its windows then go away in any order): the windows install the question at
+// start-up; until then the program is not terminating.
+void SetProgramTerminatingQuery( bool ( *terminating )() );
+
 class Maskable
 {
 public:

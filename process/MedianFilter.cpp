@@ -1,6 +1,9 @@
 #include "process/MedianFilter.h"
 
+#include <QWidget>
+
 #include "classlib/Image.h"
+#include "process/ProcessWindows.h"
 
 std::unique_ptr<Process::Parameters> MedianFilter::Parameters::Clone() const
 {
@@ -40,6 +43,22 @@ std::unique_ptr<Process> MedianFilter::Clone() const
 std::string MedianFilter::Id() const
 {
    return "MedianFilter";
+}
+
+bool MedianFilter::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TMedianFilterWindow" );
+}
+
+bool MedianFilter::IsInterfaceAvailable() const
+{
+   return IsProcessInterfaceAvailable( Id() );
+}
+
+void MedianFilter::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      Process::LaunchInterface();
 }
 
 void MedianFilter::DoExecuteOn( ProcessView& view )

@@ -1,7 +1,10 @@
 #include "process/MinMaxFilter.h"
 
+#include <QWidget>
+
 #include "classlib/Image.h"
 #include "classlib/MinMaxKernel.h"
+#include "process/ProcessWindows.h"
 
 std::unique_ptr<Process::Parameters> MinMaxFilter::Parameters::Clone() const
 {
@@ -42,6 +45,22 @@ std::unique_ptr<Process> MinMaxFilter::Clone() const
 std::string MinMaxFilter::Id() const
 {
    return "MinMaxFilter";
+}
+
+bool MinMaxFilter::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TMinMaxFiltersWindow" );
+}
+
+bool MinMaxFilter::IsInterfaceAvailable() const
+{
+   return IsProcessInterfaceAvailable( Id() );
+}
+
+void MinMaxFilter::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      Process::LaunchInterface();
 }
 
 void MinMaxFilter::DoExecuteOn( ProcessView& view )

@@ -103,7 +103,6 @@ public:
    std::unique_ptr<Process> ProbeInstance() const override;
    std::string Id() const override;
    // The main window's Pixel Math action (defined with the window).
-   QAction* Action() const override;
    bool IsInterface( const QWidget* form ) const override;
    bool IsInterfaceAvailable() const override;
    void LaunchInterface() override;

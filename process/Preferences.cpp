@@ -13,17 +13,17 @@
 #include "platform/Prompter.h"
 #include "platform/Registry.h"
 #include "process/ProcessWindows.h"
+#include "support/ApplicationNames.h"
 #include "support/FailureReport.h"
 #include "support/RegistryReaders.h"
 #include "support/Utils.h"
-#include "windows/image/ImageWindow.h"
-#include "windows/main/Application.h"
-#include "windows/main/MainWindow.h"
 
 GlobalPreferences CurrentPreferences;
 
 namespace
 {
+
+std::function<void()> preferencesApplier;
 
 // ---------------------------------------------------------------------------------------------------------------
 // One list of fields serves the stream, the text form and the settings store. For every field it gives the name
@@ -636,10 +636,14 @@ void Preferences::LaunchInterface()
       GlobalProcess::LaunchInterface();
 }
 
+void SetPreferencesApplier( std::function<void()> apply )
+{
+   preferencesApplier = std::move( apply );
+}
+
 void Preferences::ExecuteGlobal()
 {
    CurrentPreferences = Values().preferences;
-   if ( MainWindow != nullptr )
-      MainWindow->ApplyPreferences();
-   ApplyPreferencesToImageWindows();
+   if ( preferencesApplier )
+      preferencesApplier();
 }

@@ -18,6 +18,7 @@
 // Only the GUI thread touches CurrentPreferences.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "process/GlobalProcess.h"
@@ -185,6 +186,10 @@ struct GlobalPreferences
 
 // The preferences in force.
 extern GlobalPreferences CurrentPreferences;
+
+// Has whatever shows the preferences (the main window, the image windows) apply the ones in force: the windows
+// install it at start-up; until then nothing shows them.
+void SetPreferencesApplier( std::function<void()> apply );
 
 // The global process whose parameters are a whole preferences record: a run makes the record the preferences in
 // force and has the main window and every image window apply them. A set of preferences so travels as an icon, in

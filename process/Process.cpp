@@ -6,14 +6,85 @@
 #include <vector>
 
 #include "classlib/File.h"
+#include "classlib/Image.h"
 #include "classlib/Math.h"
 #include "platform/Prompter.h"
+#include "process/ProcessExecution.h"
 #include "process/ProcessInstanceStream.h"
 #include "process/ProcessWindows.h"
-#include "windows/main/Application.h"
+#include "support/ApplicationNames.h"
+#include "support/FailureReport.h"
 
 namespace
 {
+
+// The road of a run without the program's windows (the processes alone): the checks and the timed own work; a
+// launch shows its failure like every action does.
+class PlainRoad final : public ExecutionRoad
+{
+public:
+   void ExecuteOn( Process& process, ProcessView& view, bool ) override
+   {
+      process.processingTime = 0;
+      if ( !process.CanExecuteOn( view ) )
+         throw ProcessRefusal( "Process " + process.Id() + " cannot be executed on view: " + view.FullId() );
+      if ( !process.ConfirmExecutionOn( view ) )
+         throw ProcessRefusal( std::string() );
+      TimedRun( process, [&] { process.DoExecuteOn( view ); } );
+      process.AfterExecutionOn( view );
+   }
+
+   void ExecuteGlobal( Process& process ) override
+   {
+      process.processingTime = 0;
+      if ( !process.CanExecuteGlobal() )
+         throw ProcessRefusal( "Process " + process.Id() + " cannot be executed globally" );
+      TimedRun( process, [&] { process.DoExecuteGlobal(); } );
+   }
+
+   bool LaunchOn( Process& process, ProcessView& view ) override
+   {
+      return Launch( process, [&] { process.ExecuteOn( view, false ); } );
+   }
+
+   bool LaunchGlobal( Process& process ) override
+   {
+      return Launch( process, [&] { process.ExecuteGlobal(); } );
+   }
+
+   void PrepareTarget( Process&, ProcessView& ) override {}
+   void FinishTarget( Process& process, ProcessView& view, bool ) override { process.AfterExecutionOn( view ); }
+   void CheckDisplayChannel( Process&, ProcessView& ) override {}
+
+private:
+   template <typename Execute>
+   static bool Launch( Process& process, Execute execute )
+   {
+      try
+      {
+         execute();
+         return true;
+      }
+      catch ( const qor::Image::AbortProcessEvent& )
+      {
+         platform::ShowMessage( platform::Icon::Information, QString::fromStdString( process.Id() ),
+                                "Process aborted." );
+      }
+      catch ( ... )
+      {
+         ReportCaughtFailure( "process/Process", __LINE__ );
+      }
+      return false;
+   }
+};
+
+ExecutionRoad* installedRoad = nullptr;
+
+ExecutionRoad& Road()
+{
+   static PlainRoad plain;
+   return installedRoad != nullptr ? *installedRoad : plain;
+}
 
 std::vector<ProcessUpdateListener*>& Listeners()
 {
@@ -242,4 +313,46 @@ bool Process::ModifiesTarget( const ProcessView& ) const
 uint32_t Process::UndoFlags( const ProcessView& ) const
 {
    return UndoPixelData;
+}
+
+// ---- Execution: the road installed ------------------------------------------------------------------------------
+
+void SetExecutionRoad( ExecutionRoad* road )
+{
+   installedRoad = road;
+}
+
+void Process::ExecuteOn( ProcessView& view, bool notify )
+{
+   Road().ExecuteOn( *this, view, notify );
+}
+
+void Process::ExecuteGlobal()
+{
+   Road().ExecuteGlobal( *this );
+}
+
+bool Process::LaunchOn( ProcessView& view )
+{
+   return Road().LaunchOn( *this, view );
+}
+
+bool Process::LaunchGlobal()
+{
+   return Road().LaunchGlobal( *this );
+}
+
+void Process::PrepareTarget( ProcessView& view )
+{
+   Road().PrepareTarget( *this, view );
+}
+
+void Process::FinishTarget( ProcessView& view, bool notify )
+{
+   Road().FinishTarget( *this, view, notify );
+}
+
+void Process::CheckDisplayChannel( ProcessView& view )
+{
+   Road().CheckDisplayChannel( *this, view );
 }

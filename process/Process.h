@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "process/Maskable.h"
+#include "support/ProcessRefusal.h"
 
 class FITSOptions;
 class ProcessContainer;
@@ -113,14 +114,6 @@ protected:
    ~ProcessUpdateListener() = default;
 };
 
-// A run refused or cancelled by the framework: a non-empty text is shown to the user (titled with the application's
-// title), an empty one means that the run was cancelled and nothing is to be said.
-class ProcessRefusal : public std::runtime_error
-{
-public:
-   explicit ProcessRefusal( const std::string& text ) : std::runtime_error( text ) {}
-};
-
 void AddProcessUpdateListener( ProcessUpdateListener* listener );
 void RemoveProcessUpdateListener( ProcessUpdateListener* listener );
 // Calls ProcessUpdated( process ) on every listener, in order of registration. A listener may unregister itself
@@ -194,7 +187,7 @@ public:
    // false.
    virtual bool CanExecuteGlobal() const;
 
-   // The framework execution on a view (process/ProcessExecution.cpp): the dynamic-session confirmation, the
+   // The framework execution on a view (its road, process/ProcessExecution.h): the dynamic-session confirmation, the
    // applicability test, the confirmation, PrepareTarget, the timed own work, masking through the window's mask,
    // a clone of this instance appended to the view's history, FinishTarget. Throws ProcessRefusal on refusal or
    // cancellation, and whatever the work throws (abort, failure); the window's painting is always turned back on

@@ -1,8 +1,7 @@
 #include "process/ProcessContainer.h"
 
-#include <QWidget>
-
 #include <QString>
+#include <QWidget>
 
 #include <chrono>
 #include <cmath>
@@ -15,135 +14,24 @@
 #include "process/ProcessExecution.h"
 #include "process/ProcessInstanceStream.h"
 #include "process/ProcessWindows.h"
+#include "support/ApplicationNames.h"
 #include "support/Utils.h"
-#include "windows/image/ImageIdentifiers.h"
-#include "windows/image/ImageWindow.h"
-#include "windows/main/Application.h"
-#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
 {
 
-// The execution framework's steps for a run on a view of an image window; a view outside the image windows gets
-// none of them (as in Process::ExecuteOn), only the status tasks.
-class FrameworkSteps : public ProcessContainer::RunSteps
+// The steps of a run without the image windows: the Process members' own (which take the road installed, see
+// process/ProcessExecution.h), nothing else.
+class ProcessSteps final : public ProcessContainer::RunSteps
 {
 public:
-   bool ConfirmCancelDynamicSessions( ProcessView& view, const Process& run ) override
-   {
-      TImageWindow* window = WindowOf( view );
-      return window == nullptr || window->ConfirmCancelDynamicSessions( run );
-   }
-
    void PrepareTarget( Process& run, ProcessView& view ) override { run.PrepareTarget( view ); }
-
    void CheckDisplayChannel( Process& run, ProcessView& view ) override { run.CheckDisplayChannel( view ); }
-
-   void AddToHistory( ProcessView& view, std::unique_ptr<Process> instance ) override
-   {
-      if ( TImageWindow::View* target = AsImageView( view ) )
-         target->AddToHistory( std::move( instance ) );
-   }
-
    void FinishTarget( Process& run, ProcessView& view, bool notify ) override { run.FinishTarget( view, notify ); }
-
-   void AllowPainting( ProcessView& view ) override
-   {
-      if ( TImageWindow* window = WindowOf( view ) )
-         window->paintingAllowed = true;
-   }
-
-   // A preview goes back to its stored state (where every run on it starts); a main view reads back the undo
-   // data that PrepareTarget saved for the sequence, when it saved any.
-   void RecoverTarget( Process& run, ProcessView& view ) override
-   {
-      TImageWindow::View* target = AsImageView( view );
-      if ( target == nullptr )
-         return;
-      TImageWindow* window = target->Window();
-      if ( target->IsPreview() )
-         static_cast<TImageWindow::Preview*>( target )->Restore( true );
-      else if ( run.ModifiesTarget( view ) && window->undoEnabled && window->undoAvailable )
-         window->Recover( true );
-      window->paintingAllowed = true;
-      window->RedrawImage();
-   }
-
-   void BeginTask( const std::string& text ) override
-   {
-      TProcessingStatusDialog& status = StatusDialog();
-      status.AddTask( text, 1, 0 );
-      status.NextTask();
-   }
-
-   void Monitor( ProcessView& view, bool on ) override
-   {
-      TImageWindow::View* target = AsImageView( view );
-      qor::Image* image = ( target != nullptr ) ? *target->imageSlot : nullptr;
-      if ( image == nullptr )
-         return;
-      if ( on )
-         image->Status().SetCallback( &TProcessingStatusDialog::ProgressCallback, &StatusDialog() );
-      else
-         image->Status().SetCallback( nullptr, nullptr );
-   }
-
-   // The image whose main view has the identifier, when it can mask the target: another window with an image of
-   // the same dimensions, not a colour one for a grey target (a grey mask fits any image), and not masked by the
-   // target itself (no two windows mask each other).
-   MaskTarget* FindMask( const std::string& maskId, ProcessView& view ) override
-   {
-      TImageWindow* window = WindowOf( view );
-      TImageWindow::View* found = FindMainViewByIdentifier( maskId );
-      if ( window == nullptr || found == nullptr || !TImageWindow::CanUseAsMask( *window, *found->Window() ) )
-         return nullptr;
-      return found->Window();
-   }
-
-   // The pixels before a masked instance, in memory, as a plain run keeps them when its window holds no undo data
-   // to blend from. On a preview they are its current pixels: before the first instance of the sequence these are
-   // the restored state the run started from, later the result of the instances before.
-   void KeepUnmaskedState( ProcessView& view, int64_t ) override
-   {
-      TImageWindow::View* target = AsImageView( view );
-      kept.push_back( ( target != nullptr ) ? std::make_unique<qor::Image>( target->GetImage() ) : nullptr );
-   }
-
-   bool ApplyMask( ProcessView& view, MaskTarget* mask ) override
-   {
-      if ( kept.empty() )
-         return false;
-      std::unique_ptr<qor::Image> unprocessed = std::move( kept.back() );
-      kept.pop_back();
-      const auto* maskWindow = dynamic_cast<const TImageWindow*>( mask );
-      return unprocessed != nullptr && maskWindow != nullptr && MaskFromCopy( view, *unprocessed, *maskWindow );
-   }
-
-   void EndMasking( ProcessView& view, bool ) override
-   {
-      kept.clear();
-      if ( TImageWindow::Preview* preview = AsPreview( view ) )
-         preview->DiscardMaskingSource();
-   }
-
-private:
-   static TImageWindow* WindowOf( ProcessView& view )
-   {
-      TImageWindow::View* target = AsImageView( view );
-      return ( target != nullptr ) ? target->Window() : nullptr;
-   }
-
-   static TImageWindow::Preview* AsPreview( ProcessView& view )
-   {
-      TImageWindow::View* target = AsImageView( view );
-      return ( target != nullptr && target->IsPreview() ) ? static_cast<TImageWindow::Preview*>( target ) : nullptr;
-   }
-
-   // The unmasked states kept, the last for the instance running now (nested containers add theirs on top).
-   std::vector<std::unique_ptr<qor::Image>> kept;
 };
 
-FrameworkSteps frameworkSteps;
+ProcessSteps processSteps;
+ProcessContainer::RunSteps* frameworkSteps = nullptr;
 ProcessContainer::RunSteps* installedSteps = nullptr;
 
 // Text without the characters up to blank (control characters and blanks) at either end.
@@ -266,9 +154,16 @@ void ProcessContainer::SetRunSteps( RunSteps* steps )
    installedSteps = steps;
 }
 
+void ProcessContainer::SetFrameworkRunSteps( RunSteps* steps )
+{
+   frameworkSteps = steps;
+}
+
 ProcessContainer::RunSteps& ProcessContainer::Steps()
 {
-   return ( installedSteps != nullptr ) ? *installedSteps : frameworkSteps;
+   if ( installedSteps != nullptr )
+      return *installedSteps;
+   return ( frameworkSteps != nullptr ) ? *frameworkSteps : processSteps;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

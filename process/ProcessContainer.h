@@ -78,6 +78,9 @@ public:
 
    // Installs the steps (nullptr: the framework's). Not owned.
    static void SetRunSteps( RunSteps* steps );
+   // Installs the framework's steps: the image windows' (windows/processing/ProcessExecution.h), installed at
+   // start-up (nullptr: the Process members' own PrepareTarget, CheckDisplayChannel and FinishTarget only). Not owned.
+   static void SetFrameworkRunSteps( RunSteps* steps );
    static RunSteps& Steps();
 
    ProcessContainer() = default;

@@ -107,3 +107,29 @@ void ReadoutOptions::ExecuteGlobal()
 {
    ApplyReadoutOptions( Options() );
 }
+
+namespace
+{
+
+ReadoutOptionsHolder* holder = nullptr;
+ReadoutOptionsData keptOptions;
+
+} // namespace
+
+void SetReadoutOptionsHolder( ReadoutOptionsHolder* installed )
+{
+   holder = installed;
+}
+
+ReadoutOptionsData CurrentReadoutOptions()
+{
+   return holder != nullptr ? holder->Current() : keptOptions;
+}
+
+void ApplyReadoutOptions( const ReadoutOptionsData& options )
+{
+   if ( holder != nullptr )
+      holder->Apply( options );
+   else
+      keptOptions = options;
+}

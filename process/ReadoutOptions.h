@@ -41,9 +41,22 @@ public:
    const ReadoutOptionsData& Options() const { return static_cast<const Parameters&>( *parameters ).options; }
 };
 
-// The readout options in force, held by the main window (defined by the windows layer): reading them, and making
-// others the ones in force with the readout under the pointer shown again. Without a main window they are only
-// kept.
+// The readout options in force, held by the main window: reading them, and making others the ones in force with the
+// readout under the pointer shown again. The windows install their holder at start-up; without one, or without a
+// main window, they are only kept.
+class ReadoutOptionsHolder
+{
+public:
+   virtual ReadoutOptionsData Current() = 0;
+   virtual void Apply( const ReadoutOptionsData& options ) = 0;
+
+protected:
+   ~ReadoutOptionsHolder() = default;
+};
+
+// Installs the windows' holder (nullptr: none). Not owned.
+void SetReadoutOptionsHolder( ReadoutOptionsHolder* holder );
+
 ReadoutOptionsData CurrentReadoutOptions();
 void ApplyReadoutOptions( const ReadoutOptionsData& options );
 

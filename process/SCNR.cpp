@@ -1,9 +1,12 @@
 #include "process/SCNR.h"
 
+#include <QWidget>
+
 #include "classlib/ColorNoiseReduction.h"
 #include "classlib/Exception.h"
 #include "classlib/File.h"
 #include "classlib/Image.h"
+#include "process/ProcessWindows.h"
 #include "support/Utils.h"
 
 std::unique_ptr<Process::Parameters> SCNR::Parameters::Clone() const
@@ -86,6 +89,22 @@ std::unique_ptr<Process> SCNR::Clone() const
 std::string SCNR::Id() const
 {
    return "SCNR";
+}
+
+bool SCNR::IsInterface( const QWidget* form ) const
+{
+   return form != nullptr && form->inherits( "TSCNRWindow" );
+}
+
+bool SCNR::IsInterfaceAvailable() const
+{
+   return IsProcessInterfaceAvailable( Id() );
+}
+
+void SCNR::LaunchInterface()
+{
+   if ( !OpenProcessWindow( *this ) )
+      Process::LaunchInterface();
 }
 
 bool SCNR::CanExecuteOn( const ProcessView& view ) const

@@ -6,10 +6,10 @@
 
 #include "classlib/Exception.h"
 #include "platform/Prompter.h"
-#include "process/Process.h"
+#include "support/ApplicationNames.h"
+#include "support/ProcessRefusal.h"
 #include "support/ToolkitError.h"
 #include "support/Utils.h"
-#include "windows/main/Application.h"
 
 namespace
 {

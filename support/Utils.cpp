@@ -30,7 +30,7 @@
 #include "classlib/Exception.h"
 #include "classlib/Math.h"
 #include "platform/Prompter.h"
-#include "windows/main/Application.h"
+#include "support/ApplicationNames.h"
 
 namespace
 {

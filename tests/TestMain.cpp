@@ -1,6 +1,8 @@
 // main() of the tests that link Qt: an offscreen QApplication with a screen of 1280x1024 (the program refuses
 // desktops smaller than 1024x768, and Qt's offscreen screen is 800x800 unless told otherwise), and a private
-// configuration folder so that no test reads or writes the user's real settings.
+// configuration folder so that no test reads or writes the user's real settings. The windows' tests (LF_TEST_WINDOWS)
+// also get the faces of the lower floors filled by the windows, as the program's start-up fills them, and the
+// program-wide state of the windows put back after each test.
 
 #include <gtest/gtest.h>
 
@@ -13,10 +15,13 @@
 #include <vector>
 
 #include "TestDirs.h"
+
+#ifdef LF_TEST_WINDOWS
+#include "platform/ColorManagementSettings.h"
+#include "windows/image/ImageWindow_ICM.h"
+#include "windows/main/WindowServices.h"
 #include "windows/processing/ProcessingWindow.h"
 #include "windows/tools/RealTimePreviewWindow.h"
-#include "windows/image/ImageWindow_ICM.h"
-#include "platform/ColorManagementSettings.h"
 
 namespace
 {
@@ -38,6 +43,7 @@ class ProgramStateReset : public ::testing::EmptyTestEventListener
 };
 
 } // namespace
+#endif
 
 int main( int argc, char** argv )
 {
@@ -58,6 +64,9 @@ int main( int argc, char** argv )
 
    QApplication app( argc, argv );
    ::testing::InitGoogleTest( &argc, argv );
+#ifdef LF_TEST_WINDOWS
+   InstallWindowServices();
    ::testing::UnitTest::GetInstance()->listeners().Append( new ProgramStateReset );
+#endif
    return RUN_ALL_TESTS();
 }

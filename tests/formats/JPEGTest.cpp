@@ -15,11 +15,11 @@
 
 #include <jpeglib.h>
 
-#include "ImageFileTestSupport.h"
 #include "TestDirs.h"
 #include "classlib/ColorSpace.h"
 #include "formats/JPEG.h"
 #include "platform/SystemMemory.h"
+#include "windows/image/ImageFileTestSupport.h"
 
 namespace
 {

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "ImageFileTestSupport.h"
 #include "TestDirs.h"
 #include "classlib/ColorSpace.h"
 #include "classlib/ImageTestSupport.h"
-#include "formats/ImageFileFormat.h"
 #include "formats/TIFF.h"
 #include "platform/SystemMemory.h"
+#include "windows/image/ImageFileFormat.h"
+#include "windows/image/ImageFileTestSupport.h"
 
 namespace
 {

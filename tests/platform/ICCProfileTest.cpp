@@ -1,9 +1,7 @@
-// The ICC profile layer: opening and copying profile blocks, descriptions, finding and filtering profile files,
-// pixel conversion between profiles and the embed-profile check box.
+// The ICC profile layer: opening and copying profile blocks, descriptions, finding and filtering profile files and
+// pixel conversion between profiles.
 
 #include <gtest/gtest.h>
-
-#include <QCheckBox>
 
 #include <lcms2.h>
 
@@ -26,7 +24,6 @@
 #include "platform/ColorManagementSettings.h"
 #include "platform/ICCProfile.h"
 #include "platform/ICCProfileTransform.h"
-#include "windows/image/ImageWindowTestSupport.h"
 
 namespace
 {
@@ -710,95 +707,5 @@ TEST_F( ICMTransformTest, FailuresRaiseTheirTexts )
       {
          EXPECT_EQ( x.Message(), c.text );
       }
-   }
-}
-
-namespace
-{
-
-class EmbedCheckBoxTest : public test::ImageWindowTest
-{
-protected:
-   void SetUp() override
-   {
-      test::ImageWindowTest::SetUp();
-      savedRGB = std::move( ColorManagementSettings.defaultRGBProfileData );
-      savedGray = std::move( ColorManagementSettings.defaultGrayProfileData );
-   }
-
-   void TearDown() override
-   {
-      ColorManagementSettings.defaultRGBProfileData = std::move( savedRGB );
-      ColorManagementSettings.defaultGrayProfileData = std::move( savedGray );
-      ColorManagementSettings.DefaultProfileEmbedding = true;
-      test::ImageWindowTest::TearDown();
-   }
-
-   std::unique_ptr<std::vector<uint8_t>> savedRGB, savedGray;
-};
-
-} // namespace
-
-TEST_F( EmbedCheckBoxTest, TheBoxOffersTheProfileThatWouldBeEmbedded )
-{
-   cmsToneCurve* gamma = cmsBuildGamma( nullptr, 1.8 );
-   cmsHPROFILE h = cmsCreateGrayProfile( cmsD50_xyY(), gamma );
-   cmsFreeToneCurve( gamma );
-   cmsMLU* mlu = cmsMLUalloc( nullptr, 1 );
-   cmsMLUsetASCII( mlu, "en", "US", "Default grey" );
-   cmsWriteTag( h, cmsSigProfileDescriptionTag, mlu );
-   cmsMLUfree( mlu );
-   const Bytes defaultGray = Save( h );
-
-   const Bytes srgb = SRGBProfile();
-   enum Kind
-   {
-      None,
-      RGB,
-      Grey
-   };
-   struct Case
-   {
-      const char* what;
-      Kind own;
-      bool grayImage;
-      bool defaultRGB;
-      Kind defaultGray;
-      bool embedding;
-      bool enabled;
-      bool checked;
-      const char* hint;
-   } cases[] = {
-       { "own profile", RGB, false, false, Grey, true, true, true, "sRGB built-in" },
-       { "own profile, no default embedding", RGB, false, true, None, false, true, false, "sRGB built-in" },
-       { "own grey profile of a grey image", Grey, true, false, None, true, true, true, "Default grey" },
-       { "default RGB", None, false, true, Grey, true, true, true, "sRGB built-in" },
-       { "default grey", None, true, true, Grey, true, true, true, "Default grey" },
-       { "default grey, no default embedding", None, true, false, Grey, false, true, false, "Default grey" },
-       { "grey image, RGB default only", None, true, true, None, true, false, false, "" },
-       // A grey image gets a grey profile or none.
-       { "grey image, RGB grey default", None, true, true, RGB, true, false, false, "" },
-       { "grey image, own RGB profile", RGB, true, true, Grey, true, false, false, "" },
-       { "none", None, false, false, Grey, true, false, false, "" },
-   };
-   auto block = [&]( Kind k ) { return k == None ? nullptr : std::make_unique<Bytes>( k == RGB ? srgb : defaultGray ); };
-   for ( const Case& c : cases )
-   {
-      TImageWindow* w = Make(
-          new qor::Image( 4, 4, c.grayImage ? 1 : 3, c.grayImage ? qor::ColorSpace::Gray : qor::ColorSpace::RGB ) );
-      w->iccProfile = block( c.own );
-      ColorManagementSettings.defaultRGBProfileData = block( c.defaultRGB ? RGB : None );
-      ColorManagementSettings.defaultGrayProfileData = block( c.defaultGray );
-      ColorManagementSettings.DefaultProfileEmbedding = c.embedding;
-
-      QCheckBox box;
-      box.setEnabled( !c.enabled );
-      box.setChecked( !c.checked );
-      box.setToolTip( "stale" );
-      SetupEmbedICCProfileCheckBox( &box, w );
-      EXPECT_EQ( box.isEnabled(), c.enabled ) << c.what;
-      EXPECT_EQ( box.isChecked(), c.checked ) << c.what;
-      EXPECT_EQ( box.toolTip().toStdString(), c.hint ) << c.what;
-      EXPECT_EQ( ICCProfileDataToEmbed( *w ) != nullptr, c.enabled ) << c.what;
    }
 }

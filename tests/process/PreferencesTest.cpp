@@ -13,7 +13,7 @@
 #include "classlib/File.h"
 #include "platform/Registry.h"
 #include "process/Preferences.h"
-#include "windows/main/Application.h"
+#include "support/ApplicationNames.h"
 
 namespace
 {

@@ -28,10 +28,11 @@
 #include "process/ProcessContainer.h" // the view histories
 #include "process/ProcessExecution.h"
 #include "support/ToolkitError.h"
-#include "windows/processing/NotificationRecorder.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/NotificationRecorder.h"
+#include "windows/processing/ProcessExecution.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace

@@ -15,7 +15,7 @@
 #include "process/GlobalProcess.h"
 #include "process/ImageProcess.h"
 #include "process/Process.h"
-#include "windows/main/Application.h"
+#include "support/ApplicationNames.h"
 
 namespace
 {

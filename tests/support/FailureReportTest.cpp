@@ -8,10 +8,10 @@
 
 #include "TestSupport.h"
 #include "classlib/Exception.h"
-#include "process/Process.h"
+#include "support/ApplicationNames.h"
 #include "support/FailureReport.h"
+#include "support/ProcessRefusal.h"
 #include "support/ToolkitError.h"
-#include "windows/main/Application.h"
 
 namespace
 {

@@ -23,8 +23,8 @@
 #include "TestDirs.h"
 #include "TestSupport.h"
 #include "classlib/Exception.h"
+#include "support/ApplicationNames.h"
 #include "support/Utils.h"
-#include "windows/main/Application.h"
 
 namespace
 {

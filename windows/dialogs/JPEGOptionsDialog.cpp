@@ -14,6 +14,7 @@
 #include "classlib/Exception.h"
 #include "platform/ICCProfile.h"
 #include "support/Utils.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 
 namespace

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ICCProfile.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 
 namespace

@@ -16,7 +16,6 @@
 #include "windows/image/Bitmaps.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/MainWindow.h"
-#include "windows/processing/DynamicBackgroundExtractionDialog.h"
 
 namespace
 {
@@ -31,6 +30,15 @@ int32_t Nearest( double v )
 float SaneFraction( float v, float low, float high )
 {
    return std::clamp( v, low, high );
+}
+
+// How the editing dialog is found (SetDynamicBackgroundExtractionEditor).
+DynamicBackgroundExtractionEditor* ( *existingEditor )() = nullptr;
+DynamicBackgroundExtractionEditor& ( *makeEditor )() = nullptr;
+
+DynamicBackgroundExtractionEditor* ExistingEditor()
+{
+   return existingEditor != nullptr ? existingEditor() : nullptr;
 }
 
 } // namespace
@@ -554,23 +562,31 @@ bool DynamicBackgroundExtractionData::DeletePressed()
 {
    if ( !active )
       return false;
-   TDynamicBackgroundExtractionDialog* dialog = ExistingDynamicBackgroundExtractionDialog();
-   if ( dialog != nullptr && dialog->data == this )
+   DynamicBackgroundExtractionEditor* dialog = ExistingEditor();
+   if ( dialog != nullptr && dialog->EditData() == this )
       dialog->DeleteCurrentSample();
    return true;
 }
 
 // ---- Dialog ---------------------------------------------------------------------------------------------------------
 
+void SetDynamicBackgroundExtractionEditor( DynamicBackgroundExtractionEditor* ( *existing )(),
+                                           DynamicBackgroundExtractionEditor& ( *make )() )
+{
+   existingEditor = existing;
+   makeEditor = make;
+}
+
 const ProcessSessionDialog* DynamicBackgroundExtractionData::SessionDialog()
 {
-   return ExistingDynamicBackgroundExtractionDialog();
+   DynamicBackgroundExtractionEditor* dialog = ExistingEditor();
+   return dialog != nullptr ? dialog->SessionDialog() : nullptr;
 }
 
 void DynamicBackgroundExtractionData::RefreshDialog() const
 {
-   TDynamicBackgroundExtractionDialog* dialog = ExistingDynamicBackgroundExtractionDialog();
-   if ( dialog != nullptr && dialog->data == this && dialog->isVisible() )
+   DynamicBackgroundExtractionEditor* dialog = ExistingEditor();
+   if ( dialog != nullptr && dialog->EditData() == this && dialog->IsShowing() )
       dialog->RefreshSampleControls();
 }
 
@@ -579,10 +595,11 @@ void DynamicBackgroundExtractionData::SetDialogData( DynamicBackgroundExtraction
    // Stopping detaches the dialog only from these data; while the program ends nothing is shown any more.
    if ( data == nullptr )
    {
-      TDynamicBackgroundExtractionDialog* dialog = ExistingDynamicBackgroundExtractionDialog();
-      if ( dialog != nullptr && dialog->data == this )
+      DynamicBackgroundExtractionEditor* dialog = ExistingEditor();
+      if ( dialog != nullptr && dialog->EditData() == this )
          dialog->SetEditData( nullptr );
       return;
    }
-   DynamicBackgroundExtractionDialog().SetEditData( data );
+   if ( makeEditor != nullptr )
+      makeEditor().SetEditData( data );
 }

@@ -157,4 +157,26 @@ private:
    void SetDialogData( DynamicBackgroundExtractionData* data ) const;
 };
 
+// The dialog that edits the data, as the data see it: TDynamicBackgroundExtractionDialog
+// (windows/processing/DynamicBackgroundExtractionDialog.h) is one, and tells at start-up how it is found.
+class DynamicBackgroundExtractionEditor
+{
+public:
+   // The data it serves; nullptr for none.
+   virtual const DynamicBackgroundExtractionData* EditData() const = 0;
+   virtual void SetEditData( DynamicBackgroundExtractionData* data ) = 0;
+   virtual void RefreshSampleControls() = 0;
+   virtual void DeleteCurrentSample() = 0;
+   virtual bool IsShowing() const = 0;
+   virtual const ProcessSessionDialog* SessionDialog() const = 0;
+
+protected:
+   ~DynamicBackgroundExtractionEditor() = default;
+};
+
+// How the data find their editor: the one that exists (nullptr: none yet), and the one made on first use. Until
+// this is installed there is none.
+void SetDynamicBackgroundExtractionEditor( DynamicBackgroundExtractionEditor* ( *existing )(),
+                                           DynamicBackgroundExtractionEditor& ( *make )() );
+
 #endif

@@ -14,4 +14,8 @@
 #include "windows/image/DynamicCropData.h"
 #include "windows/image/DynamicSessionData.h"
 
+// Makes the image windows answer the dynamic processes about their edits (process/DynamicSessionLinks.h). Called
+// at start-up.
+void InstallDynamicSessionLinks();
+
 #endif

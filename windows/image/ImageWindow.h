@@ -802,6 +802,10 @@ TImageWindow* CreateImageWindow( QWidget* owner, qor::Image* image, const std::s
 // After the preferences changed: the tab font made again, and every window's caption, background and tabs redrawn.
 void ApplyPreferencesToImageWindows();
 
+// Makes the image windows the service the processes reach them through (process/ImageWindowService.h). Called at
+// start-up.
+void InstallImageWindowService();
+
 // ---- Notifications: windows/processing/ProcessingWindow.h broadcasts them to every processing window. -------------
 
 // The view's window (nullptr for a ProcessView that is not an image window's view).

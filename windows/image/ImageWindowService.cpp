@@ -6,6 +6,7 @@
 #include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessExecution.h"
 
 namespace
 {
@@ -117,8 +118,8 @@ public:
 
 } // namespace
 
-ImageWindowService& DefaultImageWindowService()
+void InstallImageWindowService()
 {
    static WindowsService service;
-   return service;
+   SetDefaultImageWindowService( &service );
 }

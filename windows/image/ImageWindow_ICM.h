@@ -10,8 +10,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ColorManagementSettings.h"
+
+class QCheckBox;
+class TImageWindow;
 
 namespace platform
 {
@@ -72,5 +76,24 @@ bool DisplayTransformTakesRGB( ICCColorTransform transform );
 // DisplayLUT16To8. A grey transform reads the blue byte. The transform keeps the pixels it gave for every colour it
 // met, so a colour is computed once. false when there is no transform: the pixels stay as they were.
 bool TranslateDisplayPixels( ICCColorTransform transform, uint32_t* pixels, int64_t count );
+
+// The profile a save of the window writes: its own embedded profile, else the loaded default profile of its image's
+// colour type (the grey default for Gray, the RGB default for every other space); null when there is none. A grey
+// image gets a grey profile or none: an RGB profile is never written into a grey file.
+const std::vector<uint8_t>* ICCProfileDataToEmbed( const TImageWindow& window );
+
+// What a file-options dialog's embed-ICC-profile check box offers for a window: enabled when there is a profile to
+// embed (ICCProfileDataToEmbed), checked when enabled and profiles
+// are embedded by default, with the profile's description as its hint (empty when disabled).
+struct EmbedICCProfileChoice
+{
+   bool enabled = false;
+   bool checked = false;
+   std::string description;
+};
+EmbedICCProfileChoice GetEmbedICCProfileChoice( const TImageWindow* window );
+
+// Prepares a file-options dialog's embed-ICC-profile check box for a window as GetEmbedICCProfileChoice says.
+void SetupEmbedICCProfileCheckBox( QCheckBox* checkBox, TImageWindow* window );
 
 #endif

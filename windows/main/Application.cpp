@@ -20,13 +20,14 @@
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 #include "windows/main/PresentationWindow.h"
-#include "windows/processing/HistogramWindow.h"
 #include "windows/main/SingleInstanceLock.h"
 #include "windows/main/SystemPerformance.h"
+#include "windows/main/WindowServices.h"
+#include "windows/processing/CurvesWindow.h"
+#include "windows/processing/HistogramWindow.h"
+#include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
-#include "windows/processing/CurvesWindow.h"
-#include "windows/processing/ProcessingStatusDialog.h"
 
 namespace
 {
@@ -96,21 +97,6 @@ void SaveScreenshot( TMainWindow& window, const QString& path )
 
 } // namespace
 
-QString ApplicationTitle()
-{
-   return QString::fromStdString( ProgramTitle() );
-}
-
-QString ToolkitApplicationTitle()
-{
-   return QStringLiteral( "Lumenforge 1.0" );
-}
-
-QString ApplicationRegistryKey()
-{
-   return QStringLiteral( "\\Software\\Corvanta\\Lumenforge\\1.0" );
-}
-
 StartUpOptions StartUpOptions::FromEnvironment()
 {
    StartUpOptions options;
@@ -153,6 +139,7 @@ void DestroyStartUpForms()
 
 int RunApplication( QApplication& app, const StartUpOptions& options )
 {
+   InstallWindowServices();
    SingleInstanceLock lock( options.lockDirectory );
    if ( lock.TryLock() == SingleInstanceLock::Result::HeldByAnother )
    {

@@ -26,12 +26,8 @@
 
 #include <functional>
 
-// "Corvanta Lumenforge " and the program version: the caption of the program's own message boxes.
-QString ApplicationTitle();
-// "Lumenforge 1.0": the toolkit's application title, captioning the start-up refusals.
-QString ToolkitApplicationTitle();
-// "\Software\Corvanta\Lumenforge\1.0": the key of the program's settings.
-QString ApplicationRegistryKey();
+#include "support/ApplicationNames.h"
+
 
 struct StartUpOptions
 {

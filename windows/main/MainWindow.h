@@ -739,4 +739,7 @@ private:
 // The one main window; nullptr before it is created and after it is destroyed.
 extern TMainWindow* MainWindow;
 
+// Makes the main window the holder of the readout options in force (process/ReadoutOptions.h). Called at start-up.
+void InstallReadoutOptionsHolder();
+
 #endif

@@ -19,7 +19,6 @@
 
 #include <vector>
 
-#include "formats/ImageFileFormat.h"
 #include "platform/ColorManagementSettings.h"
 #include "platform/FileDialogs.h"
 #include "platform/KeyTracker.h"
@@ -28,6 +27,7 @@
 #include "support/FailureReport.h"
 #include "windows/dialogs/ColorManagementSetupDialog.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/Application.h"
 #include "windows/processing/FITSHeaderWindow.h"

@@ -21,8 +21,8 @@
 #include <utility>
 
 #include "classlib/Image.h"
-#include "formats/ImageFileFormat.h"
 #include "platform/ColorManagementSettings.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/image/ImageWindow.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SystemPerformance.h"

@@ -189,20 +189,31 @@ namespace
 // The options while no main window holds them.
 ReadoutOptionsData keptReadoutOptions;
 
+// The main window holds the readout options in force.
+class MainWindowReadoutOptions final : public ReadoutOptionsHolder
+{
+public:
+   ReadoutOptionsData Current() override
+   {
+      return MainWindow != nullptr ? MainWindow->readoutOptions : keptReadoutOptions;
+   }
+
+   void Apply( const ReadoutOptionsData& options ) override
+   {
+      if ( MainWindow == nullptr )
+      {
+         keptReadoutOptions = options;
+         return;
+      }
+      MainWindow->readoutOptions = options;
+      MainWindow->RefreshReadout();
+   }
+};
+
 } // namespace
 
-ReadoutOptionsData CurrentReadoutOptions()
+void InstallReadoutOptionsHolder()
 {
-   return MainWindow != nullptr ? MainWindow->readoutOptions : keptReadoutOptions;
-}
-
-void ApplyReadoutOptions( const ReadoutOptionsData& options )
-{
-   if ( MainWindow == nullptr )
-   {
-      keptReadoutOptions = options;
-      return;
-   }
-   MainWindow->readoutOptions = options;
-   MainWindow->RefreshReadout();
+   static MainWindowReadoutOptions holder;
+   SetReadoutOptionsHolder( &holder );
 }

@@ -284,29 +284,3 @@ TAssignICCProfileWindow& AssignICCProfileWindow()
       window = new TAssignICCProfileWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process ------------------------------------------------------------------------------
-
-QAction* AssignICCProfile::Action() const
-{
-   return MainWindow != nullptr ? MainWindow->ProcessAssignICCProfile_Action : nullptr;
-}
-
-bool AssignICCProfile::IsInterface( const QWidget* form ) const
-{
-   return form != nullptr && form->inherits( "TAssignICCProfileWindow" );
-}
-
-bool AssignICCProfile::IsInterfaceAvailable() const
-{
-   return IsProcessInterfaceAvailable( Id() );
-}
-
-void AssignICCProfile::LaunchInterface()
-{
-   AssignICCProfileWindow().ImportInstance( *this );
-   if ( QAction* action = Action() )
-      action->trigger();
-   else
-      AssignICCProfileWindow().show();
-}

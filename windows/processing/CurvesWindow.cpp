@@ -1145,10 +1145,3 @@ TCurvesWindow& CurvesWindow()
       window = new TCurvesWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process ------------------------------------------------------------------------------
-
-QAction* CurvesTransform::Action() const
-{
-   return MainWindow != nullptr ? MainWindow->ProcessCurves_Action : nullptr;
-}

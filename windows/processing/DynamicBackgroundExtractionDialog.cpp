@@ -973,3 +973,10 @@ TDynamicBackgroundExtractionDialog* ExistingDynamicBackgroundExtractionDialog()
 {
    return DialogSlot().data();
 }
+
+void InstallDynamicBackgroundExtractionDialog()
+{
+   SetDynamicBackgroundExtractionEditor(
+       []() -> DynamicBackgroundExtractionEditor* { return ExistingDynamicBackgroundExtractionDialog(); },
+       []() -> DynamicBackgroundExtractionEditor& { return DynamicBackgroundExtractionDialog(); } );
+}

@@ -14,9 +14,9 @@
 
 #include <memory>
 
+#include "windows/image/DynamicBackgroundExtractionData.h"
 #include "windows/processing/ProcessingDialog.h"
 
-class DynamicBackgroundExtractionData;
 namespace qor
 {
 struct BackgroundSample;
@@ -32,7 +32,7 @@ class QTabWidget;
 class QToolButton;
 class TSelectColor_Frame;
 
-class TDynamicBackgroundExtractionDialog : public TProcessingDialog
+class TDynamicBackgroundExtractionDialog : public TProcessingDialog, public DynamicBackgroundExtractionEditor
 {
    Q_OBJECT
 
@@ -43,15 +43,18 @@ public:
    ~TDynamicBackgroundExtractionDialog() override;
 
    // Serves the data (shown) or none (hidden), then fills the controls.
-   void SetEditData( DynamicBackgroundExtractionData* data );
+   void SetEditData( DynamicBackgroundExtractionData* data ) override;
+   const DynamicBackgroundExtractionData* EditData() const override { return data; }
+   bool IsShowing() const override { return isVisible(); }
+   const ProcessSessionDialog* SessionDialog() const override { return this; }
    void UpdateControls();
    void UpdateGlobalControls();
    void UpdateCurrentSampleControls();
    void UpdateSymmetryCenterControls();
    // The current sample's controls and the centre of symmetry (the data call it after each change they show).
-   void RefreshSampleControls();
+   void RefreshSampleControls() override;
    // Deletes the current sample while two or more exist (the Delete key on the image, the Delete button).
-   void DeleteCurrentSample();
+   void DeleteCurrentSample() override;
    // Shows the main view of the edited window, centred on the current sample when it does not fit.
    void LocateCurrentSample();
 
@@ -165,5 +168,7 @@ private:
 // it only when it has been made.
 TDynamicBackgroundExtractionDialog& DynamicBackgroundExtractionDialog();
 TDynamicBackgroundExtractionDialog* ExistingDynamicBackgroundExtractionDialog();
+// Lets the edit data find the dialog (SetDynamicBackgroundExtractionEditor). Called at start-up.
+void InstallDynamicBackgroundExtractionDialog();
 
 #endif

@@ -1267,30 +1267,3 @@ THistogramWindow& HistogramWindow()
       window = new THistogramWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process ------------------------------------------------------------------------------
-
-QAction* HistogramsTransform::Action() const
-{
-   return MainWindow != nullptr ? MainWindow->ProcessHistograms_Action : nullptr;
-}
-
-bool HistogramsTransform::IsInterface( const QWidget* form ) const
-{
-   return form != nullptr && form->inherits( "THistogramWindow" );
-}
-
-bool HistogramsTransform::IsInterfaceAvailable() const
-{
-   return IsProcessInterfaceAvailable( Id() );
-}
-
-void HistogramsTransform::LaunchInterface()
-{
-   THistogramWindow& window = HistogramWindow();
-   window.ImportInstance( *this );
-   if ( QAction* action = Action() )
-      action->trigger();
-   else
-      ShowForm( &window );
-}

@@ -83,23 +83,3 @@ TMedianFilterWindow& MedianFilterWindow()
       window = new TMedianFilterWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process ------------------------------------------------------------------------------
-
-bool MedianFilter::IsInterface( const QWidget* form ) const
-{
-   return dynamic_cast<const TMedianFilterWindow*>( form ) != nullptr;
-}
-
-bool MedianFilter::IsInterfaceAvailable() const
-{
-   return IsProcessInterfaceAvailable( Id() );
-}
-
-void MedianFilter::LaunchInterface()
-{
-   TMedianFilterWindow& window = MedianFilterWindow();
-   window.ImportInstance( *this );
-   // Restored when minimised or collapsed, brought to the front.
-   ShowForm( &window );
-}

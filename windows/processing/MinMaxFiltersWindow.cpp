@@ -69,23 +69,3 @@ TMinMaxFiltersWindow& MinMaxFiltersWindow()
       window = new TMinMaxFiltersWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process ------------------------------------------------------------------------------
-
-bool MinMaxFilter::IsInterface( const QWidget* form ) const
-{
-   return dynamic_cast<const TMinMaxFiltersWindow*>( form ) != nullptr;
-}
-
-bool MinMaxFilter::IsInterfaceAvailable() const
-{
-   return IsProcessInterfaceAvailable( Id() );
-}
-
-void MinMaxFilter::LaunchInterface()
-{
-   TMinMaxFiltersWindow& window = MinMaxFiltersWindow();
-   window.ImportInstance( *this );
-   // Restored when minimised or collapsed, brought to the front.
-   ShowForm( &window );
-}

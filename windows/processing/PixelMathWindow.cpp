@@ -768,10 +768,3 @@ TPixelMathWindow& PixelMathWindow()
       window = new TPixelMathWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process -------------------------------------------------------------------------------
-
-QAction* PixelMathTransform::Action() const
-{
-   return MainWindow != nullptr ? MainWindow->ProcessPixelMath_Action : nullptr;
-}

@@ -2,7 +2,7 @@
 // (process/ProcessWindows.h). Each window is made on first use, owned by the main window when there is one, and
 // kept until the program ends.
 
-#include "process/ProcessWindows.h"
+#include "windows/processing/ProcessWindows.h"
 
 #include <QAction>
 
@@ -11,32 +11,34 @@
 #include <vector>
 
 #include "process/Process.h"
+#include "process/ProcessWindows.h"
+#include "support/Utils.h"
 #include "windows/main/MainWindow.h"
-#include "windows/processing/AssignICCProfileWindow.h"
-#include "windows/processing/MedianFilterWindow.h"
-#include "windows/processing/MinMaxFiltersWindow.h"
-#include "windows/processing/SCNRWindow.h"
 #include "windows/processing/ATrousWaveletsWindow.h"
+#include "windows/processing/AssignICCProfileWindow.h"
+#include "windows/processing/CropExpandWindow.h"
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/ExtractChannelsWindow.h"
+#include "windows/processing/FITSHeaderWindow.h"
 #include "windows/processing/FastRotateWindow.h"
 #include "windows/processing/HistogramWindow.h"
-#include "windows/processing/ImportChannelsWindow.h"
-#include "windows/processing/ProcessContainerWindow.h"
-#include "windows/processing/IntegerResampleWindow.h"
-#include "windows/processing/FITSHeaderWindow.h"
 #include "windows/processing/IPTCPhotoInfoWindow.h"
+#include "windows/processing/ImageIdentifierWindow.h"
+#include "windows/processing/ImportChannelsWindow.h"
+#include "windows/processing/IntegerResampleWindow.h"
+#include "windows/processing/MedianFilterWindow.h"
+#include "windows/processing/MinMaxFiltersWindow.h"
+#include "windows/processing/NewImageWindow.h"
 #include "windows/processing/PixelMathWindow.h"
 #include "windows/processing/PreferencesWindow.h"
+#include "windows/processing/ProcessContainerWindow.h"
 #include "windows/processing/ProcessingInterface.h"
-#include "windows/processing/ReadoutOptionsWindow.h"
 #include "windows/processing/RGBSpaceParametersWindow.h"
-#include "windows/processing/SGBNRWindow.h"
+#include "windows/processing/ReadoutOptionsWindow.h"
 #include "windows/processing/ResampleWindow.h"
 #include "windows/processing/RotateWindow.h"
-#include "windows/processing/CropExpandWindow.h"
-#include "windows/processing/ImageIdentifierWindow.h"
-#include "windows/processing/NewImageWindow.h"
+#include "windows/processing/SCNRWindow.h"
+#include "windows/processing/SGBNRWindow.h"
 
 namespace
 {
@@ -111,14 +113,7 @@ const std::map<std::string, std::vector<const char*>>& ActionNames()
    return names;
 }
 
-} // namespace
-
-bool IsProcessWindowAvailable( const std::string& processId )
-{
-   return Windows().count( processId ) != 0;
-}
-
-QAction* ProcessAction( const std::string& processId )
+QAction* MainWindowAction( const std::string& processId )
 {
    auto names = ActionNames().find( processId );
    if ( MainWindow == nullptr || names == ActionNames().end() )
@@ -129,25 +124,96 @@ QAction* ProcessAction( const std::string& processId )
    return nullptr;
 }
 
-bool IsProcessInterfaceAvailable( const std::string& processId )
+// The windows that open in a way of their own: through the main window's action when there is one (the action
+// shows the window as its menu item does), or restored when minimised or collapsed and brought to the front.
+const std::map<std::string, std::function<void( const Process& )>>& OwnOpeners()
 {
-   if ( MainWindow == nullptr )
-      return IsProcessWindowAvailable( processId );
-   const QAction* action = ProcessAction( processId );
-   return action != nullptr && action->isEnabled();
+   static const std::map<std::string, std::function<void( const Process& )>> openers = {
+      { "AssignICCProfile",
+        []( const Process& instance )
+        {
+           AssignICCProfileWindow().ImportInstance( instance );
+           if ( QAction* action = MainWindowAction( instance.Id() ) )
+              action->trigger();
+           else
+              AssignICCProfileWindow().show();
+        } },
+      { "HistogramsTransform",
+        []( const Process& instance )
+        {
+           THistogramWindow& window = HistogramWindow();
+           window.ImportInstance( instance );
+           if ( QAction* action = MainWindowAction( instance.Id() ) )
+              action->trigger();
+           else
+              ShowForm( &window );
+        } },
+      { "MedianFilter",
+        []( const Process& instance )
+        {
+           MedianFilterWindow().ImportInstance( instance );
+           ShowForm( &MedianFilterWindow() );
+        } },
+      { "MinMaxFilter",
+        []( const Process& instance )
+        {
+           MinMaxFiltersWindow().ImportInstance( instance );
+           ShowForm( &MinMaxFiltersWindow() );
+        } },
+      { "SCNR",
+        []( const Process& instance )
+        {
+           SCNRWindow().ImportInstance( instance );
+           ShowForm( &SCNRWindow() );
+        } },
+   };
+   return openers;
 }
 
-bool OpenProcessWindow( const Process& instance )
+class GlobalProcessWindows final : public ProcessWindowService
 {
-   auto entry = Windows().find( instance.Id() );
-   if ( entry == Windows().end() )
-      return false;
-   TProcessingInterface& window = entry->second();
-   window.ImportInstance( instance );
-   if ( window.isMinimized() )
-      window.showNormal();
-   window.show();
-   window.raise();
-   window.activateWindow();
-   return true;
+public:
+   bool IsAvailable( const std::string& processId ) override
+   {
+      return Windows().count( processId ) != 0 || OwnOpeners().count( processId ) != 0;
+   }
+
+   QAction* Action( const std::string& processId ) override { return MainWindowAction( processId ); }
+
+   bool IsInterfaceAvailable( const std::string& processId ) override
+   {
+      if ( MainWindow == nullptr )
+         return IsAvailable( processId );
+      const QAction* action = MainWindowAction( processId );
+      return action != nullptr && action->isEnabled();
+   }
+
+   bool Open( const Process& instance ) override
+   {
+      auto own = OwnOpeners().find( instance.Id() );
+      if ( own != OwnOpeners().end() )
+      {
+         own->second( instance );
+         return true;
+      }
+      auto entry = Windows().find( instance.Id() );
+      if ( entry == Windows().end() )
+         return false;
+      TProcessingInterface& window = entry->second();
+      window.ImportInstance( instance );
+      if ( window.isMinimized() )
+         window.showNormal();
+      window.show();
+      window.raise();
+      window.activateWindow();
+      return true;
+   }
+};
+
+} // namespace
+
+void InstallProcessWindows()
+{
+   static GlobalProcessWindows windows;
+   SetProcessWindowService( &windows );
 }

@@ -122,23 +122,3 @@ TSCNRWindow& SCNRWindow()
       window = new TSCNRWindow( MainWindow );
    return *window;
 }
-
-// ---- The window side of the process ------------------------------------------------------------------------------
-
-bool SCNR::IsInterface( const QWidget* form ) const
-{
-   return dynamic_cast<const TSCNRWindow*>( form ) != nullptr;
-}
-
-bool SCNR::IsInterfaceAvailable() const
-{
-   return IsProcessInterfaceAvailable( Id() );
-}
-
-void SCNR::LaunchInterface()
-{
-   TSCNRWindow& window = SCNRWindow();
-   window.ImportInstance( *this );
-   // Restored when minimised or collapsed, brought to the front.
-   ShowForm( &window );
-}

@@ -13,13 +13,13 @@
 #include <cmath>
 
 #include "classlib/Math.h"
-#include "formats/ImageFileFormat.h"
 #include "platform/ICCProfile.h"
 #include "process/ProcessContainer.h"
 #include "support/FailureReport.h"
 #include "support/RichTextWriter.h"
 #include "windows/frames/ProcessingReportFrame.h"
 #include "windows/frames/ViewsListFrame.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/main/MainWindow.h"
 
 namespace

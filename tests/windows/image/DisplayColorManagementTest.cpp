@@ -14,12 +14,12 @@
 
 #include "ICCTestProfiles.h"
 #include "ImageWindowTestSupport.h"
-#include "formats/ICCProfilePolicy.h"
 #include "platform/ICCProfile.h"
 #include "platform/Registry.h"
 #include "windows/dialogs/MissingProfileDialog.h"
 #include "windows/dialogs/ProfileMismatchDialog.h"
 #include "windows/image/Bitmaps.h"
+#include "windows/image/ICCProfilePolicy.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"

@@ -22,6 +22,7 @@
 #include "windows/image/Bitmaps.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessExecution.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace

@@ -9,6 +9,7 @@
 #include "ImageWindowTestSupport.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessExecution.h"
+#include "windows/processing/ProcessExecution.h"
 #include "windows/processing/ProcessingWindow.h"
 
 namespace

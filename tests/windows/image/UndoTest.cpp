@@ -27,11 +27,12 @@
 #include "classlib/File.h"
 #include "classlib/Parallel.h"
 #include "formats/FITS.h"
-#include "formats/ImageFileFormat.h"
 #include "process/ProcessContainer.h"
 #include "process/ProcessExecution.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/image/SwapFile.h"
 #include "windows/main/MainWindow.h"
+#include "windows/processing/ProcessExecution.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 
 namespace

@@ -26,16 +26,16 @@
 #include <memory>
 
 #include "../../ICCTestProfiles.h"
-#include "formats/ImageFileFormat.h"
+#include "windows/image/ImageFileTestSupport.h"
 #include "formats/TIFF.h"
-#include "formats/ImageFileTestSupport.h"
 #include "platform/KeyTracker.h"
 #include "process/Maskable.h"
 #include "platform/ICCProfile.h"
 #include "windows/dialogs/ColorManagementSetupDialog.h"
 #include "windows/dialogs/ModifiedImageDialog.h"
-#include "windows/image/ImageWindow_ICM.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/image/ImageIdentifiers.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 

@@ -16,7 +16,7 @@
 #include "TestDirs.h"
 #include "classlib/Image.h"
 #include "formats/FITS.h"
-#include "formats/ImageFileFormat.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/processing/CurvesWindow.h"
 #include "windows/processing/HistogramWindow.h"

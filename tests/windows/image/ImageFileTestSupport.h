@@ -21,8 +21,8 @@
 #include "TestSupport.h"
 #include "classlib/Image.h"
 #include "formats/FITS.h"
-#include "formats/ImageFileFormat.h"
 #include "process/Preferences.h"
+#include "windows/image/ImageFileFormat.h"
 #include "windows/image/ImageWindow.h"
 
 namespace test

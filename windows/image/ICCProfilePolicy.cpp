@@ -1,4 +1,4 @@
-#include "formats/ICCProfilePolicy.h"
+#include "windows/image/ICCProfilePolicy.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
-#ifndef LF_FORMATS_IMAGE_FILE_FORMAT_H
-#define LF_FORMATS_IMAGE_FILE_FORMAT_H
+#ifndef LF_WINDOWS_IMAGE_IMAGE_FILE_FORMAT_H
+#define LF_WINDOWS_IMAGE_IMAGE_FILE_FORMAT_H
 
 // The one road between image files and image windows: the format is chosen by the file name's extension (case
 // does not matter), the format's reader or writer does the work, and the image window is brought up to date.

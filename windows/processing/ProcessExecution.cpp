@@ -1,4 +1,4 @@
-#include "process/ProcessExecution.h"
+#include "windows/processing/ProcessExecution.h"
 
 #include <QLabel>
 #include <QString>
@@ -13,11 +13,14 @@
 #include "classlib/Image.h"
 #include "platform/Prompter.h"
 #include "process/Process.h"
+#include "process/ProcessContainer.h"
+#include "process/ProcessExecution.h"
+#include "support/ApplicationNames.h"
 #include "support/FailureReport.h"
 #include "support/Utils.h"
 #include "windows/dialogs/WarningMessageWithDontAskAgainDialog.h"
+#include "windows/image/ImageIdentifiers.h"
 #include "windows/image/ImageWindow.h"
-#include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
 #include "windows/processing/ProcessingWindow.h"
@@ -267,6 +270,138 @@ bool Launch( Process& process, const std::string& taskText, Execute execute, Aft
    return false;
 }
 
+// The road of every run through the image windows.
+class ImageWindowRoad final : public ExecutionRoad
+{
+public:
+   void ExecuteOn( Process& process, ProcessView& view, bool notify ) override;
+   void ExecuteGlobal( Process& process ) override;
+   bool LaunchOn( Process& process, ProcessView& view ) override;
+   bool LaunchGlobal( Process& process ) override;
+   void PrepareTarget( Process& process, ProcessView& view ) override;
+   void FinishTarget( Process& process, ProcessView& view, bool notify ) override;
+   void CheckDisplayChannel( Process& process, ProcessView& view ) override;
+};
+
+// The execution framework's steps for a run on a view of an image window; a view outside the image windows gets
+// none of them (as in Process::ExecuteOn), only the status tasks.
+class FrameworkSteps : public ProcessContainer::RunSteps
+{
+public:
+   bool ConfirmCancelDynamicSessions( ProcessView& view, const Process& run ) override
+   {
+      TImageWindow* window = WindowOf( view );
+      return window == nullptr || window->ConfirmCancelDynamicSessions( run );
+   }
+
+   void PrepareTarget( Process& run, ProcessView& view ) override { run.PrepareTarget( view ); }
+
+   void CheckDisplayChannel( Process& run, ProcessView& view ) override { run.CheckDisplayChannel( view ); }
+
+   void AddToHistory( ProcessView& view, std::unique_ptr<Process> instance ) override
+   {
+      if ( TImageWindow::View* target = AsImageView( view ) )
+         target->AddToHistory( std::move( instance ) );
+   }
+
+   void FinishTarget( Process& run, ProcessView& view, bool notify ) override { run.FinishTarget( view, notify ); }
+
+   void AllowPainting( ProcessView& view ) override
+   {
+      if ( TImageWindow* window = WindowOf( view ) )
+         window->paintingAllowed = true;
+   }
+
+   // A preview goes back to its stored state (where every run on it starts); a main view reads back the undo
+   // data that PrepareTarget saved for the sequence, when it saved any.
+   void RecoverTarget( Process& run, ProcessView& view ) override
+   {
+      TImageWindow::View* target = AsImageView( view );
+      if ( target == nullptr )
+         return;
+      TImageWindow* window = target->Window();
+      if ( target->IsPreview() )
+         static_cast<TImageWindow::Preview*>( target )->Restore( true );
+      else if ( run.ModifiesTarget( view ) && window->undoEnabled && window->undoAvailable )
+         window->Recover( true );
+      window->paintingAllowed = true;
+      window->RedrawImage();
+   }
+
+   void BeginTask( const std::string& text ) override
+   {
+      TProcessingStatusDialog& status = StatusDialog();
+      status.AddTask( text, 1, 0 );
+      status.NextTask();
+   }
+
+   void Monitor( ProcessView& view, bool on ) override
+   {
+      TImageWindow::View* target = AsImageView( view );
+      qor::Image* image = ( target != nullptr ) ? *target->imageSlot : nullptr;
+      if ( image == nullptr )
+         return;
+      if ( on )
+         image->Status().SetCallback( &TProcessingStatusDialog::ProgressCallback, &StatusDialog() );
+      else
+         image->Status().SetCallback( nullptr, nullptr );
+   }
+
+   // The image whose main view has the identifier, when it can mask the target: another window with an image of
+   // the same dimensions, not a colour one for a grey target (a grey mask fits any image), and not masked by the
+   // target itself (no two windows mask each other).
+   MaskTarget* FindMask( const std::string& maskId, ProcessView& view ) override
+   {
+      TImageWindow* window = WindowOf( view );
+      TImageWindow::View* found = FindMainViewByIdentifier( maskId );
+      if ( window == nullptr || found == nullptr || !TImageWindow::CanUseAsMask( *window, *found->Window() ) )
+         return nullptr;
+      return found->Window();
+   }
+
+   // The pixels before a masked instance, in memory, as a plain run keeps them when its window holds no undo data
+   // to blend from. On a preview they are its current pixels: before the first instance of the sequence these are
+   // the restored state the run started from, later the result of the instances before.
+   void KeepUnmaskedState( ProcessView& view, int64_t ) override
+   {
+      TImageWindow::View* target = AsImageView( view );
+      kept.push_back( ( target != nullptr ) ? std::make_unique<qor::Image>( target->GetImage() ) : nullptr );
+   }
+
+   bool ApplyMask( ProcessView& view, MaskTarget* mask ) override
+   {
+      if ( kept.empty() )
+         return false;
+      std::unique_ptr<qor::Image> unprocessed = std::move( kept.back() );
+      kept.pop_back();
+      const auto* maskWindow = dynamic_cast<const TImageWindow*>( mask );
+      return unprocessed != nullptr && maskWindow != nullptr && MaskFromCopy( view, *unprocessed, *maskWindow );
+   }
+
+   void EndMasking( ProcessView& view, bool ) override
+   {
+      kept.clear();
+      if ( TImageWindow::Preview* preview = AsPreview( view ) )
+         preview->DiscardMaskingSource();
+   }
+
+private:
+   static TImageWindow* WindowOf( ProcessView& view )
+   {
+      TImageWindow::View* target = AsImageView( view );
+      return ( target != nullptr ) ? target->Window() : nullptr;
+   }
+
+   static TImageWindow::Preview* AsPreview( ProcessView& view )
+   {
+      TImageWindow::View* target = AsImageView( view );
+      return ( target != nullptr && target->IsPreview() ) ? static_cast<TImageWindow::Preview*>( target ) : nullptr;
+   }
+
+   // The unmasked states kept, the last for the instance running now (nested containers add theirs on top).
+   std::vector<std::unique_ptr<qor::Image>> kept;
+};
+
 } // namespace
 
 // ---- Masking from a copy -----------------------------------------------------------------------------------------
@@ -299,17 +434,17 @@ bool MaskFromCopy( ProcessView& view, const qor::Image& unprocessed, const TImag
 
 // ---- Process: execution ------------------------------------------------------------------------------------------
 
-void Process::ExecuteOn( ProcessView& view, bool notify )
+void ImageWindowRoad::ExecuteOn( Process& process, ProcessView& view, bool notify )
 {
-   processingTime = 0;
+   process.processingTime = 0;
    TImageWindow::View* target = AsImageView( view );
    TImageWindow* window = ( target != nullptr ) ? target->Window() : nullptr;
 
-   if ( window != nullptr && !window->ConfirmCancelDynamicSessions( *this ) )
+   if ( window != nullptr && !window->ConfirmCancelDynamicSessions( process ) )
       throw ProcessRefusal( std::string() );
-   if ( !CanExecuteOn( view ) )
-      throw ProcessRefusal( "Process " + Id() + " cannot be executed on view: " + view.FullId() );
-   if ( !ConfirmExecutionOn( view ) )
+   if ( !process.CanExecuteOn( view ) )
+      throw ProcessRefusal( "Process " + process.Id() + " cannot be executed on view: " + view.FullId() );
+   if ( !process.ConfirmExecutionOn( view ) )
       throw ProcessRefusal( std::string() );
 
    TProcessingStatusDialog& status = StatusDialog();
@@ -317,21 +452,21 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
    if ( window == nullptr )
    {
       // A view outside the image windows: only the own work, timed.
-      status.AddTask( Id(), 1, 0 );
+      status.AddTask( process.Id(), 1, 0 );
       status.NextTask();
-      TimedRun( *this, [&] { DoExecuteOn( view ); } );
-      AfterExecutionOn( view );
+      TimedRun( process, [&] { process.DoExecuteOn( view ); } );
+      process.AfterExecutionOn( view );
       return;
    }
 
    try
    {
-      PrepareTarget( view );
-      status.AddTask( Id(), 1, 0 );
+      process.PrepareTarget( view );
+      status.AddTask( process.Id(), 1, 0 );
       status.NextTask();
 
       TImageWindow* maskWindow = window->maskWindow;
-      const bool masking = maskWindow != nullptr && window->maskEnabled && IsMaskable( view, maskWindow );
+      const bool masking = maskWindow != nullptr && window->maskEnabled && process.IsMaskable( view, maskWindow );
       // A main view is blended from the pixels its run saved for undo. A preview keeps no undo data, nor does a
       // window whose run saved no pixels: the pixels the run starts from (on a preview its restored state) are kept
       // in memory for the run, so that the mask still does what it says, and a result of another size, which has
@@ -342,9 +477,9 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
       if ( masking && !fromSwapFile )
          unprocessed = std::make_unique<qor::Image>( target->GetImage() );
 
-      TimedRun( *this, [&] {
+      TimedRun( process, [&] {
          ViewMonitorScope monitor( *target );
-         DoExecuteOn( view );
+         process.DoExecuteOn( view );
 
          if ( masking )
          {
@@ -354,14 +489,14 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
                                                        : window->ApplyMask( false );
             // The instance refers to the mask it was run with; a result that could not be blended records none.
             if ( masked )
-               SetMask( maskWindow );
+               process.SetMask( maskWindow );
          }
          unprocessed.reset();
       } );
 
-      CheckDisplayChannel( view );
-      target->AddToHistory( Clone() );
-      FinishTarget( view, notify );
+      process.CheckDisplayChannel( view );
+      target->AddToHistory( process.Clone() );
+      process.FinishTarget( view, notify );
    }
    catch ( ... )
    {
@@ -370,18 +505,18 @@ void Process::ExecuteOn( ProcessView& view, bool notify )
    }
 }
 
-void Process::ExecuteGlobal()
+void ImageWindowRoad::ExecuteGlobal( Process& process )
 {
-   processingTime = 0;
-   if ( !CanExecuteGlobal() )
-      throw ProcessRefusal( "Process " + Id() + " cannot be executed globally" );
+   process.processingTime = 0;
+   if ( !process.CanExecuteGlobal() )
+      throw ProcessRefusal( "Process " + process.Id() + " cannot be executed globally" );
    TProcessingStatusDialog& status = StatusDialog();
-   status.AddTask( Id(), 1, 0 );
+   status.AddTask( process.Id(), 1, 0 );
    status.NextTask();
-   TimedRun( *this, [&] { DoExecuteGlobal(); } );
+   TimedRun( process, [&] { process.DoExecuteGlobal(); } );
 }
 
-void Process::PrepareTarget( ProcessView& view )
+void ImageWindowRoad::PrepareTarget( Process& process, ProcessView& view )
 {
    TImageWindow::View* target = AsImageView( view );
    if ( target == nullptr )
@@ -398,14 +533,14 @@ void Process::PrepareTarget( ProcessView& view )
    {
       // A new run on the main view: only undo data saved for it may be recovered if it is aborted.
       window->runUndoPrepared = false;
-      if ( ModifiesTarget( view ) && window->undoEnabled )
+      if ( process.ModifiesTarget( view ) && window->undoEnabled )
       {
          const bool keepCopy = window->undoAvailable || window->redoAvailable;
          if ( keepCopy )
             window->KeepRecoveryCopy();
          try
          {
-            window->PrepareUndo( UndoFlags( view ) );
+            window->PrepareUndo( process.UndoFlags( view ) );
          }
          catch ( ... )
          {
@@ -415,19 +550,19 @@ void Process::PrepareTarget( ProcessView& view )
             throw;
          }
       }
-      else if ( ModifiesTarget( view ) && AskBeforeRunningWithoutUndo && !ConfirmRunWithoutUndo( Id() ) )
+      else if ( process.ModifiesTarget( view ) && AskBeforeRunningWithoutUndo && !ConfirmRunWithoutUndo( process.Id() ) )
          throw ProcessRefusal( std::string() );
    }
 
-   targetModificationCount = window->modificationCount;
+   process.targetModificationCount = window->modificationCount;
 }
 
-void Process::FinishTarget( ProcessView& view, bool notify )
+void ImageWindowRoad::FinishTarget( Process& process, ProcessView& view, bool notify )
 {
    if ( TImageWindow::View* target = AsImageView( view ) )
    {
       TImageWindow* window = target->Window();
-      if ( targetModificationCount < window->modificationCount )
+      if ( process.targetModificationCount < window->modificationCount )
       {
          // The main image changed under the previews: each takes its pixels anew from its rectangle.
          for ( TImageWindow::Preview* preview : std::vector<TImageWindow::Preview*>( window->previews ) )
@@ -443,10 +578,10 @@ void Process::FinishTarget( ProcessView& view, bool notify )
       if ( notify )
          NotifyViewUpdated( *target );
    }
-   AfterExecutionOn( view );
+   process.AfterExecutionOn( view );
 }
 
-void Process::CheckDisplayChannel( ProcessView& view )
+void ImageWindowRoad::CheckDisplayChannel( Process&, ProcessView& view )
 {
    TImageWindow::View* target = AsImageView( view );
    if ( target == nullptr )
@@ -460,12 +595,12 @@ void Process::CheckDisplayChannel( ProcessView& view )
 
 // ---- Process: launches ------------------------------------------------------------------------------------------
 
-bool Process::LaunchOn( ProcessView& view )
+bool ImageWindowRoad::LaunchOn( Process& process, ProcessView& view )
 {
    TImageWindow::View* target = AsImageView( view );
    TImageWindow* window = ( target != nullptr ) ? target->Window() : nullptr;
    const bool completed = Launch(
-       *this, LaunchTaskText( view, target ), [&] { ExecuteOn( view, false ); },
+       process, LaunchTaskText( view, target ), [&] { process.ExecuteOn( view, false ); },
        [&]
        {
           if ( target != nullptr )
@@ -496,11 +631,11 @@ bool Process::LaunchOn( ProcessView& view )
    return completed;
 }
 
-bool Process::LaunchGlobal()
+bool ImageWindowRoad::LaunchGlobal( Process& process )
 {
    // A global run has nothing to roll back after an abort.
    return Launch(
-       *this, "Global Process:", [&] { ExecuteGlobal(); }, [] {}, false, LaunchGlobalLine,
+       process, "Global Process:", [&] { process.ExecuteGlobal(); }, [] {}, false, LaunchGlobalLine,
        [] { return std::string(); } );
 }
 
@@ -527,6 +662,14 @@ void RestoreRecoveryCopy( TImageWindow& window )
    window.swapFileFlags = int32_t( window.recoverySwapFileFlags );
    window.undoAvailable = window.recoveryUndoAvailable;
    window.redoAvailable = !window.recoveryUndoAvailable;
+}
+
+void InstallExecutionRoad()
+{
+   static ImageWindowRoad road;
+   static FrameworkSteps steps;
+   SetExecutionRoad( &road );
+   ProcessContainer::SetFrameworkRunSteps( &steps );
 }
 
 bool ConfirmRunWithoutUndo( const std::string& processId )

@@ -1,5 +1,5 @@
-#ifndef LF_FORMATS_ICC_PROFILE_POLICY_H
-#define LF_FORMATS_ICC_PROFILE_POLICY_H
+#ifndef LF_WINDOWS_IMAGE_ICC_PROFILE_POLICY_H
+#define LF_WINDOWS_IMAGE_ICC_PROFILE_POLICY_H
 
 // What opening a file does with its ICC profile, as the colour-management settings say (ColorManagementSettings:
 // OnProfileMismatch, OnMissingProfile), asking the user when they say so. A profile whose description differs from

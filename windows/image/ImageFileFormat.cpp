@@ -1,4 +1,4 @@
-#include "formats/ImageFileFormat.h"
+#include "windows/image/ImageFileFormat.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -22,7 +22,6 @@
 #include "classlib/FileReplacement.h"
 #include "formats/DIB.h"
 #include "formats/FITS.h"
-#include "formats/ICCProfilePolicy.h"
 #include "formats/JPEG.h"
 #include "formats/RAW.h"
 #include "formats/TIFF.h"
@@ -39,7 +38,9 @@
 #include "windows/dialogs/RAWOptionsDialog.h"
 #include "windows/dialogs/TIFFOptionsDialog.h"
 #include "windows/image/Bitmaps.h"
+#include "windows/image/ICCProfilePolicy.h"
 #include "windows/image/ImageIdentifiers.h"
+#include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/Application.h"
 #include "windows/main/MainWindow.h"
 #include "windows/processing/ProcessingStatusDialog.h"
@@ -50,7 +51,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-constexpr const char* SourceName = "formats/ImageFileFormat";
+constexpr const char* SourceName = "windows/image/ImageFileFormat";
 
 // ---- Extensions -------------------------------------------------------------------------------------------------------
 
