@@ -2,6 +2,7 @@
 
 #include "BoxBorders.h"
 #include "Image.h"
+#include "VectorFloat8.h"
 
 #include <algorithm>
 #include <array>
@@ -403,25 +404,15 @@ constexpr int32_t largestNetworkBox = 63;
 // Vector primitives: eight floats per operation. Hot functions are compiled for AVX2 and for the baseline
 // instruction set; the better one is chosen when the program runs.
 
-using v8f = float __attribute__( ( vector_size( 32 ) ) );
-constexpr int32_t lanes = 8;
+using simd::lanes;
+using simd::Load;
+using simd::Store;
+using simd::v8f;
 
 // Vectors that go through each comparator together in the interpreted programs, and the pixels of one such pass:
 // rows and chunks are padded to whole passes.
 constexpr int32_t interpretedGroup = 4;
 constexpr int32_t pass = interpretedGroup * lanes;
-
-inline __attribute__( ( always_inline ) ) v8f Load( const float* p )
-{
-   v8f v;
-   std::memcpy( &v, p, sizeof( v ) );
-   return v;
-}
-
-inline __attribute__( ( always_inline ) ) void Store( float* p, v8f v )
-{
-   std::memcpy( p, &v, sizeof( v ) );
-}
 
 // The selections of std::min and std::max, lane by lane (exactly the minps/maxps instructions).
 template <class V> inline __attribute__( ( always_inline ) ) V Min( V a, V b )

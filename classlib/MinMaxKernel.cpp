@@ -4,6 +4,7 @@
 #include "Image.h"
 #include "MedianKernel.h"
 #include "Parallel.h"
+#include "VectorFloat8.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,20 +23,10 @@ namespace qor
 namespace
 {
 
-using v8f = float __attribute__( ( vector_size( 32 ) ) );
-constexpr int32_t lanes = 8;
-
-inline __attribute__( ( always_inline ) ) v8f Load( const float* p )
-{
-   v8f v;
-   std::memcpy( &v, p, sizeof( v ) );
-   return v;
-}
-
-inline __attribute__( ( always_inline ) ) void Store( float* p, v8f v )
-{
-   std::memcpy( p, &v, sizeof( v ) );
-}
+using simd::lanes;
+using simd::Load;
+using simd::Store;
+using simd::v8f;
 
 // b when it beats the running value a (strictly), else a: NaN never wins.
 inline __attribute__( ( always_inline ) ) v8f Pick( v8f a, v8f b, bool minimum )
