@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <limits>
 
+#include <unistd.h>
+
 #include "classlib/ColorSpace.h"
 #include "classlib/Math.h"
 #include "formats/ImageMemory.h"
@@ -227,10 +229,106 @@ StripLayout LayOutStrips( TIFF* tif, uint32_t width, uint32_t height, int32_t in
    return l;
 }
 
-void ReadPixels( TIFFHandle& h, const std::string& path, qor::Image& image, const StripLayout& l, int32_t bits,
-                 bool isFloat, bool planar )
+// The smallest and largest finite sample of a channel, and whether it holds a NaN or an infinity.
+struct SampleRange
+{
+   float lo = std::numeric_limits<float>::max();
+   float hi = std::numeric_limits<float>::lowest();
+   bool nonFinite = false;
+};
+
+// Widens `r` by n consecutive samples, sixteen at a time. Minimum and maximum are taken by comparisons, as one sample
+// after another would be, so the range does not depend on the order (but for the sign of a zero range end, which no
+// mapped sample depends on).
+__attribute__( ( target_clones( "arch=x86-64-v3", "default" ) ) ) void Widen( SampleRange& r, const float* p,
+                                                                                int64_t n )
+{
+   typedef float Floats __attribute__( ( vector_size( 32 ) ) );
+   typedef int32_t Ints __attribute__( ( vector_size( 32 ) ) );
+   constexpr float big = std::numeric_limits<float>::max();
+   Floats lo[2] = { Floats{} + r.lo, Floats{} + r.lo };
+   Floats hi[2] = { Floats{} + r.hi, Floats{} + r.hi };
+   Ints bad = {};
+   int64_t i = 0;
+   for ( ; i + 16 <= n; i += 16 )
+      for ( int k = 0; k < 2; ++k )
+      {
+         Floats v;
+         Ints bits;
+         std::memcpy( &v, p + i + 8 * k, sizeof( v ) );
+         std::memcpy( &bits, &v, sizeof( v ) );
+         // Exponent all ones: NaN or an infinity, left out of the range.
+         const Ints finite = ( bits & 0x7FFFFFFF ) < 0x7F800000;
+         bad |= ~finite;
+         const Floats low = finite ? v : Floats{} + big, high = finite ? v : Floats{} - big;
+         lo[k] = low < lo[k] ? low : lo[k];
+         hi[k] = high > hi[k] ? high : hi[k];
+      }
+   for ( int k = 0; k < 2; ++k )
+      for ( int j = 0; j < 8; ++j )
+      {
+         r.lo = std::min( r.lo, lo[k][j] );
+         r.hi = std::max( r.hi, hi[k][j] );
+         r.nonFinite = r.nonFinite || bad[j] != 0;
+      }
+   for ( ; i < n; ++i )
+      if ( std::isfinite( p[i] ) )
+      {
+         r.lo = std::min( r.lo, p[i] );
+         r.hi = std::max( r.hi, p[i] );
+      }
+      else
+         r.nonFinite = true;
+}
+
+// Where the rows of uncompressed samples lie in the file, when they can be read as they are stored: bit order as
+// libtiff expects it and every strip holding at least its rows' bytes. Rows that follow each other in the file are
+// then read in one go, with no buffer between the file and a plane of floats.
+struct RawRows
+{
+   int fd = -1;
+   bool swapped = false;
+   std::vector<uint64_t> stripOffsets;
+
+   bool Usable() const { return fd >= 0; }
+};
+
+RawRows FindRawRows( TIFF* tif, const StripLayout& l, uint32_t height, int32_t planes )
+{
+   RawRows raw;
+   uint16_t compression = COMPRESSION_NONE, fillOrder = FILLORDER_MSB2LSB;
+   TIFFGetFieldDefaulted( tif, TIFFTAG_COMPRESSION, &compression );
+   TIFFGetFieldDefaulted( tif, TIFFTAG_FILLORDER, &fillOrder );
+   uint64_t* offsets = nullptr;
+   uint64_t* counts = nullptr;
+   if ( compression != COMPRESSION_NONE || fillOrder != FILLORDER_MSB2LSB || TIFFFileno( tif ) < 0 ||
+        TIFFGetField( tif, TIFFTAG_STRIPOFFSETS, &offsets ) != 1 ||
+        TIFFGetField( tif, TIFFTAG_STRIPBYTECOUNTS, &counts ) != 1 || offsets == nullptr || counts == nullptr )
+      return raw;
+   const size_t strips = size_t( l.stripsPerPlane ) * size_t( planes );
+   for ( size_t s = 0; s < strips; ++s )
+   {
+      const uint32_t row = uint32_t( s % l.stripsPerPlane ) * l.rowsPerStrip;
+      if ( counts[s] < l.rowBytes * std::min( l.rowsPerStrip, height - row ) )
+         return raw; // left to libtiff, which tells what is wrong
+   }
+   raw.stripOffsets.assign( offsets, offsets + strips );
+   raw.swapped = TIFFIsByteSwapped( tif ) != 0;
+   raw.fd = TIFFFileno( tif );
+   return raw;
+}
+
+// Rows are read raw at most this many bytes at a time, so that what was read is still in the cache when it is
+// converted and measured.
+constexpr uint64_t RawChunkBytes = 1u << 20;
+
+// Reads the samples into the image; for floating point, the range of each channel, taken while its rows are still
+// in the cache. Floating-point planes are read straight into the image's rows.
+std::vector<SampleRange> ReadPixels( TIFFHandle& h, const std::string& path, qor::Image& image, const StripLayout& l,
+                                     int32_t bits, bool isFloat, bool planar )
 {
    TIFF* tif = h.File();
+   const int32_t width = image.Width();
    const int32_t height = image.Height();
    const int32_t channels = image.NumberOfChannels();
    const int32_t planes = planar ? channels : 1;
@@ -238,21 +336,68 @@ void ReadPixels( TIFFHandle& h, const std::string& path, qor::Image& image, cons
    if ( uint64_t( l.stripsPerPlane ) * uint64_t( planes ) > TIFFNumberOfStrips( tif ) )
       throw TIFFFileReadError( path );
 
-   std::vector<uint8_t> buffer( size_t( l.BufferBytes() ) );
-   auto advance = [&]( int32_t rows )
+   const RawRows raw = FindRawRows( tif, l, uint32_t( height ), planes );
+   const int32_t chunkRows = int32_t( std::clamp<uint64_t>( RawChunkBytes / l.rowBytes, 1, uint64_t( height ) ) );
+   const bool direct = isFloat && interleaved == 1;
+   std::vector<uint8_t> buffer(
+       direct ? 0 : size_t( raw.Usable() ? uint64_t( chunkRows ) * l.rowBytes : l.BufferBytes() ) );
+   std::vector<SampleRange> ranges( isFloat ? size_t( channels ) : 0 );
+   // Where rows from `row` on are decoded to, and what is done with them once they are.
+   auto target = [&]( int32_t p, int32_t row )
+   { return direct ? reinterpret_cast<uint8_t*>( image.ScanLine( p, row ) ) : buffer.data(); };
+   auto done = [&]( int32_t p, int32_t row, int32_t rows )
    {
+      if ( !direct )
+         ConvertRows( buffer.data(), bits, isFloat, image, row, rows, p, interleaved );
+      if ( isFloat )
+         for ( int32_t c = p; c < p + interleaved; ++c )
+            Widen( ranges[size_t( c )], image.ScanLine( c, row ), int64_t( rows ) * width );
       if ( image.IsMonitored() )
          image.Status().Advance( rows );
       image.ThrowIfAborted();
    };
    for ( int32_t p = 0; p < planes; ++p )
-      if ( l.byRows )
+      if ( raw.Usable() )
+      {
+         auto offset = [&]( int32_t y )
+         {
+            const uint32_t strip = uint32_t( y ) / l.rowsPerStrip;
+            return raw.stripOffsets[size_t( p ) * l.stripsPerPlane + strip] +
+                   uint64_t( uint32_t( y ) - strip * l.rowsPerStrip ) * l.rowBytes;
+         };
+         for ( int32_t y = 0; y < height; )
+         {
+            const uint64_t at = offset( y );
+            int32_t rows = 1;
+            while ( rows < chunkRows && y + rows < height && offset( y + rows ) == at + uint64_t( rows ) * l.rowBytes )
+               ++rows;
+            uint8_t* to = target( p, y );
+            const size_t bytes = size_t( l.rowBytes * uint64_t( rows ) );
+            for ( size_t got = 0; got < bytes; )
+            {
+               const ssize_t n = ::pread( raw.fd, to + got, bytes - got, off_t( at + got ) );
+               if ( n <= 0 )
+               {
+                  if ( n < 0 && errno == EINTR )
+                     continue;
+                  throw TIFFFileReadError( path, n < 0 ? std::string( std::strerror( errno ) ) : std::string() );
+               }
+               got += size_t( n );
+            }
+            if ( raw.swapped && bits == 16 )
+               TIFFSwabArrayOfShort( reinterpret_cast<uint16_t*>( to ), tmsize_t( bytes / 2 ) );
+            else if ( raw.swapped && bits == 32 )
+               TIFFSwabArrayOfLong( reinterpret_cast<uint32_t*>( to ), tmsize_t( bytes / 4 ) );
+            done( p, y, rows );
+            y += rows;
+         }
+      }
+      else if ( l.byRows )
          for ( int32_t y = 0; y < height; ++y )
          {
-            if ( TIFFReadScanline( tif, buffer.data(), uint32_t( y ), uint16_t( p ) ) != 1 )
+            if ( TIFFReadScanline( tif, target( p, y ), uint32_t( y ), uint16_t( p ) ) != 1 )
                throw TIFFFileReadError( path, h.FirstError() );
-            ConvertRows( buffer.data(), bits, isFloat, image, y, 1, p, interleaved );
-            advance( 1 );
+            done( p, y, 1 );
          }
       else
          for ( uint32_t s = 0; s < l.stripsPerPlane; ++s )
@@ -261,40 +406,30 @@ void ReadPixels( TIFFHandle& h, const std::string& path, qor::Image& image, cons
             const int32_t rows = std::min<int32_t>( int32_t( l.rowsPerStrip ), height - row );
             const tmsize_t wanted = tmsize_t( l.rowBytes ) * rows;
             // A strip that decodes to fewer bytes than its rows need is a damaged file, not rows of stale bytes.
-            if ( TIFFReadEncodedStrip( tif, uint32_t( p ) * l.stripsPerPlane + s, buffer.data(), wanted ) != wanted )
+            if ( TIFFReadEncodedStrip( tif, uint32_t( p ) * l.stripsPerPlane + s, target( p, row ), wanted ) != wanted )
                throw TIFFFileReadError( path, h.FirstError() );
-            ConvertRows( buffer.data(), bits, isFloat, image, row, rows, p, interleaved );
-            advance( rows );
+            done( p, row, rows );
          }
+   return ranges;
 }
 
-} // namespace
-
-void NormalizeFloatSamples( qor::Image& image )
+// Brings each channel into [0, 1] from its range (see NormalizeFloatSamples).
+void Normalize( qor::Image& image, const std::vector<SampleRange>& ranges )
 {
    const int64_t n = image.NumberOfPixels();
    image.BeginTask( "Normalizing pixel values", n * image.NumberOfNominalChannels() );
    for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
    {
       float* p = image.PixelData( c );
-      float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
-      bool nonFinite = false;
-      for ( int64_t i = 0; i < n; ++i )
-         if ( std::isfinite( p[i] ) )
-         {
-            lo = std::min( lo, p[i] );
-            hi = std::max( hi, p[i] );
-         }
-         else
-            nonFinite = true;
-      const bool inRange = lo >= 0 && hi <= 1;
-      if ( !inRange || nonFinite )
+      const SampleRange& r = ranges[size_t( c )];
+      const bool inRange = r.lo >= 0 && r.hi <= 1;
+      if ( !inRange || r.nonFinite )
       {
          double offset = 0, span = 1;
-         if ( !inRange && hi > lo )
+         if ( !inRange && r.hi > r.lo )
          {
-            offset = lo;
-            span = double( hi ) - double( lo );
+            offset = r.lo;
+            span = double( r.hi ) - double( r.lo );
          }
          // NaN goes to 0, the infinities to their ends; a channel of one value outside [0, 1] is clamped.
          for ( int64_t i = 0; i < n; ++i )
@@ -306,13 +441,23 @@ void NormalizeFloatSamples( qor::Image& image )
    }
 }
 
+} // namespace
+
+void NormalizeFloatSamples( qor::Image& image )
+{
+   std::vector<SampleRange> ranges( size_t( image.NumberOfChannels() ) );
+   for ( int32_t c = 0; c < image.NumberOfChannels(); ++c )
+      Widen( ranges[size_t( c )], image.PixelData( c ), image.NumberOfPixels() );
+   Normalize( image, ranges );
+}
+
 void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
                std::unique_ptr<std::vector<uint8_t>>* iccProfile, qor::IPTCPhotoInfo* iptc,
                std::vector<std::string>* warnings )
 {
    try
    {
-      TIFFHandle h( path, "r" );
+      TIFFHandle h( path, "rm" ); // read(), not a mapping: faster on every codec
       TIFF* tif = h.File();
       if ( tif == nullptr )
          throw TIFFUnableToOpenFile( path, h.FirstError() );
@@ -389,10 +534,10 @@ void ReadTIFF( qor::Image& image, const std::string& path, TIFFOptions* options,
       const bool planeWise = planar || samples == 1;
       image.BeginTask( "Loading TIFF: " + Describe( bits, isFloat, samples, int32_t( width ), int32_t( height ), planar ),
                        planeWise ? int64_t( samples ) * height : int64_t( height ) );
-      ReadPixels( h, path, image, layout, bits, isFloat, planar );
+      const std::vector<SampleRange> ranges = ReadPixels( h, path, image, layout, bits, isFloat, planar );
       h.Close();
       if ( isFloat )
-         NormalizeFloatSamples( image );
+         Normalize( image, ranges );
       if ( photometric == PHOTOMETRIC_MINISWHITE )
          image.Invert( 1u );
 

@@ -4,6 +4,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -498,6 +500,105 @@ TEST( TIFFTest, FilesOfOtherProgramsReadAsTheirTagsSay )
    EXPECT_EQ( image.Pixel( 0, 0, 1 ), 0.25f );
    EXPECT_EQ( image.Pixel( 2, 0, 1 ), 0.0f );
    EXPECT_EQ( image.Pixel( 1, 0, 2 ), 1.0f );
+}
+
+// Floating-point samples out of [0, 1] or not finite wherever they sit in a row (among the samples taken sixteen at a
+// time or in the tail after them), in every layout the reader takes its own path for: each channel comes out as a
+// plain sample-by-sample normalisation of what the file holds.
+TEST( TIFFTest, FloatSamplesAreNormalisedFromTheRangeOfTheWholeChannelInEveryLayout )
+{
+   struct Layout
+   {
+      const char* name;
+      uint32_t w, h, rowsPerStrip;
+      uint16_t channels;
+      bool planar;
+      const char* mode;
+      bool lastStripFirst = false; // the strips stored in the file from the last to the first
+   };
+   const Layout layouts[] = {
+       { "grey, one strip", 37, 5, 5, 1, false, "w" },
+       { "grey, 2 rows a strip, big-endian", 37, 5, 2, 1, false, "wb" },
+       { "chunky RGB, 3 rows a strip", 37, 5, 3, 3, false, "w" },
+       { "planar RGB, one row a strip, the last stored first", 37, 5, 1, 3, true, "w", true },
+       { "grey, one strip too large for one buffer", 2100, 1000, 1000, 1, false, "w" },
+   };
+   const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+   // Per channel: (sample index, value) changes of an in-range pattern; indices past the end count from the end.
+   const std::vector<std::vector<std::pair<int64_t, float>>> specials = {
+       { { 3, 3.5f }, { -2, -0.75f } },       // mapped from its range, the ends in the body and in the tail
+       { { -1, nan }, { 20, 0.5f } },          // in range but for a NaN in the tail: only the NaN changes
+       { { 17, -inf }, { 40, inf }, { 5, -0.0f }, { 6, 2.0f } }, // infinities left out of the range, then clamped
+       { { 9, nan }, { 12, inf } },            // in range but for a NaN and an infinity in the body
+   };
+   for ( size_t k = 0; k < std::size( layouts ); ++k )
+   {
+      const Layout& l = layouts[k];
+      TempDir dir;
+      const std::string path = dir.File( "f.tif" );
+      const int64_t n = int64_t( l.w ) * l.h;
+      std::vector<std::vector<float>> planes( l.channels );
+      for ( uint16_t c = 0; c < l.channels; ++c )
+      {
+         planes[c].resize( size_t( n ) );
+         for ( int64_t i = 0; i < n; ++i )
+            planes[c][size_t( i )] = float( ( i * 7 + c * 13 ) % 101 ) / 100.0f;
+         for ( auto [at, v] : specials[( c + k ) % specials.size()] )
+            planes[c][size_t( at < 0 ? n + at : at )] = v;
+      }
+      std::vector<std::vector<uint8_t>> strips;
+      for ( uint16_t p = 0; p < ( l.planar ? l.channels : 1 ); ++p )
+         for ( uint32_t row = 0; row < l.h; row += l.rowsPerStrip )
+         {
+            std::vector<float> strip;
+            for ( uint32_t y = row; y < std::min( l.h, row + l.rowsPerStrip ); ++y )
+               for ( uint32_t x = 0; x < l.w; ++x )
+                  for ( uint16_t c = l.planar ? p : 0; c < ( l.planar ? p + 1 : l.channels ); ++c )
+                     strip.push_back( planes[c][size_t( y ) * l.w + x] );
+            strips.push_back( Bytes( strip ) );
+         }
+      TIFF* tif = TIFFOpen( path.c_str(), l.mode );
+      ASSERT_NE( tif, nullptr );
+      Basic( l.w, l.h, l.channels, 32, l.channels == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK )( tif );
+      TIFFSetField( tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP );
+      TIFFSetField( tif, TIFFTAG_ROWSPERSTRIP, l.rowsPerStrip );
+      TIFFSetField( tif, TIFFTAG_PLANARCONFIG, l.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG );
+      for ( size_t j = 0; j < strips.size(); ++j )
+      {
+         const size_t s = l.lastStripFirst ? strips.size() - 1 - j : j;
+         TIFFWriteEncodedStrip( tif, uint32_t( s ), strips[s].data(), tmsize_t( strips[s].size() ) );
+      }
+      TIFFClose( tif );
+
+      qor::Image image;
+      ReadTIFF( image, path, nullptr, nullptr, nullptr );
+      ASSERT_EQ( image.NumberOfChannels(), l.channels ) << l.name;
+      for ( uint16_t c = 0; c < l.channels; ++c )
+      {
+         const std::vector<float>& in = planes[c];
+         float lo = std::numeric_limits<float>::max(), hi = std::numeric_limits<float>::lowest();
+         bool nonFinite = false;
+         for ( float v : in )
+            if ( std::isfinite( v ) )
+               lo = std::min( lo, v ), hi = std::max( hi, v );
+            else
+               nonFinite = true;
+         const bool inRange = lo >= 0 && hi <= 1;
+         const double offset = inRange ? 0 : lo, span = inRange ? 1 : double( hi ) - double( lo );
+         for ( int64_t i = 0; i < n; ++i )
+         {
+            float expected = in[size_t( i )];
+            if ( !inRange || nonFinite )
+            {
+               const float v = std::isnan( expected ) ? 0.0f : float( ( double( expected ) - offset ) / span );
+               expected = v > 0 ? std::min( v, 1.0f ) : 0.0f;
+            }
+            const float got = image.PixelData( c )[i];
+            ASSERT_EQ( std::memcmp( &got, &expected, 4 ), 0 )
+                << l.name << ", channel " << c << ", sample " << i << ": " << got << " for " << expected;
+         }
+      }
+   }
 }
 
 TEST( TIFFTest, UnsupportedAndDamagedFilesRaiseTheirExceptionAndLeaveTheImageEmpty )
