@@ -4,7 +4,7 @@
 // Reads use the peers' files when BENCH_DATA names their folder; otherwise the inputs are first written to /dev/shm
 // by the program itself. Writes go to /dev/shm.
 
-#include "BenchCommon.h"
+#include "FileBench.h"
 #include "formats/JPEG.h"
 #include "formats/TIFF.h"
 
@@ -39,63 +39,38 @@ JPEGOptions Q90()
 
 void RegisterImage( const std::string& stem, const std::function<const qor::Image&()>& input )
 {
-   const std::string size = bench::SizeText( input() );
    auto image = std::make_shared<qor::Image>();
+   const auto readTIFF = []( qor::Image& target, const std::string& path )
+   { ReadTIFF( target, path, nullptr, nullptr, nullptr ); };
    for ( bool zip : { false, true } )
    {
       const std::string suffix = zip ? "_zip" : "";
-      const std::string file = stem + "_u16" + suffix + ".tif";
-      auto path = std::make_shared<std::string>();
-      bench::Register( "tiff_read_u16" + suffix, size,
-                       [=]
-                       {
-                          if ( path->empty() )
-                             *path = bench::InputFile( file, [&]( const std::string& p )
-                                                { TIFFOptions o = U16( zip ); WriteTIFF( input(), p, &o, nullptr, nullptr ); } );
-                          ReadTIFF( *image, *path, nullptr, nullptr, nullptr );
-                       } );
-      const std::string out = bench::ScratchFile( "out_" + file );
-      bench::Register( "tiff_write_u16" + suffix, size,
-                       [=]
-                       {
-                          TIFFOptions o = U16( zip );
-                          WriteTIFF( input(), out, &o, nullptr, nullptr );
-                       } );
+      bench::RegisterReadWrite(
+         "tiff_read_u16" + suffix, "tiff_write_u16" + suffix, stem + "_u16" + suffix + ".tif", input,
+         [=]( const qor::Image& source, const std::string& path )
+         {
+            TIFFOptions o = U16( zip );
+            WriteTIFF( source, path, &o, nullptr, nullptr );
+         },
+         readTIFF, image );
    }
-   const std::string f32 = stem + "_f32.tif";
-   auto f32Path = std::make_shared<std::string>();
-   bench::Register( "tiff_read_f32", size,
-                    [=]
-                    {
-                       if ( f32Path->empty() )
-                          *f32Path = bench::InputFile( f32, [&]( const std::string& p )
-                                                       { TIFFOptions o = F32(); WriteTIFF( input(), p, &o, nullptr, nullptr ); } );
-                       ReadTIFF( *image, *f32Path, nullptr, nullptr, nullptr );
-                    } );
-   const std::string f32Out = bench::ScratchFile( "out_" + f32 );
-   bench::Register( "tiff_write_f32", size,
-                    [=]
-                    {
-                       TIFFOptions o = F32();
-                       WriteTIFF( input(), f32Out, &o, nullptr, nullptr );
-                    } );
-   const std::string jpeg = stem + "_q90.jpg";
-   auto path = std::make_shared<std::string>();
-   bench::Register( "jpeg_read", size,
-                    [=]
-                    {
-                       if ( path->empty() )
-                          *path = bench::InputFile( jpeg, [&]( const std::string& p )
-                                             { JPEGOptions o = Q90(); WriteJPEG( input(), p, o, nullptr, nullptr ); } );
-                       ReadJPEG( *image, *path, nullptr, nullptr, nullptr );
-                    } );
-   const std::string out = bench::ScratchFile( "out_" + jpeg );
-   bench::Register( "jpeg_write_q90", size,
-                    [=]
-                    {
-                       JPEGOptions o = Q90();
-                       WriteJPEG( input(), out, o, nullptr, nullptr );
-                    } );
+   bench::RegisterReadWrite(
+      "tiff_read_f32", "tiff_write_f32", stem + "_f32.tif", input,
+      []( const qor::Image& source, const std::string& path )
+      {
+         TIFFOptions o = F32();
+         WriteTIFF( source, path, &o, nullptr, nullptr );
+      },
+      readTIFF, image );
+   bench::RegisterReadWrite(
+      "jpeg_read", "jpeg_write_q90", stem + "_q90.jpg", input,
+      []( const qor::Image& source, const std::string& path )
+      {
+         JPEGOptions o = Q90();
+         WriteJPEG( source, path, o, nullptr, nullptr );
+      },
+      []( qor::Image& target, const std::string& path ) { ReadJPEG( target, path, nullptr, nullptr, nullptr ); },
+      image );
 }
 
 struct Registration
