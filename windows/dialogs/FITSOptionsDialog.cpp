@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "windows/dialogs/CountedChanges.h"
 #include "windows/main/MainWindow.h"
 
 namespace
@@ -227,18 +228,10 @@ void TFITSFileOptionsDialog::EmbedICCProfile_CheckBoxClick()
 void TFITSFileOptionsDialog::Apply()
 {
    changedCount = 0;
-   auto store = [this]( auto& target, auto value )
-   {
-      if ( target != value )
-      {
-         target = value;
-         ++changedCount;
-      }
-   };
-   store( options.bitsPerSample, working.bitsPerSample );
-   store( options.unsignedSamples, working.unsignedSamples );
-   store( options.floatingPoint, working.floatingPoint );
-   store( options.embedICCProfile, working.embedICCProfile );
+   StoreCounted( options.bitsPerSample, working.bitsPerSample, changedCount );
+   StoreCounted( options.unsignedSamples, working.unsignedSamples, changedCount );
+   StoreCounted( options.floatingPoint, working.floatingPoint, changedCount );
+   StoreCounted( options.embedICCProfile, working.embedICCProfile, changedCount );
 }
 
 void TFITSFileOptionsDialog::OK_SpeedButtonClick()

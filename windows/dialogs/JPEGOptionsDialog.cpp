@@ -14,6 +14,7 @@
 #include "classlib/Exception.h"
 #include "platform/ICCProfile.h"
 #include "support/Utils.h"
+#include "windows/dialogs/CountedChanges.h"
 #include "windows/image/ImageWindow_ICM.h"
 #include "windows/main/MainWindow.h"
 
@@ -172,16 +173,8 @@ void TJPEGFileOptionsDialog::EmbedICCProfile_CheckBoxClick()
 void TJPEGFileOptionsDialog::Apply()
 {
    changedCount = 0;
-   auto store = [this]( auto& target, auto value )
-   {
-      if ( target != value )
-      {
-         target = value;
-         ++changedCount;
-      }
-   };
-   store( options.quality, working.quality );
-   store( options.optimizedCoding, working.optimizedCoding );
-   store( options.progressive, working.progressive );
-   store( options.embedICCProfile, working.embedICCProfile );
+   StoreCounted( options.quality, working.quality, changedCount );
+   StoreCounted( options.optimizedCoding, working.optimizedCoding, changedCount );
+   StoreCounted( options.progressive, working.progressive, changedCount );
+   StoreCounted( options.embedICCProfile, working.embedICCProfile, changedCount );
 }
