@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,26 +84,16 @@ QString TextFilter()
 
 } // namespace
 
-TFITSHeaderWindow::TFITSHeaderWindow( QWidget* owner ) : TProcessingWindow( owner )
+TFITSHeaderWindow::TFITSHeaderWindow( QWidget* owner ) : TViewDataWindow( owner )
 {
    setObjectName( "FITSHeaderWindow" );
    setWindowTitle( "FITS Header" );
    auto* layout = new QGridLayout( this );
 
-   auto* selectedView = new QWidget( this );
-   selectedView->setObjectName( "SelectedView_Panel" );
-   auto* viewLayout = new QHBoxLayout( selectedView );
-   viewLayout->setContentsMargins( 0, 0, 0, 0 );
-   ViewsList = new TViewsListFrame( selectedView );
-   ViewsList->setObjectName( "ViewsList" );
-   ViewsList->includePreviews = false;
-   connect( ViewsList, &TViewsListFrame::ViewSelected, this, [this]( TImageWindow::View* view ) { SelectView( view ); } );
-   ViewPath_Label = new QLabel( selectedView );
+   ViewPath_Label = new QLabel( this );
    ViewPath_Label->setObjectName( "ViewPath_Label" );
    ViewPath_Label->setMinimumWidth( 200 );
-   viewLayout->addWidget( ViewsList );
-   viewLayout->addWidget( ViewPath_Label, 1 );
-   layout->addWidget( selectedView, 0, 0, 1, 4 );
+   layout->addWidget( MakeSelectedViewPanel( ViewPath_Label ), 0, 0, 1, 4 );
 
    layout->addWidget( MakeCaptionPanel( this, "Keywords_Panel", "  Primary HDU Keywords" ), 1, 0, 1, 4 );
    Keywords_ListView = new QTableWidget( 0, 3, this );
@@ -182,9 +171,7 @@ void TFITSHeaderWindow::SelectView( TImageWindow::View* view )
    }
    else
       std::erase_if( keywords, []( const FITSHeaderKeyword& k ) { return IsReservedFITSKeyword( k.name ); } );
-   currentView = view;
-   ViewsList->currentView = view;
-   ViewsList->SelectCurrentView();
+   SetCurrentView( view );
    currentRow = 0;
    RefreshList();
    RefreshPath();
@@ -207,35 +194,8 @@ void TFITSHeaderWindow::ImportInstance( const Process& instance )
    if ( process == nullptr )
       return;
    keywords = process->Values().keywords;
-   skipNextShow = true;
+   KeepImportedData();
    SelectView( nullptr );
-}
-
-void TFITSHeaderWindow::FormShow()
-{
-   if ( skipNextShow )
-   {
-      skipNextShow = false;
-      return;
-   }
-   if ( TImageWindow* active = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr )
-      SelectView( active->mainView );
-}
-
-void TFITSHeaderWindow::showEvent( QShowEvent* event )
-{
-   TProcessingWindow::showEvent( event );
-   FormShow();
-}
-
-void TFITSHeaderWindow::ViewCreated( TImageWindow::View& )
-{
-   ViewsList->Rebuild();
-}
-
-void TFITSHeaderWindow::ViewRenamed( TImageWindow::View& )
-{
-   ViewsList->Rebuild();
 }
 
 void TFITSHeaderWindow::ViewDeleted( TImageWindow::View& view )
@@ -474,11 +434,9 @@ void TFITSHeaderWindow::Reset_ButtonClick()
 
 void TFITSHeaderWindow::Load_ButtonClick()
 {
-   QString name = platform::FileDialogs::getOpenFileName( this, "Load FITS Header Keywords", QString(), ModuleFilter() );
+   const QString name = ModuleToLoad( "Load FITS Header Keywords", ModuleFilter(), ModuleExtension );
    if ( name.isEmpty() )
       return;
-   if ( QFileInfo( name ).suffix().isEmpty() )
-      name += ModuleExtension;
    Reset_ButtonClick();
    try
    {

@@ -13,16 +13,15 @@
 #include <QString>
 
 #include "process/FITSKeywords.h"
-#include "windows/processing/ProcessingWindow.h"
+#include "windows/processing/ViewDataWindow.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
-class TViewsListFrame;
 
-class TFITSHeaderWindow : public TProcessingWindow
+class TFITSHeaderWindow : public TViewDataWindow
 {
    Q_OBJECT
 
@@ -31,14 +30,11 @@ public:
 
    // With a view: the list becomes a copy of all keywords of its window; with none the reserved keywords leave
    // the list. The current row becomes 0.
-   void SelectView( TImageWindow::View* view );
+   void SelectView( TImageWindow::View* view ) override;
    std::unique_ptr<Process> NewInstance() override;
    // A FITSKeywords instance: its keywords, no image selected, and the next show keeps them.
    void ImportInstance( const Process& instance ) override;
-   void FormShow();
 
-   void ViewCreated( TImageWindow::View& view ) override;
-   void ViewRenamed( TImageWindow::View& view ) override;
    void ViewDeleted( TImageWindow::View& view ) override;
 
    // The validators: each reads its edit, trims it and returns the normalised text, or throws
@@ -66,10 +62,7 @@ public:
 
    FITSKeywordList keywords;
    int32_t currentRow = 0;
-   bool skipNextShow = false;
-   TImageWindow::View* currentView = nullptr;
 
-   TViewsListFrame* ViewsList = nullptr; // main views only, with the no-view entry
    QLabel* ViewPath_Label = nullptr;
    QLabel* NoHeader_Label = nullptr; // shown for an image that did not come from a FITS file
    QTableWidget* Keywords_ListView = nullptr;
@@ -87,9 +80,6 @@ public:
    QPushButton* Save_Button = nullptr;
    QToolButton* Apply_SpeedButton = nullptr;
    QToolButton* SelectImages_SpeedButton = nullptr;
-
-protected:
-   void showEvent( QShowEvent* event ) override;
 
 private:
    // Runs a validation of an edit exit, Replace or Add: a refusal is shown (unless already shown), sets the input

@@ -88,7 +88,7 @@ void Set( qor::IPTCPhotoInfo& info, const char* dataset, const std::string& valu
 
 } // namespace
 
-TIPTCPhotoInfoWindow::TIPTCPhotoInfoWindow( QWidget* owner ) : TProcessingWindow( owner )
+TIPTCPhotoInfoWindow::TIPTCPhotoInfoWindow( QWidget* owner ) : TViewDataWindow( owner )
 {
    setObjectName( "IPTCPhotoInfoWindow" );
    setWindowTitle( "IPTC Photo Info" );
@@ -216,19 +216,9 @@ TIPTCPhotoInfoWindow::TIPTCPhotoInfoWindow( QWidget* owner ) : TProcessingWindow
       buttonLayout->addWidget( w );
    layout->addWidget( buttons, 1, 0, 1, 3 );
 
-   auto* selectedView = new QWidget( this );
-   selectedView->setObjectName( "SelectedView_Panel" );
-   auto* viewLayout = new QHBoxLayout( selectedView );
-   viewLayout->setContentsMargins( 0, 0, 0, 0 );
-   ViewsList = new TViewsListFrame( selectedView );
-   ViewsList->setObjectName( "ViewsList" );
-   ViewsList->includePreviews = false;
-   connect( ViewsList, &TViewsListFrame::ViewSelected, this, [this]( TImageWindow::View* view ) { SelectView( view ); } );
-   ViewInfo_Label = new QLabel( selectedView );
+   ViewInfo_Label = new QLabel( this );
    ViewInfo_Label->setObjectName( "ViewInfo_Label" );
-   viewLayout->addWidget( ViewsList );
-   viewLayout->addWidget( ViewInfo_Label, 1 );
-   layout->addWidget( selectedView, 2, 0, 1, 2 );
+   layout->addWidget( MakeSelectedViewPanel( ViewInfo_Label ), 2, 0, 1, 2 );
 
    ButtonRow apply = MakeButtonRow( this, { "Apply_SpeedButton", "SelectImages_SpeedButton" } );
    Apply_SpeedButton = apply.buttons[0];
@@ -242,9 +232,7 @@ TIPTCPhotoInfoWindow::TIPTCPhotoInfoWindow( QWidget* owner ) : TProcessingWindow
 
 void TIPTCPhotoInfoWindow::SelectView( TImageWindow::View* view )
 {
-   currentView = view;
-   ViewsList->currentView = view;
-   ViewsList->SelectCurrentView();
+   SetCurrentView( view );
    if ( view != nullptr )
       LoadControls( qor::IPTCPhotoInfo( *view->Window()->iptcInfo ) );
    else
@@ -391,35 +379,8 @@ void TIPTCPhotoInfoWindow::ImportInstance( const Process& instance )
    if ( process == nullptr )
       return;
    photoInfo = process->Values().info;
-   instanceImported = true;
+   KeepImportedData();
    SelectView( nullptr );
-}
-
-void TIPTCPhotoInfoWindow::FormShow()
-{
-   if ( instanceImported )
-   {
-      instanceImported = false;
-      return;
-   }
-   if ( TImageWindow* active = MainWindow != nullptr ? MainWindow->ActiveImageWindow() : nullptr )
-      SelectView( active->mainView );
-}
-
-void TIPTCPhotoInfoWindow::showEvent( QShowEvent* event )
-{
-   TProcessingWindow::showEvent( event );
-   FormShow();
-}
-
-void TIPTCPhotoInfoWindow::ViewCreated( TImageWindow::View& )
-{
-   ViewsList->Rebuild();
-}
-
-void TIPTCPhotoInfoWindow::ViewRenamed( TImageWindow::View& )
-{
-   ViewsList->Rebuild();
 }
 
 void TIPTCPhotoInfoWindow::ViewDeleted( TImageWindow::View& view )
@@ -429,9 +390,7 @@ void TIPTCPhotoInfoWindow::ViewDeleted( TImageWindow::View& view )
    if ( &view == current )
    {
       // The controls keep what they show, with no view selected.
-      currentView = nullptr;
-      ViewsList->currentView = nullptr;
-      ViewsList->SelectCurrentView();
+      SetCurrentView( nullptr );
    }
 }
 
@@ -449,15 +408,13 @@ void TIPTCPhotoInfoWindow::ClearAll_ButtonClick()
 
 void TIPTCPhotoInfoWindow::Load_ButtonClick()
 {
-   QString name = platform::FileDialogs::getOpenFileName( this, "Load IPTC Photo Info File", QString(), ModuleFilter() );
+   const QString name = ModuleToLoad( "Load IPTC Photo Info File", ModuleFilter(), ModuleExtension );
    if ( name.isEmpty() )
       return;
    if ( changeCount != 0 &&
         platform::Ask( platform::Icon::None, windowTitle(), "Data have been modified. OK to replace them with file data?",
                        platform::Buttons::YesNo, platform::Answer::No ) != platform::Answer::Yes )
       return;
-   if ( QFileInfo( name ).suffix().isEmpty() )
-      name += ModuleExtension;
    try
    {
       IPTCPhotoInfoModule module;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "classlib/IPTCPhotoInfo.h"
-#include "windows/processing/ProcessingWindow.h"
+#include "windows/processing/ViewDataWindow.h"
 
 class QComboBox;
 class QLabel;
@@ -27,9 +27,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
-class TViewsListFrame;
 
-class TIPTCPhotoInfoWindow : public TProcessingWindow
+class TIPTCPhotoInfoWindow : public TViewDataWindow
 {
    Q_OBJECT
 
@@ -37,16 +36,13 @@ public:
    explicit TIPTCPhotoInfoWindow( QWidget* owner = nullptr );
 
    // With a view, its window's information is shown; without one, the window's own copy.
-   void SelectView( TImageWindow::View* view );
+   void SelectView( TImageWindow::View* view ) override;
    void LoadControls( const qor::IPTCPhotoInfo& info );
    // false, after a warning that names the date, when a date of the controls is no date of the calendar.
    bool StoreControls( qor::IPTCPhotoInfo& info );
    std::unique_ptr<Process> NewInstance() override;
    void ImportInstance( const Process& instance ) override;
-   void FormShow();
 
-   void ViewCreated( TImageWindow::View& view ) override;
-   void ViewRenamed( TImageWindow::View& view ) override;
    void ViewDeleted( TImageWindow::View& view ) override;
 
    void OnChangeItem();
@@ -64,11 +60,8 @@ public:
 
    qor::IPTCPhotoInfo photoInfo;
    int32_t changeCount = 0;
-   bool instanceImported = false;
-   TImageWindow::View* currentView = nullptr;
 
    QTabWidget* Info_PageControl = nullptr;
-   TViewsListFrame* ViewsList = nullptr;
    QLabel* ViewInfo_Label = nullptr;
    QPushButton* Load_Button = nullptr;
    QPushButton* Save_Button = nullptr;
@@ -109,9 +102,6 @@ public:
    QLineEdit* Credit_Edit = nullptr;
    QLineEdit* Source_Edit = nullptr;
    QPlainTextEdit* Contacts_Memo = nullptr;
-
-protected:
-   void showEvent( QShowEvent* event ) override;
 
 private:
    enum class Kind
