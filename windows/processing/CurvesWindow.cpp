@@ -41,7 +41,6 @@
 namespace
 {
 
-constexpr int32_t InitialTimerInterval = 100;
 // Two inputs closer than this are one abscissa.
 constexpr double IdenticalAbscissae = 0.00001;
 
@@ -301,10 +300,7 @@ TCurvesWindow::TCurvesWindow( QWidget* owner ) : TProcessingWindow( owner )
    layout->addLayout( point );
    layout->addWidget( bottom.row );
 
-   RealTimePreview_Timer = new QTimer( this );
-   RealTimePreview_Timer->setObjectName( "RealTimePreview_Timer" );
-   RealTimePreview_Timer->setSingleShot( true );
-   RealTimePreview_Timer->setInterval( InitialTimerInterval );
+   RealTimePreview_Timer = TRealTimePreviewWindow::MakeRenderTimer( this, [this] { RealTimePreview_TimerTimer(); } );
 
    connect( ResetZoom_SpeedButton, &QToolButton::clicked, this, [this] { ResetZoom_SpeedButtonClick(); } );
    SetEditExitHandler( HorizontalZoom_Edit, [this] { HorizontalZoom_EditExit(); } );
@@ -315,7 +311,6 @@ TCurvesWindow::TCurvesWindow( QWidget* owner ) : TProcessingWindow( owner )
    connect( ShowGrid_CheckBox, &QCheckBox::clicked, this, [this] { ShowGrid_CheckBoxClick(); } );
    connect( Linear_CheckBox, &QCheckBox::clicked, this, [this] { Linear_CheckBoxClick(); } );
    connect( RealTimePreview_CheckBox, &QCheckBox::clicked, this, [this] { RealTimePreview_CheckBoxClick(); } );
-   connect( RealTimePreview_Timer, &QTimer::timeout, this, [this] { RealTimePreview_TimerTimer(); } );
 
    SetZoom( 1, 1 );
    SetMode( AddEditMode );
@@ -647,7 +642,7 @@ void TCurvesWindow::ResetCurves( bool all )
    UpdateEdits();
    if ( realTimePreview )
       UpdateRealTimePreview();
-   RealTimePreview_Timer->setInterval( InitialTimerInterval );
+   RealTimePreview_Timer->setInterval( TRealTimePreviewWindow::InitialRenderInterval );
    RealTimePreview_Timer->stop();
 }
 
@@ -988,19 +983,7 @@ void TCurvesWindow::RealTimePreview_CheckBoxClick()
    if ( UpdatingControls() )
       return;
    realTimePreview = RealTimePreview_CheckBox->isChecked();
-   TRealTimePreviewWindow& preview = RealTimePreviewWindow();
-   if ( realTimePreview )
-   {
-      if ( !preview.isVisible() )
-         ShowForm( &preview );
-      preview.SetOwner( this );
-      UpdateRealTimePreview();
-   }
-   else
-   {
-      RealTimePreview_Timer->stop();
-      preview.Reset();
-   }
+   RealTimePreviewWindow().Switch( this, realTimePreview, RealTimePreview_Timer, [this] { UpdateRealTimePreview(); } );
 }
 
 // ---- Real-time preview ------------------------------------------------------------------------------------------------
@@ -1068,11 +1051,6 @@ void TCurvesWindow::UpdateRealTimePreview()
       preview.UpdatePreview( true );
 }
 
-int32_t TCurvesWindow::NextTimerInterval( double milliseconds )
-{
-   return std::max( 25, int32_t( std::nearbyint( 1.25 * milliseconds ) ) );
-}
-
 void TCurvesWindow::RestartTimer()
 {
    RealTimePreview_Timer->stop();
@@ -1087,7 +1065,8 @@ void TCurvesWindow::RealTimePreview_TimerTimer()
    QElapsedTimer clock;
    clock.start();
    UpdateRealTimePreview();
-   RealTimePreview_Timer->setInterval( NextTimerInterval( double( clock.nsecsElapsed() ) / 1e6 ) );
+   RealTimePreview_Timer->setInterval(
+      TRealTimePreviewWindow::NextRenderInterval( double( clock.nsecsElapsed() ) / 1e6 ) );
 }
 
 // ---- Refreshing controls ---------------------------------------------------------------------------------------------

@@ -106,8 +106,6 @@ public:
    // ---- Real-time preview ----
    void BuildTransferTables();
    void UpdateRealTimePreview();
-   // The timer's next interval after a build of that many milliseconds.
-   static int32_t NextTimerInterval( double milliseconds );
 
    // ---- Handlers ----
    void Curve_PaintBoxPaint( QPainter& painter, const QRect& clip );

@@ -45,7 +45,6 @@ namespace
 {
 
 constexpr int32_t SourceBins = 65536;
-constexpr int32_t InitialTimerInterval = 100;
 
 QLabel* MakePanel( QWidget* parent, const char* name )
 {
@@ -301,11 +300,7 @@ THistogramWindow::THistogramWindow( QWidget* owner ) : TProcessingWindow( owner 
    Reset_Button->setObjectName( "Reset_Button" );
    connect( Reset_Button, &QPushButton::clicked, Reset_Action, &QAction::trigger );
 
-   RealTimePreview_Timer = new QTimer( this );
-   RealTimePreview_Timer->setObjectName( "RealTimePreview_Timer" );
-   RealTimePreview_Timer->setSingleShot( true );
-   RealTimePreview_Timer->setInterval( InitialTimerInterval );
-   connect( RealTimePreview_Timer, &QTimer::timeout, this, [this] { RealTimePreview_TimerTimer(); } );
+   RealTimePreview_Timer = TRealTimePreviewWindow::MakeRenderTimer( this, [this] { RealTimePreview_TimerTimer(); } );
 
    // Layout.
    auto* plots = new QVBoxLayout( Histogram_Panel );
@@ -655,7 +650,7 @@ void THistogramWindow::ParametersChanged()
    if ( realTimePreview )
       UpdateRealTimePreview();
    RealTimePreview_Timer->stop();
-   RealTimePreview_Timer->setInterval( InitialTimerInterval );
+   RealTimePreview_Timer->setInterval( TRealTimePreviewWindow::InitialRenderInterval );
 }
 
 void THistogramWindow::SetChannel( int32_t set )
@@ -1151,19 +1146,7 @@ void THistogramWindow::RealTimePreview_CheckBoxClick()
    if ( UpdatingControls() )
       return;
    realTimePreview = RealTimePreview_CheckBox->isChecked();
-   TRealTimePreviewWindow& preview = RealTimePreviewWindow();
-   if ( realTimePreview )
-   {
-      if ( !preview.isVisible() )
-         ShowForm( &preview );
-      preview.SetOwner( this ); // turns the live preview off in every other window
-      UpdateRealTimePreview();
-   }
-   else
-   {
-      RealTimePreview_Timer->stop();
-      preview.Reset();
-   }
+   RealTimePreviewWindow().Switch( this, realTimePreview, RealTimePreview_Timer, [this] { UpdateRealTimePreview(); } );
 }
 
 void THistogramWindow::BuildPreviewTables()
@@ -1238,7 +1221,8 @@ void THistogramWindow::RealTimePreview_TimerTimer()
       UpdateRealTimePreview();
    if ( showOutput )
       OutputHistogram_PaintBox->repaint();
-   RealTimePreview_Timer->setInterval( std::max( 25, int( std::lround( 1.25 * double( elapsed.elapsed() ) ) ) ) );
+   RealTimePreview_Timer->setInterval(
+      TRealTimePreviewWindow::NextRenderInterval( double( elapsed.nsecsElapsed() ) / 1e6 ) );
 }
 
 // ---- Showing and hiding -----------------------------------------------------------------------------------------

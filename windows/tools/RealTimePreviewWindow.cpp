@@ -382,6 +382,37 @@ void TRealTimePreviewWindow::Reset()
    UpdatePreview( false );
 }
 
+int32_t TRealTimePreviewWindow::NextRenderInterval( double milliseconds )
+{
+   return std::max( 25, int32_t( std::nearbyint( 1.25 * milliseconds ) ) );
+}
+
+QTimer* TRealTimePreviewWindow::MakeRenderTimer( QWidget* owner, const std::function<void()>& timeout )
+{
+   auto* timer = new QTimer( owner );
+   timer->setObjectName( "RealTimePreview_Timer" );
+   timer->setSingleShot( true );
+   timer->setInterval( InitialRenderInterval );
+   QObject::connect( timer, &QTimer::timeout, owner, timeout );
+   return timer;
+}
+
+void TRealTimePreviewWindow::Switch( QWidget* control, bool on, QTimer* timer, const std::function<void()>& render )
+{
+   if ( on )
+   {
+      if ( !isVisible() )
+         ShowForm( this );
+      SetOwner( control );
+      render();
+   }
+   else
+   {
+      timer->stop();
+      Reset();
+   }
+}
+
 void TRealTimePreviewWindow::GoToOwner_ButtonClick()
 {
    ShowForm( owner.data() );

@@ -33,6 +33,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "classlib/Image.h"
@@ -75,6 +76,17 @@ public:
    void SetOwner( QWidget* control );
    // No owner, identity tables, and the preview rendered so.
    void Reset();
+
+   // ---- An owner's live preview: its "R-T" switch and the timer that defers renders while a control is dragged ----
+   // The timer's first interval, and the next one after a render that took `milliseconds`: a quarter more, at
+   // least 25 ms.
+   static constexpr int32_t InitialRenderInterval = 100;
+   static int32_t NextRenderInterval( double milliseconds );
+   // RealTimePreview_Timer of an owner: single-shot, at the first interval, running `timeout`.
+   static QTimer* MakeRenderTimer( QWidget* owner, const std::function<void()>& timeout );
+   // The owner's switch turned on: this window shows (when hidden), becomes the owner's (every other owner turns
+   // its live preview off) and `render` renders; turned off: the owner's `timer` stops and the preview is reset.
+   void Switch( QWidget* owner, bool on, QTimer* timer, const std::function<void()>& render );
 
    TransferTables transferTables;
    std::array<bool, 3> floatTableActive{}; // tables 4, 5, 6

@@ -364,8 +364,8 @@ TEST_F( CurvesWindowTest, TheRealTimePreviewGetsTablesAndFollowsItsOwner )
    window->Curve_PaintBoxMouseUp( Qt::LeftButton, X( 0.5 ), Y( 0.9 ) );
    EXPECT_FALSE( window->RealTimePreview_Timer->isActive() );
    EXPECT_GT( rtp.transferTables.bytes[3][128], 200 );
-   EXPECT_EQ( TCurvesWindow::NextTimerInterval( 200 ), 250 );
-   EXPECT_EQ( TCurvesWindow::NextTimerInterval( 4 ), 25 );
+   EXPECT_EQ( TRealTimePreviewWindow::NextRenderInterval( 200 ), 250 );
+   EXPECT_EQ( TRealTimePreviewWindow::NextRenderInterval( 4 ), 25 );
 
    // Another window takes the preview over: the box goes off, the preview keeps its tables.
    TCurvesWindow other;
