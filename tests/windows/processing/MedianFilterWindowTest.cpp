@@ -1,14 +1,11 @@
-// The median filter window driven offscreen: the hybrid and circular options exclude each other, the hybrid option
-// follows the box size, and Apply runs the filter shown.
+// The median filter window driven offscreen: the hybrid and circular options exclude each other and the hybrid option
+// follows the box size (BoxFilterWindowTest runs the filter shown).
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QLineEdit>
 
-#include "classlib/ImageTestSupport.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/processing/MedianFilterWindow.h"
 
@@ -51,19 +48,6 @@ TEST_F( MedianFilterWindowTest, HybridAndCircularExcludeEachOtherAndHybridNeedsA
    EXPECT_FALSE( window.HybridFilter_CheckBox->isChecked() );
    EXPECT_EQ( window.NewInstance()->ToText(), "MedianFilter boxSize=5,\ncircularKernel=1" );
    EXPECT_TRUE( both.IsInterface( &window ) );
-}
-
-TEST_F( MedianFilterWindowTest, ApplyRunsTheFilterShown )
-{
-   TImageWindow* w = Make( RandomImage( 19, 12, 1, qor::ColorSpace::Gray ) );
-   qor::Image expected( *w->image );
-   qor::ApplyMedianFilter( expected, 7, 1.0f, false, false );
-   TMedianFilterWindow window;
-   window.show();
-   window.BoxSize_ComboBox->setCurrentIndex( 2 );
-   w->mainView->selectingWindows.Add( &window );
-   window.findChild<QAbstractButton*>( "Apply_Button" )->click();
-   EXPECT_TRUE( test::SamePixels( *w->image, expected ) );
 }
 
 } // namespace

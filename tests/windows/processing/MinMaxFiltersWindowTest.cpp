@@ -1,19 +1,15 @@
-// The minimum/maximum filters window driven offscreen: its controls edit the parameters, an import refills them, and
-// Apply and Preview run the filter they show.
+// The minimum/maximum filters window driven offscreen: its controls edit the parameters and an import refills them
+// (BoxFilterWindowTest runs the filter shown).
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 
-#include "classlib/ImageTestSupport.h"
-#include "classlib/MinMaxKernel.h"
-#include "process/ProcessContainer.h"
 #include "windows/image/ImageWindowTestSupport.h"
 #include "windows/processing/MinMaxFiltersWindow.h"
 
@@ -70,31 +66,6 @@ TEST_F( MinMaxFiltersWindowTest, ControlsEditTheParametersAndAnImportRefillsThem
    EXPECT_EQ( window.Amount_TrackBar->value(), 100 );
    EXPECT_EQ( window.NewInstance()->ToText(), imported.ToText() );
    EXPECT_TRUE( imported.IsInterface( &window ) );
-}
-
-TEST_F( MinMaxFiltersWindowTest, ApplyAndPreviewRunTheFilterShown )
-{
-   TImageWindow* w = Make( RandomImage( 20, 14, 3, qor::ColorSpace::RGB ) );
-   TImageWindow::Preview* preview = w->CreatePreview( "P1", 2, 3, 9, 7 );
-   qor::Image expectedImage( *w->image );
-   qor::ApplyMinMaxKernel( expectedImage, 3, 1.0f, false, true );
-   qor::Image expectedPreview( preview->GetImage() );
-   qor::ApplyMinMaxKernel( expectedPreview, 3, 1.0f, false, true );
-
-   TMinMaxFiltersWindow window;
-   window.show();
-   window.BoxSize_ComboBox->setCurrentIndex( 0 );
-   window.Maximum_RadioButton->click();
-   window.CircularKernel_CheckBox->click();
-   preview->selectingWindows.Add( &window );
-   w->mainView->selectingWindows.Add( &window );
-
-   window.findChild<QAbstractButton*>( "Preview_Button" )->click();
-   EXPECT_TRUE( test::SamePixels( preview->GetImage(), expectedPreview ) );
-   window.findChild<QAbstractButton*>( "Apply_Button" )->click();
-   EXPECT_TRUE( test::SamePixels( *w->image, expectedImage ) );
-   EXPECT_EQ( w->mainView->History().instances.Length(), 1u );
-   EXPECT_TRUE( w->mainView->IsModified() );
 }
 
 } // namespace
