@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
@@ -58,10 +59,53 @@ void ColorSpaceControls::Show( int32_t colorSpace, QCheckBox* const boxes[3] ) c
       boxes[i]->setText( QString::fromStdString( ColorChannelsParameters::ComponentName( colorSpace, i ) ) );
 }
 
+void ColorSpaceControls::Expose( QRadioButton*& rgb, QRadioButton*& hsv, QRadioButton*& xyz, QRadioButton*& lab,
+                                 QRadioButton*& lch ) const
+{
+   rgb = buttons[0];
+   hsv = buttons[1];
+   xyz = buttons[2];
+   lab = buttons[3];
+   lch = buttons[4];
+}
+
 void ColorSpaceControls::OnClick( QWidget* context, const std::function<void( int32_t )>& handler ) const
 {
    for ( int32_t code = 1; code <= 5; ++code )
       QObject::connect( Button( code ), &QRadioButton::clicked, context, [handler, code] { handler( code ); } );
+}
+
+ChannelsControls MakeChannelsPanel( QWidget* parent, const char* caption )
+{
+   ChannelsControls controls;
+   controls.panel = new QFrame( parent );
+   controls.panel->setObjectName( "Channels_Panel" );
+   controls.panel->setFrameShape( QFrame::StyledPanel );
+   controls.grid = new QGridLayout( controls.panel );
+   controls.caption = MakeCaptionPanel( controls.panel, "ChannelsCaption_Panel", caption );
+   controls.grid->addWidget( controls.caption, 0, 0, 1, 2 );
+   return controls;
+}
+
+void ChannelsControls::AddComponents( QWidget* context, const std::function<QWidget*( int )>& source,
+                                      const std::function<void( int )>& click )
+{
+   for ( int i = 0; i < 3; ++i )
+   {
+      boxes[i] = new QCheckBox( panel );
+      boxes[i]->setObjectName( QString( "CH%1_CheckBox" ).arg( i + 1 ) );
+      QObject::connect( boxes[i], &QCheckBox::clicked, context, [click, i] { click( i ); } );
+      grid->addWidget( boxes[i], i + 1, 0 );
+      grid->addWidget( source( i ), i + 1, 1 );
+   }
+}
+
+void ChannelsControls::AddAutoIdentifiers( QWidget* context, const std::function<void()>& click )
+{
+   autoIdentifiers = new QCheckBox( "Auto Identifiers", panel );
+   autoIdentifiers->setObjectName( "AutoIdentifiers_CheckBox" );
+   QObject::connect( autoIdentifiers, &QCheckBox::clicked, context, click );
+   grid->addWidget( autoIdentifiers, 4, 1 );
 }
 
 ButtonRow MakeButtonRow( QWidget* parent, std::initializer_list<const char*> names )

@@ -9,6 +9,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 #include "classlib/Exception.h"
 #include "support/Utils.h"
 #include "windows/main/MainWindow.h"
@@ -21,34 +24,24 @@ TExtractChannelsWindow::TExtractChannelsWindow( QWidget* owner ) : TProcessingWi
 
    space = MakeColorSpacePanel( this );
    ColorSpaceCaption_Panel = space.caption;
-   RGB_RadioButton = space.buttons[0];
-   HSV_RadioButton = space.buttons[1];
-   CIEXYZ_RadioButton = space.buttons[2];
-   CIELab_RadioButton = space.buttons[3];
-   CIELch_RadioButton = space.buttons[4];
+   space.Expose( RGB_RadioButton, HSV_RadioButton, CIEXYZ_RadioButton, CIELab_RadioButton, CIELch_RadioButton );
    space.OnClick( this, [this]( int32_t code ) { ColorSpace_RadioButtonClick( code ); } );
 
-   auto* channels = new QFrame( this );
-   channels->setObjectName( "Channels_Panel" );
-   channels->setFrameShape( QFrame::StyledPanel );
-   auto* grid = new QGridLayout( channels );
-   ChannelsCaption_Panel = MakeCaptionPanel( channels, "ChannelsCaption_Panel", "  Channels/Target Images" );
-   grid->addWidget( ChannelsCaption_Panel, 0, 0, 1, 2 );
-   for ( int i = 0; i < 3; ++i )
-   {
-      CH_CheckBox[i] = new QCheckBox( channels );
-      CH_CheckBox[i]->setObjectName( QString( "CH%1_CheckBox" ).arg( i + 1 ) );
-      connect( CH_CheckBox[i], &QCheckBox::clicked, this, [this, i] { CH_CheckBoxClick( i ); } );
-      CH_Edit[i] = new QLineEdit( channels );
-      CH_Edit[i]->setObjectName( QString( "CH%1_Edit" ).arg( i + 1 ) );
-      SetEditExitHandler( CH_Edit[i], [this, i] { CH_EditExit( i ); } );
-      grid->addWidget( CH_CheckBox[i], i + 1, 0 );
-      grid->addWidget( CH_Edit[i], i + 1, 1 );
-   }
-   AutoIdentifiers_CheckBox = new QCheckBox( "Auto Identifiers", channels );
-   AutoIdentifiers_CheckBox->setObjectName( "AutoIdentifiers_CheckBox" );
-   connect( AutoIdentifiers_CheckBox, &QCheckBox::clicked, this, [this] { AutoIdentifiers_CheckBoxClick(); } );
-   grid->addWidget( AutoIdentifiers_CheckBox, 4, 1 );
+   ChannelsControls channels = MakeChannelsPanel( this, "  Channels/Target Images" );
+   ChannelsCaption_Panel = channels.caption;
+   channels.AddComponents(
+      this,
+      [&]( int i )
+      {
+         CH_Edit[i] = new QLineEdit( channels.panel );
+         CH_Edit[i]->setObjectName( QString( "CH%1_Edit" ).arg( i + 1 ) );
+         SetEditExitHandler( CH_Edit[i], [this, i] { CH_EditExit( i ); } );
+         return CH_Edit[i];
+      },
+      [this]( int i ) { CH_CheckBoxClick( i ); } );
+   std::copy( std::begin( channels.boxes ), std::end( channels.boxes ), CH_CheckBox );
+   channels.AddAutoIdentifiers( this, [this] { AutoIdentifiers_CheckBoxClick(); } );
+   AutoIdentifiers_CheckBox = channels.autoIdentifiers;
 
    ButtonRow buttons = MakeButtonRow( this, { "Apply_SpeedButton", "SelectImages_SpeedButton" } );
    Apply_SpeedButton = buttons.buttons[0];
@@ -57,7 +50,7 @@ TExtractChannelsWindow::TExtractChannelsWindow( QWidget* owner ) : TProcessingWi
 
    auto* layout = new QGridLayout( this );
    layout->addWidget( space.panel, 0, 0 );
-   layout->addWidget( channels, 0, 1 );
+   layout->addWidget( channels.panel, 0, 1 );
    layout->addWidget( buttons.row, 1, 1, Qt::AlignRight );
 
    SetDefaultIdentifiers();

@@ -9,6 +9,9 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <algorithm>
+#include <iterator>
+
 #include "classlib/Exception.h"
 #include "support/Utils.h"
 #include "windows/frames/ViewsListFrame.h"
@@ -36,47 +39,37 @@ TImportChannelsWindow::TImportChannelsWindow( QWidget* owner ) : TProcessingWind
    setWindowTitle( "Import Channels" );
 
    space = MakeColorSpacePanel( this );
-   RGB_RadioButton = space.buttons[0];
-   HSV_RadioButton = space.buttons[1];
-   CIEXYZ_RadioButton = space.buttons[2];
-   CIELab_RadioButton = space.buttons[3];
-   CIELch_RadioButton = space.buttons[4];
+   space.Expose( RGB_RadioButton, HSV_RadioButton, CIEXYZ_RadioButton, CIELab_RadioButton, CIELch_RadioButton );
    space.OnClick( this, [this]( int32_t code ) { ColorSpace_RadioButtonClick( code ); } );
 
-   auto* channels = new QFrame( this );
-   channels->setObjectName( "Channels_Panel" );
-   channels->setFrameShape( QFrame::StyledPanel );
-   auto* grid = new QGridLayout( channels );
-   grid->addWidget( MakeCaptionPanel( channels, "ChannelsCaption_Panel", "  Channels/Source Images" ), 0, 0, 1, 2 );
-   ViewsList = new TViewsListFrame( channels );
+   ChannelsControls channels = MakeChannelsPanel( this, "  Channels/Source Images" );
+   ViewsList = new TViewsListFrame( channels.panel );
    ViewsList->setObjectName( "ViewsList" );
    ViewsList->includePreviews = false;
    connect( ViewsList, &TViewsListFrame::ViewSelected, this, [this]( TImageWindow::View* view ) { SelectView( view ); } );
-   grid->addWidget( ViewsList, 0, 2 );
-   for ( int i = 0; i < 3; ++i )
-   {
-      CH_CheckBox[i] = new QCheckBox( channels );
-      CH_CheckBox[i]->setObjectName( QString( "CH%1_CheckBox" ).arg( i + 1 ) );
-      connect( CH_CheckBox[i], &QCheckBox::clicked, this, [this, i] { CH_CheckBoxClick( i ); } );
-      CH_ComboBox[i] = new QComboBox( channels );
-      CH_ComboBox[i]->setObjectName( QString( "CH%1_ComboBox" ).arg( i + 1 ) );
-      CH_ComboBox[i]->setEditable( true );
-      CH_ComboBox[i]->setCompleter( nullptr );
-      CH_ComboBox[i]->setMinimumWidth( 200 );
-      connect( CH_ComboBox[i], &QComboBox::activated, this, [this, i] { CH_ComboBoxSelect( i ); } );
-      SetEditExitHandler( CH_ComboBox[i]->lineEdit(), [this, i] { CH_ComboBoxExit( i ); } );
-      grid->addWidget( CH_CheckBox[i], i + 1, 0 );
-      grid->addWidget( CH_ComboBox[i], i + 1, 1 );
-   }
-   AutoIdentifiers_CheckBox = new QCheckBox( "Auto Identifiers", channels );
-   AutoIdentifiers_CheckBox->setObjectName( "AutoIdentifiers_CheckBox" );
-   connect( AutoIdentifiers_CheckBox, &QCheckBox::clicked, this, [this] { AutoIdentifiers_CheckBoxClick(); } );
-   FindCompatibleImages_CheckBox = new QCheckBox( "Find compatible images", channels );
+   channels.grid->addWidget( ViewsList, 0, 2 );
+   channels.AddComponents(
+      this,
+      [&]( int i )
+      {
+         CH_ComboBox[i] = new QComboBox( channels.panel );
+         CH_ComboBox[i]->setObjectName( QString( "CH%1_ComboBox" ).arg( i + 1 ) );
+         CH_ComboBox[i]->setEditable( true );
+         CH_ComboBox[i]->setCompleter( nullptr );
+         CH_ComboBox[i]->setMinimumWidth( 200 );
+         connect( CH_ComboBox[i], &QComboBox::activated, this, [this, i] { CH_ComboBoxSelect( i ); } );
+         SetEditExitHandler( CH_ComboBox[i]->lineEdit(), [this, i] { CH_ComboBoxExit( i ); } );
+         return CH_ComboBox[i];
+      },
+      [this]( int i ) { CH_CheckBoxClick( i ); } );
+   std::copy( std::begin( channels.boxes ), std::end( channels.boxes ), CH_CheckBox );
+   channels.AddAutoIdentifiers( this, [this] { AutoIdentifiers_CheckBoxClick(); } );
+   AutoIdentifiers_CheckBox = channels.autoIdentifiers;
+   FindCompatibleImages_CheckBox = new QCheckBox( "Find compatible images", channels.panel );
    FindCompatibleImages_CheckBox->setObjectName( "FindCompatibleImages_CheckBox" );
    connect( FindCompatibleImages_CheckBox, &QCheckBox::clicked, this,
             [this] { FindCompatibleImages_CheckBoxClick(); } );
-   grid->addWidget( AutoIdentifiers_CheckBox, 4, 1 );
-   grid->addWidget( FindCompatibleImages_CheckBox, 5, 1 );
+   channels.grid->addWidget( FindCompatibleImages_CheckBox, 5, 1 );
 
    ButtonRow buttons =
       MakeButtonRow( this, { "Preview_SpeedButton", "SelectPreviews_SpeedButton", "Apply_SpeedButton",
@@ -86,7 +79,7 @@ TImportChannelsWindow::TImportChannelsWindow( QWidget* owner ) : TProcessingWind
 
    auto* layout = new QGridLayout( this );
    layout->addWidget( space.panel, 0, 0 );
-   layout->addWidget( channels, 0, 1 );
+   layout->addWidget( channels.panel, 0, 1 );
    layout->addWidget( buttons.row, 1, 1, Qt::AlignRight );
 
    ViewsList->Rebuild();
