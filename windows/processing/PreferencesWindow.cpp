@@ -136,33 +136,31 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       };
    };
    using G = GlobalPreferences;
+   // Resets these fields of one record from the defaults, then refreshes the page.
+   auto resetFields = [reset]<class Record, class... Field>( Record G::*record, void ( TPreferencesWindow::*refresh )(),
+                                                             Field Record::*... fields )
+   { return reset( [record, fields...]( G& w, const G& d ) { ( ( w.*record.*fields = d.*record.*fields ), ... ); }, refresh ); };
+   // Resets a whole record from the defaults, then refreshes the page.
+   auto resetRecord = [reset]<class Record>( Record G::*record, void ( TPreferencesWindow::*refresh )() )
+   { return reset( [record]( G& w, const G& d ) { w.*record = d.*record; }, refresh ); };
 
    // ---- Main Window ----
    {
       PageBuilder page( Pages_PageControl, "Main Window" );
       QWidget* p = page.page;
       const auto refresh = &TPreferencesWindow::UpdateMainWindowPage;
+      using M = MainWindowPreferences;
       QFormLayout* f = page.Group( "Startup_Panel", "  Startup", "Reset_MainWindow_Startup_Button",
-                                   reset( []( G& w, const G& d )
-                                          {
-                                             w.mainWindow.maximizeAtStartup = d.mainWindow.maximizeAtStartup;
-                                             w.mainWindow.showSplashAtStartup = d.mainWindow.showSplashAtStartup;
-                                          },
-                                          refresh ) );
+                                   resetFields( &G::mainWindow, refresh, &M::maximizeAtStartup,
+                                                &M::showSplashAtStartup ) );
       MaximizeAtStartup_CheckBox = check( f, p, "MaximizeAtStartup_CheckBox", "Maximize at Startup",
                                           []( G& g ) -> bool& { return g.mainWindow.maximizeAtStartup; } );
       ShowSplashAtStartup_CheckBox = check( f, p, "ShowSplashAtStartup_CheckBox", "Show Splash at Startup",
                                             []( G& g ) -> bool& { return g.mainWindow.showSplashAtStartup; } );
       f = page.Group( "General_Panel", "  General", "Reset_MainWindow_General_Button",
-                      reset( []( G& w, const G& d )
-                             {
-                                w.mainWindow.confirmProgramTermination = d.mainWindow.confirmProgramTermination;
-                                w.mainWindow.acceptDroppedFiles = d.mainWindow.acceptDroppedFiles;
-                                w.mainWindow.doubleClickLaunchesOpenDialog = d.mainWindow.doubleClickLaunchesOpenDialog;
-                                w.mainWindow.beepOnProcessingCompletion = d.mainWindow.beepOnProcessingCompletion;
-                                w.mainWindow.showStrictTIFFWarnings = d.mainWindow.showStrictTIFFWarnings;
-                             },
-                             refresh ) );
+                      resetFields( &G::mainWindow, refresh, &M::confirmProgramTermination, &M::acceptDroppedFiles,
+                                   &M::doubleClickLaunchesOpenDialog, &M::beepOnProcessingCompletion,
+                                   &M::showStrictTIFFWarnings ) );
       AcceptDroppedFiles_CheckBox = check( f, p, "AcceptDroppedFiles_CheckBox", "Accept Dropped Files",
                                            []( G& g ) -> bool& { return g.mainWindow.acceptDroppedFiles; } );
       EnableLaunchOpenDialogByDoubleClick_CheckBox =
@@ -179,12 +177,7 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       connect( BeepOnProcessingCompletion_CheckBox, &QCheckBox::toggled, this,
                [this] { BeepOnProcessingCompletion_CheckBoxClick(); } );
       f = page.Group( "ToolBars_Panel", "  Tool Bars", "Reset_MainWindow_ToolBars_Button",
-                      reset( []( G& w, const G& d )
-                             {
-                                w.mainWindow.enableToolBarAutoDragDock = d.mainWindow.enableToolBarAutoDragDock;
-                                w.mainWindow.dataSeparator = d.mainWindow.dataSeparator;
-                             },
-                             refresh ) );
+                      resetFields( &G::mainWindow, refresh, &M::enableToolBarAutoDragDock, &M::dataSeparator ) );
       EnableToolBarAutoDragDock_CheckBox =
          check( f, p, "EnableToolBarAutoDragDock_CheckBox", "Enable Tool Bar Auto Drag/Dock",
                 []( G& g ) -> bool& { return g.mainWindow.enableToolBarAutoDragDock; } );
@@ -192,8 +185,7 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       DataSeparator_Edit->setMaxLength( 4 );
       SetEditExitHandler( DataSeparator_Edit, [this] { DataSeparator_EditExit(); } );
       f->addRow( "Data Separator:", DataSeparator_Edit );
-      page.ResetPage( "Reset_MainWindow_Button",
-                      reset( []( G& w, const G& d ) { w.mainWindow = d.mainWindow; }, refresh ) );
+      page.ResetPage( "Reset_MainWindow_Button", resetRecord( &G::mainWindow, refresh ) );
    }
 
    // ---- Image Windows ----
@@ -201,14 +193,10 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       PageBuilder page( Pages_PageControl, "Image Windows" );
       QWidget* p = page.page;
       const auto refresh = &TPreferencesWindow::UpdateImageWindowPage;
+      using I = ImageWindowPreferences;
       QFormLayout* f = page.Group( "Resolution_Panel", "  Resolution", "Reset_ImageWindow_Resolution_Button",
-                                   reset( []( G& w, const G& d )
-                                          {
-                                             w.imageWindow.defaultResolution = d.imageWindow.defaultResolution;
-                                             w.imageWindow.defaultMetricResolution =
-                                                d.imageWindow.defaultMetricResolution;
-                                          },
-                                          refresh ) );
+                                   resetFields( &G::imageWindow, refresh, &I::defaultResolution,
+                                                &I::defaultMetricResolution ) );
       DefaultResolution_Edit = MakeEdit( p, "DefaultResolution_Edit" );
       SetEditExitHandler( DefaultResolution_Edit, [this] { DefaultResolution_EditExit(); } );
       f->addRow( "Default Resolution:", DefaultResolution_Edit );
@@ -216,25 +204,15 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
          check( f, p, "DefaultMetricResolution_CheckBox", "Default Metric Resolution",
                 []( G& g ) -> bool& { return g.imageWindow.defaultMetricResolution; } );
       f = page.Group( "ImageGeneral_Panel", "  General", "Reset_ImageWindow_General_Button",
-                      reset( []( G& w, const G& d )
-                             {
-                                w.imageWindow.defaultMasksShown = d.imageWindow.defaultMasksShown;
-                                w.imageWindow.cursorTolerance = d.imageWindow.cursorTolerance;
-                             },
-                             refresh ) );
+                      resetFields( &G::imageWindow, refresh, &I::defaultMasksShown, &I::cursorTolerance ) );
       MasksShownByDefault_CheckBox = check( f, p, "MasksShownByDefault_CheckBox", "Masks Shown by Default",
                                             []( G& g ) -> bool& { return g.imageWindow.defaultMasksShown; } );
       CursorTolerance_Edit = MakeEdit( p, "CursorTolerance_Edit" );
       SetEditExitHandler( CursorTolerance_Edit, [this] { CursorTolerance_EditExit(); } );
       f->addRow( "Cursor Tolerance:", CursorTolerance_Edit );
       f = page.Group( "SwapFiles_Panel", "  Swap Files", "Reset_ImageWindow_SwapFiles_Button",
-                      reset( []( G& w, const G& )
-                             {
-                                w.imageWindow.useSystemTEMPDirectory = true;
-                                w.imageWindow.backupFiles = false;
-                                w.imageWindow.swapFilesDirectory.clear();
-                             },
-                             refresh ) );
+                      resetFields( &G::imageWindow, refresh, &I::useSystemTEMPDirectory, &I::backupFiles,
+                                   &I::swapFilesDirectory ) );
       SwapFilesDirectory_Edit = MakeEdit( p, "SwapFilesDirectory_Edit" );
       SwapFilesDirectory_Edit->setReadOnly( true );
       f->addRow( "Swap Files Directory:", SwapFilesDirectory_Edit );
@@ -249,14 +227,8 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       BackupFiles_CheckBox = check( f, p, "BackupFiles_CheckBox", "Backup Files",
                                     []( G& g ) -> bool& { return g.imageWindow.backupFiles; } );
       f = page.Group( "Captions_Panel", "  Captions", "Reset_ImageWindow_Captions_Button",
-                      reset( []( G& w, const G& d )
-                             {
-                                w.imageWindow.showCaptionCurrentChannels = d.imageWindow.showCaptionCurrentChannels;
-                                w.imageWindow.showCaptionZoomRatios = d.imageWindow.showCaptionZoomRatios;
-                                w.imageWindow.showCaptionIdentifiers = d.imageWindow.showCaptionIdentifiers;
-                                w.imageWindow.showCaptionFullPaths = d.imageWindow.showCaptionFullPaths;
-                             },
-                             refresh ) );
+                      resetFields( &G::imageWindow, refresh, &I::showCaptionCurrentChannels, &I::showCaptionZoomRatios,
+                                   &I::showCaptionIdentifiers, &I::showCaptionFullPaths ) );
       ShowCaptionChannels_CheckBox = check( f, p, "ShowCaptionChannels_CheckBox", "Channel",
                                             []( G& g ) -> bool& { return g.imageWindow.showCaptionCurrentChannels; } );
       ShowCaptionZoomRatios_CheckBox = check( f, p, "ShowCaptionZoomRatios_CheckBox", "Zoom Ratio",
@@ -265,8 +237,7 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
                                                []( G& g ) -> bool& { return g.imageWindow.showCaptionIdentifiers; } );
       ShowCaptionFullPaths_CheckBox = check( f, p, "ShowCaptionFullPaths_CheckBox", "Full Path",
                                              []( G& g ) -> bool& { return g.imageWindow.showCaptionFullPaths; } );
-      page.ResetPage( "Reset_ImageWindow_Button",
-                      reset( []( G& w, const G& d ) { w.imageWindow = d.imageWindow; }, refresh ) );
+      page.ResetPage( "Reset_ImageWindow_Button", resetRecord( &G::imageWindow, refresh ) );
    }
 
    // ---- Identifiers ----
@@ -293,8 +264,8 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
          identifierEdits.emplace_back( edit, edits[i].second.second );
          SetEditExitHandler( edit, [this, edit] { Identifier_EditExit( edit ); } );
       }
-      page.ResetPage( "Reset_Identifiers_Button", reset( []( G& w, const G& d ) { w.identifiers = d.identifiers; },
-                                                         &TPreferencesWindow::UpdateIdentifiersPage ) );
+      page.ResetPage( "Reset_Identifiers_Button",
+                      resetRecord( &G::identifiers, &TPreferencesWindow::UpdateIdentifiersPage ) );
    }
 
    // ---- Colors/Fonts ----
@@ -341,37 +312,13 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
          connect( AutoFontHeight_CheckBox[g], &QCheckBox::clicked, this, [this, g] { AutoFontHeight_CheckBoxClick( g ); } );
          SetEditExitHandler( FontHeight_Edit[g], [this, g] { FontHeight_EditExit( g ); } );
       };
-      auto resetFields = [&]( std::initializer_list<uint32_t C::*> colourFields, int fontGroup )
-      {
-         std::vector<uint32_t C::*> fields( colourFields );
-         return reset(
-            [fields, fontGroup]( G& w, const G& d )
-            {
-               for ( uint32_t C::*field : fields )
-                  w.colorsFonts.*field = d.colorsFonts.*field;
-               if ( fontGroup >= 0 )
-               {
-                  const FontFields& ff = fontFields[fontGroup];
-                  w.colorsFonts.*ff.font = d.colorsFonts.*ff.font;
-                  w.colorsFonts.*ff.size = d.colorsFonts.*ff.size;
-                  w.colorsFonts.*ff.autoSize = d.colorsFonts.*ff.autoSize;
-               }
-            },
-            refresh );
-      };
 
       PageBuilder mainPage( ColorsFonts_PageControl, "Main Window" );
       QWidget* p = mainPage.page;
       QFormLayout* f = mainPage.Group(
          "MainWindowWorkspace_Panel", "  Main Window Workspace", "Reset_ColorsFonts_MainWindowBackground_Button",
-         [this]
-         {
-            const GlobalPreferences d;
-            workingPreferences.colorsFonts.mainWindowBackgroundBrush = d.colorsFonts.mainWindowBackgroundBrush;
-            workingPreferences.colorsFonts.mainWindowForegroundColor = d.colorsFonts.mainWindowForegroundColor;
-            workingPreferences.colorsFonts.mainWindowBackgroundColor = d.colorsFonts.mainWindowBackgroundColor;
-            UpdateColorsFontsPage();
-         } );
+         resetFields( &G::colorsFonts, refresh, &C::mainWindowBackgroundBrush, &C::mainWindowForegroundColor,
+                      &C::mainWindowBackgroundColor ) );
       MainWindowForegroundColor_ColorBox = colour( f, p, "MainWindowForegroundColor_ColorBox", "Foreground Color:",
                                                    &C::mainWindowForegroundColor );
       MainWindowBackgroundColor_ColorBox = colour( f, p, "MainWindowBackgroundColor_ColorBox", "Background Color:",
@@ -384,9 +331,9 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       MainWindowBackgroundPreview_PaintBox->setFixedSize( 64, 32 );
       f->addRow( MainWindowBackgroundPreview_PaintBox );
       f = mainPage.Group( "ProcessIcons_Panel", "  Process Icons", "Reset_ColorsFonts_ProcessIcons_Button",
-                          resetFields( { &C::processIconColor, &C::processIconSelectedColor, &C::processIconTextColor,
-                                         &C::processIconSelectedTextColor },
-                                       0 ) );
+                          resetFields( &G::colorsFonts, refresh, &C::processIconColor, &C::processIconSelectedColor,
+                                       &C::processIconTextColor, &C::processIconSelectedTextColor,
+                                       &C::processIconFont, &C::processIconFontSize, &C::processIconAutoFontSize ) );
       ProcessIconsNormalColor_ColorBox =
          colour( f, p, "ProcessIconsNormalColor_ColorBox", "Normal Color:", &C::processIconColor );
       ProcessIconsSelectedColor_ColorBox =
@@ -402,9 +349,9 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       PageBuilder imagePage( ColorsFonts_PageControl, "Image Windows" );
       p = imagePage.page;
       f = imagePage.Group( "ViewSelectors_Panel", "  View Selectors", "Reset_ColorsFonts_ViewTabs_Button",
-                           resetFields( { &C::viewTabColor, &C::selectedViewTabColor, &C::viewTabTextColor,
-                                          &C::selectedViewTabTextColor },
-                                        1 ) );
+                           resetFields( &G::colorsFonts, refresh, &C::viewTabColor, &C::selectedViewTabColor,
+                                        &C::viewTabTextColor, &C::selectedViewTabTextColor, &C::viewTabFont,
+                                        &C::viewTabFontSize, &C::viewTabAutoFontSize ) );
       fontGroup( f, p, 1, "View Tabs Font:" );
       ViewTabColor_ColorBox = colour( f, p, "ViewTabColor_ColorBox", "View Tab Color:", &C::viewTabColor );
       SelectedViewTabColor_ColorBox =
@@ -417,7 +364,7 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       SelectedTabSample_Panel = sample( f, p, "SelectedTabSample_Panel", "Selected Sample" );
       f = imagePage.Group( "ImageBackground_Panel", "  Image Background",
                            "Reset_ColorsFonts_ImageWindowBackground_Button",
-                           resetFields( { &C::imageWindowBackgroundColor }, -1 ) );
+                           resetFields( &G::colorsFonts, refresh, &C::imageWindowBackgroundColor ) );
       ImageWindowsBackgroundColor_ColorBox =
          colour( f, p, "ImageWindowsBackgroundColor_ColorBox", "Color:", &C::imageWindowBackgroundColor );
       ImageBackgroundSample_Panel = sample( f, p, "ImageBackgroundSample_Panel", "" );
@@ -426,7 +373,9 @@ TPreferencesWindow::TPreferencesWindow( QWidget* owner ) : TProcessingWindow( ow
       p = previewPage.page;
       f = previewPage.Group( "PreviewRectangles_Panel", "  Preview Rectangles",
                              "Reset_ColorsFonts_PreviewRectangles_Button",
-                             resetFields( { &C::previewColor, &C::selectedPreviewColor }, 2 ) );
+                             resetFields( &G::colorsFonts, refresh, &C::previewColor, &C::selectedPreviewColor,
+                                          &C::previewTitleFont, &C::previewTitleFontSize,
+                                          &C::previewTitleAutoFontSize ) );
       PreviewColor_ColorBox = colour( f, p, "PreviewColor_ColorBox", "Preview Color:", &C::previewColor );
       SelectedPreviewColor_ColorBox =
          colour( f, p, "SelectedPreviewColor_ColorBox", "Selected Preview Color:", &C::selectedPreviewColor );

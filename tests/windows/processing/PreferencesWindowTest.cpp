@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include <cstdlib>
+#include <functional>
 
 #include "support/Utils.h"
 #include "windows/image/Bitmaps.h"
@@ -119,6 +120,78 @@ TEST_F( PreferencesWindowTest, SwapFolderFontsAndAutoHeights )
    window.AutoFontHeight_CheckBox[0]->click();
    EXPECT_EQ( window.workingPreferences.colorsFonts.processIconFontSize, AutoFontHeight() );
    EXPECT_FALSE( window.FontHeight_Edit[0]->isEnabled() );
+}
+
+TEST_F( PreferencesWindowTest, AResetButtonRestoresItsGroupAndLeavesTheRest )
+{
+   const GlobalPreferences base = window.workingPreferences; // the defaults, with fonts that are installed
+   QComboBox* fonts = window.Font_ComboBox[0];
+   ASSERT_GT( fonts->count(), 0 );
+   const std::string font = fonts->itemText( fonts->count() - 1 ).toStdString();
+   using G = GlobalPreferences;
+   struct Case
+   {
+      const char* button;
+      std::function<void( G& )> inside;  // fields of the button's group
+      std::function<void( G& )> outside; // fields of other groups
+   };
+   const Case cases[] = {
+      { "Reset_MainWindow_Startup_Button",
+        []( G& g ) { g.mainWindow.maximizeAtStartup = g.mainWindow.showSplashAtStartup = false; },
+        []( G& g ) { g.mainWindow.acceptDroppedFiles = false; } },
+      { "Reset_ImageWindow_SwapFiles_Button",
+        []( G& g )
+        {
+           g.imageWindow.useSystemTEMPDirectory = false;
+           g.imageWindow.backupFiles = true;
+           g.imageWindow.swapFilesDirectory = "/";
+        },
+        []( G& g ) { g.imageWindow.cursorTolerance = 9; } },
+      { "Reset_ImageWindow_Button",
+        []( G& g ) { g.imageWindow.showCaptionFullPaths = g.imageWindow.defaultMasksShown = false; },
+        []( G& g ) { g.mainWindow.dataSeparator = "|"; } },
+      { "Reset_ColorsFonts_MainWindowBackground_Button",
+        []( G& g )
+        {
+           g.colorsFonts.mainWindowBackgroundBrush = true;
+           g.colorsFonts.mainWindowForegroundColor = 0x123456;
+        },
+        []( G& g ) { g.colorsFonts.imageWindowBackgroundColor = 0x123456; } },
+      { "Reset_ColorsFonts_ProcessIcons_Button",
+        [&]( G& g )
+        {
+           g.colorsFonts.processIconSelectedTextColor = 0x123456;
+           g.colorsFonts.processIconFont = font;
+           g.colorsFonts.processIconFontSize = 31;
+           g.colorsFonts.processIconAutoFontSize = false;
+        },
+        [&]( G& g )
+        {
+           g.colorsFonts.viewTabFont = font;
+           g.colorsFonts.viewTabColor = 0x123456;
+        } },
+      { "Reset_ColorsFonts_PreviewRectangles_Button",
+        []( G& g )
+        {
+           g.colorsFonts.selectedPreviewColor = 0x123456;
+           g.colorsFonts.previewTitleFontSize = 31;
+           g.colorsFonts.previewTitleAutoFontSize = false;
+        },
+        []( G& g ) { g.colorsFonts.viewTabFontSize = 31; } },
+      { "Reset_Identifiers_Button", []( G& g ) { g.identifiers.pixelMathDestinationPostfix = "_pm"; },
+        []( G& g ) { g.imageWindow.defaultResolution = 300.0F; } },
+   };
+   for ( const Case& c : cases )
+   {
+      SCOPED_TRACE( c.button );
+      G expected = base;
+      c.outside( expected );
+      window.workingPreferences = expected;
+      c.inside( window.workingPreferences );
+      window.UpdateControls();
+      window.findChild<QPushButton*>( c.button )->click();
+      EXPECT_EQ( window.workingPreferences, expected );
+   }
 }
 
 TEST_F( PreferencesWindowTest, TheSamplesFollowTheColoursAndFontsAsTheyAreChosen )
