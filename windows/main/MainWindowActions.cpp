@@ -347,14 +347,15 @@ void TMainWindow::BuildCommandActions()
          [this] { WindowZoomToFit_ActionExecute(); } );
    make( WindowFitWindow_Action, "WindowFitWindow_Action", "Fit Window", {}, QKeySequence( "Ctrl+W" ), "\u25A3",
          [this] { WindowFitWindow_ActionExecute(); } );
-   make( WindowStayOnTopProcessingWindows_Action, "WindowStayOnTopProcessingWindows_Action",
-         "Stay On Top Processing Windows", {}, none, {}, [this] { WindowStayOnTopProcessingWindows_ActionExecute(); } );
+   // Inside the Processing Windows submenu the short captions say enough; the hints keep the whole names.
+   make( WindowStayOnTopProcessingWindows_Action, "WindowStayOnTopProcessingWindows_Action", "Stay On Top",
+         "Stay On Top Processing Windows", none, {}, [this] { WindowStayOnTopProcessingWindows_ActionExecute(); } );
    WindowStayOnTopProcessingWindows_Action->setCheckable( true );
-   make( WindowHideAllProcessingWindows_Action, "WindowHideAllProcessingWindows_Action", "Hide All Processing Windows",
-         {}, QKeySequence( "Ctrl+H" ), {}, [this] { WindowHideAllProcessingWindows_ActionExecute(); } );
-   make( WindowMinimizeAllProcessingWindows_Action, "WindowMinimizeAllProcessingWindows_Action",
-         "Minimize All Processing Windows", {}, none, {},
-         [this] { WindowMinimizeAllProcessingWindows_ActionExecute(); } );
+   make( WindowHideAllProcessingWindows_Action, "WindowHideAllProcessingWindows_Action", "Hide All",
+         "Hide All Processing Windows", QKeySequence( "Ctrl+H" ), {},
+         [this] { WindowHideAllProcessingWindows_ActionExecute(); } );
+   make( WindowMinimizeAllProcessingWindows_Action, "WindowMinimizeAllProcessingWindows_Action", "Minimize All",
+         "Minimize All Processing Windows", none, {}, [this] { WindowMinimizeAllProcessingWindows_ActionExecute(); } );
    struct ToolBarToggle
    {
       QAction*& member;
