@@ -61,7 +61,12 @@ TAdjustMonitorBrightnessWindow::TAdjustMonitorBrightnessWindow( QWidget* owner )
    Pages_PageControl->addTab( PaintBox1, "Dark Box" );
    Pages_PageControl->addTab( PaintBox2, "Color Scales" );
    layout->addWidget( Pages_PageControl );
-   resize( 408, 434 );
+   resize( sizeHint() );
+}
+
+QSize TAdjustMonitorBrightnessWindow::sizeHint() const
+{
+   return QSize( 408, 434 );
 }
 
 void TAdjustMonitorBrightnessWindow::PaintDarkBox( QPainter& painter, QSize size )

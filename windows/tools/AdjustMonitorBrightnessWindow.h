@@ -20,6 +20,9 @@ class TAdjustMonitorBrightnessWindow : public TLFToolWindow
 public:
    explicit TAdjustMonitorBrightnessWindow( QWidget* owner = nullptr );
 
+   // The patterns have no size of their own: the window opens at its design size rather than shrinking around them.
+   QSize sizeHint() const override;
+
    // The two patterns, painted over a paint box of the given size.
    static void PaintDarkBox( QPainter& painter, QSize size );
    static void PaintColorScales( QPainter& painter, QSize size );

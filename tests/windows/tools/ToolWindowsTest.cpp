@@ -16,6 +16,7 @@
 #include "windows/frames/SplashFrame.h"
 #include "windows/main/PresentationWindow.h"
 #include "windows/main/SystemPerformance.h"
+#include "support/Utils.h"
 #include "windows/tools/AdjustMonitorBrightnessWindow.h"
 #include "windows/tools/MemoryWatchWindow.h"
 
@@ -80,6 +81,11 @@ TEST_F( ToolWindowsTest, MemoryStatusIsReadBeyondFourGigabytes )
 
 TEST_F( ToolWindowsTest, BrightnessPatternsPaintTheirLevels )
 {
+   // The window opens at its design size, not shrunk around patterns that have no size of their own.
+   TAdjustMonitorBrightnessWindow window;
+   ShowForm( &window );
+   EXPECT_EQ( QSize( 408, 434 ), window.size() );
+
    const int expected0[10] = { 0, 26, 51, 76, 102, 128, 153, 178, 204, 230 };
    const int expected5[10] = { 13, 38, 64, 89, 115, 140, 166, 191, 217, 242 };
    for ( int i = 0; i < 10; ++i )
