@@ -345,6 +345,19 @@ bool TProcessingInterface::event( QEvent* event )
    return QDialog::event( event );
 }
 
+void TProcessingInterface::setVisible( bool visible )
+{
+   if ( visible )
+   {
+      // The window takes its size from FitToControls (run when it is first polished) or from its saved place. The
+      // toolkit fits a window that was never explicitly resized to its children's rectangle at each showing, and
+      // that rectangle reaches the drag handle in the bottom corner, so the window would grow at every showing.
+      ensurePolished();
+      setAttribute( Qt::WA_Resized );
+   }
+   QDialog::setVisible( visible );
+}
+
 void TProcessingInterface::keyPressEvent( QKeyEvent* event )
 {
    // Esc and Enter mean what the window's own shortcuts say, not the dialog's default close and default button.

@@ -80,6 +80,7 @@ public:
 
 protected:
    bool event( QEvent* event ) override;
+   void setVisible( bool visible ) override;
    void keyPressEvent( QKeyEvent* event ) override;
    void changeEvent( QEvent* event ) override;
    void dragEnterEvent( QDragEnterEvent* event ) override;
