@@ -16,7 +16,8 @@ std::string ConvertToRGBColor::Id() const
 
 bool ConvertToRGBColor::CanExecuteOn( const ProcessView& view ) const
 {
-   const qor::Image* image = view.TargetImage();
+   // Judged by the pixels the run starts from: a preview returns to what it stored first.
+   const qor::Image* image = view.StartingImage();
    return image != nullptr && !image->IsColor();
 }
 

@@ -252,13 +252,19 @@ TEST_F( ColorSpaceProcessesTest, ImportIsRefusedOnAPreviewThatStoredGreyPixels )
    import.Values().imageIdentifiers[0] = "M31_L";
 
    // Grey pixels left unstored are not what the next run starts from: the import converts the image's colours.
+   // The conversions judge the preview the same way.
    ConvertToGrayscale grey;
+   ConvertToRGBColor colour;
    ASSERT_TRUE( grey.LaunchOn( *preview ) );
    EXPECT_TRUE( import.CanExecuteOn( *preview ) );
+   EXPECT_TRUE( grey.CanExecuteOn( *preview ) );
+   EXPECT_FALSE( colour.CanExecuteOn( *preview ) );
 
    // Stored, they are: the run is refused before it begins, and the preview stays as stored.
    preview->Store();
    EXPECT_FALSE( import.CanExecuteOn( *preview ) );
+   EXPECT_FALSE( grey.CanExecuteOn( *preview ) );
+   EXPECT_TRUE( colour.CanExecuteOn( *preview ) );
    prompter.Expect( "Process ImportChannels cannot be executed on view: M31->Preview01" );
    EXPECT_FALSE( import.LaunchOn( *preview ) );
    EXPECT_FALSE( preview->GetImage().IsColor() );
