@@ -71,8 +71,12 @@ void FloatToUnsigned( const float* in, T* out, std::ptrdiff_t stride, int64_t n 
 // n consecutive floats clamped into floats `stride` elements apart.
 inline void FloatToFloat( const float* in, float* out, std::ptrdiff_t stride, int64_t n )
 {
-   for ( int64_t i = 0; i < n; ++i )
-      out[i * stride] = Clamp01( in[i] );
+   if ( stride == 1 ) // a loop of its own, which the compiler vectorises
+      for ( int64_t i = 0; i < n; ++i )
+         out[i] = Clamp01( in[i] );
+   else
+      for ( int64_t i = 0; i < n; ++i )
+         out[i * stride] = Clamp01( in[i] );
 }
 
 } // namespace formats

@@ -10,7 +10,10 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "classlib/ColorSpace.h"
@@ -25,9 +28,126 @@ namespace
 // this often.
 constexpr uint64_t MaxStripBuffer = 8u << 20;
 
+// Writes n bytes at `at`; false, errno set, when the system refused them.
+bool WriteAll( int fd, const uint8_t* data, uint64_t n, uint64_t at )
+{
+   while ( n > 0 )
+   {
+      const ssize_t done = ::pwrite( fd, data, size_t( n ), off_t( at ) );
+      if ( done < 0 && errno == EINTR )
+         continue;
+      if ( done <= 0 )
+      {
+         if ( done == 0 )
+            errno = ENOSPC;
+         return false;
+      }
+      data += done;
+      at += uint64_t( done );
+      n -= uint64_t( done );
+   }
+   return true;
+}
+
+// A file being written, through a buffer: libtiff writes a strip of a few rows at a time and seeks before each one;
+// the system is given BufferBytes at a time instead. A seek only moves the position; the buffer goes out when it is
+// full, when a write lands elsewhere, and when the file is read or closed. Small enough that a disk that refuses a
+// write stops the work soon after it starts.
+class BufferedFile
+{
+public:
+   static constexpr uint64_t BufferBytes = 128u << 10;
+
+   explicit BufferedFile( int fd ) : fd( fd ) { buffer.reserve( BufferBytes ); }
+   ~BufferedFile() { CloseFile(); }
+   BufferedFile( const BufferedFile& ) = delete;
+   BufferedFile& operator=( const BufferedFile& ) = delete;
+
+   // Stores what the buffer holds; false, errno set, when the system refused it.
+   bool Flush()
+   {
+      const bool written = WriteAll( fd, buffer.data(), buffer.size(), start );
+      buffer.clear();
+      return written;
+   }
+   void CloseFile()
+   {
+      if ( fd >= 0 )
+      {
+         Flush();
+         ::close( fd );
+      }
+      fd = -1;
+   }
+
+   // libtiff's procedures on the file.
+   static tmsize_t Read( thandle_t self, void* data, tmsize_t n )
+   {
+      auto* f = static_cast<BufferedFile*>( self );
+      if ( !f->Flush() )
+         return -1;
+      tmsize_t got = 0;
+      while ( got < n )
+      {
+         const ssize_t r = ::pread( f->fd, static_cast<uint8_t*>( data ) + got, size_t( n - got ), off_t( f->position ) );
+         if ( r < 0 && errno == EINTR )
+            continue;
+         if ( r <= 0 )
+            break;
+         got += r;
+         f->position += uint64_t( r );
+      }
+      return got;
+   }
+   static tmsize_t Write( thandle_t self, void* data, tmsize_t n )
+   {
+      auto* f = static_cast<BufferedFile*>( self );
+      const auto* bytes = static_cast<const uint8_t*>( data );
+      if ( !f->buffer.empty() && ( f->position != f->start + f->buffer.size() || f->buffer.size() + n > BufferBytes ) )
+         if ( !f->Flush() )
+            return -1;
+      if ( uint64_t( n ) >= BufferBytes )
+      {
+         if ( !WriteAll( f->fd, bytes, uint64_t( n ), f->position ) )
+            return -1;
+      }
+      else
+      {
+         if ( f->buffer.empty() )
+            f->start = f->position;
+         f->buffer.insert( f->buffer.end(), bytes, bytes + n );
+      }
+      f->position += uint64_t( n );
+      f->size = std::max( f->size, f->position );
+      return n;
+   }
+   static toff_t Seek( thandle_t self, toff_t offset, int whence )
+   {
+      auto* f = static_cast<BufferedFile*>( self );
+      f->position = ( whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->position : f->size ) + offset;
+      return f->position;
+   }
+   static toff_t Size( thandle_t self ) { return static_cast<BufferedFile*>( self )->size; }
+   static int Close( thandle_t self )
+   {
+      static_cast<BufferedFile*>( self )->CloseFile();
+      return 0;
+   }
+   static int Map( thandle_t, void**, toff_t* ) { return 0; }
+   static void Unmap( thandle_t, void*, toff_t ) {}
+
+private:
+   int fd;
+   uint64_t position = 0; // of the next read or write
+   uint64_t start = 0;    // where the buffered bytes go
+   uint64_t size = 0;     // of the file, the buffered bytes included
+   std::vector<uint8_t> buffer;
+};
+
 // An open file with libtiff's errors about it kept here rather than shown by the process-wide handler: the first
 // one explains the failure in the exception that follows; those after it (a directory that cannot be written after
-// a row that could not, say) add nothing.
+// a row that could not, say) add nothing. A file opened to be written ("w") is created anew and written through a
+// buffer.
 class TIFFHandle
 {
 public:
@@ -35,7 +155,17 @@ public:
    {
       TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
       TIFFOpenOptionsSetErrorHandlerExtR( options, &TIFFHandle::Error, this );
-      tif = TIFFOpenExt( path.c_str(), mode, options );
+      if ( mode[0] != 'w' )
+         tif = TIFFOpenExt( path.c_str(), mode, options );
+      else if ( const int fd = ::open( path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666 ); fd < 0 )
+         firstError = "TIFFOpen: " + path + ": " + std::strerror( errno );
+      else
+      {
+         output = std::make_unique<BufferedFile>( fd );
+         tif = TIFFClientOpenExt( path.c_str(), mode, output.get(), &BufferedFile::Read, &BufferedFile::Write,
+                                  &BufferedFile::Seek, &BufferedFile::Close, &BufferedFile::Size, &BufferedFile::Map,
+                                  &BufferedFile::Unmap, options );
+      }
       TIFFOpenOptionsFree( options );
    }
    ~TIFFHandle() { Close(); }
@@ -48,6 +178,16 @@ public:
       if ( tif != nullptr )
          TIFFClose( tif );
       tif = nullptr;
+      output.reset();
+   }
+   // Stores what a written file's buffer still holds; false when the system refused it (FirstError() says why).
+   bool FlushWrites()
+   {
+      if ( output == nullptr || output->Flush() )
+         return true;
+      if ( firstError.empty() )
+         firstError = std::string( "Write error (" ) + std::strerror( errno ) + ")";
+      return false;
    }
    // The first error libtiff reported, with the system's reason when it was a disk that could take no more.
    const std::string& FirstError() const { return firstError; }
@@ -68,6 +208,7 @@ private:
       return 1; // handled: the process-wide handler is not called
    }
 
+   std::unique_ptr<BufferedFile> output;
    TIFF* tif = nullptr;
    std::string firstError;
 };
@@ -671,6 +812,6 @@ void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOpti
       }
    // A full disk shows when the last strips and the directory go out.
    errno = 0;
-   if ( TIFFFlush( tif ) != 1 )
+   if ( TIFFFlush( tif ) != 1 || !h.FlushWrites() )
       throw TIFFFileWriteError( path, h.FirstError() );
 }

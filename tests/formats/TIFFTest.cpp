@@ -823,6 +823,22 @@ TEST( TIFFTest, AWriteTheDiskRefusesStopsAtTheFirstFailureWithOneMessage )
       EXPECT_LT( rowsDone, 100 );
       EXPECT_TRUE( messages.errors.empty() ) << messages.errors.size() << " errors, the first: " << messages.errors.front();
    }
+
+   // A file small enough to be held whole in memory before it goes to the disk is refused all the same, with the
+   // same message.
+   const qor::Image small = test::RandomImage( 100, 100, 1, qor::ColorSpace::Gray, 6 );
+   TIFFMessages messages;
+   test::FileSizeLimit limit( 4096 );
+   try
+   {
+      WriteTIFF( small, dir.File( "small.tif" ), nullptr, nullptr, nullptr );
+      ADD_FAILURE() << "no exception";
+   }
+   catch ( const TIFFFileWriteError& e )
+   {
+      EXPECT_NE( e.Detail().find( std::strerror( EFBIG ) ), std::string::npos ) << e.Detail();
+   }
+   EXPECT_TRUE( messages.errors.empty() );
 }
 
 TEST( TIFFTest, AnAbortedReadLeavesTheImageEmpty )
