@@ -10,37 +10,18 @@
 
 #include <unistd.h>
 
-#include "FuzzFile.h"
+#include "FuzzInstance.h"
 #include "classlib/Exception.h"
-#include "classlib/File.h"
 #include "process/Process.h"
 #include "process/ProcessIconSetModule.h"
-#include "process/ProcessInstanceStream.h"
 #include "process/ProcessRegistry.h"
-
-namespace
-{
-
-std::vector<uint8_t> InstanceBytes( const Process& instance )
-{
-   static fuzz::MemoryFile record( "record" );
-   qor::File file;
-   file.Open( record.Path(), qor::File::ModeCreateAlways | qor::File::ModeRead | qor::File::ModeWrite );
-   ProcessInstanceStream::WriteInstance( file, instance );
-   std::vector<uint8_t> bytes( static_cast<size_t>( file.Size() ) );
-   file.Seek( 0 );
-   if ( !bytes.empty() )
-      file.Read( bytes.data(), static_cast<int64_t>( bytes.size() ) );
-   return bytes;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
 {
    static fuzz::MemoryFile input( "iconset" );
    static const std::string output = std::string( std::getenv( "TMPDIR" ) != nullptr ? std::getenv( "TMPDIR" ) : "/tmp" ) +
                                      "/IconSetFuzz-" + std::to_string( ::getpid() ) + ".lf-psm";
+   static fuzz::MemoryFile record( "record" );
    TheProcessRegistry();
 
    input.Fill( data, size );
@@ -71,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
       if ( again.records[i].identifier != module.records[i].identifier ||
            std::memcmp( &again.records[i].left, &module.records[i].left, sizeof( float ) ) != 0 ||
            std::memcmp( &again.records[i].top, &module.records[i].top, sizeof( float ) ) != 0 ||
-           InstanceBytes( *again.records[i].instance ) != InstanceBytes( *module.records[i].instance ) )
+           fuzz::WrittenInstance( *again.records[i].instance, record ) !=
+               fuzz::WrittenInstance( *module.records[i].instance, record ) )
          std::abort();
    return 0;
 }

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
-#include "FuzzFile.h"
+#include "FuzzInstance.h"
 #include "classlib/Exception.h"
 #include "classlib/File.h"
 #include "process/Process.h"
@@ -16,18 +17,6 @@
 
 namespace
 {
-
-std::vector<uint8_t> Written( const Process& instance, const std::string& path )
-{
-   qor::File file;
-   file.Open( path, qor::File::ModeCreateAlways | qor::File::ModeRead | qor::File::ModeWrite );
-   ProcessInstanceStream::WriteInstance( file, instance );
-   std::vector<uint8_t> bytes( static_cast<size_t>( file.Size() ) );
-   file.Seek( 0 );
-   if ( !bytes.empty() )
-      file.Read( bytes.data(), static_cast<int64_t>( bytes.size() ) );
-   return bytes;
-}
 
 std::unique_ptr<Process> Read( const std::string& path )
 {
@@ -60,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
    }
 
    // What reads, writes; what it writes reads back to the same bytes.
-   std::vector<uint8_t> first = Written( *instance, output.Path() );
+   std::vector<uint8_t> first = fuzz::WrittenInstance( *instance, output );
    std::unique_ptr<Process> again = Read( output.Path() );
-   std::vector<uint8_t> second = Written( *again, output.Path() );
+   std::vector<uint8_t> second = fuzz::WrittenInstance( *again, output );
    if ( first != second )
       std::abort();
    return 0;

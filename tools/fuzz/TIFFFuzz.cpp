@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput( const uint8_t* data, size_t size )
    static fuzz::MemoryFile input( "tiff" );
    // Images beyond this are refused as a machine with this much memory would refuse them: the allocations of one
    // input stay far below the fuzzer's limit.
-   static platform::AvailableMemoryScope memory( [] { return std::optional<uint64_t>( uint64_t( 256 ) << 20 ); } );
+   static platform::AvailableMemoryScope memory( [] { return std::optional<uint64_t>( uint64_t( 64 ) << 20 ); } );
    static const bool quiet = [] {
       TIFFSetErrorHandler( nullptr );
       TIFFSetWarningHandler( nullptr );
