@@ -91,6 +91,23 @@ CombineRows( float* dst, const float* const* rows, int32_t n, int32_t offset, in
    }
 }
 
+// The same for two rows at once: dst0 from rows[0] .. rows[n-1], dst1 from rows[1] .. rows[n]. The n - 1 rows
+// both share are picked once; a pick keeps the earlier value when the two are equal, so the grouping gives each row
+// what CombineRows gives it, to the sign of a zero.
+__attribute__( ( target_clones( "avx2", "default" ) ) ) void
+CombineRowPair( float* dst0, float* dst1, const float* const* rows, int32_t n, int32_t offset, int32_t count,
+                bool minimum )
+{
+   for ( int32_t i = 0; i < count; i += lanes )
+   {
+      v8f v = Load( rows[1] + offset + i );
+      for ( int32_t r = 2; r < n; ++r )
+         v = Pick( v, Load( rows[r] + offset + i ), minimum );
+      Store( dst0 + i, Pick( Load( rows[0] + offset + i ), v, minimum ) );
+      Store( dst1 + i, Pick( v, Load( rows[n] + offset + i ), minimum ) );
+   }
+}
+
 int32_t RoundUp( int32_t v, int32_t m )
 {
    return ( v + m - 1 ) / m * m;
@@ -146,47 +163,73 @@ public:
       : box( box ), width( width ), count( RoundUp( width, lanes ) ), minimum( minimum )
    {
       const size_t levels = box.widths.size();
-      storage.assign( size_t( box.n ) * levels * size_t( count ), 0.0f );
+      // A ring of n + 1 rows: those of two boxes one row apart.
+      storage.assign( size_t( box.n + 1 ) * levels * size_t( count ), 0.0f );
       padded.assign( size_t( count + 2 * box.h + lanes ), 0.0f );
-      acc.assign( size_t( count ), 0.0f );
-      rows.resize( size_t( box.n ) );
+      acc.assign( 2 * size_t( count ), 0.0f );
+      rows.resize( size_t( box.n + 1 ) );
       runs.resize( size_t( box.h + 1 ) );
    }
 
-   // Filters rows [y0, y1) of `source` into `result`.
+   // Filters rows [y0, y1) of `source` into `result`. A square box of 5 rows or more takes the rows two by two: the
+   // two boxes share all their rows but one each. (With 3 rows, the second row written at once costs more than the
+   // pick it saves.)
    void Run( const float* source, float* result, int32_t height, int32_t y0, int32_t y1, float amount )
    {
       const int32_t n = box.n;
       const int32_t h = box.h;
       for ( int64_t r = int64_t( y0 ) - h; r <= int64_t( y0 ) + h; ++r )
          TakeRow( r, source, height );
-      const float oneMinus = 1 - amount;
+      const bool paired = box.widths.size() == 1 && n >= 5;
       const int32_t whole = amount >= 1 ? width / lanes * lanes : 0; // written straight into the result
-      for ( int32_t y = y0; y < y1; ++y )
+      for ( int32_t y = y0; y < y1; )
       {
-         for ( int32_t i = 0; i < n; ++i )
-            rows[size_t( i )] = Level( int64_t( y ) - h + i, box.level[size_t( i )] );
-         float* out = result + int64_t( y ) * width;
-         CombineRows( out, rows.data(), n, 0, whole, minimum );
-         CombineRows( acc.data(), rows.data(), n, whole, count - whole, minimum );
-
-         const float* centre = source + int64_t( y ) * width;
-         if ( amount >= 1 )
-            std::memcpy( out + whole, acc.data(), size_t( width - whole ) * sizeof( float ) );
-         else
-            for ( int32_t x = 0; x < width; ++x )
-               out[x] = amount * acc[size_t( x )] + oneMinus * centre[x];
-
-         if ( y + 1 < y1 )
+         const int32_t pair = paired && y + 1 < y1 ? 2 : 1;
+         if ( pair == 2 )
             TakeRow( int64_t( y ) + h + 1, source, height );
+         for ( int32_t i = 0; i < n + pair - 1; ++i )
+            rows[size_t( i )] = Level( int64_t( y ) - h + i, box.level[size_t( std::min( i, n - 1 ) )] );
+         float* out = result + int64_t( y ) * width;
+         if ( pair == 2 )
+         {
+            CombineRowPair( out, out + width, rows.data(), n, 0, whole, minimum );
+            CombineRowPair( acc.data(), acc.data() + count, rows.data(), n, whole, count - whole, minimum );
+         }
+         else
+         {
+            CombineRows( out, rows.data(), n, 0, whole, minimum );
+            CombineRows( acc.data(), rows.data(), n, whole, count - whole, minimum );
+         }
+         for ( int32_t k = 0; k < pair; ++k )
+            Finish( out + int64_t( k ) * width, acc.data() + size_t( k ) * size_t( count ),
+                    source + int64_t( y + k ) * width, whole, amount );
+
+         y += pair;
+         if ( y < y1 )
+            TakeRow( int64_t( y ) + h, source, height );
       }
    }
 
 private:
+   // Completes a row of the result: the part of the box extrema not written straight into it, or the mix of the
+   // extrema with the row's own samples.
+   void Finish( float* out, const float* extrema, const float* centre, int32_t whole, float amount ) const
+   {
+      if ( amount >= 1 )
+         std::memcpy( out + whole, extrema, size_t( width - whole ) * sizeof( float ) );
+      else
+      {
+         const float oneMinus = 1 - amount;
+         for ( int32_t x = 0; x < width; ++x )
+            out[x] = amount * extrema[x] + oneMinus * centre[x];
+      }
+   }
+
    // The run extrema of level k for box row position r (an image row index, possibly outside the image).
    float* Level( int64_t r, int32_t k )
    {
-      const int64_t slot = ( ( r % box.n ) + box.n ) % box.n;
+      const int64_t ringRows = box.n + 1;
+      const int64_t slot = ( ( r % ringRows ) + ringRows ) % ringRows;
       return storage.data() + ( size_t( slot ) * box.widths.size() + size_t( k ) ) * size_t( count );
    }
 
@@ -240,7 +283,7 @@ private:
    const bool minimum;
    std::vector<float> storage;
    std::vector<float> padded;
-   std::vector<float> acc;          // the result of a row where it does not go straight into the image
+   std::vector<float> acc;          // the results of two rows where they do not go straight into the image
    std::vector<const float*> rows; // the run extrema that make the box of the current row
    std::vector<float*> runs;       // per half-width: where a row's runs of that width go, or none
 };

@@ -211,3 +211,34 @@ TEST( MinMaxKernel, OneThreadAndAllThreadsAgreeBitForBit )
       }
    ExpectSameAsReference( source, 7, 1.0f, false, true ); // strip seams included
 }
+
+// Equal extrema of different signs (0 and -0): the one that wins does not depend on how the rows are split among
+// threads, that is on which rows are taken together.
+TEST( MinMaxKernel, SignedZerosComeOutTheSameWhateverTheStrips )
+{
+   for ( int n : { 3, 5, 7 } )
+      for ( bool minimum : { true, false } )
+      {
+         // Zeros of both signs, and values that never win: nearly every box's extremum is a zero.
+         Image source( 37, 301 );
+         uint32_t state = 5;
+         for ( int64_t i = 0; i < source.NumberOfPixels(); ++i )
+         {
+            state = state * 1664525u + 1013904223u;
+            const uint32_t r = state >> 24;
+            source[0][i] = r < 110 ? 0.0f : r < 220 ? -0.0f : minimum ? 0.25f : -0.25f;
+         }
+         Image one( source );
+         {
+            qor::ThreadCountScope scope( 1 );
+            qor::ApplyMinMaxKernel( one, n, 1.0f, minimum, false );
+         }
+         for ( int threads : { 2, 4, 6 } ) // strips of 38, 19 and 13 rows or the grain: some start on odd rows
+         {
+            Image some( source );
+            qor::ThreadCountScope scope( threads );
+            qor::ApplyMinMaxKernel( some, n, 1.0f, minimum, false );
+            EXPECT_TRUE( test::SamePixels( one, some ) ) << n << ( minimum ? " min " : " max " ) << threads;
+         }
+      }
+}
