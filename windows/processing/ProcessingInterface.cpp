@@ -255,7 +255,8 @@ void TProcessingInterface::CreateProcessDragObject( int32_t size )
 
 void TProcessingInterface::PlaceProcessDragObject()
 {
-   if ( processDragObject == nullptr )
+   // A window without a handle (the tool windows hide theirs) keeps no room for one.
+   if ( processDragObject == nullptr || processDragObject->isHidden() )
       return;
    // The handle leads the row of the standard buttons: it neither covers a button nor lies under one.
    if ( QBoxLayout* row = StandardButtonRow( this ); row != nullptr && layout() != nullptr )

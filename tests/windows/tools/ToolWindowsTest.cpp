@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QTabWidget>
 #include <QTest>
 
 #include <chrono>
@@ -85,6 +86,8 @@ TEST_F( ToolWindowsTest, BrightnessPatternsPaintTheirLevels )
    TAdjustMonitorBrightnessWindow window;
    ShowForm( &window );
    EXPECT_EQ( QSize( 408, 434 ), window.size() );
+   // The pages fill it: no room is kept for a drag handle a tool window does not have.
+   EXPECT_EQ( window.rect(), window.Pages_PageControl->geometry() );
 
    const int expected0[10] = { 0, 26, 51, 76, 102, 128, 153, 178, 204, 230 };
    const int expected5[10] = { 13, 38, 64, 89, 115, 140, 166, 191, 217, 242 };
