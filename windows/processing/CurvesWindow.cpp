@@ -388,11 +388,8 @@ void TCurvesWindow::EndReadout( TImageWindow::View& )
 
 void TCurvesWindow::RealTimePreviewOwnerChanged( QWidget* newOwner )
 {
-   if ( !realTimePreview || newOwner == this )
-      return;
-   realTimePreview = false;
-   TMainWindow::ControlUpdateGuard guard;
-   RealTimePreview_CheckBox->setChecked( false );
+   if ( realTimePreview && newOwner != this )
+      TRealTimePreviewWindow::SwitchedOff( realTimePreview, RealTimePreview_Timer, RealTimePreview_CheckBox );
 }
 
 // ---- Geometry -------------------------------------------------------------------------------------------------------

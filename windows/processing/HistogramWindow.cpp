@@ -1130,13 +1130,8 @@ void THistogramWindow::EndReadout( TImageWindow::View& )
 
 void THistogramWindow::RealTimePreviewOwnerChanged( QWidget* owner )
 {
-   if ( !realTimePreview || owner == this )
-      return;
-   realTimePreview = false;
-   RealTimePreview_Timer->stop();
-   TMainWindow::ControlUpdateGuard guard;
-   const QSignalBlocker blocker( RealTimePreview_CheckBox );
-   RealTimePreview_CheckBox->setChecked( false );
+   if ( realTimePreview && owner != this )
+      TRealTimePreviewWindow::SwitchedOff( realTimePreview, RealTimePreview_Timer, RealTimePreview_CheckBox );
 }
 
 // ---- Real-time preview --------------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "windows/tools/RealTimePreviewWindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -411,6 +413,15 @@ void TRealTimePreviewWindow::Switch( QWidget* control, bool on, QTimer* timer, c
       timer->stop();
       Reset();
    }
+}
+
+void TRealTimePreviewWindow::SwitchedOff( bool& on, QTimer* timer, QCheckBox* box )
+{
+   on = false;
+   timer->stop();
+   TMainWindow::ControlUpdateGuard guard;
+   const QSignalBlocker blocker( box );
+   box->setChecked( false );
 }
 
 void TRealTimePreviewWindow::GoToOwner_ButtonClick()

@@ -39,6 +39,7 @@
 #include "classlib/Image.h"
 #include "windows/processing/LFToolWindow.h"
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -87,6 +88,9 @@ public:
    // The owner's switch turned on: this window shows (when hidden), becomes the owner's (every other owner turns
    // its live preview off) and `render` renders; turned off: the owner's `timer` stops and the preview is reset.
    void Switch( QWidget* owner, bool on, QTimer* timer, const std::function<void()>& render );
+   // Another window took the preview over: an owner's live preview goes off, its `timer` stopped and its switch
+   // `box` cleared without running its handler.
+   static void SwitchedOff( bool& on, QTimer* timer, QCheckBox* box );
 
    TransferTables transferTables;
    std::array<bool, 3> floatTableActive{}; // tables 4, 5, 6
