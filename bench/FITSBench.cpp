@@ -44,13 +44,6 @@ void RegisterImage( const std::string& stem, const std::function<const qor::Imag
    }
 }
 
-struct Registration
-{
-   Registration()
-   {
-      RegisterImage( "grey_4096x4096", bench::GreyInput );
-      RegisterImage( "rgb_4096x2731", bench::RgbInput );
-   }
-} registration;
+const bool registered = bench::RegisterSkyImages( RegisterImage );
 
 } // namespace

@@ -35,6 +35,16 @@ inline void RegisterReadWrite( const std::string& readOp, const std::string& wri
    Register( writeOp, size, [=] { write( input(), out ); } );
 }
 
+// Registers a format's operations on both sky images: registerImage( stem, input ) with the stem of the peers' file
+// names. Returns true, so that a file registers at start-up by initialising a constant with it.
+inline bool RegisterSkyImages(
+   const std::function<void( const std::string&, const std::function<const qor::Image&()>& )>& registerImage )
+{
+   registerImage( "grey_4096x4096", GreyInput );
+   registerImage( "rgb_4096x2731", RgbInput );
+   return true;
+}
+
 } // namespace bench
 
 #endif
