@@ -86,19 +86,6 @@ std::string PrintableText( std::string text )
    return text;
 }
 
-// The text as a FITS string value: in single quotes, a quote inside written twice.
-std::string QuotedFITSString( const std::string& text )
-{
-   std::string quoted = "'";
-   for ( char c : text )
-   {
-      quoted += c;
-      if ( c == '\'' )
-         quoted += c;
-   }
-   return quoted + "'";
-}
-
 // Whether a string can stand as the value of the keyword: the standard keywords that hold a number, an integer or
 // a logical value take no string, and the date keywords only a date (fitsverify holds files to both).
 bool TakesStringValue( const std::string& upperName, const std::string& text )
@@ -1818,4 +1805,16 @@ std::string FITSKeywordProblem( const FITSHeaderKeyword& k )
       length = card.size() + ( k.comment.empty() ? 0 : 3 + k.comment.size() );
    }
    return length > 80 ? FITSCardTooLongText : std::string();
+}
+
+std::string QuotedFITSString( const std::string& text )
+{
+   std::string quoted = "'";
+   for ( char c : text )
+   {
+      quoted += c;
+      if ( c == '\'' )
+         quoted += c;
+   }
+   return quoted + "'";
 }

@@ -113,4 +113,7 @@ extern const char* const FITSCardTooLongText;
 // The value without its enclosing quotes, trimmed of blanks; a value that does not begin with a quote unchanged.
 std::string UnquoteFITSKeywordValue( const FITSHeaderKeyword& keyword );
 
+// The text as a FITS string value: in single quotes, a quote inside written twice.
+std::string QuotedFITSString( const std::string& text );
+
 #endif

@@ -44,19 +44,6 @@ std::string TrimmedText( const QLineEdit* edit )
    return text.substr( first, text.find_last_not_of( ' ' ) - first + 1 );
 }
 
-// Text as a FITS string value: in single quotes, a quote inside written twice.
-std::string Quoted( const std::string& text )
-{
-   std::string quoted = "'";
-   for ( char c : text )
-   {
-      quoted += c;
-      if ( c == '\'' )
-         quoted += c;
-   }
-   return quoted + "'";
-}
-
 QLineEdit* MakeEdit( QWidget* parent, const char* name, int maximumLength )
 {
    auto* edit = new QLineEdit( parent );
@@ -314,12 +301,12 @@ std::string TFITSHeaderWindow::ValidateValue()
       std::string inner = value.substr( 1 );
       if ( !inner.empty() && inner.back() == '"' )
          inner.pop_back();
-      value = Quoted( inner );
+      value = QuotedFITSString( inner );
    }
    else if ( first == '+' || first == '-' || first == '.' || ( first >= '0' && first <= '9' ) )
       ReadNumberFromEdit( Value_Edit, -LargestValue, LargestValue, true );
    else if ( value != "T" && value != "F" )
-      value = Quoted( value );
+      value = QuotedFITSString( value );
    if ( !IsValidFITSKeywordValue( value ) )
    {
       // Said of the name typed when it is one, so that the reason names the keyword.
