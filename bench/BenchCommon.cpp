@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -179,13 +180,15 @@ namespace bench
 
 std::string ScratchFile( const std::string& name )
 {
-   // Removes the files when the program ends.
+   // Removes the files when the program ends, and the folders with what the program put in them (the settings of
+   // a benchmark that runs windows); one that cannot be removed stays rather than end the program with an error.
    static struct Scratch
    {
       ~Scratch()
       {
+         std::error_code error;
          for ( const std::string& f : files )
-            std::filesystem::remove( f );
+            std::filesystem::remove_all( f, error );
       }
       std::vector<std::string> files;
    } scratch;
