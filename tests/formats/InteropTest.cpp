@@ -8,6 +8,7 @@
 
 #include <lcms2.h>
 
+#include "ICCTestProfiles.h"
 #include "TestDirs.h"
 #include "classlib/ColorSpace.h"
 #include "formats/JPEG.h"
@@ -25,15 +26,10 @@ bool HasTool( const char* name )
    if ( !HasTool( name ) )                                                                                             \
    GTEST_SKIP() << name << " is not installed (Debian package " << package << "; tools/install-deps installs it)"
 
+// LittleCMS makes its built-in profiles as version 4.3.
 std::vector<uint8_t> SRGBProfile()
 {
-   cmsHPROFILE h = cmsCreate_sRGBProfile();
-   cmsUInt32Number size = 0;
-   cmsSaveProfileToMem( h, nullptr, &size );
-   std::vector<uint8_t> bytes( size );
-   cmsSaveProfileToMem( h, bytes.data(), &size );
-   cmsCloseProfile( h );
-   return bytes;
+   return test::SaveProfile( cmsCreate_sRGBProfile(), 4.3 );
 }
 
 qor::Image Ramp( int32_t w, int32_t h, int32_t channels, int32_t colorSpace )

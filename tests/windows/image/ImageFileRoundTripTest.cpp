@@ -9,6 +9,7 @@
 
 #include <lcms2.h>
 
+#include "ICCTestProfiles.h"
 #include "ImageFileTestSupport.h"
 #include "classlib/ColorSpace.h"
 #include "windows/dialogs/RAWOptionsDialog.h"
@@ -28,15 +29,10 @@ qor::Image* Levels( int32_t w, int32_t h, int32_t fullScale )
    return image;
 }
 
+// LittleCMS makes its built-in profiles as version 4.3.
 std::vector<uint8_t> SRGBProfile()
 {
-   cmsHPROFILE h = cmsCreate_sRGBProfile();
-   cmsUInt32Number size = 0;
-   cmsSaveProfileToMem( h, nullptr, &size );
-   std::vector<uint8_t> bytes( size );
-   cmsSaveProfileToMem( h, bytes.data(), &size );
-   cmsCloseProfile( h );
-   return bytes;
+   return test::SaveProfile( cmsCreate_sRGBProfile(), 4.3 );
 }
 
 class ImageFileRoundTrip : public test::ImageFileTest
