@@ -7,11 +7,16 @@
 #include "VectorFloat8.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
+
+#if defined( __SSE2__ )
+#include <immintrin.h>
+#endif
 
 // The vector helpers below take and return 32-byte vectors; they are always inlined, so the note about the ABI of
 // such arguments on targets without AVX does not concern them.
@@ -39,29 +44,103 @@ inline float Worst( bool minimum )
    return minimum ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
 }
 
+#define LF_MINMAX_INLINE inline __attribute__( ( always_inline ) )
+
+// A store of a vector, or one that bypasses the caches (two 16-byte halves: the instruction exists on every x86-64;
+// the processor joins them into whole lines).
+inline bool CanStream( const float* p )
+{
+#if defined( __SSE2__ )
+   return reinterpret_cast<uintptr_t>( p ) % 16 == 0;
+#else
+   ( void )p;
+   return false;
+#endif
+}
+
+constexpr int64_t StreamedPlaneBytes = int64_t( 32 ) << 20; // planes written past the caches: 32 MB or more
+
+template <bool Stream> LF_MINMAX_INLINE void Put( float* p, v8f v )
+{
+#if defined( __SSE2__ )
+   if constexpr ( Stream )
+   {
+      __m128 half[2];
+      std::memcpy( half, &v, sizeof( v ) );
+      _mm_stream_ps( p, half[0] );
+      _mm_stream_ps( p + 4, half[1] );
+      return;
+   }
+#endif
+   Store( p, v );
+}
+
+// The kernels below take their box sizes as template arguments where they are small (W > 0, N > 0): the loops over
+// the run widths and box rows then unroll, and the pointers they use are held in local arrays that no store can
+// change. W or N of 0 is the general version, for larger boxes. The order of the picks is the same in every version,
+// so they give the same values, to the sign of a zero.
+constexpr int32_t MostUnrolledHalfWidth = 4; // boxes up to 9 x 9
+constexpr int32_t MostUnrolledRows = 9;
+
 // The runs of a row: for each half-width d in 0 .. widest with a destination, dst[d][i] = the pick of p[i], then
 // p[i - 1] and p[i + 1], ... then p[i - d] and p[i + d], grown in registers in one pass over i in [begin, end)
 // (whole vectors). p must be readable from begin - widest to end + widest. With raw, p holds the samples as they
 // are and the first is taken as Pick( worst, p[i] ): a NaN beside never wins anyway, so the runs are those of the
 // samples with NaN taken as the worst value.
-__attribute__( ( target_clones( "avx2", "default" ) ) ) void
-GrowRuns( float* const* dst, const float* p, int32_t widest, int32_t begin, int32_t end, bool raw, bool minimum )
+template <int32_t W, bool Minimum>
+LF_MINMAX_INLINE void GrowRunsBody( float* const* dst, const float* p, int32_t widest, int32_t begin, int32_t end,
+                                    bool raw )
 {
-   const v8f worst = v8f{} + Worst( minimum );
+   constexpr int32_t Slots = W > 0 ? W + 1 : 1;
+   const int32_t w = W > 0 ? W : widest;
+   float* out[Slots];
+   for ( int32_t d = 0; d < Slots; ++d )
+      out[d] = dst[d];
+   const v8f worst = v8f{} + Worst( Minimum );
    for ( int32_t i = begin; i < end; i += lanes )
    {
       v8f v = Load( p + i );
       if ( raw )
-         v = Pick( worst, v, minimum );
-      if ( dst[0] != nullptr )
-         Store( dst[0] + i, v );
-      for ( int32_t d = 1; d <= widest; ++d )
+         v = Pick( worst, v, Minimum );
+      if ( out[0] != nullptr )
+         Store( out[0] + i, v );
+      for ( int32_t d = 1; d <= w; ++d )
       {
-         v = Pick( Pick( v, Load( p + i - d ), minimum ), Load( p + i + d ), minimum );
-         if ( dst[d] != nullptr )
-            Store( dst[d] + i, v );
+         v = Pick( Pick( v, Load( p + i - d ), Minimum ), Load( p + i + d ), Minimum );
+         float* o = W > 0 ? out[W > 0 ? d : 0] : dst[d];
+         if ( o != nullptr )
+            Store( o + i, v );
       }
    }
+}
+
+template <bool Minimum>
+LF_MINMAX_INLINE void GrowRunsOf( float* const* dst, const float* p, int32_t widest, int32_t begin, int32_t end,
+                                  bool raw )
+{
+   switch ( widest )
+   {
+   case 1:
+      return GrowRunsBody<1, Minimum>( dst, p, widest, begin, end, raw );
+   case 2:
+      return GrowRunsBody<2, Minimum>( dst, p, widest, begin, end, raw );
+   case 3:
+      return GrowRunsBody<3, Minimum>( dst, p, widest, begin, end, raw );
+   case 4:
+      static_assert( MostUnrolledHalfWidth == 4 );
+      return GrowRunsBody<4, Minimum>( dst, p, widest, begin, end, raw );
+   default:
+      return GrowRunsBody<0, Minimum>( dst, p, widest, begin, end, raw );
+   }
+}
+
+__attribute__( ( target_clones( "avx2", "default" ) ) ) void
+GrowRuns( float* const* dst, const float* p, int32_t widest, int32_t begin, int32_t end, bool raw, bool minimum )
+{
+   if ( minimum )
+      GrowRunsOf<true>( dst, p, widest, begin, end, raw );
+   else
+      GrowRunsOf<false>( dst, p, widest, begin, end, raw );
 }
 
 // dst[i] = Pick( worst, src[i] ) for i in [0, count): the samples with NaN taken as the worst value.
@@ -77,35 +156,88 @@ Sanitize( float* dst, const float* src, int32_t count, bool minimum )
                        : ( src[i] > Worst( false ) ? src[i] : Worst( false ) );
 }
 
-// dst[i] = the pick of rows[0][offset + i], rows[1][offset + i], ... rows[n-1][offset + i], taken in that order
-// (the first as it is: run extrema never hold NaN). count is a multiple of the vector width.
-__attribute__( ( target_clones( "avx2", "default" ) ) ) void
-CombineRows( float* dst, const float* const* rows, int32_t n, int32_t offset, int32_t count, bool minimum )
+// dst0[i] = the pick of rows[0][offset + i], rows[1][offset + i], ... rows[n-1][offset + i], taken in that order
+// (the first as it is: run extrema never hold NaN); with Pair, also dst1[i] from rows[1] .. rows[n]. The n - 1 rows
+// both share are picked once; a pick keeps the earlier value when the two are equal, so the grouping gives each row
+// what the single version gives it, to the sign of a zero. count is a multiple of the vector width.
+template <int32_t N, bool Pair, bool Minimum, bool Stream>
+LF_MINMAX_INLINE void CombineBody( float* dst0, float* dst1, const float* const* rows, int32_t n, int32_t offset,
+                                   int32_t count )
 {
+   constexpr int32_t Slots = N > 0 ? N + ( Pair ? 1 : 0 ) : 1;
+   const int32_t m = N > 0 ? N : n;
+   const float* in[Slots];
+   for ( int32_t r = 0; r < Slots; ++r )
+      in[r] = rows[r] + offset;
+   auto row = [&]( int32_t r ) __attribute__( ( always_inline ) ) { return N > 0 ? in[N > 0 ? r : 0] : rows[r] + offset; };
    for ( int32_t i = 0; i < count; i += lanes )
    {
-      v8f v = Load( rows[0] + offset + i );
-      for ( int32_t r = 1; r < n; ++r )
-         v = Pick( v, Load( rows[r] + offset + i ), minimum );
-      Store( dst + i, v );
+      if constexpr ( Pair )
+      {
+         v8f v = Load( row( 1 ) + i );
+         for ( int32_t r = 2; r < m; ++r )
+            v = Pick( v, Load( row( r ) + i ), Minimum );
+         Put<Stream>( dst0 + i, Pick( Load( row( 0 ) + i ), v, Minimum ) );
+         Put<Stream>( dst1 + i, Pick( v, Load( row( m ) + i ), Minimum ) );
+      }
+      else
+      {
+         v8f v = Load( row( 0 ) + i );
+         for ( int32_t r = 1; r < m; ++r )
+            v = Pick( v, Load( row( r ) + i ), Minimum );
+         Put<Stream>( dst0 + i, v );
+      }
    }
 }
 
-// The same for two rows at once: dst0 from rows[0] .. rows[n-1], dst1 from rows[1] .. rows[n]. The n - 1 rows
-// both share are picked once; a pick keeps the earlier value when the two are equal, so the grouping gives each row
-// what CombineRows gives it, to the sign of a zero.
-__attribute__( ( target_clones( "avx2", "default" ) ) ) void
-CombineRowPair( float* dst0, float* dst1, const float* const* rows, int32_t n, int32_t offset, int32_t count,
-                bool minimum )
+template <bool Pair, bool Minimum, bool Stream>
+LF_MINMAX_INLINE void CombineOf( float* dst0, float* dst1, const float* const* rows, int32_t n, int32_t offset,
+                                 int32_t count )
 {
-   for ( int32_t i = 0; i < count; i += lanes )
+   static_assert( MostUnrolledRows == 9 );
+   switch ( n )
    {
-      v8f v = Load( rows[1] + offset + i );
-      for ( int32_t r = 2; r < n; ++r )
-         v = Pick( v, Load( rows[r] + offset + i ), minimum );
-      Store( dst0 + i, Pick( Load( rows[0] + offset + i ), v, minimum ) );
-      Store( dst1 + i, Pick( v, Load( rows[n] + offset + i ), minimum ) );
+   case 3:
+      return CombineBody<3, Pair, Minimum, Stream>( dst0, dst1, rows, n, offset, count );
+   case 5:
+      return CombineBody<5, Pair, Minimum, Stream>( dst0, dst1, rows, n, offset, count );
+   case 7:
+      return CombineBody<7, Pair, Minimum, Stream>( dst0, dst1, rows, n, offset, count );
+   case 9:
+      return CombineBody<9, Pair, Minimum, Stream>( dst0, dst1, rows, n, offset, count );
+   default:
+      return CombineBody<0, Pair, Minimum, Stream>( dst0, dst1, rows, n, offset, count );
    }
+}
+
+// One row of results, or two (dst1 not null: rows[n] is the next box's last row). Rows of the result plane are
+// written past the caches where they are aligned for it (stream): the plane is not read again by this pass, and the
+// processor need not fetch each line before overwriting it.
+template <bool Stream>
+LF_MINMAX_INLINE void CombineRowsOf( float* dst0, float* dst1, const float* const* rows, int32_t n, int32_t offset,
+                                     int32_t count, bool minimum )
+{
+   if ( dst1 != nullptr )
+   {
+      if ( minimum )
+         CombineOf<true, true, Stream>( dst0, dst1, rows, n, offset, count );
+      else
+         CombineOf<true, false, Stream>( dst0, dst1, rows, n, offset, count );
+   }
+   else if ( minimum )
+      CombineOf<false, true, Stream>( dst0, dst1, rows, n, offset, count );
+   else
+      CombineOf<false, false, Stream>( dst0, dst1, rows, n, offset, count );
+}
+
+__attribute__( ( target_clones( "avx2", "default" ) ) ) void
+CombineRows( float* dst0, float* dst1, const float* const* rows, int32_t n, int32_t offset, int32_t count,
+             bool minimum, bool stream )
+{
+   if ( stream && CanStream( dst0 ) && ( dst1 == nullptr || CanStream( dst1 ) ) )
+      CombineRowsOf<true>( dst0, dst1, rows, n, offset, count, minimum );
+   else
+      CombineRowsOf<false>( dst0, dst1, rows, n, offset, count, minimum );
 }
 
 int32_t RoundUp( int32_t v, int32_t m )
@@ -174,7 +306,7 @@ public:
    // Filters rows [y0, y1) of `source` into `result`. A square box of 5 rows or more takes the rows two by two: the
    // two boxes share all their rows but one each. (With 3 rows, the second row written at once costs more than the
    // pick it saves.)
-   void Run( const float* source, float* result, int32_t height, int32_t y0, int32_t y1, float amount )
+   void Run( const float* source, float* result, int32_t height, int32_t y0, int32_t y1, float amount, bool stream )
    {
       const int32_t n = box.n;
       const int32_t h = box.h;
@@ -192,13 +324,13 @@ public:
          float* out = result + int64_t( y ) * width;
          if ( pair == 2 )
          {
-            CombineRowPair( out, out + width, rows.data(), n, 0, whole, minimum );
-            CombineRowPair( acc.data(), acc.data() + count, rows.data(), n, whole, count - whole, minimum );
+            CombineRows( out, out + width, rows.data(), n, 0, whole, minimum, stream );
+            CombineRows( acc.data(), acc.data() + count, rows.data(), n, whole, count - whole, minimum, false );
          }
          else
          {
-            CombineRows( out, rows.data(), n, 0, whole, minimum );
-            CombineRows( acc.data(), rows.data(), n, whole, count - whole, minimum );
+            CombineRows( out, nullptr, rows.data(), n, 0, whole, minimum, stream );
+            CombineRows( acc.data(), nullptr, rows.data(), n, whole, count - whole, minimum, false );
          }
          for ( int32_t k = 0; k < pair; ++k )
             Finish( out + int64_t( k ) * width, acc.data() + size_t( k ) * size_t( count ),
@@ -208,6 +340,11 @@ public:
          if ( y < y1 )
             TakeRow( int64_t( y ) + h, source, height );
       }
+#if defined( __SSE2__ )
+      // The streamed rows reach memory in no set order: they must have landed before the strip is reported done.
+      if ( stream )
+         _mm_sfence();
+#endif
    }
 
 private:
@@ -304,6 +441,9 @@ void ApplyMinMaxKernel( Image& image, int32_t size, float amount, bool minimum, 
    image.BeginTask( minimum ? "Erosion (Minimum) Filter" : "Dilation (Maximum) Filter", int64_t( channels ) * height );
 
    const Box box = MakeBox( size, circular );
+   // A plane much larger than the caches is written past them (see CombineRows); a smaller one is left in them for
+   // whatever reads it next.
+   const bool stream = image.NumberOfPixels() * int64_t( sizeof( float ) ) >= StreamedPlaneBytes;
    // Each channel is filtered into a plane aside that then takes its place; the plane it replaces receives the
    // next channel.
    Image::Plane result = Image::NewPlane( image.NumberOfPixels() );
@@ -317,7 +457,7 @@ void ApplyMinMaxKernel( Image& image, int32_t size, float amount, bool minimum, 
           [&]( int64_t begin, int64_t end )
           {
              StripFilter filter( box, width, minimum );
-             filter.Run( source, out, height, int32_t( begin ), int32_t( end ), amount );
+             filter.Run( source, out, height, int32_t( begin ), int32_t( end ), amount, stream );
           },
           &image.Status(), 1, 2 * int64_t( size ) );
       // An abort answered after the last strip had started still leaves the channel as it was.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using qor::ColorSpace;
 using qor::Image;
@@ -241,4 +242,49 @@ TEST( MinMaxKernel, SignedZerosComeOutTheSameWhateverTheStrips )
             EXPECT_TRUE( test::SamePixels( one, some ) ) << n << ( minimum ? " min " : " max " ) << threads;
          }
       }
+}
+
+// Planes far larger than the caches are written past them: rows aligned for it and rows that are not (an odd width
+// puts each row at another offset) give the extremum of the box. With distinct random samples (NaN scattered
+// among them) the square box's extremum is that of the rows' run extrema, a reference quick enough at this size.
+TEST( MinMaxKernel, PlanesLargerThanTheCachesGiveTheExtremumOfTheBox )
+{
+   for ( int width : { 4100, 4097 } )
+   {
+      const int height = 2048; // 33 MB of samples
+      Image source = test::RandomImage( width, height, 1, ColorSpace::Gray, 31 );
+      for ( int64_t i = 7; i < source.NumberOfPixels(); i += 9973 )
+         source[0][i] = std::numeric_limits<float>::quiet_NaN();
+      for ( int n : { 3, 7 } )
+         for ( bool minimum : { true, false } )
+         {
+            const int h = n / 2;
+            const float worst =
+                minimum ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+            auto beats = [minimum]( float v, float m ) { return minimum ? v < m : v > m; };
+            std::vector<float> runs( size_t( width ) * height );
+            for ( int y = 0; y < height; ++y )
+               for ( int x = 0; x < width; ++x )
+               {
+                  float m = worst;
+                  for ( int j = -h; j <= h; ++j )
+                     if ( float v = source.Pixel( test::ColumnOf( x + j, width ), y ); beats( v, m ) )
+                        m = v;
+                  runs[size_t( y ) * width + x] = m;
+               }
+            Image image( source );
+            qor::ApplyMinMaxKernel( image, n, 1.0f, minimum, false );
+            int64_t wrong = 0;
+            for ( int y = 0; y < height; ++y )
+               for ( int x = 0; x < width; ++x )
+               {
+                  float m = worst;
+                  for ( int i = -h; i <= h; ++i )
+                     if ( float v = runs[size_t( test::RowOf( y + i, height ) ) * width + x]; beats( v, m ) )
+                        m = v;
+                  wrong += image.Pixel( x, y ) == m ? 0 : 1;
+               }
+            EXPECT_EQ( wrong, 0 ) << width << " n=" << n << ( minimum ? " min" : " max" );
+         }
+   }
 }
