@@ -463,18 +463,30 @@ QImage RenderImageBitmap( const qor::Image& image, const qor::RGBColorSystem& rg
                           int32_t width, int32_t height, int32_t zoom, DisplayRenderMode renderMode,
                           const qor::Image* mask, int32_t maskLeft, int32_t maskTop )
 {
+   QImage bitmap;
+   RenderImageBitmap( bitmap, image, rgbws, left, top, width, height, zoom, renderMode, mask, maskLeft, maskTop );
+   return bitmap;
+}
+
+void RenderImageBitmap( QImage& bitmap, const qor::Image& image, const qor::RGBColorSystem& rgbws, int32_t left,
+                        int32_t top, int32_t width, int32_t height, int32_t zoom, DisplayRenderMode renderMode,
+                        const qor::Image* mask, int32_t maskLeft, int32_t maskTop )
+{
    if ( int64_t( width ) * std::max( zoom, 1 ) > std::numeric_limits<int32_t>::max() ||
         int64_t( height ) * std::max( zoom, 1 ) > std::numeric_limits<int32_t>::max() )
       Refuse( "the bitmap would be too large" );
    int32_t bitmapWidth = 0, bitmapHeight = 0;
    if ( width >= 1 && height >= 1 )
       RenderedBitmapSize( width, height, zoom, bitmapWidth, bitmapHeight );
-   QImage bitmap( std::max( bitmapWidth, 1 ), std::max( bitmapHeight, 1 ), QImage::Format_RGB32 );
-   if ( bitmap.isNull() )
-      throw std::bad_alloc();
+   const QSize size( std::max( bitmapWidth, 1 ), std::max( bitmapHeight, 1 ) );
+   if ( bitmap.size() != size || bitmap.format() != QImage::Format_RGB32 || !bitmap.isDetached() )
+   {
+      bitmap = QImage( size, QImage::Format_RGB32 );
+      if ( bitmap.isNull() )
+         throw std::bad_alloc();
+   }
    RenderImagePixels( image, rgbws, left, top, width, height, zoom, renderMode, mask, maskLeft, maskTop,
                       reinterpret_cast<uint32_t*>( bitmap.bits() ), bitmap.bytesPerLine() / 4 );
-   return bitmap;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -65,6 +65,13 @@ QImage RenderImageBitmap( const qor::Image& image, const qor::RGBColorSystem& rg
                           int32_t width, int32_t height, int32_t zoom, DisplayRenderMode renderMode,
                           const qor::Image* mask, int32_t maskLeft, int32_t maskTop );
 
+// The same into `bitmap`, which keeps its memory when it already has the size and format and is not shared: a
+// window repainting at the same size takes no new memory (a new bitmap of a viewport is megabytes of pages, each
+// cleared by the system at its first touch).
+void RenderImageBitmap( QImage& bitmap, const qor::Image& image, const qor::RGBColorSystem& rgbws, int32_t left,
+                        int32_t top, int32_t width, int32_t height, int32_t zoom, DisplayRenderMode renderMode,
+                        const qor::Image* mask, int32_t maskLeft, int32_t maskTop );
+
 // Replaces the image's pixels by those of a bitmap: a grey bitmap (8-bit with a grey palette or none, Grayscale8,
 // 1-bit with a grey palette, Grayscale16) gives one Gray channel, any other format is converted to 24-bit RGB and
 // gives three RGB channels; samples are byte/255 (palette entries are applied, 16-bit grey is value/65535).

@@ -587,6 +587,7 @@ public:
    int32_t previewCounter = 0;
    bool paintingAllowed = true;
    bool paintPending = false;
+   QImage paintBitmap; // the pixels of the last paint, whose memory the next one of the same size reuses
    int32_t imageOffsetX = 0;
    int32_t imageOffsetY = 0;
    bool maskEnabled = true;

@@ -504,8 +504,9 @@ void TImageWindow::Image_PaintBoxPaint( QPainter& painter, const QRect& clip )
       }
    }
 
-   QImage bitmap = RenderImageBitmap( img, rgbWorkingSpace, c0, r0, c1 - c0 + 1, r1 - r0 + 1, zoom, CurrentRenderMode(),
-                                      mask, maskX, maskY );
+   QImage& bitmap = paintBitmap;
+   RenderImageBitmap( bitmap, img, rgbWorkingSpace, c0, r0, c1 - c0 + 1, r1 - r0 + 1, zoom, CurrentRenderMode(), mask,
+                      maskX, maskY );
    if ( colorManagementEnabled && ColorManagementSettings.EnableGlobalColorManagement )
       ColorManageBitmap( bitmap );
 

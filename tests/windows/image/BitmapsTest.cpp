@@ -326,6 +326,36 @@ TEST( BitmapsTest, OutputIsTheSameForAnyThreadCount )
          }
 }
 
+// A window renders into the bitmap of its previous paint: the memory is reused at the same size, a bitmap of
+// another size or format is replaced, and one shared with a copy is never written under the copy.
+TEST( BitmapsTest, RenderingIntoAKeptBitmapReusesItsMemoryButNeverASharedOne )
+{
+   const qor::RGBColorSystem ws;
+   const qor::Image image = test::RandomImage( 64, 48, 3, qor::ColorSpace::RGB, 21 );
+   const qor::Image other = test::RandomImage( 64, 48, 3, qor::ColorSpace::RGB, 22 );
+
+   QImage kept;
+   RenderImageBitmap( kept, image, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 );
+   EXPECT_EQ( kept, RenderImageBitmap( image, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 ) );
+   const uchar* memory = kept.constBits();
+   RenderImageBitmap( kept, other, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 );
+   EXPECT_EQ( kept.constBits(), memory );
+   EXPECT_EQ( kept, RenderImageBitmap( other, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 ) );
+
+   const QImage copy = kept; // shared, as a painter or a caller may hold it
+   RenderImageBitmap( kept, image, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 );
+   EXPECT_EQ( copy, RenderImageBitmap( other, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 ) );
+   EXPECT_EQ( kept, RenderImageBitmap( image, ws, 0, 0, 64, 48, -2, RenderModeRGB, nullptr, -1, -1 ) );
+
+   RenderImageBitmap( kept, image, ws, 3, 2, 40, 30, 2, RenderModeRGB, nullptr, -1, -1 );
+   EXPECT_EQ( kept.size(), QSize( 80, 60 ) );
+   EXPECT_EQ( kept, RenderImageBitmap( image, ws, 3, 2, 40, 30, 2, RenderModeRGB, nullptr, -1, -1 ) );
+   QImage indexed( 80, 60, QImage::Format_Indexed8 );
+   RenderImageBitmap( indexed, image, ws, 3, 2, 40, 30, 2, RenderModeRGB, nullptr, -1, -1 );
+   EXPECT_EQ( indexed.format(), QImage::Format_RGB32 );
+   EXPECT_EQ( indexed, kept );
+}
+
 TEST( BitmapsTest, ArgumentsOutsideTheirRangesAreRefused )
 {
    qor::Image rgb = Constant( 8, 6, { 0.5f, 0.5f, 0.5f } );
