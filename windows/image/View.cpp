@@ -9,6 +9,7 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -383,13 +384,14 @@ float KthSmallestByHistograms( const qor::Image& img, int32_t c, int64_t k )
    return SampleOfKey( ( high << 16 ) | low );
 }
 
-// One pass over n samples: counts those whose key lies below `low` and writes the keys within [low, low + span] to
-// `band` (NaN never: its key lies above every band), returning their number in `inside`. `band` has room for
-// `most` + 16 keys: past `most` the pass is left and returns -1 (a channel of a few values repeated, where counting
-// histograms is quicker). Sixteen keys are made and compared at a time; the generic version looks one by one only at
-// the groups that hold a key of the band, writing them without a branch; the AVX-512 one packs them in a register.
+// Counts the n samples at p whose key lies below `low` and writes the keys within [low, low + span] to `band`
+// (NaN never: its key lies above every band), returning their number in `inside`; `band` has room for n + 16 keys.
+// Sixteen keys are made and compared at a time. The generic version looks one by one only at the groups that hold a
+// key of the band, writing them without a branch; the AVX-512 one packs them in a register and stores them whatever
+// the group holds, since a band of a few percent leaves about every other group with a key in it, a branch that no
+// predictor guesses.
 int64_t CountBandGeneric( const float* __restrict p, int64_t n, uint32_t low, uint32_t span, uint32_t* __restrict band,
-                          int64_t most, int64_t& inside )
+                          int64_t& inside )
 {
    constexpr int32_t Group = 16;
    int64_t below = 0, m = 0;
@@ -406,15 +408,11 @@ int64_t CountBandGeneric( const float* __restrict p, int64_t n, uint32_t low, ui
       }
       below += under;
       if ( any != 0 )
-      {
          for ( int32_t j = 0; j < Group; ++j )
          {
             band[m] = keys[j];
             m += keys[j] - low <= span ? 1 : 0;
          }
-         if ( m > most )
-            return -1;
-      }
    }
    for ( ; i < n; ++i )
    {
@@ -429,166 +427,203 @@ int64_t CountBandGeneric( const float* __restrict p, int64_t n, uint32_t low, ui
 
 #ifdef QOR_STATISTICS_LEVELS
 [[gnu::target( "arch=x86-64-v4" )]] int64_t CountBandAVX512( const float* __restrict p, int64_t n, uint32_t low,
-                                                             uint32_t span, uint32_t* __restrict band, int64_t most,
-                                                             int64_t& inside )
+                                                             uint32_t span, uint32_t* __restrict band, int64_t& inside )
 {
    const __m512i lows = _mm512_set1_epi32( int32_t( low ) );
    const __m512i spans = _mm512_set1_epi32( int32_t( span ) );
    const __m512i signBit = _mm512_set1_epi32( int32_t( 0x80000000u ) );
-   const __m512i nanKey = _mm512_set1_epi32( -1 );
-   int64_t below = 0, m = 0, i = 0;
+   const __m512i one = _mm512_set1_epi32( 1 );
+   // Sixteen counts of the samples below, one a lane: n / 16 fits in each.
+   __m512i under = _mm512_setzero_si512();
+   int64_t m = 0, i = 0;
    for ( ; i + 16 <= n; i += 16 )
    {
       const __m512 v = _mm512_loadu_ps( p + i );
       const __m512i u = _mm512_castps_si512( v );
-      __m512i key = _mm512_xor_si512( u, _mm512_or_si512( _mm512_srai_epi32( u, 31 ), signBit ) );
-      key = _mm512_mask_mov_epi32( nanKey, _mm512_cmp_ps_mask( v, v, _CMP_ORD_Q ), key );
-      below += __builtin_popcount( _mm512_cmplt_epu32_mask( key, lows ) );
-      const __mmask16 in = _mm512_cmple_epu32_mask( _mm512_sub_epi32( key, lows ), spans );
-      if ( in != 0 )
-      {
-         // Packed in the register and stored whole: the room past `most` takes the lanes beyond the packed ones.
-         _mm512_storeu_si512( band + m, _mm512_maskz_compress_epi32( in, key ) );
-         m += __builtin_popcount( in );
-         if ( m > most )
-            return -1;
-      }
+      // NaN is neither below nor inside, whatever key its sign gives it.
+      const __mmask16 number = _mm512_cmp_ps_mask( v, v, _CMP_ORD_Q );
+      const __m512i key = _mm512_xor_si512( u, _mm512_or_si512( _mm512_srai_epi32( u, 31 ), signBit ) );
+      under = _mm512_mask_add_epi32( under, _mm512_mask_cmplt_epu32_mask( number, key, lows ), under, one );
+      const __mmask16 in = _mm512_mask_cmple_epu32_mask( number, _mm512_sub_epi32( key, lows ), spans );
+      _mm512_storeu_si512( band + m, _mm512_maskz_compress_epi32( in, key ) );
+      m += __builtin_popcount( in );
    }
    int64_t tail = 0;
-   below += CountBandGeneric( p + i, n - i, low, span, band + m, most - m + 16, tail );
+   const int64_t below = _mm512_reduce_add_epi32( under ) + CountBandGeneric( p + i, n - i, low, span, band + m, tail );
    inside = m + tail;
    return below;
 }
 #endif
 
-int64_t CountBand( const float* p, int64_t n, uint32_t low, uint32_t span, uint32_t* band, int64_t most,
-                   int64_t& inside )
+int64_t CountBand( const float* p, int64_t n, uint32_t low, uint32_t span, uint32_t* band, int64_t& inside )
 {
 #ifdef QOR_STATISTICS_LEVELS
    if ( StatisticsLevel() == 2 )
-      return CountBandAVX512( p, n, low, span, band, most, inside );
+      return CountBandAVX512( p, n, low, span, band, inside );
 #endif
-   return CountBandGeneric( p, n, low, span, band, most, inside );
+   return CountBandGeneric( p, n, low, span, band, inside );
 }
 
-// The k-th smallest (0-based) of the n samples of a channel that are not NaN, exactly, in one pass over the
-// channel in most cases. A regular sample of the channel brackets the rank: the keys of ranks k/n -+ four standard
-// deviations of the sample's rank, or more, bound a band that holds rank k by a wide margin. One parallel pass
-// counts the samples below the band and collects those inside it (a few percent); rank k is then found among the
-// collected keys by a histogram and a selection in its bin. When the band misses rank k (a sample too small, or
-// one that happens to misjudge the channel), the two histogram passes above give the answer. Either way the
-// result is the sample of rank k, whatever the number of threads.
-float KthSmallestSample( const qor::Image& img, int32_t c, int64_t k, int64_t n )
+// The exact median of a channel with no pass of its own in most cases. A regular sample of the channel, taken
+// before the channel is read, brackets the middle rank: the keys of ranks m/2 -+ four standard deviations of the
+// sample's rank, or more, bound a band that holds the middle by a wide margin. The pass that sums the rows also
+// counts, row by row through a Strip, the samples below the band and collects those inside it (a few percent); the
+// median is then found among the collected keys by a histogram and a selection in its bin. When the band misses the
+// middle rank (a sample too small, or one that happens to misjudge the channel) or holds too much (a channel of a
+// few values repeated, where counting histograms is quicker), the two histogram passes above give the answer.
+// Either way the result is the sample of the rank asked, whatever the number of threads: the rows' keys land in
+// the band in the order the threads finish them, but neither the counts nor the selection depend on that order.
+class MedianBand
 {
-   const int64_t pixels = img.NumberOfPixels();
-   constexpr int64_t SampleSize = 32768;
-   if ( pixels < 16 * SampleSize )
-      return KthSmallestByHistograms( img, c, k );
+public:
+   // Takes the sample and sets the band; false when the channel is too small or has too few numbers for a sample
+   // to bracket its median (the histogram passes find it then).
+   bool Bracket( const qor::Image& img, int32_t c )
+   {
+      const int64_t pixels = img.NumberOfPixels();
+      constexpr int64_t SampleSize = 32768;
+      if ( pixels < 16 * SampleSize )
+         return false;
+      // Room for an eighth of the samples, in one block from the image planes' cache: the same statistics asked
+      // again find it there, its pages already mapped. The sample is taken in it too, before the band fills it.
+      if ( room != pixels / 8 )
+      {
+         room = pixels / 8;
+         block = qor::Image::NewPlane( room );
+      }
+      const float* plane = img[c];
+      uint32_t* sample = Keys();
+      // Scattered reads that wait for memory one by one: taken on all threads, NaN dropped afterwards.
+      const int64_t step = pixels / SampleSize;
+      qor::ParallelFor(
+          SampleSize,
+          [&]( int64_t j0, int64_t j1 )
+          {
+             for ( int64_t j = j0; j < j1; ++j )
+                sample[j] = SampleKey( plane[step / 2 + j * step] );
+          },
+          nullptr, 1, 1024 );
+      const int64_t m = std::remove( sample, sample + SampleSize, 0xFFFFFFFFu ) - sample;
+      if ( m < SampleSize / 4 )
+         return false;
+      const double rank = 0.5 * double( m );
+      const double margin = 4 * std::sqrt( double( m ) * 0.25 ) + 16;
+      const int64_t lowRank = int64_t( std::floor( rank - margin ) );
+      const int64_t highRank = int64_t( std::ceil( rank + margin ) );
+      uint32_t high = LargestNumberKey;
+      low = 0;
+      if ( lowRank > 0 )
+      {
+         std::nth_element( sample, sample + lowRank, sample + m );
+         low = sample[lowRank];
+      }
+      if ( highRank < m - 1 )
+      {
+         std::nth_element( sample + std::max<int64_t>( lowRank, 0 ), sample + highRank, sample + m );
+         high = sample[highRank];
+      }
+      span = high - low;
+      used = 0;
+      below = 0;
+      full = false;
+      return true;
+   }
 
-   const float* plane = img[c];
-   // Scattered reads that wait for memory one by one: taken on all threads, NaN dropped afterwards.
-   std::vector<uint32_t> sample( static_cast<size_t>( SampleSize ) );
-   const int64_t step = pixels / SampleSize;
-   qor::ParallelFor(
-       SampleSize,
-       [&]( int64_t j0, int64_t j1 )
-       {
-          for ( int64_t j = j0; j < j1; ++j )
-             sample[size_t( j )] = SampleKey( plane[step / 2 + j * step] );
-       },
-       nullptr, 1, 1024 );
-   sample.erase( std::remove( sample.begin(), sample.end(), 0xFFFFFFFFu ), sample.end() );
-   const int64_t m = int64_t( sample.size() );
-   if ( m < SampleSize / 4 )
-      return KthSmallestByHistograms( img, c, k );
-   const double rank = double( k ) / double( n ) * double( m );
-   const double margin = 4 * std::sqrt( double( m ) * 0.25 ) + 16;
-   const int64_t lowRank = int64_t( std::floor( rank - margin ) );
-   const int64_t highRank = int64_t( std::ceil( rank + margin ) );
-   uint32_t low = 0, high = LargestNumberKey;
-   if ( lowRank > 0 )
+   // The band's share of a strip of rows on one thread: its rows' keys gather here and go to the band in batches,
+   // so that the threads seldom meet on the band's counters.
+   class Strip
    {
-      std::nth_element( sample.begin(), sample.begin() + lowRank, sample.end() );
-      low = sample[size_t( lowRank )];
-   }
-   if ( highRank < m - 1 )
-   {
-      std::nth_element( sample.begin() + std::max<int64_t>( lowRank, 0 ), sample.begin() + highRank, sample.end() );
-      high = sample[size_t( highRank )];
-   }
-   const uint32_t span = high - low;
+   public:
+      Strip( MedianBand& band, int32_t width )
+          : band( band ), width( width ), keys( std::max<size_t>( 16384, 4 * ( size_t( width ) + 16 ) ) )
+      {
+      }
 
-   // Chunks of rows, each with its own count and keys; their number does not depend on the threads.
-   const int32_t height = img.Height();
-   const int64_t width = img.Width();
-   const int32_t chunks = std::min( height, 64 );
-   std::vector<int64_t> below( size_t( chunks ), 0 ), sizes( size_t( chunks ), 0 );
-   // Room for an eighth of each chunk's samples, in one block from the image planes' cache: the same statistics
-   // asked again find it there, its pages already mapped.
-   auto chunkRows = [&]( int64_t i ) { return std::pair<int64_t, int64_t>( height * i / chunks, height * ( i + 1 ) / chunks ); };
-   std::vector<uint32_t*> bands( static_cast<size_t>( chunks ) );
-   int64_t room = 0;
-   for ( int32_t i = 0; i < chunks; ++i )
-      room += ( chunkRows( i ).second - chunkRows( i ).first ) * width / 8 + 16;
-   qor::Image::Plane block = qor::Image::NewPlane( room );
-   room = 0;
-   for ( int32_t i = 0; i < chunks; ++i )
+      // Counts and collects the band's samples of a row.
+      void Count( const float* row )
+      {
+         if ( band.full.load( std::memory_order_relaxed ) )
+            return;
+         if ( keys.size() - size_t( gathered ) < size_t( width ) + 16 )
+            Flush();
+         int64_t inside = 0;
+         below += CountBand( row, width, band.low, band.span, keys.data() + gathered, inside );
+         gathered += inside;
+      }
+
+      // Hands what is left to the band; at the end of the strip.
+      void Finish()
+      {
+         Flush();
+         band.below.fetch_add( below );
+      }
+
+   private:
+      void Flush()
+      {
+         const int64_t at = band.used.fetch_add( gathered );
+         if ( at + gathered > band.room )
+            band.full = true;
+         else
+            std::memcpy( band.Keys() + at, keys.data(), size_t( gathered ) * sizeof( uint32_t ) );
+         gathered = 0;
+      }
+
+      MedianBand& band;
+      const int32_t width;
+      std::vector<uint32_t> keys;
+      int64_t gathered = 0, below = 0;
+   };
+
+   // The k-th smallest (0-based) of the channel's numbers, once every row was counted.
+   float KthSmallest( const qor::Image& img, int32_t c, int64_t k )
    {
-      bands[size_t( i )] = reinterpret_cast<uint32_t*>( block.get() ) + room;
-      room += ( chunkRows( i ).second - chunkRows( i ).first ) * width / 8 + 16;
-   }
-   qor::ParallelFor( chunks,
-                     [&]( int64_t i0, int64_t i1 )
-                     {
-                        for ( int64_t i = i0; i < i1; ++i )
-                        {
-                           const auto [y0, y1] = chunkRows( i );
-                           const int64_t count = ( y1 - y0 ) * width;
-                           below[size_t( i )] = CountBand( plane + y0 * width, count, low, span, bands[size_t( i )],
-                                                           count / 8, sizes[size_t( i )] );
-                        }
-                     } );
-   int64_t under = 0, inside = 0;
-   for ( int32_t i = 0; i < chunks; ++i )
-   {
-      if ( below[size_t( i )] < 0 )
+      const int64_t under = below.load(), inside = used.load();
+      if ( full || k < under || k >= under + inside )
          return KthSmallestByHistograms( img, c, k );
-      under += below[size_t( i )];
-      inside += sizes[size_t( i )];
-   }
-   if ( k < under || k >= under + inside )
-      return KthSmallestByHistograms( img, c, k );
-   k -= under;
+      k -= under;
 
-   // Rank k among the band's keys: a histogram of their offsets in the band, then a selection in the bin.
-   constexpr int32_t BinBits = 12;
-   const int32_t shift = std::max( 0, int32_t( std::bit_width( span ) ) - BinBits );
-   std::vector<std::vector<int64_t>> counts( size_t( chunks ), std::vector<int64_t>( size_t( 1 ) << BinBits ) );
-   qor::ParallelFor( chunks,
-                     [&]( int64_t i0, int64_t i1 )
-                     {
-                        for ( int64_t i = i0; i < i1; ++i )
-                           for ( int64_t j = 0; j < sizes[size_t( i )]; ++j )
-                              ++counts[size_t( i )][( bands[size_t( i )][j] - low ) >> shift];
-                     } );
-   uint32_t bin = 0;
-   for ( ;; ++bin )
-   {
-      int64_t total = 0;
-      for ( int32_t i = 0; i < chunks; ++i )
-         total += counts[size_t( i )][bin];
-      if ( k < total )
-         break;
-      k -= total;
+      // Rank k among the band's keys: a histogram of their offsets in the band, then a selection in the bin. The
+      // counts are integers, so how the keys are split among the threads does not matter.
+      const uint32_t* keys = Keys();
+      constexpr int32_t BinBits = 12, Bins = 1 << BinBits;
+      const int32_t shift = std::max( 0, int32_t( std::bit_width( span ) ) - BinBits );
+      std::vector<int64_t> counts( size_t( Bins ), 0 );
+      std::mutex merge;
+      qor::ParallelFor(
+          inside,
+          [&]( int64_t j0, int64_t j1 )
+          {
+             int64_t local[Bins] = {};
+             for ( int64_t j = j0; j < j1; ++j )
+                ++local[( keys[j] - low ) >> shift];
+             std::lock_guard<std::mutex> lock( merge );
+             for ( int32_t b = 0; b < Bins; ++b )
+                counts[size_t( b )] += local[b];
+          },
+          nullptr, 1, 65536 );
+      uint32_t bin = 0;
+      while ( k >= counts[bin] )
+         k -= counts[bin++];
+      std::vector<uint32_t> selected;
+      selected.reserve( size_t( counts[bin] ) );
+      for ( int64_t j = 0; j < inside; ++j )
+         if ( ( keys[j] - low ) >> shift == bin )
+            selected.push_back( keys[j] );
+      std::nth_element( selected.begin(), selected.begin() + k, selected.end() );
+      return SampleOfKey( selected[size_t( k )] );
    }
-   std::vector<uint32_t> keys;
-   for ( int32_t i = 0; i < chunks; ++i )
-      for ( int64_t j = 0; j < sizes[size_t( i )]; ++j )
-         if ( ( bands[size_t( i )][j] - low ) >> shift == bin )
-            keys.push_back( bands[size_t( i )][j] );
-   std::nth_element( keys.begin(), keys.begin() + k, keys.end() );
-   return SampleOfKey( keys[size_t( k )] );
-}
+
+private:
+   uint32_t* Keys() { return reinterpret_cast<uint32_t*>( block.get() ); }
+
+   uint32_t low = 0, span = 0;
+   qor::Image::Plane block;
+   int64_t room = 0;
+   // Apart, so that the threads' counting does not move the flag's cache line.
+   alignas( 64 ) std::atomic<int64_t> used{ 0 }, below{ 0 };
+   alignas( 64 ) std::atomic<bool> full{ false };
+};
 
 } // namespace
 
@@ -796,14 +831,27 @@ void TImageWindow::View::ComputeStatistics( const qor::Image& img, StatisticsDat
    std::vector<RowSums> first( static_cast<size_t>( height ) );
    std::vector<RowDeviations> second( static_cast<size_t>( height ) );
 
+   // The median's band is counted in the same pass as the sums, each row while it is still in the cache.
+   MedianBand band;
    for ( int32_t c = 0; c < channels; ++c )
    {
+      const bool banded = median && band.Bracket( img, c );
       img.ParallelRows(
           height,
           [&]( int64_t y0, int64_t y1 )
           {
+             std::optional<MedianBand::Strip> strip;
+             if ( banded )
+                strip.emplace( band, width );
              for ( int64_t y = y0; y < y1; ++y )
-                first[size_t( y )] = SumRow( img.ScanLine( c, int32_t( y ) ), width );
+             {
+                const float* row = img.ScanLine( c, int32_t( y ) );
+                first[size_t( y )] = SumRow( row, width );
+                if ( strip )
+                   strip->Count( row );
+             }
+             if ( strip )
+                strip->Finish();
           },
           width );
 
@@ -858,7 +906,7 @@ void TImageWindow::View::ComputeStatistics( const qor::Image& img, StatisticsDat
          continue;
 
       // Median: the sample of rank n/2, the upper middle one for an even count.
-      result.median[c] = KthSmallestSample( img, c, n / 2, n );
+      result.median[c] = banded ? band.KthSmallest( img, c, n / 2 ) : KthSmallestByHistograms( img, c, n / 2 );
    }
 }
 
