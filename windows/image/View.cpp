@@ -484,8 +484,9 @@ public:
       constexpr int64_t SampleSize = 32768;
       if ( pixels < 16 * SampleSize )
          return false;
-      // Room for an eighth of the samples, in one block from the image planes' cache: the same statistics asked
-      // again find it there, its pages already mapped. The sample is taken in it too, before the band fills it.
+      // Room for an eighth of the samples (two samples at least), in one block from the image planes' cache: the
+      // same statistics asked again find it there, its pages already mapped. The sample is taken in it too, before
+      // the band fills it.
       if ( room != pixels / 8 )
       {
          room = pixels / 8;
@@ -510,19 +511,21 @@ public:
       const double margin = 4 * std::sqrt( double( m ) * 0.25 ) + 16;
       const int64_t lowRank = int64_t( std::floor( rank - margin ) );
       const int64_t highRank = int64_t( std::ceil( rank + margin ) );
-      uint32_t high = LargestNumberKey;
-      low = 0;
-      if ( lowRank > 0 )
-      {
-         std::nth_element( sample, sample + lowRank, sample + m );
-         low = sample[lowRank];
-      }
-      if ( highRank < m - 1 )
-      {
-         std::nth_element( sample + std::max<int64_t>( lowRank, 0 ), sample + highRank, sample + m );
-         high = sample[highRank];
-      }
-      span = high - low;
+      // The two limits are selected side by side, the upper one in a copy of the sample.
+      uint32_t* copy = sample + SampleSize;
+      std::memcpy( copy, sample, size_t( m ) * sizeof( uint32_t ) );
+      qor::ParallelFor(
+          2,
+          [&]( int64_t i0, int64_t i1 )
+          {
+             for ( int64_t i = i0; i < i1; ++i )
+                if ( i == 0 && lowRank > 0 )
+                   std::nth_element( sample, sample + lowRank, sample + m );
+                else if ( i == 1 && highRank < m - 1 )
+                   std::nth_element( copy, copy + highRank, copy + m );
+          } );
+      low = lowRank > 0 ? sample[lowRank] : 0;
+      span = ( highRank < m - 1 ? copy[highRank] : LargestNumberKey ) - low;
       used = 0;
       below = 0;
       full = false;
@@ -607,9 +610,27 @@ public:
          k -= counts[bin++];
       std::vector<uint32_t> selected;
       selected.reserve( size_t( counts[bin] ) );
-      for ( int64_t j = 0; j < inside; ++j )
-         if ( ( keys[j] - low ) >> shift == bin )
-            selected.push_back( keys[j] );
+      qor::ParallelFor(
+          inside,
+          [&]( int64_t j0, int64_t j1 )
+          {
+             // Written without a branch, a block at a time.
+             std::vector<uint32_t> local;
+             uint32_t found[1024];
+             for ( int64_t j = j0; j < j1; j += 1024 )
+             {
+                size_t n = 0;
+                for ( int64_t i = j; i < std::min( j1, j + 1024 ); ++i )
+                {
+                   found[n] = keys[i];
+                   n += ( keys[i] - low ) >> shift == bin ? 1 : 0;
+                }
+                local.insert( local.end(), found, found + n );
+             }
+             std::lock_guard<std::mutex> lock( merge );
+             selected.insert( selected.end(), local.begin(), local.end() );
+          },
+          nullptr, 1, 65536 );
       std::nth_element( selected.begin(), selected.begin() + k, selected.end() );
       return SampleOfKey( selected[size_t( k )] );
    }
