@@ -464,6 +464,51 @@ int64_t CountBand( const float* p, int64_t n, uint32_t low, uint32_t span, uint3
    return CountBandGeneric( p, n, low, span, band, inside );
 }
 
+// The keys of ranks r0 <= r1 (0-based, in [0, m)) of the m keys at `keys`, exactly; the keys are reordered and
+// `spare` has room for m keys. Every seventh key brackets the two ranks roughly (not every eighth: the keys come
+// from rows eight at a time, and every eighth would be one column of the image); one pass counts the keys below the
+// bracket and gathers those in it, a few thousand, among which the two are selected: a fraction of the work of
+// selecting among all of them, where the selection runs when the bracket misses.
+void SelectTwoRanks( uint32_t* keys, int64_t m, int64_t r0, int64_t r1, uint32_t* spare, uint32_t& k0, uint32_t& k1 )
+{
+   std::vector<uint32_t> sub;
+   sub.reserve( size_t( m / 7 + 1 ) );
+   for ( int64_t i = 0; i < m; i += 7 )
+      sub.push_back( keys[i] );
+   const int64_t s = int64_t( sub.size() );
+   const double margin = 4 * std::sqrt( double( s ) * 0.25 ) + 16;
+   const int64_t q0 = int64_t( std::floor( double( r0 ) * double( s ) / double( m ) - margin ) );
+   const int64_t q1 = int64_t( std::ceil( double( r1 ) * double( s ) / double( m ) + margin ) );
+   uint32_t a = 0, b = 0xFFFFFFFFu;
+   if ( q0 > 0 )
+   {
+      std::nth_element( sub.begin(), sub.begin() + q0, sub.end() );
+      a = sub[size_t( q0 )];
+   }
+   if ( q1 < s - 1 )
+   {
+      std::nth_element( sub.begin() + std::max<int64_t>( q0, 0 ), sub.begin() + q1, sub.end() );
+      b = sub[size_t( q1 )];
+   }
+   int64_t under = 0, n = 0;
+   for ( int64_t i = 0; i < m; ++i )
+   {
+      under += keys[i] < a ? 1 : 0;
+      spare[n] = keys[i];
+      n += keys[i] - a <= b - a ? 1 : 0;
+   }
+   if ( r0 < under || r1 >= under + n )
+   {
+      spare = keys;
+      under = 0;
+      n = m;
+   }
+   std::nth_element( spare, spare + ( r0 - under ), spare + n );
+   k0 = spare[r0 - under];
+   std::nth_element( spare + ( r0 - under ), spare + ( r1 - under ), spare + n );
+   k1 = spare[r1 - under];
+}
+
 // The exact median of a channel with no pass of its own in most cases. A regular sample of the channel, taken
 // before the channel is read, brackets the middle rank: the keys of ranks m/2 -+ four standard deviations of the
 // sample's rank, or more, bound a band that holds the middle by a wide margin. The pass that sums the rows also
@@ -511,21 +556,11 @@ public:
       const double margin = 4 * std::sqrt( double( m ) * 0.25 ) + 16;
       const int64_t lowRank = int64_t( std::floor( rank - margin ) );
       const int64_t highRank = int64_t( std::ceil( rank + margin ) );
-      // The two limits are selected side by side, the upper one in a copy of the sample.
-      uint32_t* copy = sample + SampleSize;
-      std::memcpy( copy, sample, size_t( m ) * sizeof( uint32_t ) );
-      qor::ParallelFor(
-          2,
-          [&]( int64_t i0, int64_t i1 )
-          {
-             for ( int64_t i = i0; i < i1; ++i )
-                if ( i == 0 && lowRank > 0 )
-                   std::nth_element( sample, sample + lowRank, sample + m );
-                else if ( i == 1 && highRank < m - 1 )
-                   std::nth_element( copy, copy + highRank, copy + m );
-          } );
-      low = lowRank > 0 ? sample[lowRank] : 0;
-      span = ( highRank < m - 1 ? copy[highRank] : LargestNumberKey ) - low;
+      uint32_t lowKey = 0, highKey = 0;
+      SelectTwoRanks( sample, m, std::clamp<int64_t>( lowRank, 0, m - 1 ), std::clamp<int64_t>( highRank, 0, m - 1 ),
+                      sample + SampleSize, lowKey, highKey );
+      low = lowRank > 0 ? lowKey : 0;
+      span = ( highRank < m - 1 ? highKey : LargestNumberKey ) - low;
       used = 0;
       below = 0;
       full = false;
