@@ -286,6 +286,9 @@ TEST( ViewStatistics, TheMedianOfLargeChannelsIsExactWhicheverWayItIsFound )
        make( [&]( int64_t i, std::mt19937& r ) { return i % 10 < 7 ? 0.25f : spread( r ); } ),
        // The sampled positions unlike the rest: the band misses the middle.
        make( [&]( int64_t i, std::mt19937& r ) { return i % step == step / 2 ? -5.0f : spread( r ); } ),
+       // A tenth of the samples one value just below the middle, at the band's lower limit: the band takes them all
+       // and holds more than a strip of rows gathers before it hands its keys over, but not too much.
+       make( [&]( int64_t i, std::mt19937& r ) { return i % 11 == 3 ? -0.11f : spread( r ); } ),
    };
    for ( const qor::Image& image : cases )
    {
