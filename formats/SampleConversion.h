@@ -79,6 +79,18 @@ inline void FloatToFloat( const float* in, float* out, std::ptrdiff_t stride, in
          out[i * stride] = Clamp01( in[i] );
 }
 
+// Three rows of n floats clamped and interleaved into 3n floats (r0 g0 b0 r1 ...): one loop over the pixels, which
+// the compiler vectorises, in place of three passes each writing every third float.
+inline void FloatToFloat3( const float* r, const float* g, const float* b, float* out, int64_t n )
+{
+   for ( int64_t i = 0; i < n; ++i )
+   {
+      out[3 * i] = Clamp01( r[i] );
+      out[3 * i + 1] = Clamp01( g[i] );
+      out[3 * i + 2] = Clamp01( b[i] );
+   }
+}
+
 } // namespace formats
 
 #endif

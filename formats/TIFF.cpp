@@ -791,18 +791,22 @@ void WriteTIFF( const qor::Image& image, const std::string& path, const TIFFOpti
    for ( int32_t p = 0; p < ( planeWise ? channels : 1 ); ++p )
       for ( int32_t y = 0; y < height; ++y )
       {
-         for ( int32_t c = 0; c < interleaved; ++c )
-         {
-            const float* in = image.ScanLine( p + c, y );
-            if ( isFloat )
-               formats::FloatToFloat( in, reinterpret_cast<float*>( row.data() ) + c, interleaved, w );
-            else if ( bits == 8 )
-               formats::FloatToUnsigned( in, row.data() + c, interleaved, w );
-            else if ( bits == 16 )
-               formats::FloatToUnsigned( in, reinterpret_cast<uint16_t*>( row.data() ) + c, interleaved, w );
-            else
-               formats::FloatToUnsigned( in, reinterpret_cast<uint32_t*>( row.data() ) + c, interleaved, w );
-         }
+         if ( isFloat && interleaved == 3 )
+            formats::FloatToFloat3( image.ScanLine( 0, y ), image.ScanLine( 1, y ), image.ScanLine( 2, y ),
+                                    reinterpret_cast<float*>( row.data() ), w );
+         else
+            for ( int32_t c = 0; c < interleaved; ++c )
+            {
+               const float* in = image.ScanLine( p + c, y );
+               if ( isFloat )
+                  formats::FloatToFloat( in, reinterpret_cast<float*>( row.data() ) + c, interleaved, w );
+               else if ( bits == 8 )
+                  formats::FloatToUnsigned( in, row.data() + c, interleaved, w );
+               else if ( bits == 16 )
+                  formats::FloatToUnsigned( in, reinterpret_cast<uint16_t*>( row.data() ) + c, interleaved, w );
+               else
+                  formats::FloatToUnsigned( in, reinterpret_cast<uint32_t*>( row.data() ) + c, interleaved, w );
+            }
          // libtiff answers 1 for a row written; a codec that could not write its output answers 0.
          errno = 0;
          if ( TIFFWriteScanline( tif, row.data(), uint32_t( y ), uint16_t( p ) ) != 1 )

@@ -273,6 +273,7 @@ INSTANTIATE_TEST_SUITE_P( Formats, TIFFRoundTrip,
                                              FormatCase{ 16, false, false, 5, qor::ColorSpace::Gray, 2 },
                                              FormatCase{ 32, false, true, 0, qor::ColorSpace::RGB, 3 },
                                              FormatCase{ 32, true, false, 32946, qor::ColorSpace::RGB, 4 },
+                                             FormatCase{ 32, true, false, 0, qor::ColorSpace::RGB, 3 },
                                              FormatCase{ 32, true, true, 0, qor::ColorSpace::Gray, 1 },
                                              FormatCase{ 8, false, true, 32946, qor::ColorSpace::RGB, 3 } ) );
 
