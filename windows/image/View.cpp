@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #if defined( __x86_64__ )
 #include <immintrin.h>
@@ -464,6 +465,14 @@ int64_t CountBand( const float* p, int64_t n, uint32_t low, uint32_t span, uint3
    return CountBandGeneric( p, n, low, span, band, inside );
 }
 
+// The ranks, in a regular sample of s keys, that bracket the sample's rank `rank` of a wanted key by a wide margin:
+// four standard deviations of a sample's rank (at most sqrt(s) / 2), and some more for small samples.
+std::pair<int64_t, int64_t> RankBracket( double rank, int64_t s )
+{
+   const double margin = 4 * std::sqrt( double( s ) * 0.25 ) + 16;
+   return { int64_t( std::floor( rank - margin ) ), int64_t( std::ceil( rank + margin ) ) };
+}
+
 // The keys of ranks r0 <= r1 (0-based, in [0, m)) of the m keys at `keys`, exactly; the keys are reordered and
 // `spare` has room for m keys. Every seventh key brackets the two ranks roughly (not every eighth: the keys come
 // from rows eight at a time, and every eighth would be one column of the image); one pass counts the keys below the
@@ -476,9 +485,8 @@ void SelectTwoRanks( uint32_t* keys, int64_t m, int64_t r0, int64_t r1, uint32_t
    for ( int64_t i = 0; i < m; i += 7 )
       sub.push_back( keys[i] );
    const int64_t s = int64_t( sub.size() );
-   const double margin = 4 * std::sqrt( double( s ) * 0.25 ) + 16;
-   const int64_t q0 = int64_t( std::floor( double( r0 ) * double( s ) / double( m ) - margin ) );
-   const int64_t q1 = int64_t( std::ceil( double( r1 ) * double( s ) / double( m ) + margin ) );
+   const int64_t q0 = RankBracket( double( r0 ) * double( s ) / double( m ), s ).first;
+   const int64_t q1 = RankBracket( double( r1 ) * double( s ) / double( m ), s ).second;
    uint32_t a = 0, b = 0xFFFFFFFFu;
    if ( q0 > 0 )
    {
@@ -552,10 +560,7 @@ public:
       const int64_t m = std::remove( sample, sample + SampleSize, 0xFFFFFFFFu ) - sample;
       if ( m < SampleSize / 4 )
          return false;
-      const double rank = 0.5 * double( m );
-      const double margin = 4 * std::sqrt( double( m ) * 0.25 ) + 16;
-      const int64_t lowRank = int64_t( std::floor( rank - margin ) );
-      const int64_t highRank = int64_t( std::ceil( rank + margin ) );
+      const auto [lowRank, highRank] = RankBracket( 0.5 * double( m ), m );
       uint32_t lowKey = 0, highKey = 0;
       SelectTwoRanks( sample, m, std::clamp<int64_t>( lowRank, 0, m - 1 ), std::clamp<int64_t>( highRank, 0, m - 1 ),
                       sample + SampleSize, lowKey, highKey );
